@@ -1,0 +1,52 @@
+#include "base/Paths.h"
+
+#include <windows.h>
+
+namespace velmora {
+
+std::wstring ModulePath() {
+  // Long paths can exceed MAX_PATH; grow until the whole name fits.
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::wstring ProgramDirectory() { return std::wstring(DirectoryPart(ModulePath())); }
+
+std::wstring_view FileNamePart(std::wstring_view path) {
+  const size_t slash = path.rfind(L'\\');
+  return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring_view DirectoryPart(std::wstring_view path) {
+  const size_t slash = path.rfind(L'\\');
+  return slash == std::wstring_view::npos ? std::wstring_view() : path.substr(0, slash);
+}
+
+bool PathExists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsDirectory(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::wstring ShortPath(const std::wstring& path) {
+  const DWORD needed = ::GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (needed == 0) return {};
+  std::wstring buffer(needed, L'\0');
+  const DWORD n = ::GetShortPathNameW(path.c_str(), buffer.data(), needed);
+  if (n == 0 || n >= needed) return {};
+  buffer.resize(n);
+  return buffer;
+}
+
+}  // namespace velmora

@@ -1,0 +1,43 @@
+// Section names, key names and value texts of zuboinf.ini, spelled exactly as stored.
+#pragma once
+
+namespace velmora::config {
+
+inline constexpr wchar_t kConfigFileName[] = L"zuboinf.ini";
+
+// Switch values.
+inline constexpr wchar_t kOn[] = L"真";
+inline constexpr wchar_t kOff[] = L"假";
+
+// "No hotkey" / "hotkey released".
+inline constexpr wchar_t kNoHotkey[] = L"无";
+
+// Global hotkeys on or off.
+inline constexpr wchar_t kHotkeySwitchSection[] = L"rj";
+inline constexpr wchar_t kHotkeySwitchKey[] = L"热键开关";
+
+// Rebuild at every start ("真") or only when the program moved ("假").
+inline constexpr wchar_t kAutoRebuildSection[] = L"更新";
+inline constexpr wchar_t kAutoRebuildKey[] = L"开关";
+
+// Digit hotkeys on the main keyboard ("大") or the numeric keypad ("小").
+inline constexpr wchar_t kKeyboardSection[] = L"键盘";
+inline constexpr wchar_t kKeyboardKey[] = L"INFO";
+inline constexpr wchar_t kKeyboardMain[] = L"大";
+inline constexpr wchar_t kKeyboardKeypad[] = L"小";
+
+// Output device number.
+inline constexpr wchar_t kDeviceSection[] = L"id";
+inline constexpr wchar_t kDeviceKey[] = L"id";
+
+// Volume level 1..100.
+inline constexpr wchar_t kVolumeSection[] = L"idv";
+inline constexpr wchar_t kVolumeKey[] = L"v";
+
+// Hotkey name -> sound file path.
+inline constexpr wchar_t kHotkeyPathSection[] = L"快捷键";
+
+// HKEY_CURRENT_USER key whose default value holds where the program last ran.
+inline constexpr wchar_t kLocationRegistryKey[] = L"Software\\tamble";
+
+}  // namespace velmora::config

@@ -1,0 +1,167 @@
+#include "config/ConfigStore.h"
+
+#include "base/Handles.h"
+#include "base/Paths.h"
+#include "config/ConfigKeys.h"
+#include "config/Encoding.h"
+
+#include <climits>
+
+namespace velmora::config {
+
+namespace {
+
+// The file name in the process's ANSI code page: that is how the A profile functions read it.
+bool ToAnsiFileName(const std::wstring& path, std::string& out) {
+  BOOL usedDefault = FALSE;
+  const int length = static_cast<int>(path.size());
+  const int needed =
+      ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(), length, nullptr, 0, nullptr, &usedDefault);
+  if (needed <= 0 || usedDefault) return false;
+  out.assign(static_cast<size_t>(needed), '\0');
+  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(), length, out.data(), needed, nullptr,
+                        &usedDefault);
+  return !usedDefault;
+}
+
+}  // namespace
+
+ConfigStore::ConfigStore(std::wstring programDirectory) : programDirectory_(std::move(programDirectory)) {}
+
+std::wstring ConfigStore::ConfigFilePath() const { return programDirectory_ + L"\\" + kConfigFileName; }
+
+std::string ConfigStore::ProfilePath() const {
+  std::string ansi;
+  if (ToAnsiFileName(ConfigFilePath(), ansi)) return ansi;
+  // A folder name outside the ANSI code page: its 8.3 name is plain ASCII.
+  const std::wstring shortDirectory = ShortPath(programDirectory_);
+  if (!shortDirectory.empty() && ToAnsiFileName(shortDirectory + L"\\" + kConfigFileName, ansi)) return ansi;
+  return {};
+}
+
+std::wstring ConfigStore::ReadValue(std::wstring_view section, std::wstring_view key,
+                                    std::wstring_view defaultValue) const {
+  const std::string path = ProfilePath();
+  if (path.empty()) return std::wstring(defaultValue);
+  const std::string sectionBytes = ToConfigText(section);
+  const std::string keyBytes = ToConfigText(key);
+  const std::string defaultBytes = ToConfigText(defaultValue);
+  std::string buffer(kReadBufferBytes, '\0');
+  const DWORD n = ::GetPrivateProfileStringA(sectionBytes.c_str(), keyBytes.c_str(), defaultBytes.c_str(),
+                                             buffer.data(), kReadBufferBytes, path.c_str());
+  buffer.resize(n);
+  // A value cut off by the buffer may end in half a character; drop that half rather than
+  // turn it into a replacement mark.
+  if (n == kReadBufferBytes - 1) {
+    size_t i = 0;
+    while (i < buffer.size()) {
+      const bool lead = ::IsDBCSLeadByteEx(kConfigCodePage, static_cast<BYTE>(buffer[i]));
+      if (lead && i + 1 == buffer.size()) {
+        buffer.pop_back();
+        break;
+      }
+      i += lead ? 2 : 1;
+    }
+  }
+  return FromConfigText(buffer);
+}
+
+bool ConfigStore::WriteValue(std::wstring_view section, std::wstring_view key, std::wstring_view value) const {
+  const std::string path = ProfilePath();
+  if (path.empty()) return false;
+  return ::WritePrivateProfileStringA(ToConfigText(section).c_str(), ToConfigText(key).c_str(),
+                                      ToConfigText(value).c_str(), path.c_str()) != FALSE;
+}
+
+std::vector<std::string> ConfigStore::ReadSectionLines(std::wstring_view section) const {
+  std::vector<std::string> lines;
+  const std::string path = ProfilePath();
+  if (path.empty()) return lines;
+  const std::string sectionBytes = ToConfigText(section);
+  // The function says "too small" by returning size - 2; grow until the section fits.
+  std::string buffer(64 * 1024, '\0');
+  DWORD n = 0;
+  for (;;) {
+    const DWORD size = static_cast<DWORD>(buffer.size());
+    n = ::GetPrivateProfileSectionA(sectionBytes.c_str(), buffer.data(), size, path.c_str());
+    if (n + 2 < size) break;
+    buffer.assign(buffer.size() * 4, '\0');
+  }
+  size_t start = 0;
+  while (start < n) {
+    const size_t end = buffer.find('\0', start);
+    if (end == std::string::npos || end == start) break;
+    lines.emplace_back(buffer, start, end - start);
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool ConfigStore::WriteSectionLines(std::wstring_view section, const std::vector<std::string>& lines) const {
+  const std::string path = ProfilePath();
+  if (path.empty()) return false;
+  size_t total = 1;
+  for (const std::string& line : lines) total += line.size() + 1;
+  std::string block;
+  block.reserve(total);
+  for (const std::string& line : lines) {
+    block += line;
+    block.push_back('\0');
+  }
+  block.push_back('\0');
+  return ::WritePrivateProfileSectionA(ToConfigText(section).c_str(), block.data(), path.c_str()) != FALSE;
+}
+
+long ParseConfigNumber(std::wstring_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+    negative = text[i] == L'-';
+    ++i;
+  }
+  long long value = 0;
+  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+    value = value * 10 + (text[i] - L'0');
+    if (value > LONG_MAX) value = LONG_MAX;  // saturate: "99999999999" is simply "very large"
+  }
+  return static_cast<long>(negative ? -value : value);
+}
+
+std::wstring ConfigNumberText(long value) { return std::to_wstring(value); }
+
+std::wstring ReadUserRegistryText(std::wstring_view subkey) {
+  const std::wstring key(subkey);
+  DWORD bytes = 0;
+  constexpr DWORD kTypes = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
+  if (::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, kTypes, nullptr, nullptr, &bytes) != ERROR_SUCCESS)
+    return {};
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
+    bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    const LSTATUS status =
+        ::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, kTypes, nullptr, value.data(), &bytes);
+    if (status == ERROR_SUCCESS) {
+      value.resize(bytes / sizeof(wchar_t));
+      while (!value.empty() && value.back() == L'\0') value.pop_back();
+      return value;
+    }
+    if (status != ERROR_MORE_DATA) return {};
+  }
+  return {};
+}
+
+bool WriteUserRegistryText(std::wstring_view subkey, std::wstring_view value) {
+  const std::wstring key(subkey);
+  HKEY raw = nullptr;
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  UniqueRegKey opened(raw);
+  const std::wstring text(value);
+  const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+  return ::RegSetValueExW(opened.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) ==
+         ERROR_SUCCESS;
+}
+
+}  // namespace velmora::config

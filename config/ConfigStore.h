@@ -1,0 +1,62 @@
+// zuboinf.ini next to the executable, read and written through the platform's ANSI profile
+// functions so that files written by earlier versions keep working byte for byte. Nothing is
+// cached: every read goes to the file, every write goes straight into it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::config {
+
+// Every value is read into a buffer of this many bytes, the terminating zero included.
+inline constexpr DWORD kReadBufferBytes = 10240;
+
+class ConfigStore {
+ public:
+  // `programDirectory` has no trailing backslash.
+  explicit ConfigStore(std::wstring programDirectory);
+
+  const std::wstring& ProgramDirectory() const { return programDirectory_; }
+  std::wstring ConfigFilePath() const;
+
+  // The stored text, or `defaultValue` when the file, section or key is missing.
+  std::wstring ReadValue(std::wstring_view section, std::wstring_view key,
+                         std::wstring_view defaultValue = {}) const;
+
+  // Stores the text, creating file, section and key as needed. Callers ignore the result on
+  // purpose: a read-only folder simply keeps the old file.
+  bool WriteValue(std::wstring_view section, std::wstring_view key, std::wstring_view value) const;
+
+  // The section's lines as the profile functions hand them out, still GBK bytes, so that keys
+  // the program does not touch are written back exactly as they were.
+  std::vector<std::string> ReadSectionLines(std::wstring_view section) const;
+
+  // Replaces the section's lines in one write of the file.
+  bool WriteSectionLines(std::wstring_view section, const std::vector<std::string>& lines) const;
+
+ private:
+  // The file name as the ANSI profile functions take it (in the process's code page; the
+  // volume's short name when the folder's name cannot be written in it).
+  std::string ProfilePath() const;
+
+  std::wstring programDirectory_;
+};
+
+// The numeric reading of a stored value: leading blanks, an optional sign and digits; anything
+// else ends the number, and text without digits reads as 0. A fraction is truncated toward zero.
+long ParseConfigNumber(std::wstring_view text);
+
+// The decimal text the program stores for a number.
+std::wstring ConfigNumberText(long value);
+
+// The default value of a HKEY_CURRENT_USER key as text: "" when the key or value is missing,
+// REG_EXPAND_SZ comes back expanded.
+std::wstring ReadUserRegistryText(std::wstring_view subkey);
+
+// Writes the key's default value as REG_SZ, creating the key when needed.
+bool WriteUserRegistryText(std::wstring_view subkey, std::wstring_view value);
+
+}  // namespace velmora::config

@@ -1,0 +1,24 @@
+// The one place where text crosses code page 936: everything inside the program is UTF-16,
+// the configuration file is GBK bytes. The conversion is explicit, never through the process's
+// ANSI code page, which differs from one machine to the next.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velmora::config {
+
+inline constexpr unsigned kConfigCodePage = 936;
+
+// UTF-16 to GBK. A character GBK cannot hold becomes '?'; `exact` (when given) tells whether
+// every character survived, so callers can refuse to store a path that would no longer open.
+std::string ToConfigText(std::wstring_view text, bool* exact = nullptr);
+
+// GBK to UTF-16. A byte that does not start a valid GBK character becomes U+FFFD and decoding
+// goes on with the next byte, so one damaged character never swallows the rest of a value.
+std::wstring FromConfigText(std::string_view bytes);
+
+// True when the text survives the trip to GBK and back unchanged.
+bool FitsConfigText(std::wstring_view text);
+
+}  // namespace velmora::config

@@ -1,0 +1,67 @@
+# Shared by the build, run, test and bench scripts. Source it; do not run it.
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_ROOT="${VELMORA_BUILD_ROOT:-$ROOT/build}"
+RUN_BUILD="$BUILD_ROOT/x86_64"
+
+log() { printf '== %s\n' "$*" >&2; }
+
+# configure_and_build ARCH [TARGET...]: ARCH is x86_64 or i686.
+configure_and_build() {
+  local arch=$1; shift
+  local dir="$BUILD_ROOT/$arch"
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$arch-w64-mingw32.cmake" >/dev/null
+  fi
+  if [ $# -gt 0 ]; then
+    cmake --build "$dir" --target "$@"
+  else
+    cmake --build "$dir"
+  fi
+}
+
+XVFB_PID=""
+# Uses $DISPLAY when it answers; otherwise starts a private Xvfb and points DISPLAY at it.
+ensure_display() {
+  if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
+    return 0
+  fi
+  local n=99
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 1 100); do
+    xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  log "Xvfb did not start on $DISPLAY"
+  return 1
+}
+
+# The private Wine prefix of the 64-bit build, code page 936, created on first use and warmed
+# so that every later Wine process starts in milliseconds.
+wine_env() {
+  export WINEPREFIX="$RUN_BUILD/wineprefix"
+  export WINEARCH=win64
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export LANG=zh_CN.UTF-8
+  export LC_ALL=zh_CN.UTF-8
+}
+
+wine_start() {
+  wine_env
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    log "creating the Wine prefix (once)"
+    wineboot -i >/dev/null 2>&1 </dev/null || true
+    wineserver -w
+  fi
+  wineserver -p
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+cleanup_session() {
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" >/dev/null 2>&1 || true; fi
+}

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both targets, runs every test of the 64-bit build under Wine
+# (code page 936, private prefix, private Xvfb when there is no display) and ends with ctest's
+# summary line.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+bash "$ROOT/scripts/install-deps.sh"
+bash "$ROOT/scripts/build.sh" x86_64 i686
+
+trap cleanup_session EXIT
+ensure_display
+wine_start
+log "running the tests"
+cd "$RUN_BUILD"
+ctest --timeout 600 --output-on-failure "$@"

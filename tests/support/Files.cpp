@@ -1,0 +1,51 @@
+#include "tests/support/Files.h"
+
+#include <windows.h>
+
+namespace velmora::test {
+
+std::string ReadBytes(const std::wstring& path) {
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string bytes;
+  char chunk[65536];
+  DWORD n = 0;
+  while (::ReadFile(file, chunk, sizeof(chunk), &n, nullptr) && n > 0) bytes.append(chunk, n);
+  ::CloseHandle(file);
+  return bytes;
+}
+
+bool WriteBytes(const std::wstring& path, std::string_view bytes) {
+  HANDLE file =
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  ::CloseHandle(file);
+  return ok && written == bytes.size();
+}
+
+bool MakeFolders(const std::wstring& path) {
+  if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const size_t slash = path.rfind(L'\\');
+  if (slash != std::wstring::npos && slash > 2) MakeFolders(path.substr(0, slash));
+  return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+}
+
+std::wstring MakeFile(const std::wstring& folder, std::wstring_view name) {
+  MakeFolders(folder);
+  const std::wstring path = folder + L"\\" + std::wstring(name);
+  WriteBytes(path, "sound");
+  return path;
+}
+
+std::string Gbk(std::wstring_view text) {
+  const int length = static_cast<int>(text.size());
+  const int needed = ::WideCharToMultiByte(936, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(needed), '\0');
+  ::WideCharToMultiByte(936, 0, text.data(), length, out.data(), needed, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace velmora::test

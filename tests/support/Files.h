@@ -1,0 +1,21 @@
+// Byte-exact file access and small helpers for the tests.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velmora::test {
+
+std::string ReadBytes(const std::wstring& path);
+bool WriteBytes(const std::wstring& path, std::string_view bytes);
+
+// Creates the folder and its parents.
+bool MakeFolders(const std::wstring& path);
+
+// Creates a small file (content: its own name) and returns its full path.
+std::wstring MakeFile(const std::wstring& folder, std::wstring_view name);
+
+// UTF-8 literal -> GBK bytes, for writing configuration files by hand in tests.
+std::string Gbk(std::wstring_view text);
+
+}  // namespace velmora::test
