@@ -50,9 +50,13 @@ std::wstring ConfigStore::ReadValue(std::wstring_view section, std::wstring_view
   const DWORD n = ::GetPrivateProfileStringA(sectionBytes.c_str(), keyBytes.c_str(), defaultBytes.c_str(),
                                              buffer.data(), kReadBufferBytes, path.c_str());
   buffer.resize(n);
+  // Some profile implementations count a terminator into a cut-off result: a value never
+  // holds a zero byte, so it ends at the first one.
+  const size_t zero = buffer.find('\0');
+  if (zero != std::string::npos) buffer.resize(zero);
   // A value cut off by the buffer may end in half a character; drop that half rather than
   // turn it into a replacement mark.
-  if (n == kReadBufferBytes - 1) {
+  if (n + 2 >= kReadBufferBytes) {
     size_t i = 0;
     while (i < buffer.size()) {
       const bool lead = ::IsDBCSLeadByteEx(kConfigCodePage, static_cast<BYTE>(buffer[i]));
@@ -133,7 +137,8 @@ std::wstring ConfigNumberText(long value) { return std::to_wstring(value); }
 std::wstring ReadUserRegistryText(std::wstring_view subkey) {
   const std::wstring key(subkey);
   DWORD bytes = 0;
-  constexpr DWORD kTypes = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
+  // Without RRF_NOEXPAND a REG_EXPAND_SZ value is expanded and reported as REG_SZ.
+  constexpr DWORD kTypes = RRF_RT_REG_SZ;
   if (::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, kTypes, nullptr, nullptr, &bytes) != ERROR_SUCCESS)
     return {};
   for (int attempt = 0; attempt < 4; ++attempt) {

@@ -6,6 +6,7 @@
 #include "config/Catalogue.h"
 #include "config/ConfigStore.h"
 #include "config/Encoding.h"
+#include "config/ProfileText.h"
 
 #include <windows.h>
 #include <shlwapi.h>
@@ -29,6 +30,21 @@ std::vector<std::wstring> ListFiles(const std::wstring& folder) {
   std::sort(names.begin(), names.end(),
             [](const std::wstring& a, const std::wstring& b) { return ::StrCmpLogicalW(a.c_str(), b.c_str()) < 0; });
   return names;
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+  UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  std::string bytes;
+  if (!file) return bytes;
+  LARGE_INTEGER size{};
+  if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 && size.QuadPart < (1LL << 31)) {
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) read = 0;
+    bytes.resize(read);
+  }
+  return bytes;
 }
 
 // The name part of a profile line as the profile functions match it: up to '=', blanks trimmed.
@@ -59,6 +75,13 @@ std::vector<WorkItem> ScanCategoryFolder(std::wstring_view programDirectory, int
 
 bool WriteSectionKeys(const ConfigStore& store, std::wstring_view section, const KeyValues& keys) {
   if (keys.empty()) return true;
+  if (!SectionIsPlain(ReadFileBytes(store.ConfigFilePath()), ToConfigText(section))) {
+    // Hand-edited section (comments, stray lines): a section write would drop them, so take
+    // the slow road that keeps every line.
+    bool ok = true;
+    for (const auto& [key, value] : keys) ok = store.WriteValue(section, key, value) && ok;
+    return ok;
+  }
   std::vector<std::string> lines = store.ReadSectionLines(section);
 
   // First occurrence of each name wins, as it does for a single write.

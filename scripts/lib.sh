@@ -47,7 +47,7 @@ wine_env() {
   export WINEDEBUG="${WINEDEBUG:--all}"
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export LANG=zh_CN.UTF-8
-  export LC_ALL=zh_CN.UTF-8
+  { export LC_ALL=zh_CN.UTF-8; } 2>/dev/null  # bash warns when its own locale lags behind
 }
 
 wine_start() {
