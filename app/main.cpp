@@ -31,7 +31,7 @@ void PaintCaptions(HDC dc, const RECT& client) {
     ::DrawTextW(dc, c.folder, -1, &header, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
     for (int i = 1; i <= c.slotCount; ++i) {
       const std::wstring text = std::to_wstring(i) + L". " + g_captions.Caption({c.number, i});
-      RECT line{x, 8 + i * 15, x + columnWidth - 12, 8 + (i + 1) * 15};
+      RECT line{x, 8 + i * 14, x + columnWidth - 12, 8 + (i + 1) * 14};
       ::DrawTextW(dc, text.c_str(), -1, &line, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
     }
   }

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds and runs every benchmark under Wine; each figure is printed as "key: value unit".
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+bash "$ROOT/scripts/install-deps.sh"
+configure_and_build x86_64 rebuild_bench >/dev/null
+trap cleanup_session EXIT
+ensure_display
+wine_start
+for bench in "$RUN_BUILD"/bench/*_bench.exe; do
+  wine "$bench" </dev/null
+done
