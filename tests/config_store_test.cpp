@@ -209,3 +209,8 @@ TEST(ConfigNumbers, ParseLikeTheStoredTextMeans) {
   for (const Case& c : cases) EXPECT_EQ(ParseConfigNumber(c.text), c.value) << c.text;
   EXPECT_EQ(ConfigNumberText(90), L"90");
 }
+
+TEST(Harness, RunsUnderCodePage936) {
+  // Everything above assumes the machine the tests run on uses GBK as its ANSI code page.
+  EXPECT_EQ(::GetACP(), 936u);
+}
