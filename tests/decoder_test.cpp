@@ -1,1 +1,0 @@
-// Placeholder until the WAV and Vorbis decoder tests land.
