@@ -3,9 +3,11 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 bash "$ROOT/scripts/install-deps.sh"
-configure_and_build x86_64 rebuild_bench >/dev/null
-trap cleanup_session EXIT
+configure_and_build x86_64 rebuild_bench playback_bench >/dev/null
+source "$ROOT/scripts/audio-server.sh"
+trap 'cleanup_session; stop_audio_server' EXIT
 ensure_display
+start_audio_server "$RUN_BUILD/audio"
 wine_start
 for bench in "$RUN_BUILD"/bench/*_bench.exe; do
   wine "$bench" </dev/null

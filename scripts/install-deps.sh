@@ -8,6 +8,11 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   cmake ninja-build googletest
   wine wine64 xvfb xauth xdotool imagemagick fonts-wqy-zenhei fonts-wine locales
+  # audio: the stb_vorbis header, Wine's Media Foundation back end, the test sound server and
+  # the tools that make the test sounds
+  libstb-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
+  pulseaudio pulseaudio-utils sox lame vorbis-tools flac ffmpeg
 )
 
 missing=()

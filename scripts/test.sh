@@ -7,8 +7,11 @@ source "$(dirname "$0")/lib.sh"
 bash "$ROOT/scripts/install-deps.sh"
 bash "$ROOT/scripts/build.sh" x86_64 i686
 
-trap cleanup_session EXIT
+source "$ROOT/scripts/audio-server.sh"
+trap 'cleanup_session; stop_audio_server' EXIT
 ensure_display
+start_audio_server "$RUN_BUILD/audio"
+bash "$ROOT/scripts/make-test-sounds.sh" "$RUN_BUILD/test-sounds"
 wine_start
 log "running the tests"
 cd "$RUN_BUILD"

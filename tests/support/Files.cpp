@@ -40,6 +40,17 @@ std::wstring MakeFile(const std::wstring& folder, std::wstring_view name) {
   return path;
 }
 
+std::wstring FromUnixPath(const char* unixPath) {
+  const std::string utf8(unixPath);
+  const int needed = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(needed), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), needed);
+  for (wchar_t& ch : wide) {
+    if (ch == L'/') ch = L'\\';
+  }
+  return L"Z:" + wide;
+}
+
 std::string Gbk(std::wstring_view text) {
   const int length = static_cast<int>(text.size());
   const int needed = ::WideCharToMultiByte(936, 0, text.data(), length, nullptr, 0, nullptr, nullptr);

@@ -15,6 +15,9 @@ bool MakeFolders(const std::wstring& path);
 // Creates a small file (content: its own name) and returns its full path.
 std::wstring MakeFile(const std::wstring& folder, std::wstring_view name);
 
+// A path of the Linux side ("/work/x") as Wine's Z: drive sees it ("Z:\\work\\x").
+std::wstring FromUnixPath(const char* unixPath);
+
 // UTF-8 literal -> GBK bytes, for writing configuration files by hand in tests.
 std::string Gbk(std::wstring_view text);
 

@@ -1,0 +1,146 @@
+// Trigger latency, idle cost and resource flatness of the audio engine on a real (virtual)
+// device: the test script's PulseAudio sink "VelmoraSinkA".
+#include "playback/AudioPlayer.h"
+#include "playback/engine/Devices.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempProgramDir.h"
+
+#include <windows.h>
+#include <psapi.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+using namespace velmora::playback;
+
+namespace {
+
+std::string ToneWav(double frequency, double seconds) {
+  const uint32_t frames = static_cast<uint32_t>(seconds * 44100);
+  std::string pcm;
+  for (uint32_t i = 0; i < frames; ++i) {
+    const auto v = static_cast<int16_t>(std::lround(16000 * std::sin(2 * 3.14159265358979 * frequency * i / 44100)));
+    for (int c = 0; c < 2; ++c) {
+      pcm.push_back(static_cast<char>(v & 0xFF));
+      pcm.push_back(static_cast<char>((v >> 8) & 0xFF));
+    }
+  }
+  auto u32 = [](uint32_t x) { return std::string{char(x), char(x >> 8), char(x >> 16), char(x >> 24)}; };
+  auto u16 = [](uint16_t x) { return std::string{char(x), char(x >> 8)}; };
+  return "RIFF" + u32(36 + static_cast<uint32_t>(pcm.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(2) + u32(44100) +
+         u32(44100 * 4) + u16(4) + u16(16) + "data" + u32(static_cast<uint32_t>(pcm.size())) + pcm;
+}
+
+double TicksToMs(int64_t ticks) {
+  LARGE_INTEGER f;
+  ::QueryPerformanceFrequency(&f);
+  return static_cast<double>(ticks) * 1000.0 / static_cast<double>(f.QuadPart);
+}
+
+double Percentile(std::vector<double> v, double p) {
+  if (v.empty()) return -1;
+  std::sort(v.begin(), v.end());
+  return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
+}
+
+// Waits until the render thread has written the last play's first samples; its latency in ms.
+double WaitFirstWrite(AudioPlayer& player) {
+  for (int i = 0; i < 2000; ++i) {
+    const auto timing = player.Engine().LastPlayTiming();
+    if (timing.firstWrite != 0) return TicksToMs(timing.firstWrite - timing.requested);
+    ::Sleep(1);
+  }
+  return -1;
+}
+
+int ThreadCount() {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  int count = 0;
+  for (BOOL ok = ::Thread32First(snapshot, &entry); ok; ok = ::Thread32Next(snapshot, &entry))
+    count += entry.th32OwnerProcessID == ::GetCurrentProcessId();
+  ::CloseHandle(snapshot);
+  return count;
+}
+
+int DeviceNamed(const AudioPlayer& player, const std::wstring& name) {
+  for (int n = 2; n < 128; ++n) {
+    const std::wstring found = player.DeviceName(n);
+    if (found == kNoDeviceName) break;
+    if (found.find(name) != std::wstring::npos) return n;
+  }
+  return 1;
+}
+
+}  // namespace
+
+int main() {
+  velmora::test::TempProgramDir dir(L"性能");
+  const std::wstring cached = dir / L"cached.wav";
+  velmora::test::WriteBytes(cached, ToneWav(1000, 0.3));
+  AudioPlayer player;
+  if (StartAudio(player, DeviceNamed(player, L"VelmoraSinkA")) != 1) {
+    std::printf("error: no audio device\n");
+    return 1;
+  }
+
+  // Cached sound: decode once, then 200 triggers.
+  StreamHandle stream = player.OpenAndPlay(cached, 1, 0);
+  WaitFirstWrite(player);
+  std::vector<double> cachedMs;
+  for (int i = 0; i < 200; ++i) {
+    ::Sleep(7 + i % 5);  // land at different points of the device period
+    stream = player.OpenAndPlay(cached, 1, stream);
+    cachedMs.push_back(WaitFirstWrite(player));
+  }
+  std::printf("latency.cached.p50_ms: %.2f ms\n", Percentile(cachedMs, 0.5));
+  std::printf("latency.cached.p99_ms: %.2f ms\n", Percentile(cachedMs, 0.99));
+
+  // First play: a file never decoded before (decode included).
+  std::vector<double> firstMs;
+  for (int i = 0; i < 50; ++i) {
+    const std::wstring path = dir / (L"first" + std::to_wstring(i) + L".wav");
+    velmora::test::WriteBytes(path, ToneWav(500 + i, 0.3));
+    LARGE_INTEGER before;
+    ::QueryPerformanceCounter(&before);
+    stream = player.OpenAndPlay(path, 1, stream);
+    WaitFirstWrite(player);
+    firstMs.push_back(TicksToMs(player.Engine().LastPlayTiming().firstWrite - before.QuadPart));
+  }
+  std::printf("latency.first.p50_ms: %.2f ms\n", Percentile(firstMs, 0.5));
+  std::printf("latency.first.p99_ms: %.2f ms\n", Percentile(firstMs, 0.99));
+
+  // Idle: the device open and nothing playing, for 10 s.
+  player.StopChannel(stream);
+  FILETIME created, exited, kernel0, user0, kernel1, user1;
+  ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel0, &user0);
+  LARGE_INTEGER t0, t1;
+  ::QueryPerformanceCounter(&t0);
+  ::Sleep(10000);
+  ::QueryPerformanceCounter(&t1);
+  ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel1, &user1);
+  auto ticks = [](FILETIME f) { return (static_cast<int64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
+  const double cpuMs = static_cast<double>(ticks(kernel1) - ticks(kernel0) + ticks(user1) - ticks(user0)) / 10000.0;
+  std::printf("idle.cpu_percent: %.3f %%\n", 100.0 * cpuMs / TicksToMs(t1.QuadPart - t0.QuadPart));
+
+  // 10,000 plays in a row.
+  PROCESS_MEMORY_COUNTERS memory{};
+  ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
+  const double memoryBefore = static_cast<double>(memory.PagefileUsage);
+  DWORD handlesBefore = 0, handlesAfter = 0;
+  ::GetProcessHandleCount(::GetCurrentProcess(), &handlesBefore);
+  const int threadsBefore = ThreadCount();
+  for (int i = 0; i < 10000; ++i) stream = player.OpenAndPlay(cached, 1, stream);
+  ::Sleep(200);
+  ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
+  ::GetProcessHandleCount(::GetCurrentProcess(), &handlesAfter);
+  std::printf("plays10k.memory_growth_kb: %.0f kB\n", (static_cast<double>(memory.PagefileUsage) - memoryBefore) / 1024);
+  std::printf("plays10k.handle_growth: %ld handles\n", static_cast<long>(handlesAfter) - static_cast<long>(handlesBefore));
+  std::printf("plays10k.thread_growth: %d threads\n", ThreadCount() - threadsBefore);
+  player.ReleaseLibrary();
+  return 0;
+}

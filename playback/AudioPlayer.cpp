@@ -1,0 +1,86 @@
+#include "playback/AudioPlayer.h"
+
+#include "playback/engine/Devices.h"
+
+#include <cmath>
+
+namespace velmora::playback {
+
+namespace {
+constexpr int kVersion = 0x01000000;  // 1.0.0.0
+}
+
+AudioPlayer::~AudioPlayer() = default;
+
+int AudioPlayer::Initialise(int useDefaults, int device, int frequency, int, void*, const void*) {
+  if (useDefaults == 1) {
+    device = audio::kDefaultDevice;
+    frequency = kOutputRate;
+  }
+  if (frequency <= 0) return 0;
+  return engine_.Open(device) ? 1 : 0;
+}
+
+int AudioPlayer::LibraryVersion() const { return kVersion; }
+
+StreamHandle AudioPlayer::OpenAndPlay(const std::wstring& path, int playNow, StreamHandle previousStream) {
+  previousStream_ = previousStream;
+  if (path.empty()) return 0;
+  engine_.FreeVoice(previousStream);  // the playing effect falls silent here, whatever follows
+  if (!engine_.IsOpen() || engine_.DeviceLost()) return 0;
+  StreamHandle handle = 0;
+  if (std::shared_ptr<const audio::Sound> sound = loader_.Load(path)) handle = engine_.CreateVoice(std::move(sound));
+  if (playNow == 1) {
+    lastStream_ = handle;
+    if (handle != 0) engine_.PlayVoice(handle, true);
+  }
+  return handle;
+}
+
+int AudioPlayer::PlayChannel(StreamHandle handle, int restart) {
+  return handle != 0 && engine_.PlayVoice(handle, restart != 0) ? 1 : 0;
+}
+
+int AudioPlayer::PauseChannel(StreamHandle handle) { return handle != 0 && engine_.PauseVoice(handle) ? 1 : 0; }
+
+int AudioPlayer::StopChannel(StreamHandle handle) { return handle != 0 && engine_.StopVoice(handle) ? 1 : 0; }
+
+float AudioPlayer::ChannelLength(StreamHandle handle) const {
+  uint64_t length = 0;
+  if (handle == 0 || !engine_.VoiceFrames(handle, nullptr, &length)) return 0;
+  return static_cast<float>(static_cast<double>(length) / audio::kEngineRate);
+}
+
+double AudioPlayer::ChannelPosition(StreamHandle handle) const {
+  uint64_t position = 0;
+  if (handle == 0 || !engine_.VoiceFrames(handle, &position, nullptr)) return 0;
+  return static_cast<double>(position) / audio::kEngineRate;
+}
+
+int AudioPlayer::SeekChannel(StreamHandle handle, double seconds) {
+  if (handle == 0 || !(seconds >= 0)) return 0;
+  return engine_.SetVoicePosition(handle, static_cast<uint64_t>(seconds * audio::kEngineRate)) ? 1 : 0;
+}
+
+int AudioPlayer::SetChannelVolume(float volume, StreamHandle handle, int exact) {
+  if (handle == 0) return 0;
+  if (exact == 0 && std::fabs(volume - 0.01f) < 1e-7f) volume = 0.0f;
+  return engine_.SetVoiceVolume(handle, volume) ? 1 : 0;
+}
+
+void AudioPlayer::ReleaseLibrary() { engine_.Close(); }
+
+std::wstring AudioPlayer::DeviceName(int device) const {
+  std::wstring name = audio::DeviceDisplayName(device);
+  return name.empty() ? std::wstring(kNoDeviceName) : name;
+}
+
+void AudioPlayer::LoadPlugins() { loader_.WarmUp(); }
+
+int StartAudio(AudioPlayer& player, int device) {
+  if (player.Initialise(0, device, kOutputRate, 0, nullptr, nullptr) != 1) return 0;
+  player.LoadPlugins();
+  return 1;
+}
+
+}  // namespace velmora::playback

@@ -1,0 +1,67 @@
+// The one audio player of the program: a small method table over our engine. Stream handles
+// are the engine's voice ids (0 = no stream). Device numbers: 0 no sound, 1 the system's
+// default output, 2… the endpoints (see engine/Devices.h).
+#pragma once
+
+#include "playback/engine/Engine.h"
+#include "playback/engine/SoundLoader.h"
+
+#include <cstdint>
+#include <string>
+
+namespace velmora::playback {
+
+using StreamHandle = uint32_t;
+
+inline constexpr wchar_t kNoDeviceName[] = L"!!!!!!";
+inline constexpr int kOutputRate = 44100;
+
+class AudioPlayer {
+ public:
+  AudioPlayer() = default;
+  virtual ~AudioPlayer();
+  AudioPlayer(const AudioPlayer&) = delete;
+  AudioPlayer& operator=(const AudioPlayer&) = delete;
+
+  // useDefaults = 1: the system's default output at 44,100 Hz. Otherwise the given device;
+  // the engine always renders at 44,100 Hz, so `frequency` only has to be positive, and
+  // flags, window and class id are accepted and unused. 1 on success, 0 when the device cannot
+  // be opened or the player is already started.
+  virtual int Initialise(int useDefaults, int device, int frequency, int flags, void* window, const void* classId);
+  virtual int LibraryVersion() const;
+  // Frees previousStream, then decodes `path` (cached) and, with playNow = 1, starts it from
+  // its beginning. The new handle, or 0 when the path is empty, the file cannot be decoded or
+  // the player is not started (or its device is gone).
+  virtual StreamHandle OpenAndPlay(const std::wstring& path, int playNow, StreamHandle previousStream);
+  virtual int PlayChannel(StreamHandle handle, int restart);
+  virtual int PauseChannel(StreamHandle handle);
+  virtual int StopChannel(StreamHandle handle);
+  virtual float ChannelLength(StreamHandle handle) const;
+  virtual double ChannelPosition(StreamHandle handle) const;
+  virtual int SeekChannel(StreamHandle handle, double seconds);
+  // exact = 0 turns a volume within 1e-7 of 0.01 (the lowest step of the volume scale) into
+  // silence.
+  virtual int SetChannelVolume(float volume, StreamHandle handle, int exact);
+  virtual void ReleaseLibrary();
+  // The device's name, or "!!!!!!" when there is no device n.
+  virtual std::wstring DeviceName(int device) const;
+  // Our decoders are built in, so there is nothing to load: this starts Media Foundation ahead
+  // of the first compressed file instead, so that first play does not pay for it.
+  virtual void LoadPlugins();
+
+  StreamHandle LastStream() const { return lastStream_; }
+  StreamHandle PreviousStream() const { return previousStream_; }
+  audio::AudioEngine& Engine() { return engine_; }
+  audio::SoundLoader& Loader() { return loader_; }
+
+ private:
+  audio::AudioEngine engine_;
+  audio::SoundLoader loader_;
+  StreamHandle lastStream_ = 0;
+  StreamHandle previousStream_ = 0;
+};
+
+// Initialise(0, device, 44100, 0, 0, 0), then LoadPlugins when that worked. 1 or 0.
+int StartAudio(AudioPlayer& player, int device);
+
+}  // namespace velmora::playback

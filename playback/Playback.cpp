@@ -1,0 +1,73 @@
+#include "playback/Playback.h"
+
+#include "config/Catalogue.h"
+#include "config/ConfigKeys.h"
+#include "config/ConfigStore.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace velmora::playback {
+
+void MessageBoxReporter::OpenFailed() {
+  ::MessageBoxW(nullptr, kOpenFailedText, kOpenFailedCaption, MB_OK | MB_ICONEXCLAMATION | MB_TASKMODAL);
+}
+
+Playback::Playback(AudioPlayer& player, const config::ConfigStore& store, FailureReporter& reporter)
+    : player_(player), store_(store), reporter_(reporter) {}
+
+float Playback::LevelVolume() const { return static_cast<float>(static_cast<double>(volumeLevel_) / 100.0); }
+
+void Playback::PlayEffect(int category, int index) {
+  const config::CategoryInfo& c = config::Category(category);
+  const std::wstring path = store_.ReadValue(c.pathSection, config::SlotKey(index));
+  if (path.empty()) return;
+  // The board's volume is set before the first sample goes out: set after the start, the first
+  // buffer would already sound at full volume, a loud blip at a low level.
+  const float volume = LevelVolume();
+  Open(path, &volume);
+  player_.SetChannelVolume(volume, currentStream_, 0);
+}
+
+bool Playback::PlayFile(const std::wstring& path) { return Open(path, nullptr); }
+
+bool Playback::Open(const std::wstring& path, const float* startVolume) {
+  currentFile_ = path;
+  if (startVolume) {
+    currentStream_ = player_.OpenAndPlay(currentFile_, 0, currentStream_);
+    if (currentStream_ != 0) {
+      player_.SetChannelVolume(*startVolume, currentStream_, 0);
+      player_.PlayChannel(currentStream_, 1);
+    }
+  } else {
+    currentStream_ = player_.OpenAndPlay(currentFile_, 1, currentStream_);
+  }
+  if (currentStream_ == 0) {
+    reporter_.OpenFailed();
+    return false;
+  }
+  status_ = kStatusPlaying;
+  return true;
+}
+
+void Playback::StopPlayback() {
+  if (status_.empty()) return;
+  player_.StopChannel(currentStream_);
+  status_ = kStatusStopped;
+}
+
+void Playback::SetVolumeLevel(int level) { volumeLevel_ = std::clamp(level, kMinVolumeLevel, kMaxVolumeLevel); }
+
+void Playback::StepVolume(int delta) {
+  SetVolumeLevel(volumeLevel_ + delta);
+  ApplyVolume(volumeLevel_);
+}
+
+void Playback::ApplyVolume(int level) {
+  SetVolumeLevel(level);
+  player_.SetChannelVolume(LevelVolume(), currentStream_, 0);
+  store_.WriteValue(config::kVolumeSection, config::kVolumeKey, config::ConfigNumberText(volumeLevel_));
+}
+
+}  // namespace velmora::playback

@@ -1,0 +1,69 @@
+// What clicks, hotkeys, stop and the volume buttons do: one current stream, the playback
+// status and the volume level.
+#pragma once
+
+#include "playback/AudioPlayer.h"
+
+#include <string>
+
+namespace velmora::config {
+class ConfigStore;
+}
+
+namespace velmora::playback {
+
+inline constexpr wchar_t kStatusPlaying[] = L"播放中";
+inline constexpr wchar_t kStatusStopped[] = L"停止中";
+inline constexpr wchar_t kOpenFailedText[] = L"打开文件失败";
+inline constexpr wchar_t kOpenFailedCaption[] = L"错误";
+
+inline constexpr int kMinVolumeLevel = 1;
+inline constexpr int kMaxVolumeLevel = 100;
+
+// Shows the user that a sound file could not be played.
+class FailureReporter {
+ public:
+  virtual ~FailureReporter() = default;
+  virtual void OpenFailed() = 0;
+};
+
+// The message box: "打开文件失败" / "错误", OK, exclamation mark, no owner, task-modal.
+class MessageBoxReporter final : public FailureReporter {
+ public:
+  void OpenFailed() override;
+};
+
+class Playback {
+ public:
+  Playback(AudioPlayer& player, const config::ConfigStore& store, FailureReporter& reporter);
+
+  // Plays the slot's file at the board's volume; a slot without a path does nothing.
+  void PlayEffect(int category, int index);
+  // Plays a file at full volume (the hotkey road). False, after the message, when it fails.
+  bool PlayFile(const std::wstring& path);
+  void StopPlayback();
+  void StepVolume(int delta);
+  void ApplyVolume(int level);
+
+  int VolumeLevel() const { return volumeLevel_; }
+  // Sets the level (limited to 1..100) without applying or storing it: start-up uses this.
+  void SetVolumeLevel(int level);
+
+  const std::wstring& CurrentFile() const { return currentFile_; }
+  StreamHandle CurrentStream() const { return currentStream_; }
+  const std::wstring& PlaybackStatus() const { return status_; }
+
+ private:
+  bool Open(const std::wstring& path, const float* startVolume);
+  float LevelVolume() const;
+
+  AudioPlayer& player_;
+  const config::ConfigStore& store_;
+  FailureReporter& reporter_;
+  std::wstring currentFile_;
+  StreamHandle currentStream_ = 0;
+  std::wstring status_;
+  int volumeLevel_ = kMaxVolumeLevel;
+};
+
+}  // namespace velmora::playback

@@ -1,0 +1,63 @@
+#include "playback/engine/Devices.h"
+
+#include "base/ComPtr.h"
+
+#include <windows.h>
+#include <initguid.h>  // PKEY_Device_FriendlyName lives in no import library
+#include <functiondiscoverykeys_devpkey.h>
+#include <mmdeviceapi.h>
+
+#include <algorithm>
+
+namespace velmora::audio {
+
+std::vector<Endpoint> ListEndpoints() {
+  ComInit com;
+  std::vector<Endpoint> endpoints;
+  ComPtr<IMMDeviceEnumerator> enumerator;
+  if (FAILED(::CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                enumerator.PutVoid())))
+    return endpoints;
+  ComPtr<IMMDeviceCollection> collection;
+  if (FAILED(enumerator->EnumAudioEndpoints(eRender, DEVICE_STATE_ACTIVE, collection.Put()))) return endpoints;
+  UINT count = 0;
+  collection->GetCount(&count);
+  for (UINT i = 0; i < count; ++i) {
+    ComPtr<IMMDevice> device;
+    if (FAILED(collection->Item(i, device.Put()))) continue;
+    LPWSTR id = nullptr;
+    if (FAILED(device->GetId(&id))) continue;
+    Endpoint endpoint{id, {}};
+    ::CoTaskMemFree(id);
+    ComPtr<IPropertyStore> properties;
+    if (SUCCEEDED(device->OpenPropertyStore(STGM_READ, properties.Put()))) {
+      PROPVARIANT value;
+      ::PropVariantInit(&value);
+      if (SUCCEEDED(properties->GetValue(PKEY_Device_FriendlyName, &value)) && value.vt == VT_LPWSTR)
+        endpoint.name = value.pwszVal;
+      ::PropVariantClear(&value);
+    }
+    if (endpoint.name.empty()) endpoint.name = endpoint.id;
+    endpoints.push_back(std::move(endpoint));
+  }
+  std::sort(endpoints.begin(), endpoints.end(), [](const Endpoint& a, const Endpoint& b) { return a.id < b.id; });
+  return endpoints;
+}
+
+std::wstring DeviceDisplayName(int device) {
+  if (device == kNoSoundDevice) return kNoSoundDeviceName;
+  if (device == kDefaultDevice) return kDefaultDeviceName;
+  if (device < kFirstEndpointDevice) return {};
+  const std::vector<Endpoint> endpoints = ListEndpoints();
+  const size_t index = static_cast<size_t>(device - kFirstEndpointDevice);
+  return index < endpoints.size() ? endpoints[index].name : std::wstring();
+}
+
+std::wstring EndpointIdForDevice(int device) {
+  if (device < kFirstEndpointDevice) return {};
+  const std::vector<Endpoint> endpoints = ListEndpoints();
+  const size_t index = static_cast<size_t>(device - kFirstEndpointDevice);
+  return index < endpoints.size() ? endpoints[index].id : std::wstring();
+}
+
+}  // namespace velmora::audio

@@ -1,0 +1,239 @@
+#include "playback/engine/MediaFoundationDecoder.h"
+
+#include "base/ComPtr.h"
+
+#include <windows.h>
+// <mfapi.h> must not meet <ksmedia.h>; the format GUIDs we need all come from <mfapi.h>.
+#include <mfapi.h>
+#include <mferror.h>
+#include <mfidl.h>
+#include <mfreadwrite.h>
+#include <objbase.h>
+#include <propidl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace velmora::audio {
+namespace {
+
+class BufferLock {
+ public:
+  explicit BufferLock(IMFMediaBuffer* buffer) noexcept : buffer_(buffer) {
+    locked_ = SUCCEEDED(buffer_->Lock(&data_, nullptr, &length_));
+  }
+  ~BufferLock() {
+    if (locked_) buffer_->Unlock();
+  }
+  BufferLock(const BufferLock&) = delete;
+  BufferLock& operator=(const BufferLock&) = delete;
+
+  bool Locked() const noexcept { return locked_; }
+  const BYTE* Data() const noexcept { return data_; }
+  DWORD Length() const noexcept { return length_; }
+
+ private:
+  IMFMediaBuffer* buffer_;
+  BYTE* data_ = nullptr;
+  DWORD length_ = 0;
+  bool locked_ = false;
+};
+
+// The names are enum constants; the reader's methods take them as DWORD stream indices.
+constexpr DWORD kAudioStream = static_cast<DWORD>(MF_SOURCE_READER_FIRST_AUDIO_STREAM);
+constexpr DWORD kAllStreams = static_cast<DWORD>(MF_SOURCE_READER_ALL_STREAMS);
+
+// A reader that keeps answering without samples, end of stream or error would spin forever;
+// real gaps come one or two at a time.
+constexpr int kMaxReadsWithoutSample = 1000;
+
+// Growing the sample vector is cheap next to decoding, so a duration the file claims (which
+// may lie) buys at most this much room up front.
+constexpr UINT64 kMaxReservedSeconds = 30;
+
+enum class SampleFormat { Float32, Int16 };
+
+struct OutputFormat {
+  SampleFormat format = SampleFormat::Float32;
+  int channels = 0;
+  int sampleRate = 0;
+  size_t bytesPerFrame = 0;
+};
+
+bool RequestOutput(IMFSourceReader* reader, const GUID& subtype, UINT32 bitsPerSample) {
+  ComPtr<IMFMediaType> partial;
+  if (FAILED(::MFCreateMediaType(partial.Put()))) return false;
+  if (FAILED(partial->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Audio))) return false;
+  if (FAILED(partial->SetGUID(MF_MT_SUBTYPE, subtype))) return false;
+  if (bitsPerSample != 0 && FAILED(partial->SetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, bitsPerSample))) return false;
+  return SUCCEEDED(reader->SetCurrentMediaType(kAudioStream, nullptr, partial.Get()));
+}
+
+// What the reader will really deliver, which is the only thing worth trusting: the partial type
+// we asked for leaves channels and rate to the decoder.
+bool ReadOutputFormat(IMFSourceReader* reader, OutputFormat& format) {
+  ComPtr<IMFMediaType> type;
+  if (FAILED(reader->GetCurrentMediaType(kAudioStream, type.Put()))) return false;
+  GUID subtype{};
+  UINT32 channels = 0;
+  UINT32 rate = 0;
+  UINT32 bits = 0;
+  if (FAILED(type->GetGUID(MF_MT_SUBTYPE, &subtype))) return false;
+  if (FAILED(type->GetUINT32(MF_MT_AUDIO_NUM_CHANNELS, &channels))) return false;
+  if (FAILED(type->GetUINT32(MF_MT_AUDIO_SAMPLES_PER_SECOND, &rate))) return false;
+  if (FAILED(type->GetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, &bits))) return false;
+  // The same bounds the WAV reader applies; anything outside is a broken stream.
+  if (channels == 0 || channels > 32 || rate == 0 || rate > 768000) return false;
+
+  if (subtype == MFAudioFormat_Float && bits == 32) {
+    format.format = SampleFormat::Float32;
+  } else if (subtype == MFAudioFormat_PCM && bits == 16) {
+    format.format = SampleFormat::Int16;
+  } else {
+    return false;
+  }
+  format.channels = static_cast<int>(channels);
+  format.sampleRate = static_cast<int>(rate);
+  format.bytesPerFrame = size_t{channels} * (bits / 8);
+  return true;
+}
+
+bool SameFormat(const OutputFormat& a, const OutputFormat& b) {
+  return a.format == b.format && a.channels == b.channels && a.sampleRate == b.sampleRate;
+}
+
+// Lossy decoders overshoot full scale a little; the engine expects [-1, 1] and no NaN.
+float Sanitize(float value) {
+  if (!(value == value)) return 0.0f;
+  return std::clamp(value, -1.0f, 1.0f);
+}
+
+void AppendSamples(const OutputFormat& format, const BYTE* data, size_t bytes, std::vector<float>& samples) {
+  if (format.format == SampleFormat::Float32) {
+    const size_t count = bytes / sizeof(float);
+    const size_t start = samples.size();
+    samples.resize(start + count);
+    std::memcpy(samples.data() + start, data, count * sizeof(float));
+    for (size_t i = start; i < samples.size(); ++i) samples[i] = Sanitize(samples[i]);
+  } else {
+    const size_t count = bytes / sizeof(int16_t);
+    samples.reserve(samples.size() + count);
+    for (size_t i = 0; i < count; ++i) {
+      int16_t value = 0;
+      std::memcpy(&value, data + i * sizeof(int16_t), sizeof(value));
+      samples.push_back(static_cast<float>(value) / 32768.0f);
+    }
+  }
+}
+
+void ReserveForDuration(IMFSourceReader* reader, const OutputFormat& format, std::vector<float>& samples) {
+  PROPVARIANT duration;
+  ::PropVariantInit(&duration);
+  if (SUCCEEDED(reader->GetPresentationAttribute(static_cast<DWORD>(MF_SOURCE_READER_MEDIASOURCE), MF_PD_DURATION,
+                                                 &duration)) &&
+      duration.vt == VT_UI8) {
+    const UINT64 rate = static_cast<UINT64>(format.sampleRate);
+    const UINT64 seconds = std::min<UINT64>(duration.uhVal.QuadPart / 10'000'000 + 1, kMaxReservedSeconds);
+    const UINT64 frames = std::min<UINT64>(seconds * rate, kMaxSourceFrames);
+    samples.reserve(static_cast<size_t>(frames) * static_cast<size_t>(format.channels));
+  }
+  ::PropVariantClear(&duration);
+}
+
+// Only regular files go to the source resolver: it would also take an http:// address (and wait
+// on the network) or a folder, and neither is a sound effect.
+bool IsRegularFile(const std::wstring& path) {
+  if (path.empty()) return false;
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool Decode(const std::wstring& path, PcmBuffer& out) {
+  if (!IsRegularFile(path)) return false;
+
+  ComPtr<IMFSourceReader> reader;
+  if (FAILED(::MFCreateSourceReaderFromURL(path.c_str(), nullptr, reader.Put()))) return false;
+
+  // Video, subtitles and any further audio tracks would only cost decoding time.
+  if (FAILED(reader->SetStreamSelection(kAllStreams, FALSE))) return false;
+  if (FAILED(reader->SetStreamSelection(kAudioStream, TRUE))) return false;
+
+  // Float keeps the decoder's full precision; some decoders only offer 16-bit integers.
+  if (!RequestOutput(reader.Get(), MFAudioFormat_Float, 0) && !RequestOutput(reader.Get(), MFAudioFormat_PCM, 16)) {
+    return false;
+  }
+  OutputFormat format;
+  if (!ReadOutputFormat(reader.Get(), format)) return false;
+
+  std::vector<float> samples;
+  ReserveForDuration(reader.Get(), format, samples);
+  const size_t maxSamples = kMaxSourceFrames * static_cast<size_t>(format.channels);
+
+  int readsWithoutSample = 0;
+  for (;;) {
+    DWORD flags = 0;
+    ComPtr<IMFSample> sample;
+    if (FAILED(reader->ReadSample(kAudioStream, 0, nullptr, &flags, nullptr, sample.Put()))) return false;
+    if ((flags & MF_SOURCE_READERF_ERROR) != 0) return false;
+    if ((flags & MF_SOURCE_READERF_CURRENTMEDIATYPECHANGED) != 0) {
+      // A stream that changes rate or layout halfway would need two buffers; no sound effect
+      // does that, so treat it as broken rather than play it at the wrong speed.
+      OutputFormat changed;
+      if (!ReadOutputFormat(reader.Get(), changed) || !SameFormat(changed, format)) return false;
+    }
+    // The last call may carry both a sample and the end flag; take the sample first.
+    if (sample) {
+      readsWithoutSample = 0;
+      ComPtr<IMFMediaBuffer> buffer;
+      if (FAILED(sample->ConvertToContiguousBuffer(buffer.Put()))) return false;
+      BufferLock lock(buffer.Get());
+      if (!lock.Locked()) return false;
+      const size_t bytes = lock.Length();
+      // A buffer that ends inside a frame would shift every later channel by one.
+      if (bytes % format.bytesPerFrame != 0) return false;
+      const size_t count = bytes / format.bytesPerFrame * static_cast<size_t>(format.channels);
+      if (count > maxSamples - samples.size()) return false;
+      AppendSamples(format, lock.Data(), bytes, samples);
+    } else if ((flags & MF_SOURCE_READERF_ENDOFSTREAM) == 0 && ++readsWithoutSample > kMaxReadsWithoutSample) {
+      return false;
+    }
+    if ((flags & MF_SOURCE_READERF_ENDOFSTREAM) != 0) break;
+  }
+
+  if (samples.empty()) return false;
+  out.channels = format.channels;
+  out.sampleRate = format.sampleRate;
+  out.samples = std::move(samples);
+  return true;
+}
+
+}  // namespace
+
+MediaFoundationSession::MediaFoundationSession() noexcept {
+  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  // RPC_E_CHANGED_MODE: the thread already lives in a single-threaded apartment (a UI thread).
+  // Media Foundation works there too; that apartment is not ours to end.
+  comInitialized_ = SUCCEEDED(com);
+  if (!comInitialized_ && com != RPC_E_CHANGED_MODE) return;
+  mfStarted_ = SUCCEEDED(::MFStartup(MF_VERSION, MFSTARTUP_LITE));
+}
+
+MediaFoundationSession::~MediaFoundationSession() {
+  if (mfStarted_) ::MFShutdown();
+  if (comInitialized_) ::CoUninitialize();
+}
+
+bool DecodeWithMediaFoundation(const std::wstring& path, PcmBuffer& out) {
+  out = PcmBuffer{};
+  // MFStartup counts its callers, so this is cheap when the thread already holds a session.
+  // Declared before anything the reader creates, so every Media Foundation object is released
+  // before MFShutdown.
+  MediaFoundationSession session;
+  if (!session.Started()) return false;
+  return Decode(path, out);
+}
+
+}  // namespace velmora::audio

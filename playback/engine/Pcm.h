@@ -1,0 +1,40 @@
+// Decoded audio as the engine keeps it, and the conversion every decoder's output goes through.
+// Pure logic: no Windows calls, so it builds natively for fuzzing too.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace velmora::audio {
+
+// The render format: interleaved stereo 32-bit float at 44,100 Hz.
+inline constexpr int kEngineRate = 44100;
+inline constexpr int kEngineChannels = 2;
+
+// No decoder produces more than this many source frames (about 10 minutes at 48 kHz), so a
+// lying header or a hostile file cannot make it allocate without bound.
+inline constexpr size_t kMaxSourceFrames = size_t{48000} * 600;
+
+// What a decoder hands back: interleaved float samples in [-1, 1] at the file's own rate and
+// channel count.
+struct PcmBuffer {
+  int channels = 0;
+  int sampleRate = 0;
+  std::vector<float> samples;  // frames * channels values
+
+  size_t Frames() const { return channels > 0 ? samples.size() / static_cast<size_t>(channels) : 0; }
+};
+
+// A sound ready for the render thread: stereo, 44,100 Hz.
+struct Sound {
+  std::vector<float> samples;  // interleaved L R
+  size_t Frames() const { return samples.size() / kEngineChannels; }
+  size_t Bytes() const { return samples.size() * sizeof(float); }
+};
+
+// Mono goes to both sides; more than two channels are folded to the front pair; any rate is
+// resampled to 44,100 Hz. False for an empty or malformed buffer.
+bool ToEngineFormat(const PcmBuffer& in, Sound& out);
+
+}  // namespace velmora::audio

@@ -1,0 +1,50 @@
+// Turns a sound file into a ready Sound, with a bounded cache of decoded sounds keyed by path,
+// size and last-write time, so a repeated effect starts without touching the disk (beyond one
+// attribute query) and an edited file is decoded again.
+#pragma once
+
+#include "playback/engine/Pcm.h"
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+
+namespace velmora::audio {
+
+class MediaFoundationSession;
+
+class SoundLoader {
+ public:
+  // Decoded sounds are kept up to `cacheBytes` in all (least recently used go first).
+  explicit SoundLoader(size_t cacheBytes = size_t{256} << 20);
+  ~SoundLoader();
+  SoundLoader(const SoundLoader&) = delete;
+  SoundLoader& operator=(const SoundLoader&) = delete;
+
+  // Null for a missing file, a folder, or anything no decoder accepts.
+  std::shared_ptr<const Sound> Load(const std::wstring& path);
+
+  // Starts Media Foundation ahead of the first file that needs it.
+  void WarmUp();
+
+  size_t CachedBytes() const { return cachedBytes_; }
+  size_t CachedSounds() const { return entries_.size(); }
+
+ private:
+  struct Entry {
+    std::wstring path;
+    uint64_t size = 0;
+    uint64_t writeTime = 0;
+    std::shared_ptr<const Sound> sound;
+  };
+
+  std::shared_ptr<const Sound> Decode(const std::wstring& path, uint64_t size);
+
+  size_t capacity_;
+  size_t cachedBytes_ = 0;
+  std::list<Entry> entries_;  // most recently used first
+  std::unique_ptr<MediaFoundationSession> mediaFoundation_;
+};
+
+}  // namespace velmora::audio

@@ -1,0 +1,1 @@
+// Placeholder until the WAV and Vorbis decoder tests land.

@@ -1,0 +1,88 @@
+#include "tests/support/SinkRecording.h"
+
+#include "tests/support/Files.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace velmora::test {
+
+namespace {
+
+long long FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+size_t End(const std::vector<float>& s, size_t from, size_t count) {
+  return count > s.size() - std::min(from, s.size()) ? s.size() : from + count;
+}
+
+}  // namespace
+
+SinkRecording::SinkRecording(const std::string& sinkName) {
+  path_ = FromUnixPath((std::string(VELMORA_AUDIO_DIR_UNIX) + "/" + sinkName + ".raw").c_str());
+  start_ = FileSize(path_) / 4 * 4;
+}
+
+std::vector<float> SinkRecording::Left() const {
+  std::vector<float> out;
+  HANDLE file = ::CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return out;
+  LARGE_INTEGER offset;
+  offset.QuadPart = start_;
+  ::SetFilePointerEx(file, offset, nullptr, FILE_BEGIN);
+  std::vector<int16_t> chunk(1 << 16);
+  DWORD got = 0;
+  while (::ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size() * sizeof(int16_t)), &got, nullptr) && got > 0) {
+    const size_t values = got / sizeof(int16_t);
+    for (size_t i = 0; i + 1 < values; i += 2) out.push_back(static_cast<float>(chunk[i]) / 32768.0f);
+  }
+  ::CloseHandle(file);
+  return out;
+}
+
+double Rms(const std::vector<float>& s, size_t from, size_t count) {
+  const size_t end = End(s, from, count);
+  if (end <= from) return 0;
+  double sum = 0;
+  for (size_t i = from; i < end; ++i) sum += static_cast<double>(s[i]) * s[i];
+  return std::sqrt(sum / static_cast<double>(end - from));
+}
+
+double Peak(const std::vector<float>& s, size_t from, size_t count) {
+  const size_t end = End(s, from, count);
+  double peak = 0;
+  for (size_t i = from; i < end; ++i) peak = std::max(peak, static_cast<double>(std::fabs(s[i])));
+  return peak;
+}
+
+double ToneAmplitude(const std::vector<float>& s, double frequency, size_t from, size_t count) {
+  const size_t end = End(s, from, count);
+  if (end <= from) return 0;
+  const double w = 2.0 * 3.14159265358979323846 * frequency / 44100.0;
+  const double coefficient = 2.0 * std::cos(w);
+  double s1 = 0, s2 = 0;
+  for (size_t i = from; i < end; ++i) {
+    const double s0 = s[i] + coefficient * s1 - s2;
+    s2 = s1;
+    s1 = s0;
+  }
+  const double power = s1 * s1 + s2 * s2 - coefficient * s1 * s2;
+  return 2.0 * std::sqrt(std::max(power, 0.0)) / static_cast<double>(end - from);
+}
+
+long long FirstAbove(const std::vector<float>& s, double threshold, size_t from) {
+  for (size_t i = from; i < s.size(); ++i) {
+    if (std::fabs(s[i]) > threshold) return static_cast<long long>(i);
+  }
+  return -1;
+}
+
+void SleepMs(unsigned ms) { ::Sleep(ms); }
+
+}  // namespace velmora::test

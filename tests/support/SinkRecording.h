@@ -1,0 +1,33 @@
+// What a test sink really played, read from the recorder the test script keeps on its monitor
+// (s16le, 44.1 kHz, stereo; see scripts/audio-server.sh).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velmora::test {
+
+class SinkRecording {
+ public:
+  // Starts at the recording's current end: only what plays from now on is read.
+  explicit SinkRecording(const std::string& sinkName);
+  // The left channel of everything recorded since the start, as floats in [-1, 1].
+  std::vector<float> Left() const;
+
+ private:
+  std::wstring path_;
+  long long start_ = 0;
+};
+
+// Root mean square and peak of a stretch of samples.
+double Rms(const std::vector<float>& samples, size_t from = 0, size_t count = static_cast<size_t>(-1));
+double Peak(const std::vector<float>& samples, size_t from = 0, size_t count = static_cast<size_t>(-1));
+// Amplitude of one frequency in the samples (Goertzel), about the sine's amplitude when present.
+double ToneAmplitude(const std::vector<float>& samples, double frequency, size_t from = 0,
+                     size_t count = static_cast<size_t>(-1));
+// Index of the first sample whose magnitude exceeds `threshold`, or -1.
+long long FirstAbove(const std::vector<float>& samples, double threshold, size_t from = 0);
+
+void SleepMs(unsigned ms);
+
+}  // namespace velmora::test
