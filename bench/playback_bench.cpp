@@ -18,22 +18,6 @@ using namespace velmora::playback;
 
 namespace {
 
-std::string ToneWav(double frequency, double seconds) {
-  const uint32_t frames = static_cast<uint32_t>(seconds * 44100);
-  std::string pcm;
-  for (uint32_t i = 0; i < frames; ++i) {
-    const auto v = static_cast<int16_t>(std::lround(16000 * std::sin(2 * 3.14159265358979 * frequency * i / 44100)));
-    for (int c = 0; c < 2; ++c) {
-      pcm.push_back(static_cast<char>(v & 0xFF));
-      pcm.push_back(static_cast<char>((v >> 8) & 0xFF));
-    }
-  }
-  auto u32 = [](uint32_t x) { return std::string{char(x), char(x >> 8), char(x >> 16), char(x >> 24)}; };
-  auto u16 = [](uint16_t x) { return std::string{char(x), char(x >> 8)}; };
-  return "RIFF" + u32(36 + static_cast<uint32_t>(pcm.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(2) + u32(44100) +
-         u32(44100 * 4) + u16(4) + u16(16) + "data" + u32(static_cast<uint32_t>(pcm.size())) + pcm;
-}
-
 double TicksToMs(int64_t ticks) {
   LARGE_INTEGER f;
   ::QueryPerformanceFrequency(&f);
@@ -81,7 +65,7 @@ int DeviceNamed(const AudioPlayer& player, const std::wstring& name) {
 int main() {
   velmora::test::TempProgramDir dir(L"性能");
   const std::wstring cached = dir / L"cached.wav";
-  velmora::test::WriteBytes(cached, ToneWav(1000, 0.3));
+  velmora::test::WriteBytes(cached, velmora::test::ToneWav(1000, 0.3, 0.5));
   AudioPlayer player;
   if (StartAudio(player, DeviceNamed(player, L"VelmoraSinkA")) != 1) {
     std::printf("error: no audio device\n");
@@ -104,7 +88,7 @@ int main() {
   std::vector<double> firstMs;
   for (int i = 0; i < 50; ++i) {
     const std::wstring path = dir / (L"first" + std::to_wstring(i) + L".wav");
-    velmora::test::WriteBytes(path, ToneWav(500 + i, 0.3));
+    velmora::test::WriteBytes(path, velmora::test::ToneWav(500 + i, 0.3, 0.5));
     LARGE_INTEGER before;
     ::QueryPerformanceCounter(&before);
     stream = player.OpenAndPlay(path, 1, stream);

@@ -36,6 +36,7 @@ PA
       > "$dir/$sink.raw" 2>/dev/null &
     AUDIO_PIDS+=($!)
   done
+  sleep 1  # the recorders and the sinks settle before the first test plays
 }
 
 stop_audio_server() {

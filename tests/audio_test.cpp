@@ -20,24 +20,6 @@ using velmora::test::ToneAmplitude;
 
 namespace {
 
-// A 16-bit stereo 44.1 kHz WAV of a sine.
-std::string ToneWav(double frequency, double seconds, double amplitude) {
-  const uint32_t frames = static_cast<uint32_t>(seconds * 44100);
-  std::string pcm;
-  pcm.reserve(frames * 4);
-  for (uint32_t i = 0; i < frames; ++i) {
-    const auto v = static_cast<int16_t>(std::lround(amplitude * 32767 * std::sin(2 * 3.14159265358979 * frequency * i / 44100)));
-    for (int c = 0; c < 2; ++c) {
-      pcm.push_back(static_cast<char>(v & 0xFF));
-      pcm.push_back(static_cast<char>((v >> 8) & 0xFF));
-    }
-  }
-  auto u32 = [](uint32_t x) { return std::string{char(x), char(x >> 8), char(x >> 16), char(x >> 24)}; };
-  auto u16 = [](uint16_t x) { return std::string{char(x), char(x >> 8)}; };
-  return "RIFF" + u32(36 + static_cast<uint32_t>(pcm.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(2) + u32(44100) +
-         u32(44100 * 4) + u16(4) + u16(16) + "data" + u32(static_cast<uint32_t>(pcm.size())) + pcm;
-}
-
 class CountingReporter : public FailureReporter {
  public:
   void OpenFailed() override { ++failures; }
@@ -58,8 +40,8 @@ class AudioTest : public ::testing::Test {
   void SetUp() override {
     kilo_ = dir_ / L"千赫.wav";
     low_ = dir_ / L"低音.wav";
-    velmora::test::WriteBytes(kilo_, ToneWav(1000, 3.0, 0.5));
-    velmora::test::WriteBytes(low_, ToneWav(440, 3.0, 0.5));
+    velmora::test::WriteBytes(kilo_, velmora::test::ToneWav(1000, 3.0, 0.5));
+    velmora::test::WriteBytes(low_, velmora::test::ToneWav(440, 3.0, 0.5));
     sinkA_ = DeviceNamed(player_, L"VelmoraSinkA");
     sinkB_ = DeviceNamed(player_, L"VelmoraSinkB");
     ASSERT_GE(sinkA_, 2) << "the test sinks are missing: run the tests through scripts/test.sh";
@@ -181,7 +163,7 @@ TEST_F(AudioTest, BadFilesFailCleanly) {
   velmora::test::WriteBytes(dir_ / L"empty.wav", "");
   velmora::test::WriteBytes(dir_ / L"noise.mp3", std::string(5000, '\x5A'));
   velmora::test::WriteBytes(dir_ / L"noise.wav", "RIFF\xFF\xFF\xFF\xFFWAVEjunkjunkjunk");
-  std::string lying = ToneWav(1000, 0.1, 0.5);
+  std::string lying = velmora::test::ToneWav(1000, 0.1, 0.5);
   lying[22] = 0;  // zero channels
   lying[23] = 0;
   velmora::test::WriteBytes(dir_ / L"zero-channels.wav", lying);

@@ -5,14 +5,12 @@
 #include <windows.h>
 // <mfapi.h> must not meet <ksmedia.h>; the format GUIDs we need all come from <mfapi.h>.
 #include <mfapi.h>
-#include <mferror.h>
 #include <mfidl.h>
 #include <mfreadwrite.h>
 #include <objbase.h>
 #include <propidl.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cmath>
+#include <cstdint>
+
 namespace velmora::test {
 
 std::string ReadBytes(const std::wstring& path) {
@@ -49,6 +52,23 @@ std::wstring FromUnixPath(const char* unixPath) {
     if (ch == L'/') ch = L'\\';
   }
   return L"Z:" + wide;
+}
+
+std::string ToneWav(double frequency, double seconds, double amplitude) {
+  const uint32_t frames = static_cast<uint32_t>(seconds * 44100);
+  std::string pcm;
+  pcm.reserve(frames * 4);
+  for (uint32_t i = 0; i < frames; ++i) {
+    const auto v = static_cast<int16_t>(std::lround(amplitude * 32767 * std::sin(2 * 3.14159265358979 * frequency * i / 44100)));
+    for (int c = 0; c < 2; ++c) {
+      pcm.push_back(static_cast<char>(v & 0xFF));
+      pcm.push_back(static_cast<char>((v >> 8) & 0xFF));
+    }
+  }
+  auto u32 = [](uint32_t x) { return std::string{char(x), char(x >> 8), char(x >> 16), char(x >> 24)}; };
+  auto u16 = [](uint16_t x) { return std::string{char(x), char(x >> 8)}; };
+  return "RIFF" + u32(36 + static_cast<uint32_t>(pcm.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(2) + u32(44100) +
+         u32(44100 * 4) + u16(4) + u16(16) + "data" + u32(static_cast<uint32_t>(pcm.size())) + pcm;
 }
 
 std::string Gbk(std::wstring_view text) {

@@ -18,6 +18,9 @@ std::wstring MakeFile(const std::wstring& folder, std::wstring_view name);
 // A path of the Linux side ("/work/x") as Wine's Z: drive sees it ("Z:\\work\\x").
 std::wstring FromUnixPath(const char* unixPath);
 
+// A 16-bit stereo 44.1 kHz WAV file's bytes holding a sine of the given amplitude (0..1).
+std::string ToneWav(double frequency, double seconds, double amplitude);
+
 // UTF-8 literal -> GBK bytes, for writing configuration files by hand in tests.
 std::string Gbk(std::wstring_view text);
 
