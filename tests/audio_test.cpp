@@ -11,12 +11,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace velmora::playback;
 using velmora::test::SinkRecording;
 using velmora::test::SleepMs;
 using velmora::test::ToneAmplitude;
+using velmora::test::MedianToneAmplitude;
 
 namespace {
 
@@ -77,38 +79,55 @@ TEST_F(AudioTest, EffectSoundsOnTheChosenDeviceOnly) {
     SinkRecording silent(device == sinkA_ ? "velmora_b" : "velmora_a");
     ASSERT_TRUE(playback_.PlayFile(kilo_));
     EXPECT_EQ(playback_.PlaybackStatus(), kStatusPlaying);
-    SleepMs(700);
-    const std::vector<float> played = chosen.Left();
+    const std::vector<float> played = chosen.WaitForSound(0.05, 20000);
     const long long start = velmora::test::FirstAbove(played, 0.05);
     ASSERT_GE(start, 0) << "nothing came out of the chosen device";
-    EXPECT_NEAR(ToneAmplitude(played, 1000, static_cast<size_t>(start) + 2000, 8820), 0.5, 0.08);
+    EXPECT_NEAR(MedianToneAmplitude(played, 1000, static_cast<size_t>(start) + 2000, 8820), 0.5, 0.08);
     EXPECT_LT(velmora::test::Peak(silent.Left()), 0.01);
     player_.ReleaseLibrary();
   }
 }
 
 TEST_F(AudioTest, NextEffectReplacesTheFirstAndStopSilences) {
+  using velmora::test::ToneOnset;
   ASSERT_EQ(StartAudio(player_, sinkA_), 1);
   SinkRecording sink("velmora_a");
   ASSERT_TRUE(playback_.PlayFile(kilo_));
-  SleepMs(400);
+  ASSERT_GE(velmora::test::FirstAbove(sink.WaitForSound(0.05, 13000), 0.05), 0);
   ASSERT_TRUE(playback_.PlayFile(low_));
-  SleepMs(600);
+  std::vector<float> played;
+  for (int i = 0; i < 80 && ToneOnset(played, 440, 0.25) < 0; ++i) {
+    SleepMs(50);
+    played = sink.Left();
+  }
+  const long long switchAt = ToneOnset(played, 440, 0.25);
+  ASSERT_GE(switchAt, 0) << "the second effect never sounded";
+  SleepMs(300);
   playback_.StopPlayback();
   EXPECT_EQ(playback_.PlaybackStatus(), kStatusStopped);
-  SleepMs(400);
-  const std::vector<float> played = sink.Left();
-  const long long start = velmora::test::FirstAbove(played, 0.05);
-  ASSERT_GE(start, 0);
-  const size_t s = static_cast<size_t>(start);
-  // First 1 kHz alone, then 440 Hz alone (never both), then nothing.
-  EXPECT_GT(ToneAmplitude(played, 1000, s + 1000, 8000), 0.4);
-  EXPECT_LT(ToneAmplitude(played, 440, s + 1000, 8000), 0.05);
-  const size_t second = s + 44100 * 400 / 1000 + 6000;  // well after the switch
-  EXPECT_GT(ToneAmplitude(played, 440, second, 8000), 0.4);
-  EXPECT_LT(ToneAmplitude(played, 1000, second, 8000), 0.05);
-  ASSERT_GT(played.size(), 8000u);
-  EXPECT_LT(velmora::test::Peak(played, played.size() - 8000), 0.01) << "sound went on after stop";
+  played = sink.WaitForSilence(0.01, 8000);
+
+  const size_t s = static_cast<size_t>(switchAt);
+  ASSERT_GT(s, 4000u);
+  // Before the switch: 1 kHz alone. After it: 440 Hz alone. Never both at once.
+  EXPECT_GT(MedianToneAmplitude(played, 1000, s - 4000, 3500), 0.4);
+  EXPECT_LT(MedianToneAmplitude(played, 440, s - 4000, 3500), 0.05);
+  EXPECT_GT(MedianToneAmplitude(played, 440, s + 1000, 4410), 0.4);
+  EXPECT_LT(MedianToneAmplitude(played, 1000, s + 1000, 4410), 0.05);
+  // A window across the switch holds part of each; only a real mix has both near full level.
+  for (size_t i = 0; i + 441 <= played.size(); i += 441) {
+    const bool both = ToneAmplitude(played, 1000, i, 441) > 0.35 && ToneAmplitude(played, 440, i, 441) > 0.35;
+    ASSERT_FALSE(both) << "both effects sounded together at sample " << i;
+  }
+  // Stopped about 300 ms into a 3 s sound: the 440 Hz part ends well before the file would.
+  const long long lastLoud = [&] {
+    for (size_t i = played.size(); i-- > 0;) {
+      if (std::fabs(played[i]) > 0.05f) return static_cast<long long>(i);
+    }
+    return -1LL;
+  }();
+  EXPECT_LT(lastLoud - switchAt, 44100) << "sound went on after stop";
+  EXPECT_LT(velmora::test::Peak(played, played.size() - 8000), 0.01);
 }
 
 TEST_F(AudioTest, BoardVolumeHalvesAndLowestStepMutes) {
@@ -117,16 +136,16 @@ TEST_F(AudioTest, BoardVolumeHalvesAndLowestStepMutes) {
   playback_.SetVolumeLevel(50);
   SinkRecording half("velmora_a");
   playback_.PlayEffect(1, 1);
-  SleepMs(600);
-  std::vector<float> played = half.Left();
+  std::vector<float> played = half.WaitForSound(0.02, 20000);
   long long start = velmora::test::FirstAbove(played, 0.02);
   ASSERT_GE(start, 0);
-  EXPECT_NEAR(ToneAmplitude(played, 1000, static_cast<size_t>(start), 8820), 0.25, 0.05)
+  EXPECT_NEAR(MedianToneAmplitude(played, 1000, static_cast<size_t>(start), 8820), 0.25, 0.05);
+  EXPECT_LT(velmora::test::Peak(played, static_cast<size_t>(start), 4410), 0.3)
       << "the first buffer must already have the board's volume";
 
   playback_.SetVolumeLevel(1);
   playback_.StopPlayback();
-  SleepMs(300);  // let what is already queued in the device play out
+  SinkRecording("velmora_a").WaitForSilence(0.005, 4410);  // what is queued in the device plays out
   SinkRecording muted("velmora_a");
   playback_.PlayEffect(1, 1);
   SleepMs(500);
@@ -135,13 +154,18 @@ TEST_F(AudioTest, BoardVolumeHalvesAndLowestStepMutes) {
 
   // A hotkey-style play is full volume; a volume step brings it to the board's level at once.
   playback_.SetVolumeLevel(30);
+  SinkRecording full("velmora_a");
   ASSERT_TRUE(playback_.PlayFile(kilo_));
-  SleepMs(300);
+  played = full.WaitForSound(0.3, 4410);
+  const long long loud = velmora::test::FirstAbove(played, 0.3);
+  ASSERT_GE(loud, 0);
+  EXPECT_NEAR(MedianToneAmplitude(played, 1000, static_cast<size_t>(loud), 4410), 0.5, 0.08);
   SinkRecording stepped("velmora_a");
   playback_.StepVolume(-10);  // 20
-  SleepMs(400);
+  SleepMs(500);
   played = stepped.Left();
-  EXPECT_NEAR(ToneAmplitude(played, 1000, played.size() - 8820, 8820), 0.1, 0.03);
+  ASSERT_GT(played.size(), 8820u);
+  EXPECT_NEAR(MedianToneAmplitude(played, 1000, played.size() - 8820, 8820), 0.1, 0.03);
   EXPECT_EQ(store_.ReadValue(L"idv", L"v"), L"20");
 }
 
@@ -149,11 +173,14 @@ TEST_F(AudioTest, NoSoundDevicePlaysSilentlyAndAdvances) {
   ASSERT_EQ(StartAudio(player_, 0), 1);
   SinkRecording a("velmora_a");
   SinkRecording b("velmora_b");
+  const ULONGLONG started = ::GetTickCount64();
   ASSERT_TRUE(playback_.PlayFile(kilo_));
   SleepMs(500);
   const double position = player_.ChannelPosition(playback_.CurrentStream());
+  const double elapsed = static_cast<double>(::GetTickCount64() - started) / 1000.0;
+  // The null output consumes in real time, in steps of a few milliseconds.
   EXPECT_GT(position, 0.3);
-  EXPECT_LT(position, 0.8);
+  EXPECT_NEAR(position, std::min(elapsed, 3.0), 0.1);
   EXPECT_LT(velmora::test::Peak(a.Left()), 0.01);
   EXPECT_LT(velmora::test::Peak(b.Left()), 0.01);
 }

@@ -46,6 +46,44 @@ std::vector<float> SinkRecording::Left() const {
   return out;
 }
 
+std::vector<float> SinkRecording::WaitForSound(double threshold, size_t after, unsigned timeoutMs) const {
+  std::vector<float> samples;
+  for (unsigned waited = 0;; waited += 50) {
+    samples = Left();
+    const long long onset = FirstAbove(samples, threshold);
+    if ((onset >= 0 && samples.size() >= static_cast<size_t>(onset) + after) || waited >= timeoutMs) return samples;
+    ::Sleep(50);
+  }
+}
+
+std::vector<float> SinkRecording::WaitForSilence(double threshold, size_t quiet, unsigned timeoutMs) const {
+  std::vector<float> samples;
+  for (unsigned waited = 0;; waited += 50) {
+    samples = Left();
+    if ((samples.size() >= quiet && Peak(samples, samples.size() - quiet) < threshold) || waited >= timeoutMs)
+      return samples;
+    ::Sleep(50);
+  }
+}
+
+double MedianToneAmplitude(const std::vector<float>& samples, double frequency, size_t from, size_t count) {
+  constexpr size_t kWindow = 882;
+  std::vector<double> amplitudes;
+  const size_t end = End(samples, from, count);
+  for (size_t i = from; i + kWindow <= end; i += kWindow) amplitudes.push_back(ToneAmplitude(samples, frequency, i, kWindow));
+  if (amplitudes.empty()) return 0;
+  std::nth_element(amplitudes.begin(), amplitudes.begin() + static_cast<long>(amplitudes.size() / 2), amplitudes.end());
+  return amplitudes[amplitudes.size() / 2];
+}
+
+long long ToneOnset(const std::vector<float>& samples, double frequency, double threshold, size_t from) {
+  constexpr size_t kWindow = 441;
+  for (size_t i = from; i + kWindow <= samples.size(); i += kWindow / 2) {
+    if (ToneAmplitude(samples, frequency, i, kWindow) > threshold) return static_cast<long long>(i);
+  }
+  return -1;
+}
+
 double Rms(const std::vector<float>& s, size_t from, size_t count) {
   const size_t end = End(s, from, count);
   if (end <= from) return 0;

@@ -13,6 +13,12 @@ class SinkRecording {
   explicit SinkRecording(const std::string& sinkName);
   // The left channel of everything recorded since the start, as floats in [-1, 1].
   std::vector<float> Left() const;
+  // Polls the recording until `after` samples have been recorded past the first sample above
+  // `threshold` (or `timeoutMs` passed) and returns it. Wine's audio path is slower to start
+  // when the machine is busy, so tests wait for what they expect instead of sleeping blindly.
+  std::vector<float> WaitForSound(double threshold, size_t after, unsigned timeoutMs = 4000) const;
+  // Polls until the last `quiet` samples are all below `threshold`; returns the recording.
+  std::vector<float> WaitForSilence(double threshold, size_t quiet, unsigned timeoutMs = 4000) const;
 
  private:
   std::wstring path_;
@@ -25,6 +31,14 @@ double Peak(const std::vector<float>& samples, size_t from = 0, size_t count = s
 // Amplitude of one frequency in the samples (Goertzel), about the sine's amplitude when present.
 double ToneAmplitude(const std::vector<float>& samples, double frequency, size_t from = 0,
                      size_t count = static_cast<size_t>(-1));
+// The median of the tone's amplitude over 20 ms windows: one dropout (Wine's audio path on a
+// busy machine has them) does not move it.
+double MedianToneAmplitude(const std::vector<float>& samples, double frequency, size_t from, size_t count);
+
+// Index of the first 10 ms window (441 samples) from `from` on where the tone's amplitude is
+// above `threshold`, as a sample index; -1 when there is none.
+long long ToneOnset(const std::vector<float>& samples, double frequency, double threshold, size_t from = 0);
+
 // Index of the first sample whose magnitude exceeds `threshold`, or -1.
 long long FirstAbove(const std::vector<float>& samples, double threshold, size_t from = 0);
 
