@@ -33,7 +33,7 @@ PA
   for sink in velmora_a velmora_b; do
     : > "$dir/$sink.raw"
     parec -d "$sink.monitor" --format=s16le --rate=44100 --channels=2 --latency-msec=10 \
-      > "$dir/$sink.raw" 2>/dev/null &
+      >> "$dir/$sink.raw" 2>/dev/null &
     AUDIO_PIDS+=($!)
   done
   sleep 1  # the recorders and the sinks settle before the first test plays
@@ -42,5 +42,6 @@ PA
 stop_audio_server() {
   local pid
   for pid in "${AUDIO_PIDS[@]}"; do kill "$pid" >/dev/null 2>&1 || true; done
+  pkill -f "parec -d velmora_[ab].monitor" >/dev/null 2>&1 || true  # restarted by test-audio-ctl.sh
   LANG=C pactl exit >/dev/null 2>&1 || pulseaudio -k >/dev/null 2>&1 || true
 }

@@ -244,3 +244,66 @@ TEST(AudioPlayerRules, VolumeStepsAndStopBeforeAnything) {
   EXPECT_EQ(reporter.failures, 1);
   EXPECT_EQ(player.SetChannelVolume(0.5f, 0, 0), 0);
 }
+
+namespace {
+
+// Changes the test sound server (see scripts/test-audio-ctl.sh).
+bool AudioControl(const std::string& action, const std::string& sink) {
+  return velmora::test::RunHostCommand(std::string("bash ") + VELMORA_SOURCE_DIR_UNIX + "/scripts/test-audio-ctl.sh " +
+                                       VELMORA_AUDIO_DIR_UNIX + " " + action + " " + sink);
+}
+
+}  // namespace
+
+TEST_F(AudioTest, DefaultDeviceFollowsTheSystemDefault) {
+  ASSERT_TRUE(AudioControl("default", "velmora_a"));
+  ASSERT_EQ(StartAudio(player_, velmora::audio::kDefaultDevice), 1);
+  SinkRecording a("velmora_a");
+  ASSERT_TRUE(playback_.PlayFile(kilo_));
+  ASSERT_GE(velmora::test::FirstAbove(a.WaitForSound(0.05, 4410), 0.05), 0) << "default is sink A";
+  playback_.StopPlayback();
+  a.WaitForSilence(0.005, 4410);
+
+  ASSERT_TRUE(AudioControl("default", "velmora_b"));
+  // Windows tells the engine through its endpoint notifications; Wine never does.
+  player_.Engine().OnDefaultDeviceChanged();
+  SinkRecording a2("velmora_a");
+  SinkRecording b("velmora_b");
+  bool played = false;
+  for (int attempt = 0; attempt < 20 && !played; ++attempt) {  // the reopen happens on the render thread
+    played = playback_.PlayFile(low_);
+    if (!played) SleepMs(50);
+  }
+  ASSERT_TRUE(played);
+  const std::vector<float> onB = b.WaitForSound(0.05, 4410);
+  EXPECT_GE(velmora::test::FirstAbove(onB, 0.05), 0) << "the effect did not follow the new default";
+  const std::vector<float> onA = a2.Left();
+  EXPECT_LT(velmora::test::Peak(onA), 0.01) << "the effect still went to the old default: 440 Hz " << MedianToneAmplitude(onA, 440, 0, onA.size()) << ", 1 kHz " << MedianToneAmplitude(onA, 1000, 0, onA.size()) << " first " << velmora::test::FirstAbove(onA, 0.05) << " of " << onA.size();
+  AudioControl("default", "velmora_a");
+}
+
+TEST_F(AudioTest, UnpluggedDeviceFailsPlaysUntilItIsBack) {
+  ASSERT_EQ(StartAudio(player_, sinkB_), 1);
+  ASSERT_TRUE(playback_.PlayFile(kilo_));
+  ASSERT_TRUE(AudioControl("unplug", "velmora_b"));
+  player_.Engine().OnDeviceRemoved(L"");  // what Windows would report
+
+  // Gone: plays fail with the message (after the engine noticed), nothing hangs or crashes.
+  bool failed = false;
+  for (int attempt = 0; attempt < 40 && !failed; ++attempt) {
+    failed = !playback_.PlayFile(kilo_);
+    if (!failed) SleepMs(50);
+  }
+  EXPECT_TRUE(failed) << "a play on the unplugged device did not fail";
+
+  ASSERT_TRUE(AudioControl("plug", "velmora_b"));
+  SleepMs(300);
+  SinkRecording b("velmora_b");
+  bool played = false;
+  for (int attempt = 0; attempt < 60 && !played; ++attempt) {  // the engine looks again twice a second
+    played = playback_.PlayFile(kilo_);
+    if (!played) SleepMs(100);
+  }
+  ASSERT_TRUE(played) << "the device came back but plays still fail";
+  EXPECT_GE(velmora::test::FirstAbove(b.WaitForSound(0.05, 4410), 0.05), 0) << "nothing came out after recovery";
+}

@@ -124,3 +124,41 @@ long long FirstAbove(const std::vector<float>& s, double threshold, size_t from)
 void SleepMs(unsigned ms) { ::Sleep(ms); }
 
 }  // namespace velmora::test
+
+namespace velmora::test {
+
+bool RunHostCommand(const std::string& command, unsigned timeoutMs) {
+  // Wine cannot wait on a Unix process, so the command leaves a marker file when it is done.
+  static int counter = 0;
+  const std::string marker =
+      std::string(VELMORA_AUDIO_DIR_UNIX) + "/done-" + std::to_string(::GetCurrentProcessId()) + "-" +
+      std::to_string(++counter);
+  // Wine splits the command line by Windows rules: double quotes group, \" is a literal quote.
+  std::string script = command + "; touch " + marker;
+  std::string quoted;
+  for (char ch : script) {
+    if (ch == '"') quoted += '\\';
+    quoted += ch;
+  }
+  const std::string line = "sh -c \"" + quoted + "\"";
+  std::wstring wide(line.begin(), line.end());
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(L"Z:\\bin\\sh", wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+    return false;
+  if (process.hProcess) ::CloseHandle(process.hProcess);
+  if (process.hThread) ::CloseHandle(process.hThread);
+  const std::wstring markerPath = FromUnixPath(marker.c_str());
+  for (unsigned waited = 0; waited < timeoutMs; waited += 20) {
+    if (::GetFileAttributesW(markerPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      ::DeleteFileW(markerPath.c_str());
+      return true;
+    }
+    ::Sleep(20);
+  }
+  return false;
+}
+
+}  // namespace velmora::test

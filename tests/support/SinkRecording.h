@@ -45,3 +45,12 @@ long long FirstAbove(const std::vector<float>& samples, double threshold, size_t
 void SleepMs(unsigned ms);
 
 }  // namespace velmora::test
+
+namespace velmora::test {
+
+// Runs a shell command on the Linux side (Wine starts Unix programs through CreateProcess) and
+// waits until it has finished. For changing the test sound server: default sink, unplugging.
+// False when it did not finish within `timeoutMs`.
+bool RunHostCommand(const std::string& command, unsigned timeoutMs = 10000);
+
+}  // namespace velmora::test
