@@ -3,6 +3,7 @@
 #include "playback/AudioPlayer.h"
 #include "playback/engine/Devices.h"
 #include "tests/support/Files.h"
+#include "tests/support/SinkRecording.h"
 #include "tests/support/TempProgramDir.h"
 
 #include <windows.h>
@@ -65,7 +66,9 @@ int DeviceNamed(const AudioPlayer& player, const std::wstring& name) {
 int main() {
   velmora::test::TempProgramDir dir(L"性能");
   const std::wstring cached = dir / L"cached.wav";
-  velmora::test::WriteBytes(cached, velmora::test::ToneWav(1000, 0.3, 0.5));
+  velmora::test::WriteBytes(cached, velmora::test::ToneWav(1000, 1.0, 0.5));
+  const std::wstring quiet = dir / L"quiet.wav";
+  velmora::test::WriteBytes(quiet, velmora::test::ToneWav(1000, 2.0, 0.0));
   AudioPlayer player;
   if (StartAudio(player, DeviceNamed(player, L"VelmoraSinkA")) != 1) {
     std::printf("error: no audio device\n");
@@ -76,13 +79,52 @@ int main() {
   StreamHandle stream = player.OpenAndPlay(cached, 1, 0);
   WaitFirstWrite(player);
   std::vector<double> cachedMs;
+  std::vector<double> replaceMs;
   for (int i = 0; i < 200; ++i) {
-    ::Sleep(7 + i % 5);  // land at different points of the device period
+    ::Sleep(40 + (i * 37) % 60);  // a new effect while the last one still plays, at any point of a period
     stream = player.OpenAndPlay(cached, 1, stream);
     cachedMs.push_back(WaitFirstWrite(player));
+    // The old effect is gone from everything written from now on; what the device still holds
+    // ahead of the new samples plays out first.
+    replaceMs.push_back(cachedMs.back() + player.Engine().LastPlayTiming().queuedFrames * 1000.0 / 44100.0);
   }
   std::printf("latency.cached.p50_ms: %.2f ms\n", Percentile(cachedMs, 0.5));
   std::printf("latency.cached.p99_ms: %.2f ms\n", Percentile(cachedMs, 0.99));
+  std::printf("replace.silence_ms: %.2f ms\n", Percentile(replaceMs, 0.5));
+  std::printf("replace.silence_p99_ms: %.2f ms\n", Percentile(replaceMs, 0.99));
+
+  // End to end: from the call until the sound shows in what the sink's monitor recorded (this
+  // includes PulseAudio's and the recorder's own latency, so it is an upper bound). From an idle
+  // board, the usual case: the stream has stopped after a second of silence.
+  std::vector<double> e2eIdleMs;
+  std::vector<double> e2ePlayingMs;
+  for (int i = 0; i < 40; ++i) {
+    const bool fromIdle = i % 2 == 0;
+    if (fromIdle) {
+      player.StopChannel(stream);
+      ::Sleep(1300);
+    } else {
+      stream = player.OpenAndPlay(quiet, 1, stream);  // silence playing: the stream runs
+      ::Sleep(60 + i * 7 % 40);
+    }
+    velmora::test::SinkRecording sink("velmora_a");
+    LARGE_INTEGER start, now;
+    ::QueryPerformanceCounter(&start);
+    stream = player.OpenAndPlay(cached, 1, stream);
+    double ms = -1;
+    for (int poll = 0; poll < 1000; ++poll) {
+      if (velmora::test::FirstAbove(sink.Left(), 0.05) >= 0) {
+        ::QueryPerformanceCounter(&now);
+        ms = TicksToMs(now.QuadPart - start.QuadPart);
+        break;
+      }
+      ::Sleep(1);
+    }
+    (fromIdle ? e2eIdleMs : e2ePlayingMs).push_back(ms);
+  }
+  std::printf("latency.e2e.p50_ms: %.2f ms\n", Percentile(e2eIdleMs, 0.5));
+  std::printf("latency.e2e.p99_ms: %.2f ms\n", Percentile(e2eIdleMs, 0.99));
+  std::printf("latency.e2e_while_playing.p50_ms: %.2f ms\n", Percentile(e2ePlayingMs, 0.5));
 
   // First play: a file never decoded before (decode included).
   std::vector<double> firstMs;

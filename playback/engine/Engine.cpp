@@ -79,6 +79,7 @@ struct OutputStream {
   ComPtr<IAudioClient> client;
   ComPtr<IAudioRenderClient> render;
   UINT32 bufferFrames = 0;
+  UINT32 periodFrames = 0;
 
   bool running = false;
 
@@ -118,6 +119,9 @@ HRESULT OpenStream(IMMDeviceEnumerator* enumerator, const std::wstring& endpoint
   if (FAILED(hr)) return hr;
   if (FAILED(hr = client->SetEventHandle(audioEvent))) return hr;
   if (FAILED(hr = client->GetBufferSize(&out.bufferFrames))) return hr;
+  REFERENCE_TIME period = 0;
+  if (FAILED(client->GetDevicePeriod(&period, nullptr)) || period <= 0) period = 100000;  // 10 ms
+  out.periodFrames = static_cast<UINT32>(std::min<int64_t>(period * kEngineRate / 10000000, out.bufferFrames / 2));
   ComPtr<IAudioRenderClient> render;
   if (FAILED(hr = client->GetService(__uuidof(IAudioRenderClient), render.PutVoid()))) return hr;
 
@@ -236,14 +240,18 @@ void AudioEngine::RenderThread(int device, std::wstring endpointId) {
 
     UINT32 padding = 0;
     hr = stream.running ? stream.client->GetCurrentPadding(&padding) : S_OK;
-    const UINT32 available = SUCCEEDED(hr) ? stream.bufferFrames - std::min(padding, stream.bufferFrames) : 0;
+    // The device's own events keep one period free at the end of the buffer; a play (the wake
+    // event) may use it, so a new effect's first samples are written at once instead of at the
+    // next period.
+    const UINT32 limit = woke == WAIT_OBJECT_0 + 2 ? stream.bufferFrames - stream.periodFrames : stream.bufferFrames;
+    const UINT32 available = SUCCEEDED(hr) ? limit - std::min(padding, limit) : 0;
     BYTE* data = nullptr;
     if (SUCCEEDED(hr) && available > 0) {
       if (!stream.running && !HasAudibleVoice()) continue;
       hr = stream.render->GetBuffer(available, &data);
     }
     if (SUCCEEDED(hr) && available > 0) {
-      const bool sound = Mix(reinterpret_cast<float*>(data), available);
+      const bool sound = Mix(reinterpret_cast<float*>(data), available, padding);
       hr = stream.render->ReleaseBuffer(available, sound ? 0 : AUDCLNT_BUFFERFLAGS_SILENT);
       silentFills = sound ? 0 : silentFills + 1;
       if (SUCCEEDED(hr) && !stream.running) {
@@ -287,13 +295,13 @@ void AudioEngine::RunNullOutput() {
     owedTicks -= frames * frequency / kEngineRate;
     while (frames > 0) {
       const uint32_t step = static_cast<uint32_t>(std::min<int64_t>(frames, 4096));
-      Mix(scratch.data(), step);
+      Mix(scratch.data(), step, 0);
       frames -= step;
     }
   }
 }
 
-bool AudioEngine::Mix(float* out, uint32_t frames) {
+bool AudioEngine::Mix(float* out, uint32_t frames, uint32_t queuedFrames) {
   std::memset(out, 0, static_cast<size_t>(frames) * kEngineChannels * sizeof(float));
   bool sound = false;
   std::lock_guard<std::mutex> lock(voicesLock_);
@@ -309,6 +317,7 @@ bool AudioEngine::Mix(float* out, uint32_t frames) {
     sound = true;
     if (voice.timed) {
       voice.timed = false;
+      playQueuedFrames_ = queuedFrames;
       playFirstWrite_ = Qpc();
     }
   }
@@ -426,6 +435,8 @@ void AudioEngine::OnDeviceRemoved(const std::wstring&) {
   Wake();
 }
 
-AudioEngine::PlayTiming AudioEngine::LastPlayTiming() const { return {playRequested_.load(), playFirstWrite_.load()}; }
+AudioEngine::PlayTiming AudioEngine::LastPlayTiming() const {
+  return {playRequested_.load(), playFirstWrite_.load(), playQueuedFrames_.load()};
+}
 
 }  // namespace velmora::audio

@@ -53,11 +53,14 @@ class AudioEngine {
   void OnDefaultDeviceChanged();
   void OnDeviceRemoved(const std::wstring& endpointId);
 
-  // When the last PlayVoice was asked for and when its first samples were written into the
-  // device buffer (QueryPerformanceCounter ticks; 0 until it happens).
+  // When the last PlayVoice was asked for, when its first samples were written into the
+  // device buffer (QueryPerformanceCounter ticks; 0 until it happens) and how many frames were
+  // still queued ahead of them in the device then (what the listener hears before the new
+  // effect, the end of the old one included).
   struct PlayTiming {
     int64_t requested = 0;
     int64_t firstWrite = 0;
+    uint32_t queuedFrames = 0;
   };
   PlayTiming LastPlayTiming() const;
 
@@ -74,9 +77,10 @@ class AudioEngine {
   void RenderThread(int device, std::wstring endpointId);
   void ReportStarted(bool ok);
   void RunNullOutput();
-  // Mixes `frames` frames of every playing voice into `out` (stereo float) and advances them.
-  // Returns whether anything but silence was written.
-  bool Mix(float* out, uint32_t frames);
+  // Mixes `frames` frames of every playing voice into `out` (stereo float) and advances them;
+  // `queuedFrames` are already in the device ahead of them. Returns whether anything but
+  // silence was written.
+  bool Mix(float* out, uint32_t frames, uint32_t queuedFrames);
   bool HasAudibleVoice() const;
   Voice* FindVoice(uint32_t id);
   const Voice* FindVoice(uint32_t id) const;
@@ -96,6 +100,7 @@ class AudioEngine {
   std::promise<bool>* startup_ = nullptr;  // set by the render thread until it has started
   std::atomic<int64_t> playRequested_{0};
   std::atomic<int64_t> playFirstWrite_{0};
+  std::atomic<uint32_t> playQueuedFrames_{0};
 };
 
 }  // namespace velmora::audio
