@@ -29,7 +29,12 @@ StreamHandle AudioPlayer::OpenAndPlay(const std::wstring& path, int playNow, Str
   engine_.FreeVoice(previousStream);  // the playing effect falls silent here, whatever follows
   if (!engine_.IsOpen() || engine_.DeviceLost()) return 0;
   StreamHandle handle = 0;
-  if (std::shared_ptr<const audio::Sound> sound = loader_.Load(path)) handle = engine_.CreateVoice(std::move(sound));
+  audio::SoundLoader::Loaded loaded = loader_.Load(path);
+  if (loaded.sound) {
+    handle = engine_.CreateVoice(std::move(loaded.sound));
+  } else if (loaded.openStream) {
+    handle = engine_.CreateStreamVoice(std::move(loaded.openStream), loaded.streamFrames);
+  }
   if (playNow == 1) {
     lastStream_ = handle;
     if (handle != 0) engine_.PlayVoice(handle, true);

@@ -16,6 +16,8 @@
 #   sine660-3s.wav                660 Hz, 3 s, 16-bit stereo, 44,100 Hz
 #   掌声.wav                      copy of sine1k-s16-stereo-44100.wav
 #   乗车.wav / 乗车.mp3           copies of sine1k-s16-stereo-44100.wav / sine1k.mp3
+#   long-1k-then-440.mp3          70 s, mono, 22,050 Hz, LAME 32 kbit/s: 1 s of 1 kHz, then
+#                                 440 Hz (long enough to play while it decodes)
 #   too-long.flac                 silence, 16-bit mono 192,000 Hz, one frame more than the
 #                                 decoders accept (kMaxSourceFrames = 28,800,000)
 # Files no decoder may accept:
@@ -59,6 +61,11 @@ sine 660 3 44100 2 "$out/sine660-3s.wav" -b 16 -e signed-integer
 
 lame --quiet -b 128 "$out/sine1k-s16-stereo-44100.wav" "$out/sine1k.mp3"
 lame --quiet -b 128 "$out/sine440.wav" "$out/sine440.mp3"
+sox -D -n -r 22050 -c 1 "$out/long-head.wav" synth 1 sine 1000 vol 0.5
+sox -D -n -r 22050 -c 1 "$out/long-tail.wav" synth 69 sine 440 vol 0.5
+sox -D "$out/long-head.wav" "$out/long-tail.wav" "$out/long-1k-then-440.wav"
+lame --quiet -b 32 "$out/long-1k-then-440.wav" "$out/long-1k-then-440.mp3"
+rm -f "$out/long-head.wav" "$out/long-tail.wav" "$out/long-1k-then-440.wav"
 oggenc -Q -q 4 --serial 42 -o "$out/sine1k.ogg" "$out/sine1k-s16-stereo-44100.wav"
 sine 1000 0.5 48000 2 "$out/sine1k.flac" -b 24
 ffmpeg -nostdin -v error -y -i "$work/sine1k-mono-48000.wav" -c:a aac -b:a 96k -bitexact \

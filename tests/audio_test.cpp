@@ -1,5 +1,6 @@
 // The player and the effect triggering on real (virtual) output devices: two PulseAudio null
 // sinks whose monitors the test script records. What is checked is what came out.
+#include "base/Paths.h"
 #include "config/ConfigStore.h"
 #include "playback/AudioPlayer.h"
 #include "playback/Playback.h"
@@ -306,4 +307,36 @@ TEST_F(AudioTest, UnpluggedDeviceFailsPlaysUntilItIsBack) {
   }
   ASSERT_TRUE(played) << "the device came back but plays still fail";
   EXPECT_GE(velmora::test::FirstAbove(b.WaitForSound(0.05, 4410), 0.05), 0) << "nothing came out after recovery";
+}
+
+TEST_F(AudioTest, LongFilePlaysWhileItDecodesInBoundedMemory) {
+  const std::wstring longFile =
+      velmora::test::FromUnixPath(VELMORA_TEST_SOUNDS_UNIX) + L"\\long-1k-then-440.mp3";
+  ASSERT_TRUE(velmora::PathExists(longFile)) << "run scripts/make-test-sounds.sh";
+  ASSERT_EQ(StartAudio(player_, sinkA_), 1);
+  SinkRecording sink("velmora_a");
+  const ULONGLONG started = ::GetTickCount64();
+  ASSERT_TRUE(playback_.PlayFile(longFile));
+  // Started without decoding 70 s first, and nothing of it went into the sound cache.
+  EXPECT_LT(::GetTickCount64() - started, 1000u);
+  EXPECT_EQ(player_.Loader().CachedSounds(), 0u);
+  EXPECT_NEAR(player_.ChannelLength(playback_.CurrentStream()), 70.0, 1.0);
+
+  std::vector<float> played = sink.WaitForSound(0.05, 44100 * 2);
+  long long start = velmora::test::FirstAbove(played, 0.05);
+  ASSERT_GE(start, 0);
+  const size_t s = static_cast<size_t>(start);
+  EXPECT_GT(MedianToneAmplitude(played, 1000, s + 2000, 30000), 0.4) << "the first second is 1 kHz";
+  EXPECT_GT(MedianToneAmplitude(played, 440, s + 50000, 30000), 0.4) << "then 440 Hz, with no gaps";
+  EXPECT_GT(player_.ChannelPosition(playback_.CurrentStream()), 1.5);
+
+  // Starting it again (the same file again) plays from its beginning.
+  SinkRecording again("velmora_a");
+  ASSERT_TRUE(playback_.PlayFile(longFile));
+  played = again.WaitForSound(0.05, 20000);
+  start = velmora::test::FirstAbove(played, 0.05);
+  ASSERT_GE(start, 0);
+  EXPECT_GT(MedianToneAmplitude(played, 1000, played.size() - 13000, 13000), 0.4);
+  playback_.StopPlayback();
+  EXPECT_GE(velmora::test::FirstAbove(sink.WaitForSilence(0.01, 8000), 0.0), 0);
 }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <future>
+#include <utility>
 
 namespace velmora::audio {
 
@@ -174,8 +175,11 @@ void AudioEngine::Close() {
   }
   device_ = -1;
   lost_ = false;
-  std::lock_guard<std::mutex> lock(voicesLock_);
-  voices_.clear();
+  std::vector<Voice> released;
+  {
+    std::lock_guard<std::mutex> lock(voicesLock_);
+    released.swap(voices_);
+  }
 }
 
 void AudioEngine::Wake() { ::SetEvent(wakeEvent_); }
@@ -306,11 +310,20 @@ bool AudioEngine::Mix(float* out, uint32_t frames, uint32_t queuedFrames) {
   bool sound = false;
   std::lock_guard<std::mutex> lock(voicesLock_);
   for (Voice& voice : voices_) {
-    if (!voice.playing || !voice.sound) continue;
-    const uint64_t length = voice.sound->Frames();
-    if (voice.position >= length) continue;
-    const uint64_t n = std::min<uint64_t>(frames, length - voice.position);
-    const float* source = voice.sound->samples.data() + voice.position * kEngineChannels;
+    if (!voice.playing) continue;
+    uint64_t n = 0;
+    const float* source = nullptr;
+    if (voice.sound) {
+      const uint64_t length = voice.sound->Frames();
+      if (voice.position >= length) continue;
+      n = std::min<uint64_t>(frames, length - voice.position);
+      source = voice.sound->samples.data() + voice.position * kEngineChannels;
+    } else if (voice.feed) {
+      if (scratch_.size() < static_cast<size_t>(frames) * kEngineChannels) scratch_.resize(frames * kEngineChannels);
+      n = voice.feed->Pull(scratch_.data(), frames);
+      source = scratch_.data();
+    }
+    if (n == 0) continue;
     const float volume = voice.volume;
     for (uint64_t i = 0; i < n * kEngineChannels; ++i) out[i] += source[i] * volume;
     voice.position += n;
@@ -331,7 +344,9 @@ bool AudioEngine::Mix(float* out, uint32_t frames, uint32_t queuedFrames) {
 bool AudioEngine::HasAudibleVoice() const {
   std::lock_guard<std::mutex> lock(voicesLock_);
   for (const Voice& voice : voices_) {
-    if (voice.playing && voice.sound && voice.position < voice.sound->Frames()) return true;
+    if (!voice.playing) continue;
+    if (voice.sound && voice.position < voice.sound->Frames()) return true;
+    if (voice.feed && !voice.feed->Drained()) return true;
   }
   return false;
 }
@@ -362,21 +377,52 @@ uint32_t AudioEngine::CreateVoice(std::shared_ptr<const Sound> sound) {
   return voices_.back().id;
 }
 
-bool AudioEngine::FreeVoice(uint32_t id) {
-  std::shared_ptr<const Sound> released;  // let go of the sound outside the lock
+uint32_t AudioEngine::CreateStreamVoice(FeedOpener open, uint64_t lengthFrames) {
+  if (!IsOpen() || lost_ || !open) return 0;
+  std::shared_ptr<StreamFeed> feed = open();
+  if (!feed) return 0;
   std::lock_guard<std::mutex> lock(voicesLock_);
-  const auto found = std::find_if(voices_.begin(), voices_.end(), [id](const Voice& v) { return v.id == id; });
-  if (id == 0 || found == voices_.end()) return false;
-  released = std::move(found->sound);
-  voices_.erase(found);
+  if (voices_.size() >= kMaxVoices) return 0;
+  Voice voice;
+  voice.id = nextId_++;
+  if (nextId_ == 0) nextId_ = 1;
+  voice.feed = std::move(feed);
+  voice.reopen = std::move(open);
+  voice.streamLength = lengthFrames;
+  voices_.push_back(std::move(voice));
+  return voices_.back().id;
+}
+
+bool AudioEngine::FreeVoice(uint32_t id) {
+  Voice released;  // the sound or the decoding thread goes outside the lock
+  {
+    std::lock_guard<std::mutex> lock(voicesLock_);
+    const auto found = std::find_if(voices_.begin(), voices_.end(), [id](const Voice& v) { return v.id == id; });
+    if (id == 0 || found == voices_.end()) return false;
+    released = std::move(*found);
+    voices_.erase(found);
+  }
   return true;
 }
 
 bool AudioEngine::PlayVoice(uint32_t id, bool restart) {
+  std::shared_ptr<StreamFeed> fresh;  // a streamed voice starts again from a new feed
+  std::shared_ptr<StreamFeed> old;
+  if (restart) {
+    FeedOpener reopen;
+    {
+      std::lock_guard<std::mutex> lock(voicesLock_);
+      Voice* voice = FindVoice(id);
+      if (!voice) return false;
+      if (voice->feed && voice->position > 0) reopen = voice->reopen;
+    }
+    if (reopen && !(fresh = reopen())) return false;
+  }
   {
     std::lock_guard<std::mutex> lock(voicesLock_);
     Voice* voice = FindVoice(id);
     if (!voice) return false;
+    if (fresh) old = std::exchange(voice->feed, std::move(fresh));
     if (restart) voice->position = 0;
     voice->playing = true;
     voice->timed = true;
@@ -411,14 +457,14 @@ bool AudioEngine::VoiceFrames(uint32_t id, uint64_t* position, uint64_t* length)
   const Voice* voice = FindVoice(id);
   if (!voice) return false;
   if (position) *position = voice->position;
-  if (length) *length = voice->sound ? voice->sound->Frames() : 0;
+  if (length) *length = voice->sound ? voice->sound->Frames() : voice->streamLength;
   return true;
 }
 
 bool AudioEngine::SetVoicePosition(uint32_t id, uint64_t frame) {
   std::lock_guard<std::mutex> lock(voicesLock_);
   Voice* voice = FindVoice(id);
-  if (!voice || !voice->sound || frame > voice->sound->Frames()) return false;
+  if (!voice || !voice->sound || frame > voice->sound->Frames()) return false;  // streams do not seek
   voice->position = frame;
   return true;
 }

@@ -9,8 +9,10 @@
 #pragma once
 
 #include "playback/engine/Pcm.h"
+#include "playback/engine/StreamFeed.h"
 
 #include <atomic>
+#include <functional>
 #include <future>
 #include <cstdint>
 #include <memory>
@@ -40,6 +42,10 @@ class AudioEngine {
 
   // Voices. Ids are never reused; 0 is no voice.
   uint32_t CreateVoice(std::shared_ptr<const Sound> sound);
+  // A voice for a long file played while it decodes. `open` starts a feed from the file's
+  // beginning (called again when the voice restarts); `lengthFrames` is what the file declares.
+  using FeedOpener = std::function<std::shared_ptr<StreamFeed>()>;
+  uint32_t CreateStreamVoice(FeedOpener open, uint64_t lengthFrames);
   bool FreeVoice(uint32_t id);
   bool PlayVoice(uint32_t id, bool restart);
   bool PauseVoice(uint32_t id);
@@ -67,7 +73,10 @@ class AudioEngine {
  private:
   struct Voice {
     uint32_t id = 0;
-    std::shared_ptr<const Sound> sound;
+    std::shared_ptr<const Sound> sound;   // a sound in memory, or
+    std::shared_ptr<StreamFeed> feed;      // one decoding as it plays
+    FeedOpener reopen;
+    uint64_t streamLength = 0;
     uint64_t position = 0;  // frames
     float volume = 1.0f;
     bool playing = false;
@@ -86,6 +95,7 @@ class AudioEngine {
   const Voice* FindVoice(uint32_t id) const;
   void Wake();
 
+  std::vector<float> scratch_;  // render thread only
   mutable std::mutex voicesLock_;
   std::vector<Voice> voices_;
   uint32_t nextId_ = 1;

@@ -149,64 +149,120 @@ bool IsRegularFile(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool Decode(const std::wstring& path, PcmBuffer& out) {
-  if (!IsRegularFile(path)) return false;
+double DeclaredSeconds(IMFSourceReader* reader) {
+  PROPVARIANT duration;
+  ::PropVariantInit(&duration);
+  double seconds = 0;
+  if (SUCCEEDED(reader->GetPresentationAttribute(static_cast<DWORD>(MF_SOURCE_READER_MEDIASOURCE), MF_PD_DURATION,
+                                                 &duration)) &&
+      duration.vt == VT_UI8) {
+    seconds = static_cast<double>(duration.uhVal.QuadPart) / 10'000'000.0;
+  }
+  ::PropVariantClear(&duration);
+  return seconds;
+}
 
-  ComPtr<IMFSourceReader> reader;
-  if (FAILED(::MFCreateSourceReaderFromURL(path.c_str(), nullptr, reader.Put()))) return false;
+// One open file: the reader set up for float (or 16-bit) output of its first audio stream.
+class ReaderSource final : public PcmSource {
+ public:
+  bool Open(const std::wstring& path) {
+    if (!IsRegularFile(path)) return false;
+    if (FAILED(::MFCreateSourceReaderFromURL(path.c_str(), nullptr, reader_.Put()))) return false;
+    // Video, subtitles and any further audio tracks would only cost decoding time.
+    if (FAILED(reader_->SetStreamSelection(kAllStreams, FALSE))) return false;
+    if (FAILED(reader_->SetStreamSelection(kAudioStream, TRUE))) return false;
+    // Float keeps the decoder's full precision; some decoders only offer 16-bit integers.
+    if (!RequestOutput(reader_.Get(), MFAudioFormat_Float, 0) && !RequestOutput(reader_.Get(), MFAudioFormat_PCM, 16))
+      return false;
+    return ReadOutputFormat(reader_.Get(), format_);
+  }
 
-  // Video, subtitles and any further audio tracks would only cost decoding time.
-  if (FAILED(reader->SetStreamSelection(kAllStreams, FALSE))) return false;
-  if (FAILED(reader->SetStreamSelection(kAudioStream, TRUE))) return false;
+  int Channels() const override { return format_.channels; }
+  int SampleRate() const override { return format_.sampleRate; }
+  IMFSourceReader* Reader() const { return reader_.Get(); }
+  const OutputFormat& Format() const { return format_; }
 
-  // Float keeps the decoder's full precision; some decoders only offer 16-bit integers.
-  if (!RequestOutput(reader.Get(), MFAudioFormat_Float, 0) && !RequestOutput(reader.Get(), MFAudioFormat_PCM, 16)) {
+  bool ReadMore(std::vector<float>& samples) override {
+    if (ended_) return false;
+    int readsWithoutSample = 0;
+    for (;;) {
+      DWORD flags = 0;
+      ComPtr<IMFSample> sample;
+      if (FAILED(reader_->ReadSample(kAudioStream, 0, nullptr, &flags, nullptr, sample.Put())) ||
+          (flags & MF_SOURCE_READERF_ERROR) != 0)
+        return Fail();
+      if ((flags & MF_SOURCE_READERF_CURRENTMEDIATYPECHANGED) != 0) {
+        // A stream that changes rate or layout halfway would need two buffers; no sound effect
+        // does that, so treat it as broken rather than play it at the wrong speed.
+        OutputFormat changed;
+        if (!ReadOutputFormat(reader_.Get(), changed) || !SameFormat(changed, format_)) return Fail();
+      }
+      const bool end = (flags & MF_SOURCE_READERF_ENDOFSTREAM) != 0;
+      if (end) ended_ = true;
+      // The last call may carry both a sample and the end flag; take the sample first.
+      if (sample) {
+        ComPtr<IMFMediaBuffer> buffer;
+        if (FAILED(sample->ConvertToContiguousBuffer(buffer.Put()))) return Fail();
+        BufferLock lock(buffer.Get());
+        if (!lock.Locked()) return Fail();
+        // A buffer that ends inside a frame would shift every later channel by one.
+        if (lock.Length() % format_.bytesPerFrame != 0) return Fail();
+        if (lock.Length() == 0) {
+          if (end) return false;
+          continue;
+        }
+        AppendSamples(format_, lock.Data(), lock.Length(), samples);
+        return true;
+      }
+      if (end || ++readsWithoutSample > kMaxReadsWithoutSample) {
+        ended_ = true;
+        return false;
+      }
+    }
+  }
+
+  bool Failed() const { return failed_; }
+
+ private:
+  bool Fail() {
+    ended_ = true;
+    failed_ = true;
     return false;
   }
-  OutputFormat format;
-  if (!ReadOutputFormat(reader.Get(), format)) return false;
 
+  ComPtr<IMFSourceReader> reader_;
+  OutputFormat format_;
+  bool ended_ = false;
+  bool failed_ = false;
+};
+
+bool Decode(const std::wstring& path, PcmBuffer& out) {
+  ReaderSource source;
+  if (!source.Open(path)) return false;
   std::vector<float> samples;
-  ReserveForDuration(reader.Get(), format, samples);
-  const size_t maxSamples = kMaxSourceFrames * static_cast<size_t>(format.channels);
-
-  int readsWithoutSample = 0;
-  for (;;) {
-    DWORD flags = 0;
-    ComPtr<IMFSample> sample;
-    if (FAILED(reader->ReadSample(kAudioStream, 0, nullptr, &flags, nullptr, sample.Put()))) return false;
-    if ((flags & MF_SOURCE_READERF_ERROR) != 0) return false;
-    if ((flags & MF_SOURCE_READERF_CURRENTMEDIATYPECHANGED) != 0) {
-      // A stream that changes rate or layout halfway would need two buffers; no sound effect
-      // does that, so treat it as broken rather than play it at the wrong speed.
-      OutputFormat changed;
-      if (!ReadOutputFormat(reader.Get(), changed) || !SameFormat(changed, format)) return false;
-    }
-    // The last call may carry both a sample and the end flag; take the sample first.
-    if (sample) {
-      readsWithoutSample = 0;
-      ComPtr<IMFMediaBuffer> buffer;
-      if (FAILED(sample->ConvertToContiguousBuffer(buffer.Put()))) return false;
-      BufferLock lock(buffer.Get());
-      if (!lock.Locked()) return false;
-      const size_t bytes = lock.Length();
-      // A buffer that ends inside a frame would shift every later channel by one.
-      if (bytes % format.bytesPerFrame != 0) return false;
-      const size_t count = bytes / format.bytesPerFrame * static_cast<size_t>(format.channels);
-      if (count > maxSamples - samples.size()) return false;
-      AppendSamples(format, lock.Data(), bytes, samples);
-    } else if ((flags & MF_SOURCE_READERF_ENDOFSTREAM) == 0 && ++readsWithoutSample > kMaxReadsWithoutSample) {
-      return false;
-    }
-    if ((flags & MF_SOURCE_READERF_ENDOFSTREAM) != 0) break;
+  ReserveForDuration(source.Reader(), source.Format(), samples);
+  const size_t maxSamples = kMaxSourceFrames * static_cast<size_t>(source.Channels());
+  while (source.ReadMore(samples)) {
+    if (samples.size() > maxSamples) return false;
   }
-
-  if (samples.empty()) return false;
-  out.channels = format.channels;
-  out.sampleRate = format.sampleRate;
+  if (source.Failed() || samples.empty()) return false;
+  out.channels = source.Channels();
+  out.sampleRate = source.SampleRate();
   out.samples = std::move(samples);
   return true;
 }
+
+// A source that owns the Media Foundation session its reader lives in, so it can be handed to
+// another thread and outlive the caller's session.
+class SessionSource final : public PcmSource {
+ public:
+  int Channels() const override { return source.Channels(); }
+  int SampleRate() const override { return source.SampleRate(); }
+  bool ReadMore(std::vector<float>& samples) override { return source.ReadMore(samples); }
+
+  MediaFoundationSession session;  // declared first: outlives the reader
+  ReaderSource source;
+};
 
 }  // namespace
 
@@ -222,6 +278,14 @@ MediaFoundationSession::MediaFoundationSession() noexcept {
 MediaFoundationSession::~MediaFoundationSession() {
   if (mfStarted_) ::MFShutdown();
   if (comInitialized_) ::CoUninitialize();
+}
+
+std::unique_ptr<PcmSource> OpenMediaFoundationSource(const std::wstring& path, double* declaredSeconds) {
+  if (declaredSeconds) *declaredSeconds = 0;
+  auto opened = std::make_unique<SessionSource>();
+  if (!opened->session.Started() || !opened->source.Open(path)) return nullptr;
+  if (declaredSeconds) *declaredSeconds = DeclaredSeconds(opened->source.Reader());
+  return opened;
 }
 
 bool DecodeWithMediaFoundation(const std::wstring& path, PcmBuffer& out) {

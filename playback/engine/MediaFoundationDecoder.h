@@ -3,6 +3,9 @@
 #pragma once
 
 #include "playback/engine/Pcm.h"
+#include "playback/engine/PcmSource.h"
+
+#include <memory>
 
 #include <string>
 
@@ -34,5 +37,10 @@ class MediaFoundationSession {
 // kMaxSourceFrames frames. Callable on any thread; it starts Media Foundation itself for the call
 // when no MediaFoundationSession is held on the thread.
 bool DecodeWithMediaFoundation(const std::wstring& path, PcmBuffer& out);
+
+// Opens `path` for decoding piece by piece (long files are played while they decode). Null when
+// no installed decoder takes the file. `declaredSeconds` gets the length the file declares, 0
+// when it declares none. The source may be read on any thread.
+std::unique_ptr<PcmSource> OpenMediaFoundationSource(const std::wstring& path, double* declaredSeconds);
 
 }  // namespace velmora::audio

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "playback/engine/Pcm.h"
+#include "playback/engine/StreamFeed.h"
 
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
@@ -22,8 +24,16 @@ class SoundLoader {
   SoundLoader(const SoundLoader&) = delete;
   SoundLoader& operator=(const SoundLoader&) = delete;
 
-  // Null for a missing file, a folder, or anything no decoder accepts.
-  std::shared_ptr<const Sound> Load(const std::wstring& path);
+  // What a file becomes: a sound in memory (short files, cached), or for a long file a way to
+  // start decoding it as it plays. Neither for a missing file, a folder, or anything no decoder
+  // accepts.
+  struct Loaded {
+    std::shared_ptr<const Sound> sound;
+    std::function<std::shared_ptr<StreamFeed>()> openStream;
+    uint64_t streamFrames = 0;  // the long file's declared length at 44,100 Hz
+    explicit operator bool() const { return sound || openStream; }
+  };
+  Loaded Load(const std::wstring& path);
 
   // Starts Media Foundation ahead of the first file that needs it.
   void WarmUp();
@@ -39,7 +49,7 @@ class SoundLoader {
     std::shared_ptr<const Sound> sound;
   };
 
-  std::shared_ptr<const Sound> Decode(const std::wstring& path, uint64_t size);
+  Loaded Decode(const std::wstring& path, uint64_t size);
 
   size_t capacity_;
   size_t cachedBytes_ = 0;

@@ -1,0 +1,77 @@
+#include "playback/engine/StreamFeed.h"
+
+#include "base/ComPtr.h"
+#include "playback/engine/Pcm.h"
+#include "playback/engine/StreamConverter.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace velmora::audio {
+
+namespace {
+constexpr size_t kRingFrames = kEngineRate * 2;
+constexpr DWORD kFullWaitMs = 20;  // the ring holds two seconds: a nap costs nothing
+}  // namespace
+
+StreamFeed::StreamFeed(std::unique_ptr<PcmSource> source)
+    : source_(std::move(source)), ring_(kRingFrames * kEngineChannels), capacityFrames_(kRingFrames) {
+  thread_ = std::thread([this] { Produce(); });
+}
+
+StreamFeed::~StreamFeed() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+void StreamFeed::Produce() {
+  ComInit com;  // the decoder's objects are free-threaded; calls still need COM on this thread
+  const int channels = std::max(source_->Channels(), 1);
+  StreamConverter converter(channels, source_->SampleRate());
+  std::vector<float> decoded;
+  std::vector<float> converted;
+  size_t convertedStart = 0;  // in floats
+  while (!stop_) {
+    if (convertedStart < converted.size()) {
+      const uint64_t written = written_.load();
+      const size_t space = capacityFrames_ - static_cast<size_t>(written - read_.load());
+      const size_t frames = std::min(space, (converted.size() - convertedStart) / kEngineChannels);
+      if (frames == 0) {
+        ::Sleep(kFullWaitMs);
+        continue;
+      }
+      for (size_t f = 0; f < frames; ++f) {
+        const size_t slot = static_cast<size_t>((written + f) % capacityFrames_) * kEngineChannels;
+        ring_[slot] = converted[convertedStart + f * kEngineChannels];
+        ring_[slot + 1] = converted[convertedStart + f * kEngineChannels + 1];
+      }
+      convertedStart += frames * kEngineChannels;
+      written_.store(written + frames);  // publishes the frames to the render thread
+      continue;
+    }
+    converted.clear();
+    convertedStart = 0;
+    decoded.clear();
+    if (!source_->ReadMore(decoded)) break;
+    converter.Convert(decoded.data(), decoded.size() / static_cast<size_t>(channels), converted);
+  }
+  ended_ = true;
+}
+
+size_t StreamFeed::Pull(float* out, size_t frames) {
+  const uint64_t read = read_.load();
+  const size_t available = static_cast<size_t>(written_.load() - read);
+  const size_t n = std::min(frames, available);
+  for (size_t f = 0; f < n; ++f) {
+    const size_t slot = static_cast<size_t>((read + f) % capacityFrames_) * kEngineChannels;
+    out[f * kEngineChannels] = ring_[slot];
+    out[f * kEngineChannels + 1] = ring_[slot + 1];
+  }
+  read_.store(read + n);
+  return n;
+}
+
+bool StreamFeed::Drained() const { return ended_.load() && written_.load() == read_.load(); }
+
+}  // namespace velmora::audio
