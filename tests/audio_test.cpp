@@ -340,3 +340,82 @@ TEST_F(AudioTest, LongFilePlaysWhileItDecodesInBoundedMemory) {
   playback_.StopPlayback();
   EXPECT_GE(velmora::test::FirstAbove(sink.WaitForSilence(0.01, 8000), 0.0), 0);
 }
+
+namespace {
+
+struct DialogSeen {
+  std::wstring caption;
+  std::wstring text;
+  bool hasIcon = false;
+  bool hasOnlyOk = false;
+  bool closed = false;
+};
+
+BOOL CALLBACK CollectDialogText(HWND child, LPARAM param) {
+  auto* seen = reinterpret_cast<DialogSeen*>(param);
+  wchar_t className[64] = {};
+  ::GetClassNameW(child, className, 64);
+  if (std::wstring(className) == L"Static") {
+    if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      seen->hasIcon = true;
+    } else {
+      wchar_t text[256] = {};
+      ::GetWindowTextW(child, text, 256);
+      if (text[0] != 0) seen->text = text;
+    }
+  }
+  return TRUE;
+}
+
+// Finds the message box the playback shows, reads it and presses its only button.
+DWORD WINAPI AnswerMessageBox(LPVOID param) {
+  auto* seen = static_cast<DialogSeen*>(param);
+  for (int i = 0; i < 200; ++i) {
+    HWND box = ::FindWindowW(L"#32770", L"错误");
+    if (box) {
+      seen->caption = L"错误";
+      ::EnumChildWindows(box, CollectDialogText, reinterpret_cast<LPARAM>(seen));
+      seen->hasOnlyOk = ::GetDlgItem(box, IDOK) != nullptr && ::GetDlgItem(box, IDCANCEL) == nullptr &&
+                        ::GetDlgItem(box, IDYES) == nullptr;
+      seen->closed = ::PostMessageW(box, WM_COMMAND, IDOK, 0) != FALSE;
+      return 0;
+    }
+    ::Sleep(25);
+  }
+  return 0;
+}
+
+}  // namespace
+
+TEST_F(AudioTest, FailedPlayShowsTheMessageBox) {
+  ASSERT_EQ(StartAudio(player_, sinkA_), 1);
+  MessageBoxReporter boxes;
+  Playback shown(player_, store_, boxes);
+  DialogSeen seen;
+  HANDLE answer = ::CreateThread(nullptr, 0, AnswerMessageBox, &seen, 0, nullptr);
+  EXPECT_FALSE(shown.PlayFile(dir_ / L"missing.wav"));  // returns once the box is closed
+  ::WaitForSingleObject(answer, 10000);
+  ::CloseHandle(answer);
+  EXPECT_EQ(seen.caption, L"错误");
+  EXPECT_EQ(seen.text, L"打开文件失败");
+  EXPECT_TRUE(seen.hasIcon) << "the exclamation mark";
+  EXPECT_TRUE(seen.hasOnlyOk);
+  EXPECT_TRUE(seen.closed);
+  EXPECT_EQ(shown.PlaybackStatus(), L"");
+}
+
+TEST_F(AudioTest, HugeSparseFileFailsWithoutReadingItAll) {
+  ASSERT_EQ(StartAudio(player_, sinkA_), 1);
+  const std::wstring sparse = dir_ / L"sparse.mp3";
+  HANDLE file = ::CreateFileW(sparse.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER size;
+  size.QuadPart = 2LL << 30;
+  ::SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+  ::SetEndOfFile(file);
+  ::CloseHandle(file);
+  const ULONGLONG started = ::GetTickCount64();
+  EXPECT_FALSE(playback_.PlayFile(sparse));
+  EXPECT_LT(::GetTickCount64() - started, 15000u);
+  EXPECT_EQ(reporter_.failures, 1);
+}
