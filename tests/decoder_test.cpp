@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace velmora::audio;
@@ -179,9 +181,7 @@ void ExpectSane(const PcmBuffer& pcm, int maxChannels) {
   }
 }
 
-std::string FuzzFolder(const char* kind) {
-  return std::string(VELMORA_FUZZ_REGRESSIONS_UNIX) + "/" + kind;
-}
+std::string FuzzFolder(const char* kind) { return std::string(VELMORA_FUZZ_REGRESSIONS_UNIX) + "/" + kind; }
 
 std::string ReadFixture(const char* kind, const char* name) {
   return ReadBytes(FromUnixPath((FuzzFolder(kind) + "/" + name).c_str()));
@@ -277,9 +277,8 @@ TEST(WavFormats, ExtensibleTwentyFourValidBitsInThirtyTwo) {
 
 TEST(WavFormats, ExtensiblePcmSixteen) {
   PcmBuffer pcm;
-  ASSERT_TRUE(Decode(Riff(Chunk("fmt ", ExtensibleBody({0, 2, 44100, 16}, 16, 1, 3)) +
-                          Chunk("data", Pcm16({0x2000, -0x2000}))),
-                     pcm));
+  ASSERT_TRUE(Decode(
+      Riff(Chunk("fmt ", ExtensibleBody({0, 2, 44100, 16}, 16, 1, 3)) + Chunk("data", Pcm16({0x2000, -0x2000}))), pcm));
   EXPECT_EQ(pcm.samples, (std::vector<float>{0.25f, -0.25f}));
 }
 
@@ -294,8 +293,8 @@ TEST(WavChunks, OddChunksArePaddedAndUnknownOnesSkipped) {
 }
 
 TEST(WavChunks, MissingPadByteIsTolerated) {
-  const std::string file = Riff(Chunk("junk", "abc", false) + Chunk("fmt ", FmtBody({1, 1, 8000, 16})) +
-                                Chunk("data", Pcm16({0x4000})));
+  const std::string file =
+      Riff(Chunk("junk", "abc", false) + Chunk("fmt ", FmtBody({1, 1, 8000, 16})) + Chunk("data", Pcm16({0x4000})));
   PcmBuffer pcm;
   ASSERT_TRUE(Decode(file, pcm));
   EXPECT_EQ(pcm.samples, (std::vector<float>{0.5f}));
@@ -385,10 +384,10 @@ TEST(WavRejects, InconsistentBlockAlign) {
 TEST(WavRejects, UnsupportedBitsAndFormats) {
   ExpectRejected(SimpleWav({1, 1, 8000, 0, 2}, Pcm16({1, 2})));
   ExpectRejected(SimpleWav({1, 1, 8000, 40}, std::string(10, '\0')));
-  ExpectRejected(SimpleWav({3, 1, 8000, 16}, Pcm16({1, 2})));   // half floats
+  ExpectRejected(SimpleWav({3, 1, 8000, 16}, Pcm16({1, 2})));  // half floats
   ExpectRejected(SimpleWav({3, 1, 8000, 24}, std::string(6, '\0')));
-  ExpectRejected(SimpleWav({2, 1, 8000, 4, 1}, "abcd"));          // MS ADPCM
-  ExpectRejected(SimpleWav({7, 1, 8000, 8}, "abcd"));             // mu-law
+  ExpectRejected(SimpleWav({2, 1, 8000, 4, 1}, "abcd"));  // MS ADPCM
+  ExpectRejected(SimpleWav({7, 1, 8000, 8}, "abcd"));     // mu-law
 }
 
 TEST(WavRejects, BrokenExtensible) {
@@ -535,6 +534,19 @@ TEST(PcmConvert, Upsample22050DoublesLengthAndKeepsPitch) {
   EXPECT_NEAR(Rms(left, 500, left.size() - 500), 0.8 / std::sqrt(2.0), 0.003);
 }
 
+TEST(PcmConvert, RatesWithoutACommonFactorKeepPitchAndLevel) {
+  // 37,589 and 44,101 Hz share no factor with 44,100, so no short cycle of filter phases exists.
+  for (int rate : {37589, 44101}) {
+    const PcmBuffer pcm = Sine(1, rate, static_cast<size_t>(rate) / 2, 1000.0, 0.5);
+    Sound sound;
+    ASSERT_TRUE(ToEngineFormat(pcm, sound));
+    EXPECT_EQ(sound.Frames(), (static_cast<size_t>(rate) / 2 * 44100 + static_cast<size_t>(rate) - 1) / rate);
+    const std::vector<float> left = Channel(sound.samples, 2, 0);
+    EXPECT_NEAR(MeasureFrequency(left, 44100, 500), 1000.0, 0.5) << rate;
+    EXPECT_NEAR(Rms(left, 500, left.size() - 500), 0.5 / std::sqrt(2.0), 0.002) << rate;
+  }
+}
+
 TEST(PcmConvert, OddRatesRoundTheLengthUp) {
   Sound sound;
   ASSERT_TRUE(ToEngineFormat(PcmBuffer{1, 8000, std::vector<float>(1001, 0.0f)}, sound));
@@ -638,6 +650,110 @@ TEST(VorbisDecode, DamagedStreams) {
   // A WAV is not Ogg.
   const std::string wav = SimpleWav({1, 1, 8000, 16}, Pcm16({1}));
   EXPECT_FALSE(DecodeVorbis(reinterpret_cast<const uint8_t*>(wav.data()), wav.size(), pcm));
+}
+
+namespace {
+
+// Re-packs the header pages of an oggenc file with a different comment packet: the first page
+// and the audio pages stay byte for byte, the comment and setup packets are laced anew (split
+// over continuation pages when longer than one page holds).
+std::string WithCommentPacket(const std::string& file, const std::string& comment) {
+  const size_t secondPage = 58;
+  const size_t segments = static_cast<uint8_t>(file[secondPage + 26]);
+  size_t body = secondPage + 27 + segments;
+  std::vector<std::string> packets;
+  std::string current;
+  for (size_t i = 0; i < segments; ++i) {
+    const size_t length = static_cast<uint8_t>(file[secondPage + 27 + i]);
+    current += file.substr(body, length);
+    body += length;
+    if (length < 255) packets.push_back(std::exchange(current, {}));
+  }
+  EXPECT_EQ(packets.size(), 2u);  // comment + setup, as oggenc lays them out
+  EXPECT_EQ(file.compare(body, 4, "OggS"), 0);
+  packets[0] = comment;
+
+  std::vector<uint8_t> lacing;
+  std::string payload;
+  for (const std::string& packet : packets) {
+    for (size_t left = packet.size();; left -= 255) {
+      lacing.push_back(static_cast<uint8_t>(left < 255 ? left : 255));
+      if (left < 255) break;
+    }
+    payload += packet;
+  }
+  std::string out = file.substr(0, secondPage);
+  size_t laced = 0;
+  size_t sent = 0;
+  bool continued = false;
+  while (laced < lacing.size()) {
+    const size_t count = std::min<size_t>(255, lacing.size() - laced);
+    std::string page = file.substr(secondPage, 27);
+    page[5] = continued ? '\x01' : '\0';
+    page[26] = static_cast<char>(count);
+    size_t bytes = 0;
+    for (size_t i = 0; i < count; ++i) {
+      page.push_back(static_cast<char>(lacing[laced + i]));
+      bytes += lacing[laced + i];
+    }
+    continued = lacing[laced + count - 1] == 255;
+    out += page + payload.substr(sent, bytes);
+    laced += count;
+    sent += bytes;
+  }
+  return out + file.substr(body);
+}
+
+std::string CommentPacket(const std::string& vendor, const std::vector<std::string>& comments) {
+  std::string s = "\x03vorbis";
+  PutU32(s, static_cast<uint32_t>(vendor.size()));
+  s += vendor;
+  PutU32(s, static_cast<uint32_t>(comments.size()));
+  for (const std::string& c : comments) {
+    PutU32(s, static_cast<uint32_t>(c.size()));
+    s += c;
+  }
+  return s + '\x01';
+}
+
+bool DecodeOgg(const std::string& file, PcmBuffer& out) {
+  return DecodeVorbis(reinterpret_cast<const uint8_t*>(file.data()), file.size(), out);
+}
+
+}  // namespace
+
+TEST(VorbisDecode, LargeCommentsLikeCoverArtStillPlay) {
+  const std::string file = ReadFixture("vorbis", "sine-440hz-mono-22050hz.ogg");
+  PcmBuffer original;
+  ASSERT_TRUE(DecodeOgg(file, original));
+
+  // ~200 KB over several pages, plus a thousand tiny comments.
+  std::vector<std::string> comments(1000, "A=b");
+  comments.push_back("METADATA_BLOCK_PICTURE=" + std::string(200000, 'Q'));
+  PcmBuffer pcm;
+  ASSERT_TRUE(DecodeOgg(WithCommentPacket(file, CommentPacket("velmora", comments)), pcm));
+  EXPECT_EQ(pcm.samples, original.samples);
+
+  ASSERT_TRUE(DecodeOgg(WithCommentPacket(file, CommentPacket("", {})), pcm));
+  EXPECT_EQ(pcm.samples, original.samples);
+}
+
+TEST(VorbisDecode, LyingCommentHeaderIsRefused) {
+  const std::string file = ReadFixture("vorbis", "sine-440hz-mono-22050hz.ogg");
+  std::string tooManyComments = CommentPacket("v", {"a=b"});
+  tooManyComments[7 + 4 + 1] = '\x40';  // count 0x40 with one comment's bytes behind it
+  std::string longVendor = CommentPacket("v", {});
+  longVendor[7] = '\xFF';
+  longVendor[8] = '\xFF';
+  std::string longComment = CommentPacket("v", {"a=b"});
+  longComment[7 + 4 + 1 + 4 + 1] = '\x7F';
+  std::string noFraming = CommentPacket("v", {});
+  noFraming.back() = '\0';
+  for (const std::string& packet : {tooManyComments, longVendor, longComment, noFraming}) {
+    PcmBuffer pcm;
+    EXPECT_FALSE(DecodeOgg(WithCommentPacket(file, packet), pcm));
+    EXPECT_TRUE(pcm.samples.empty());
+  }
 }
 
 // ---- every input the fuzzers ever tripped over ----------------------------------------------

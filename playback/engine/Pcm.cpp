@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <numeric>
 #include <vector>
 
 namespace velmora::audio {
@@ -94,58 +95,115 @@ const SincTable& Table() {
 // front pair. Surrounds and LFE are dropped: folding them in mostly adds mud to short effects.
 void FoldToStereo(const PcmBuffer& in, size_t frames, std::vector<float>& left, std::vector<float>& right) {
   const size_t channels = static_cast<size_t>(in.channels);
-  const bool mixCentre = in.channels == 3 || (in.channels >= 5 && in.channels <= 8);
-  const auto clean = [](float v) { return std::isfinite(v) ? v : 0.0f; };
-  for (size_t f = 0; f < frames; ++f) {
-    const float* frame = &in.samples[f * channels];
-    if (channels == 1) {
-      left[f] = right[f] = clean(frame[0]);
-      continue;
-    }
-    float l = clean(frame[0]);
-    float r = clean(frame[1]);
-    if (mixCentre) {
-      const float c = clean(frame[2]) * kCentreGain;
-      l += c;
-      r += c;
-    }
-    left[f] = l;
-    right[f] = r;
-  }
+  for (size_t f = 0; f < frames; ++f) FoldFrameToStereo(&in.samples[f * channels], in.channels, left[f], right[f]);
 }
 
-// Band-limited resampling of one planar channel into every second slot of `out`.
+// Band-limited resampling of the two planar channels into interleaved `out`.
 // Output frame j sits at source position j * inRate / kEngineRate, kept as an exact fraction
 // so long files do not drift. The filter's cutoff follows the lower of the two rates.
-void ResampleChannel(const std::vector<float>& source, int inRate, float* out, size_t outFrames) {
-  const SincTable& table = Table();
-  const double ratio = static_cast<double>(kEngineRate) / static_cast<double>(inRate);
-  const double cutoff = kRolloff * (ratio < 1.0 ? ratio : 1.0);  // fraction of the source Nyquist
-  const double halfWidth = kZeroCrossings / cutoff;               // in source samples
-  const int64_t last = static_cast<int64_t>(source.size()) - 1;
-  const uint64_t rate = static_cast<uint64_t>(inRate);
+class Resampler {
+ public:
+  explicit Resampler(int inRate) : m_inRate(static_cast<uint64_t>(inRate)) {
+    const double ratio = static_cast<double>(kEngineRate) / static_cast<double>(inRate);
+    m_cutoff = kRolloff * (ratio < 1.0 ? ratio : 1.0);  // fraction of the source Nyquist
+    m_halfWidth = kZeroCrossings / m_cutoff;            // in source samples
+    // The common rates are small fractions of 44,100 (48,000 = 160/147), so the filter only
+    // ever sits at a few hundred distinct phases: precompute those once and the inner loop is
+    // a plain dot product. Odd rates (44,099 Hz) fall back to interpolating the table per tap.
+    const uint64_t divisor = std::gcd(m_inRate, uint64_t{kEngineRate});
+    m_phases = kEngineRate / divisor;
+    m_step = m_inRate / divisor;
+    m_firstTap = -static_cast<int64_t>(std::floor(m_halfWidth));
+    m_taps = static_cast<size_t>(2 * static_cast<int64_t>(std::floor(m_halfWidth)) + 2);
+    if (m_phases * m_taps <= kMaxBankSize) BuildBank();
+  }
 
-  for (size_t j = 0; j < outFrames; ++j) {
-    const uint64_t numerator = static_cast<uint64_t>(j) * rate;
-    const int64_t whole = static_cast<int64_t>(numerator / kEngineRate);
-    const double frac = static_cast<double>(numerator % kEngineRate) / kEngineRate;
-    const double position = static_cast<double>(whole) + frac;
-
-    int64_t first = static_cast<int64_t>(std::ceil(position - halfWidth));
-    int64_t end = static_cast<int64_t>(std::floor(position + halfWidth));
-    if (first < 0) first = 0;
-    if (end > last) end = last;
-
-    double sum = 0.0;
-    for (int64_t k = first; k <= end; ++k) {
-      const double distance = std::fabs(static_cast<double>(k - whole) - frac);
-      sum += source[static_cast<size_t>(k)] * table.At(distance * cutoff);
+  void Run(const std::vector<float>& left, const std::vector<float>& right, float* out, size_t outFrames) const {
+    const int64_t count = static_cast<int64_t>(left.size());
+    for (size_t j = 0; j < outFrames; ++j) {
+      // Position j * m_step / m_phases in lowest terms: the same phases come round exactly.
+      const uint64_t numerator = static_cast<uint64_t>(j) * m_step;
+      const int64_t whole = static_cast<int64_t>(numerator / m_phases);
+      const size_t phase = static_cast<size_t>(numerator % m_phases);
+      double l = 0.0;
+      double r = 0.0;
+      if (!m_bank.empty()) {
+        const float* weights = &m_bank[phase * m_taps];
+        int64_t first = whole + m_firstTap;
+        int64_t end = first + static_cast<int64_t>(m_taps);  // exclusive
+        size_t w = 0;
+        if (first < 0) {
+          w = static_cast<size_t>(-first);
+          first = 0;
+        }
+        if (end > count) end = count;
+        for (int64_t k = first; k < end; ++k, ++w) {
+          l += static_cast<double>(left[static_cast<size_t>(k)]) * weights[w];
+          r += static_cast<double>(right[static_cast<size_t>(k)]) * weights[w];
+        }
+      } else {
+        const double frac = static_cast<double>(phase) / static_cast<double>(m_phases);
+        const double position = static_cast<double>(whole) + frac;
+        int64_t first = static_cast<int64_t>(std::ceil(position - m_halfWidth));
+        int64_t end = static_cast<int64_t>(std::floor(position + m_halfWidth));
+        if (first < 0) first = 0;
+        if (end > count - 1) end = count - 1;
+        for (int64_t k = first; k <= end; ++k) {
+          const double weight = Weight(static_cast<double>(k - whole) - frac);
+          l += left[static_cast<size_t>(k)] * weight;
+          r += right[static_cast<size_t>(k)] * weight;
+        }
+      }
+      out[2 * j] = Sanitize(static_cast<float>(l));
+      out[2 * j + 1] = Sanitize(static_cast<float>(r));
     }
-    out[2 * j] = Sanitize(static_cast<float>(sum * cutoff));
+  }
+
+ private:
+  // Up to 4 MB of weights; 48 kHz needs 147 x 36 of them, 768 kHz 147 x 608.
+  static constexpr uint64_t kMaxBankSize = uint64_t{1} << 20;
+
+  // The filter at `offset` source samples from the output position.
+  double Weight(double offset) const { return m_cutoff * Table().At(std::fabs(offset) * m_cutoff); }
+
+  void BuildBank() {
+    m_bank.resize(static_cast<size_t>(m_phases) * m_taps);
+    for (size_t phase = 0; phase < m_phases; ++phase) {
+      const double frac = static_cast<double>(phase) / static_cast<double>(m_phases);
+      for (size_t t = 0; t < m_taps; ++t) {
+        const double offset = static_cast<double>(m_firstTap + static_cast<int64_t>(t)) - frac;
+        m_bank[phase * m_taps + t] = static_cast<float>(Weight(offset));
+      }
+    }
+  }
+
+  uint64_t m_inRate;
+  double m_cutoff = 1.0;
+  double m_halfWidth = 0.0;
+  uint64_t m_phases = 1;
+  uint64_t m_step = 1;
+  int64_t m_firstTap = 0;
+  size_t m_taps = 0;
+  std::vector<float> m_bank;
+};
+
+}  // namespace
+
+void FoldFrameToStereo(const float* frame, int channels, float& left, float& right) {
+  const auto clean = [](float v) { return std::isfinite(v) ? v : 0.0f; };
+  if (channels == 1) {
+    left = right = clean(frame[0]);
+    return;
+  }
+  left = clean(frame[0]);
+  right = clean(frame[1]);
+  if (channels == 3 || (channels >= 5 && channels <= 8)) {
+    const float centre = clean(frame[2]) * kCentreGain;
+    left += centre;
+    right += centre;
   }
 }
 
-}  // namespace
 
 bool ToEngineFormat(const PcmBuffer& in, Sound& out) {
   out.samples.clear();
@@ -156,7 +214,8 @@ bool ToEngineFormat(const PcmBuffer& in, Sound& out) {
   if (frames > kMaxSourceFrames) return false;
 
   const uint64_t rate = static_cast<uint64_t>(in.sampleRate);
-  const uint64_t outFrames64 = in.sampleRate == kEngineRate ? frames : (frames * uint64_t{kEngineRate} + rate - 1) / rate;
+  const uint64_t outFrames64 =
+      in.sampleRate == kEngineRate ? frames : (frames * uint64_t{kEngineRate} + rate - 1) / rate;
   if (outFrames64 > kMaxEngineFrames) return false;
   const size_t outFrames = static_cast<size_t>(outFrames64);
 
@@ -172,8 +231,7 @@ bool ToEngineFormat(const PcmBuffer& in, Sound& out) {
         out.samples[2 * f + 1] = Sanitize(right[f]);
       }
     } else {
-      ResampleChannel(left, in.sampleRate, out.samples.data(), outFrames);
-      ResampleChannel(right, in.sampleRate, out.samples.data() + 1, outFrames);
+      Resampler(in.sampleRate).Run(left, right, out.samples.data(), outFrames);
     }
   } catch (const std::bad_alloc&) {
     out.samples.clear();

@@ -33,6 +33,11 @@ struct Sound {
   size_t Bytes() const { return samples.size() * sizeof(float); }
 };
 
+// One frame of the source layout folded to stereo: the front pair, plus the front centre at
+// -3 dB where the third channel is the centre (3.0, 5.0, 5.1, 6.1, 7.1); non-finite samples
+// become silence.
+void FoldFrameToStereo(const float* frame, int channels, float& left, float& right);
+
 // Mono goes to both sides; more than two channels are folded to the front pair; any rate is
 // resampled to 44,100 Hz. False for an empty or malformed buffer.
 bool ToEngineFormat(const PcmBuffer& in, Sound& out);

@@ -11,23 +11,6 @@ namespace {
 
 float Clean(float v) { return std::isfinite(v) ? std::clamp(v, -1.0f, 1.0f) : 0.0f; }
 
-// The same layout rule as for sounds loaded whole: the front pair, plus the front centre at
-// -3 dB where the third channel is the centre (3.0, 5.0, 5.1, 6.1, 7.1).
-void FoldFrameToStereo(const float* frame, int channels, float& left, float& right) {
-  const auto clean = [](float v) { return std::isfinite(v) ? v : 0.0f; };
-  if (channels == 1) {
-    left = right = clean(frame[0]);
-    return;
-  }
-  left = clean(frame[0]);
-  right = clean(frame[1]);
-  if (channels == 3 || (channels >= 5 && channels <= 8)) {
-    const float centre = clean(frame[2]) * 0.70710678f;
-    left += centre;
-    right += centre;
-  }
-}
-
 float Hermite(float xm1, float x0, float x1, float x2, float t) {
   const float c = (x1 - xm1) * 0.5f;
   const float v = x0 - x1;

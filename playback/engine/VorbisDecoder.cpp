@@ -1,6 +1,17 @@
-// Ogg Vorbis through stb_vorbis, decoding from memory. stb_vorbis allocates from a fixed arena
-// we hand it, so a hostile header asking for enormous codebooks fails to open instead of
-// taking the machine's memory.
+// Ogg Vorbis through stb_vorbis, decoding from memory.
+//
+// stb_vorbis (1.22, as Debian ships it) trusts its headers too much for files users pick up
+// anywhere. Fuzzing it (tests/fuzz/vorbis_fuzzer.cpp) showed, and its public bug list confirms:
+//  - comment header: a vendor or comment length beyond the packet, or a comment count whose
+//    list cannot be allocated, makes it write before its buffer or walk a null list while
+//    cleaning up;
+//  - setup header: a codebook whose entries x dimensions overflows an int turns into a negative
+//    allocation size and writes through a wild pointer; a large lookup-1 codebook overflows a
+//    float-to-int conversion.
+// So before stb_vorbis sees a file, the comment and setup packets are read here the same way it
+// reads them and anything it would mishandle is refused. It also allocates only from an arena
+// we hand it, sized for the comments plus a bounded allowance for the decoder, so no header
+// can make it take unbounded memory.
 #include "playback/engine/Decoders.h"
 
 #include <cmath>
@@ -45,9 +56,18 @@ constexpr int kMaxChannels = 8;
 constexpr unsigned kMaxRate = 768000;
 constexpr int kChunkFrames = 4096;
 
-// Real files need well under 200 KB of decoder state; the larger arena is only tried when the
-// small one runs out, and caps what any stream can claim.
-constexpr int kArenaSizes[] = {1 << 20, 16 << 20};
+// Real files need well under 200 KB of decoder state besides their comments; more is granted
+// only when stb_vorbis asks for it, up to the cap.
+constexpr size_t kDecoderMemory = size_t{1} << 20;
+constexpr size_t kMaxDecoderMemory = size_t{16} << 20;
+// Comments can carry cover art, so they get their own allowance on top, up to this much.
+constexpr size_t kMaxCommentMemory = size_t{256} << 20;
+// stb_vorbis underestimates the scratch memory residue type 2 needs while decoding (by up to
+// half) and does not check that allocation; twice its estimate plus this stays clear of it.
+constexpr size_t kScratchSlack = size_t{64} << 10;
+// Codebook tables stb_vorbis sizes as a product of header fields; beyond this their byte
+// counts no longer fit its int sizes. Real codebooks are a few thousand values.
+constexpr uint64_t kMaxCodebookValues = uint64_t{1} << 24;
 
 struct VorbisCloser {
   void operator()(stb_vorbis* decoder) const { stb_vorbis_close(decoder); }
@@ -66,6 +86,229 @@ constexpr int kVorbisToWave[kMaxChannels][kMaxChannels] = {
     {0, 2, 1, 6, 5, 3, 4},
     {0, 2, 1, 7, 5, 6, 3, 4},
 };
+
+uint32_t ReadU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// The header packets after the identification one, read the way stb_vorbis's start_decoder
+// reads them: the first page holds only the 30-byte identification packet; the comment packet
+// starts the second page; a packet runs over pages flagged as continuations until a segment
+// shorter than 255 ends it; the next packet starts right after, or on the next page. Anything
+// that does not follow this layout is refused, so what is checked is what stb_vorbis reads.
+class HeaderPackets {
+ public:
+  HeaderPackets(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+
+  bool Next(std::vector<uint8_t>& packet) {
+    packet.clear();
+    if (!m_started) {
+      if (m_size < kPageHeader + 1 + 30 || m_data[26] != 1 || m_data[27] != 30) return false;
+      m_nextPage = kPageHeader + 1 + 30;
+      m_started = true;
+    }
+    if (m_segment == m_segments && !LoadPage(false)) return false;
+    for (;;) {
+      while (m_segment < m_segments) {
+        const size_t length = m_data[m_lacing + m_segment];
+        ++m_segment;
+        packet.insert(packet.end(), m_data + m_body, m_data + m_body + length);
+        m_body += length;
+        if (length < 255) return true;
+      }
+      if (!LoadPage(true)) return false;
+    }
+  }
+
+ private:
+  static constexpr size_t kPageHeader = 27;
+
+  bool LoadPage(bool continuation) {
+    const size_t page = m_nextPage;
+    if (m_size - page < kPageHeader) return false;
+    const uint8_t* header = m_data + page;
+    if (std::memcmp(header, "OggS", 4) != 0 || header[4] != 0) return false;
+    if (((header[5] & 1) != 0) != continuation) return false;
+    // An empty page would make stb_vorbis reuse the previous page's lacing values.
+    const size_t segments = header[26];
+    if (segments == 0 || m_size - page - kPageHeader < segments) return false;
+    size_t bodyBytes = 0;
+    for (size_t i = 0; i < segments; ++i) bodyBytes += header[kPageHeader + i];
+    const size_t body = page + kPageHeader + segments;
+    if (m_size - body < bodyBytes) return false;
+    m_lacing = page + kPageHeader;
+    m_segments = segments;
+    m_segment = 0;
+    m_body = body;
+    m_nextPage = body + bodyBytes;
+    return true;
+  }
+
+  const uint8_t* m_data;
+  size_t m_size;
+  bool m_started = false;
+  size_t m_nextPage = 0;
+  size_t m_lacing = 0;
+  size_t m_segments = 0;
+  size_t m_segment = 0;
+  size_t m_body = 0;
+};
+
+bool HasHeaderType(const std::vector<uint8_t>& packet, uint8_t type) {
+  return packet.size() >= 7 && packet[0] == type && std::memcmp(&packet[1], "vorbis", 6) == 0;
+}
+
+size_t SetupAllocation(uint64_t bytes) { return static_cast<size_t>((bytes + 7) & ~uint64_t{7}); }
+
+// Checks the comment packet and returns the arena bytes stb_vorbis will take to store it
+// (each allocation rounded to 8 like its setup allocator does), or 0 when it is malformed.
+size_t CommentMemory(const std::vector<uint8_t>& packet) {
+  if (!HasHeaderType(packet, 3)) return 0;
+  const size_t n = packet.size();
+  size_t at = 7;
+  if (n - at < 4) return 0;
+  const uint64_t vendor = ReadU32(&packet[at]);
+  at += 4;
+  if (vendor > n - at) return 0;
+  at += static_cast<size_t>(vendor);
+  uint64_t memory = SetupAllocation(vendor + 1);
+
+  if (n - at < 4) return 0;
+  const uint64_t count = ReadU32(&packet[at]);
+  at += 4;
+  if (count > (n - at) / 4) return 0;
+  if (count > 0) memory += SetupAllocation(count * sizeof(char*));
+  for (uint64_t i = 0; i < count; ++i) {
+    if (n - at < 4) return 0;
+    const uint64_t length = ReadU32(&packet[at]);
+    at += 4;
+    if (length > n - at) return 0;
+    at += static_cast<size_t>(length);
+    memory += SetupAllocation(length + 1);
+    if (memory > kMaxCommentMemory) return 0;
+  }
+  if (at >= n || (packet[at] & 1) == 0) return 0;  // framing bit
+  return static_cast<size_t>(memory);
+}
+
+// Vorbis bit packing: least significant bit first. Running out is an error here, where
+// stb_vorbis would carry on reading zeros.
+class BitReader {
+ public:
+  BitReader(const std::vector<uint8_t>& bytes, size_t startByte) : m_bytes(bytes), m_bit(startByte * 8) {}
+
+  bool Read(int count, uint32_t& value) {
+    value = 0;
+    if (static_cast<uint64_t>(m_bytes.size()) * 8 - m_bit < static_cast<uint64_t>(count)) return false;
+    for (int i = 0; i < count; ++i, ++m_bit) {
+      const uint32_t bit = (m_bytes[static_cast<size_t>(m_bit / 8)] >> (m_bit % 8)) & 1u;
+      value |= bit << i;
+    }
+    return true;
+  }
+
+  bool Skip(uint64_t count) {
+    if (static_cast<uint64_t>(m_bytes.size()) * 8 - m_bit < count) return false;
+    m_bit += count;
+    return true;
+  }
+
+ private:
+  const std::vector<uint8_t>& m_bytes;
+  uint64_t m_bit;
+};
+
+// base^exponent, or anything above `cap` once it exceeds it.
+uint64_t PowCapped(uint64_t base, uint32_t exponent, uint64_t cap) {
+  if (base <= 1) return base;
+  uint64_t result = 1;
+  for (uint32_t i = 0; i < exponent; ++i) {
+    result *= base;
+    if (result > cap) return cap + 1;
+  }
+  return result;
+}
+
+// One codebook as stb_vorbis's start_decoder parses it, refusing the shapes it cannot take.
+bool CheckCodebook(BitReader& bits) {
+  uint32_t sync = 0, dimensions = 0, entries = 0, ordered = 0;
+  if (!bits.Read(24, sync) || sync != 0x564342) return false;
+  if (!bits.Read(16, dimensions) || !bits.Read(24, entries) || !bits.Read(1, ordered)) return false;
+  if (dimensions == 0 && entries != 0) return false;
+
+  if (ordered) {
+    uint32_t length = 0;
+    if (!bits.Read(5, length)) return false;
+    ++length;
+    for (uint32_t entry = 0; entry < entries; ++length) {
+      uint32_t run = 0;
+      if (!bits.Read(ilog(static_cast<int32>(entries - entry)), run)) return false;
+      if (length >= 32 || run > entries - entry) return false;
+      entry += run;
+    }
+  } else {
+    uint32_t sparse = 0;
+    if (!bits.Read(1, sparse)) return false;
+    for (uint32_t entry = 0; entry < entries; ++entry) {
+      uint32_t present = 1;
+      if (sparse && !bits.Read(1, present)) return false;
+      uint32_t length = 0;
+      if (present && (!bits.Read(5, length) || length + 1 == 32)) return false;
+    }
+  }
+
+  uint32_t lookup = 0;
+  if (!bits.Read(4, lookup) || lookup > 2) return false;
+  if (lookup == 0) return true;
+  uint32_t ignored = 0, valueBits = 0;
+  if (!bits.Read(32, ignored) || !bits.Read(32, ignored) || !bits.Read(4, valueBits) || !bits.Read(1, ignored)) {
+    return false;
+  }
+  ++valueBits;
+  const uint64_t elements = uint64_t{entries} * dimensions;
+  if (elements == 0 || elements > kMaxCodebookValues) return false;
+  uint64_t values = elements;
+  if (lookup == 1) {
+    // stb_vorbis finds the largest r with r^dimensions <= entries in float and casts powers
+    // of r + 1 (its estimate may be one high) to int; those must fit.
+    uint64_t low = 1, high = entries;
+    while (low < high) {
+      const uint64_t mid = low + (high - low + 1) / 2;
+      if (PowCapped(mid, dimensions, entries) <= entries) {
+        low = mid;
+      } else {
+        high = mid - 1;
+      }
+    }
+    constexpr uint64_t kIntMax = static_cast<uint64_t>(std::numeric_limits<int>::max());
+    if (PowCapped(low + 2, dimensions, kIntMax) > kIntMax) return false;
+    const int counted = lookup1_values(static_cast<int>(entries), static_cast<int>(dimensions));
+    if (counted <= 0) return false;
+    values = static_cast<uint64_t>(counted);
+  }
+  return bits.Skip(values * valueBits);
+}
+
+bool SetupIsSafe(const std::vector<uint8_t>& packet) {
+  if (!HasHeaderType(packet, 5)) return false;
+  BitReader bits(packet, 7);
+  uint32_t codebooks = 0;
+  if (!bits.Read(8, codebooks)) return false;
+  for (uint32_t i = 0; i <= codebooks; ++i) {
+    if (!CheckCodebook(bits)) return false;
+  }
+  // Floors, residues, mappings and modes come next; stb_vorbis bounds those itself.
+  return true;
+}
+
+// Opens the stream in a fresh zeroed arena; null when stb_vorbis refuses it.
+VorbisHandle Open(const uint8_t* data, size_t size, size_t arenaSize, std::unique_ptr<char[]>& arena, int& error) {
+  arena = std::make_unique<char[]>(arenaSize);
+  const stb_vorbis_alloc alloc{arena.get(), static_cast<int>(arenaSize)};
+  error = VORBIS__no_error;
+  return VorbisHandle(stb_vorbis_open_memory(data, static_cast<int>(size), &error, &alloc));
+}
 
 float Clean(float value) {
   if (!std::isfinite(value)) return 0.0f;
@@ -87,14 +330,37 @@ bool DecodeVorbis(const uint8_t* data, size_t size, PcmBuffer& out) {
   if (size > static_cast<size_t>(std::numeric_limits<int>::max())) return false;
 
   try {
+    size_t commentMemory = 0;
+    {
+      HeaderPackets packets(data, size);
+      std::vector<uint8_t> packet;
+      if (!packets.Next(packet)) return false;
+      commentMemory = CommentMemory(packet);
+      if (commentMemory == 0) return false;
+      if (!packets.Next(packet) || !SetupIsSafe(packet)) return false;
+    }
+
+    // The arena stb_vorbis works in: its setup tables, then scratch space carved from the top
+    // while decoding. Grown (within the cap) when it says it needs more.
+    const size_t maxArena = commentMemory + kMaxDecoderMemory;
+    size_t arenaSize = commentMemory + kDecoderMemory;
     std::unique_ptr<char[]> arena;
     VorbisHandle decoder;
-    for (const int arenaSize : kArenaSizes) {
-      arena.reset(new char[static_cast<size_t>(arenaSize)]);
-      const stb_vorbis_alloc alloc{arena.get(), arenaSize};
+    for (int attempt = 0; attempt < 3 && !decoder; ++attempt) {
       int error = VORBIS__no_error;
-      decoder.reset(stb_vorbis_open_memory(data, static_cast<int>(size), &error, &alloc));
-      if (decoder || error != VORBIS_outofmem) break;
+      decoder = Open(data, size, arenaSize, arena, error);
+      if (!decoder) {
+        if (error != VORBIS_outofmem || arenaSize == maxArena) return false;
+        arenaSize = maxArena;
+        continue;
+      }
+      const stb_vorbis_info info = stb_vorbis_get_info(decoder.get());
+      const size_t needed = size_t{info.setup_memory_required} + 2 * size_t{info.temp_memory_required} + kScratchSlack;
+      if (needed > arenaSize) {
+        decoder.reset();
+        if (needed > maxArena) return false;
+        arenaSize = needed;
+      }
     }
     if (!decoder) return false;
 
