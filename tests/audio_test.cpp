@@ -419,3 +419,29 @@ TEST_F(AudioTest, HugeSparseFileFailsWithoutReadingItAll) {
   EXPECT_LT(::GetTickCount64() - started, 15000u);
   EXPECT_EQ(reporter_.failures, 1);
 }
+
+TEST_F(AudioTest, EveryFormatComesOutAsTheSameTone) {
+  const std::wstring sounds = velmora::test::FromUnixPath(VELMORA_TEST_SOUNDS_UNIX) + L"\\";
+  ASSERT_EQ(StartAudio(player_, sinkA_), 1);
+  for (const wchar_t* name : {L"sine1k-s16-stereo-44100.wav", L"sine1k-u8-mono-22050.wav", L"sine1k-s24-stereo-48000.wav",
+                              L"sine1k-f32-mono-44100.wav", L"sine1k.mp3", L"sine1k.ogg", L"sine1k.flac", L"sine1k.m4a",
+                              L"sine1k.wma", L"乗车.mp3"}) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+    ASSERT_TRUE(velmora::PathExists(sounds + name)) << "run scripts/make-test-sounds.sh";
+    SinkRecording sink("velmora_a");
+    ASSERT_TRUE(playback_.PlayFile(sounds + name));
+    const std::vector<float> played = sink.WaitForSound(0.05, 13230);
+    const long long start = velmora::test::FirstAbove(played, 0.05);
+    ASSERT_GE(start, 0) << "nothing came out";
+    EXPECT_NEAR(MedianToneAmplitude(played, 1000, static_cast<size_t>(start) + 2205, 8820), 0.5, 0.1);
+    sink.WaitForSilence(0.01, 4410);
+  }
+  // Files no decoder takes: the message, never a crash or a hang.
+  for (const wchar_t* name : {L"empty.wav", L"empty.mp3", L"random.mp3", L"random.wav", L"random.ogg", L"random.flac",
+                              L"random.m4a", L"truncated.mp3", L"lying-sizes.wav"}) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+    const int before = reporter_.failures;
+    EXPECT_FALSE(playback_.PlayFile(sounds + name));
+    EXPECT_EQ(reporter_.failures, before + 1);
+  }
+}
