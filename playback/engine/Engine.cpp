@@ -116,12 +116,14 @@ HRESULT OpenStream(IMMDeviceEnumerator* enumerator, const std::wstring& endpoint
   format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
   constexpr DWORD kFlags = AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM |
                            AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY | AUDCLNT_STREAMFLAGS_NOPERSIST;
-  hr = client->Initialize(AUDCLNT_SHAREMODE_SHARED, kFlags, 0, 0, &format, nullptr);
+  // Two device periods of buffer: one being played, one free for a new effect to land in. The
+  // less is queued, the sooner a replaced effect falls silent.
+  REFERENCE_TIME period = 0;
+  if (FAILED(client->GetDevicePeriod(&period, nullptr)) || period <= 0) period = 100000;  // 10 ms
+  hr = client->Initialize(AUDCLNT_SHAREMODE_SHARED, kFlags, 2 * period, 0, &format, nullptr);
   if (FAILED(hr)) return hr;
   if (FAILED(hr = client->SetEventHandle(audioEvent))) return hr;
   if (FAILED(hr = client->GetBufferSize(&out.bufferFrames))) return hr;
-  REFERENCE_TIME period = 0;
-  if (FAILED(client->GetDevicePeriod(&period, nullptr)) || period <= 0) period = 100000;  // 10 ms
   out.periodFrames = static_cast<UINT32>(std::min<int64_t>(period * kEngineRate / 10000000, out.bufferFrames / 2));
   ComPtr<IAudioRenderClient> render;
   if (FAILED(hr = client->GetService(__uuidof(IAudioRenderClient), render.PutVoid()))) return hr;
