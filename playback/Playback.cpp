@@ -17,7 +17,7 @@ void MessageBoxReporter::OpenFailed() {
 Playback::Playback(AudioPlayer& player, const config::ConfigStore& store, FailureReporter& reporter)
     : player_(player), store_(store), reporter_(reporter) {}
 
-float Playback::LevelVolume() const { return static_cast<float>(static_cast<double>(volumeLevel_) / 100.0); }
+float Playback::LevelVolume() const { return static_cast<float>(static_cast<double>(VolumeLevel()) / 100.0); }
 
 void Playback::PlayEffect(int category, int index) {
   const config::CategoryInfo& c = config::Category(category);
@@ -57,17 +57,25 @@ void Playback::StopPlayback() {
   status_ = kStatusStopped;
 }
 
-void Playback::SetVolumeLevel(int level) { volumeLevel_ = std::clamp(level, kMinVolumeLevel, kMaxVolumeLevel); }
+void Playback::OwnLevel::SetLevel(int level) { level_ = std::clamp(level, kMinVolumeLevel, kMaxVolumeLevel); }
+
+void Playback::SetVolumeLevel(int level) { holder_->SetLevel(std::clamp(level, kMinVolumeLevel, kMaxVolumeLevel)); }
+
+void Playback::HoldVolumeIn(VolumeLevelHolder& holder) {
+  const int level = VolumeLevel();
+  holder_ = &holder;
+  SetVolumeLevel(level);
+}
 
 void Playback::StepVolume(int delta) {
-  SetVolumeLevel(volumeLevel_ + delta);
-  ApplyVolume(volumeLevel_);
+  SetVolumeLevel(VolumeLevel() + delta);
+  ApplyVolume(VolumeLevel());
 }
 
 void Playback::ApplyVolume(int level) {
   SetVolumeLevel(level);
   player_.SetChannelVolume(LevelVolume(), currentStream_, 0);
-  store_.WriteValue(config::kVolumeSection, config::kVolumeKey, config::ConfigNumberText(volumeLevel_));
+  store_.WriteValue(config::kVolumeSection, config::kVolumeKey, config::ConfigNumberText(VolumeLevel()));
 }
 
 }  // namespace velmora::playback

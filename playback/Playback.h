@@ -33,6 +33,15 @@ class MessageBoxReporter final : public FailureReporter {
   void OpenFailed() override;
 };
 
+// Where the volume level lives: the board's hidden slider, or the playback state itself until
+// there is one. Writes are kept within 1..100.
+class VolumeLevelHolder {
+ public:
+  virtual ~VolumeLevelHolder() = default;
+  virtual int Level() const = 0;
+  virtual void SetLevel(int level) = 0;
+};
+
 class Playback {
  public:
   Playback(AudioPlayer& player, const config::ConfigStore& store, FailureReporter& reporter);
@@ -45,9 +54,11 @@ class Playback {
   void StepVolume(int delta);
   void ApplyVolume(int level);
 
-  int VolumeLevel() const { return volumeLevel_; }
+  int VolumeLevel() const { return holder_->Level(); }
   // Sets the level (limited to 1..100) without applying or storing it: start-up uses this.
   void SetVolumeLevel(int level);
+  // From now on the level lives in `holder` (the board's slider); it takes the current level.
+  void HoldVolumeIn(VolumeLevelHolder& holder);
 
   const std::wstring& CurrentFile() const { return currentFile_; }
   StreamHandle CurrentStream() const { return currentStream_; }
@@ -63,7 +74,16 @@ class Playback {
   std::wstring currentFile_;
   StreamHandle currentStream_ = 0;
   std::wstring status_;
-  int volumeLevel_ = kMaxVolumeLevel;
+  class OwnLevel final : public VolumeLevelHolder {
+   public:
+    int Level() const override { return level_; }
+    void SetLevel(int level) override;
+
+   private:
+    int level_ = kMaxVolumeLevel;
+  };
+  OwnLevel ownLevel_;
+  VolumeLevelHolder* holder_ = &ownLevel_;
 };
 
 }  // namespace velmora::playback

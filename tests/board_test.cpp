@@ -1,0 +1,371 @@
+// The effect board on the real window under Wine: its layout on screen, page switching, the
+// marquee, and what its controls do (a click plays through the real audio path).
+#include "config/Captions.h"
+#include "config/ConfigStore.h"
+#include "playback/AudioPlayer.h"
+#include "playback/Playback.h"
+#include "ui/MainLayout.h"
+#include "ui/MainWindow.h"
+#include "ui/VendorLinks.h"
+#include "tests/support/Files.h"
+#include "tests/support/SinkRecording.h"
+#include "tests/support/TempProgramDir.h"
+#include "tests/support/WindowCapture.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <set>
+
+using namespace velmora::ui;
+using velmora::config::EffectSlot;
+using velmora::test::Capture;
+using velmora::test::PumpMessages;
+
+namespace {
+
+class RecordingActions : public BoardActions {
+ public:
+  explicit RecordingActions(velmora::playback::Playback& playback) : playback_(playback) {}
+  void PlayEffect(EffectSlot slot) override {
+    played.push_back(slot);
+    playback_.PlayEffect(slot.category, slot.index);
+  }
+  void EditEffect(EffectSlot slot) override { edited.push_back(slot); }
+  void StopPlayback() override {
+    ++stops;
+    playback_.StopPlayback();
+  }
+  void StepVolume(int delta) override { playback_.StepVolume(delta); }
+  void OpenOutputSettings() override { ++settings; }
+  void OpenLink(const wchar_t* url) override { links.push_back(url); }
+  void BoardDestroyed() override { destroyed = true; }
+
+  std::vector<EffectSlot> played, edited;
+  std::vector<std::wstring> links;
+  int stops = 0, settings = 0;
+  bool destroyed = false;
+
+ private:
+  velmora::playback::Playback& playback_;
+};
+
+class CountingReporter : public velmora::playback::FailureReporter {
+ public:
+  void OpenFailed() override { ++failures; }
+  int failures = 0;
+};
+
+RECT WindowRect(const DesignRect& r, const DpiScale& scale, bool onPage) {
+  return onPage ? scale.Rect(r, kPageOriginX, kPageOriginY) : scale.Rect(r);
+}
+
+POINT Centre(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+class BoardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(board_.Create());
+    // The tests drive the marquee themselves: without its timers nothing moves behind their back.
+    for (UINT_PTR id : {MainWindow::kSlideInTimer, MainWindow::kSlideOutTimer, MainWindow::kRestTimer})
+      ::KillTimer(board_.Hwnd(), id);
+    playback_.HoldVolumeIn(board_);
+    ::SetWindowPos(board_.Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE);
+    ::ShowWindow(board_.Hwnd(), SW_SHOW);
+    ::UpdateWindow(board_.Hwnd());
+  }
+
+  // A real mouse move: the pointer goes there and the window gets what the system sends.
+  void MoveMouse(POINT client) {
+    POINT screen = client;
+    ::ClientToScreen(board_.Hwnd(), &screen);
+    ::SetCursorPos(screen.x, screen.y);
+    PumpMessages(60);
+  }
+  void Send(UINT message, POINT client, WPARAM keys = 0) {
+    ::SendMessageW(board_.Hwnd(), message, keys, MAKELPARAM(client.x, client.y));
+  }
+  void Click(POINT client) {
+    Send(WM_MOUSEMOVE, client);
+    Send(WM_LBUTTONDOWN, client, MK_LBUTTON);
+    Send(WM_LBUTTONUP, client);
+  }
+  POINT ControlCentre(MainControl id) { return Centre(WindowRect(MainControlSpec(id).rect, board_.Scale(), false)); }
+  POINT ButtonCentre(EffectSlot slot) {
+    for (const EffectButtonSpec& button : EffectButtons())
+      if (button.slot == slot) return Centre(WindowRect(button.rect, board_.Scale(), true));
+    return POINT{};
+  }
+
+  velmora::test::TempProgramDir dir_{L"面板"};
+  velmora::config::ConfigStore store_{dir_.Path()};
+  velmora::playback::AudioPlayer player_;
+  CountingReporter reporter_;
+  velmora::playback::Playback playback_{player_, store_, reporter_};
+  RecordingActions actions_{playback_};
+  MainWindow board_{actions_};
+};
+
+}  // namespace
+
+TEST(BoardLayout, HundredButtonsOnFourPagesNeverCovered) {
+  std::set<int> ordinals;
+  for (const EffectButtonSpec& button : EffectButtons()) {
+    ASSERT_TRUE(velmora::config::IsValidSlot(button.slot));
+    EXPECT_TRUE(ordinals.insert(velmora::config::SlotOrdinal(button.slot)).second);
+    const DesignRect& r = button.rect;
+    // Grid sizes, inside the visible window, clear of the marquee band.
+    EXPECT_TRUE((r.w == 60 || r.w == 130) && (r.h == 60 || r.h == 130));
+    EXPECT_GE(r.x + kPageOriginX, 0);
+    EXPECT_LE(r.x + kPageOriginX + r.w, kBoardWidth);
+    EXPECT_LE(r.y + kPageOriginY + r.h, 373);
+    for (const EffectButtonSpec& other : EffectButtons()) {
+      if (&other == &button || other.slot.category != button.slot.category) continue;
+      const DesignRect& o = other.rect;
+      const bool overlap = r.x < o.x + o.w && o.x < r.x + r.w && r.y < o.y + o.h && o.y < r.y + r.h;
+      EXPECT_FALSE(overlap) << velmora::config::SlotOrdinal(button.slot) << " and "
+                            << velmora::config::SlotOrdinal(other.slot);
+    }
+    // The stop and volume buttons lie above the pages: no effect button may hide under them.
+    for (MainControl id : {MainControl::VolumeUp, MainControl::VolumeDown, MainControl::Stop}) {
+      const DesignRect& s = MainControlSpec(id).rect;
+      const int x = r.x + kPageOriginX, y = r.y + kPageOriginY;
+      EXPECT_FALSE(x < s.x + s.w && s.x < x + r.w && y < s.y + s.h && s.y < y + r.h)
+          << "slot " << velmora::config::SlotOrdinal(button.slot) << " under a volume/stop button";
+    }
+  }
+  EXPECT_EQ(ordinals.size(), 100u);
+}
+
+TEST(BoardMarquee, SlidesRestsAndAlternatesTexts) {
+  Marquee marquee(L"tip", L"shop");
+  marquee.Start();
+  EXPECT_EQ(marquee.Left(), -310);
+  EXPECT_EQ(marquee.Caption(), L"tip");
+  int ticks = 0;
+  while (marquee.SlideInTick() == Marquee::Action::None) ++ticks;
+  EXPECT_EQ(ticks + 1, 34);
+  EXPECT_EQ(marquee.Left(), 30);
+  EXPECT_EQ(marquee.CurrentPhase(), Marquee::Phase::Resting);
+  EXPECT_EQ(marquee.SlideInTick(), Marquee::Action::None);  // resting: ticks change nothing
+  EXPECT_EQ(marquee.Left(), 30);
+  marquee.RestEnded();
+  EXPECT_EQ(marquee.Caption(), L"tip");
+  ticks = 0;
+  while (marquee.SlideOutTick() == Marquee::Action::None) ++ticks;
+  EXPECT_EQ(ticks + 1, 34);
+  EXPECT_EQ(marquee.Left(), -310);
+  EXPECT_EQ(marquee.Caption(), L"shop");  // the shop text only after the first slide out
+  while (marquee.SlideInTick() == Marquee::Action::None) {
+  }
+  EXPECT_EQ(marquee.Caption(), L"shop");
+  marquee.RestEnded();
+  EXPECT_EQ(marquee.Caption(), L"tip");  // the rest ends with the tip text, which slides out
+}
+
+TEST_F(BoardTest, ColoursOnScreenFollowTheTables) {
+  const DpiScale& scale = board_.Scale();
+  const Capture shot = Capture::OfClient(board_.Hwnd());
+  ASSERT_EQ(shot.Width(), scale(kBoardWidth));
+  ASSERT_EQ(shot.Height(), scale(kBoardHeight));
+  // Title bar, the board background between the pages and the divider, the divider row, the
+  // bottom bar, the volume and stop buttons, and every button of page 0.
+  EXPECT_EQ(shot.At(scale(2), scale(2)), kBarPurple);
+  EXPECT_EQ(shot.At(scale(700), scale(430)), kBoardBackground);
+  EXPECT_EQ(shot.At(scale(300), scale(413)), kBarPurple);
+  EXPECT_EQ(shot.At(scale(300), scale(412)), kBoardBackground);
+  EXPECT_EQ(shot.At(scale(2), scale(476)), kBarPurple);
+  EXPECT_EQ(shot.At(scale(580), scale(214)), Rgb(0, 153, 0));
+  EXPECT_EQ(shot.At(scale(650), scale(214)), Rgb(255, 6, 74));
+  EXPECT_EQ(shot.At(scale(580), scale(284)), Rgb(255, 128, 0));
+  for (const EffectButtonSpec& button : EffectButtons()) {
+    if (button.slot.category != 1) continue;
+    const RECT r = WindowRect(button.rect, scale, true);
+    EXPECT_EQ(shot.At(r.left + 2, r.top + 2), button.back) << velmora::config::SlotOrdinal(button.slot);
+  }
+  // What is on the screen is what the window paints.
+  const Capture screen = Capture::OfScreen(board_.Hwnd());
+  EXPECT_EQ(screen.At(scale(2), scale(2)), kBarPurple);
+  const RECT first = WindowRect(EffectButtons()[0].rect, scale, true);
+  EXPECT_EQ(screen.At(first.left + 3, first.top + 3), EffectButtons()[0].back);
+}
+
+TEST_F(BoardTest, CaptionsFromTheConfigurationWrapAndCentre) {
+  // A line break cannot live in an INI line; the two characters "\r\n" written out stand for one.
+  store_.WriteValue(L"常用标题", L"2", L"紧张\\r\\n气氛");
+  store_.WriteValue(L"常用标题", L"3", L"很长很长很长很长的标题");
+  velmora::config::LoadCaptions(store_, board_);
+  EXPECT_EQ(board_.Caption({1, 2}), L"紧张\\r\\n气氛");
+  EXPECT_EQ(board_.Caption({4, 5}), L"自定义");
+  const Capture shot = Capture::OfClient(board_.Hwnd());
+  // Rows of button 2 that hold white text: two separate bands, centred around the middle.
+  const RECT r = WindowRect(EffectButtons()[1].rect, board_.Scale(), true);
+  std::vector<int> textRows;
+  for (int y = r.top; y < r.bottom; ++y) {
+    if (shot.Count(RECT{r.left, y, r.right, y + 1}, RGB(255, 255, 255)) > 0) textRows.push_back(y);
+  }
+  ASSERT_FALSE(textRows.empty()) << "no caption drawn";
+  int bands = 1;
+  for (size_t i = 1; i < textRows.size(); ++i) bands += textRows[i] > textRows[i - 1] + 1;
+  EXPECT_EQ(bands, 2) << "\\r\\n must start a second line";
+  const int middle = (textRows.front() + textRows.back()) / 2;
+  EXPECT_NEAR(middle, (r.top + r.bottom) / 2, 3);
+  // A long caption wraps inside its 60 x 60 button instead of spilling over its neighbours.
+  const RECT narrow = WindowRect(EffectButtons()[2].rect, board_.Scale(), true);
+  EXPECT_EQ(shot.Count(RECT{narrow.right, narrow.top, narrow.right + board_.Scale()(10), narrow.bottom},
+                       RGB(255, 255, 255)),
+            0);
+}
+
+TEST_F(BoardTest, HoveringTitlesSwitchesPagesAndHighlights) {
+  EXPECT_EQ(board_.CurrentPage(), 0);
+  for (int page = 0; page < 4; ++page) EXPECT_EQ(board_.TitleBack(page), kBarPurple);  // none yet
+  // Across the titles from left to right with the real pointer.
+  for (int page = 0; page < 4; ++page) {
+    MoveMouse(ControlCentre(TitleForPage(page)));
+    EXPECT_EQ(board_.CurrentPage(), page);
+  }
+  for (int page = 0; page < 3; ++page) EXPECT_EQ(board_.TitleBack(page), kBarPurple);
+  EXPECT_EQ(board_.TitleBack(3), kHighlight);
+  // Leaving a title changes nothing; page 3's buttons are on screen, page 0's are not.
+  MoveMouse(POINT{board_.Scale()(300), board_.Scale()(430)});
+  EXPECT_EQ(board_.CurrentPage(), 3);
+  const Capture shot = Capture::OfClient(board_.Hwnd());
+  const RECT title = WindowRect(MainControlSpec(MainControl::TitleCustom).rect, board_.Scale(), false);
+  EXPECT_EQ(shot.At(title.left + 2, title.top + 2), kHighlight);
+  for (const EffectButtonSpec& button : EffectButtons()) {
+    if (button.slot.category != 4) continue;
+    const RECT r = WindowRect(button.rect, board_.Scale(), true);
+    EXPECT_EQ(shot.At(r.left + 2, r.top + 2), button.back);
+  }
+  // A control of a page that is not shown cannot be clicked: 常用音效按钮1's place is empty now.
+  EffectSlot slot;
+  const POINT firstOfPage0 = ButtonCentre({1, 1});
+  board_.ControlAt(firstOfPage0.x, firstOfPage0.y, &slot);
+  EXPECT_NE(slot, (EffectSlot{1, 1}));
+}
+
+TEST_F(BoardTest, ClickPlaysRightButtonEditsAndControlsAct) {
+  const std::wstring tone = dir_ / L"掌声.wav";
+  velmora::test::WriteBytes(tone, velmora::test::ToneWav(1000, 1.0, 0.5));
+  store_.WriteValue(L"常用路径", L"5", tone);
+  int sink = -1;
+  for (int n = 2; n < 64 && sink < 0; ++n) {
+    if (player_.DeviceName(n).find(L"VelmoraSinkA") != std::wstring::npos) sink = n;
+  }
+  ASSERT_GE(sink, 2) << "run the tests through scripts/test.sh";
+  ASSERT_EQ(velmora::playback::StartAudio(player_, sink), 1);
+
+  // The right button opens the editor and plays nothing.
+  velmora::test::SinkRecording quiet("velmora_a");
+  Send(WM_RBUTTONDOWN, ButtonCentre({1, 5}), MK_RBUTTON);
+  EXPECT_EQ(actions_.edited, (std::vector<EffectSlot>{{1, 5}}));
+  PumpMessages(300);
+  EXPECT_LT(velmora::test::Peak(quiet.Left()), 0.01);
+
+  // A click plays the slot through the real output.
+  velmora::test::SinkRecording heard("velmora_a");
+  Click(ButtonCentre({1, 5}));
+  EXPECT_EQ(actions_.played, (std::vector<EffectSlot>{{1, 5}}));
+  EXPECT_GE(velmora::test::FirstAbove(heard.WaitForSound(0.05, 4410), 0.05), 0) << "nothing came out";
+  EXPECT_EQ(playback_.PlaybackStatus(), velmora::playback::kStatusPlaying);
+
+  // Stop (its tooltip appears on hover), volume down and up: the hidden slider holds the level,
+  // which the file stores.
+  EXPECT_EQ(board_.StopTooltip(), L"");
+  Send(WM_MOUSEMOVE, ControlCentre(MainControl::Stop));
+  EXPECT_EQ(board_.StopTooltip(), L"Alt+A停止播放音效");
+  Click(ControlCentre(MainControl::Stop));
+  EXPECT_EQ(actions_.stops, 1);
+  EXPECT_EQ(playback_.PlaybackStatus(), velmora::playback::kStatusStopped);
+  Click(ControlCentre(MainControl::VolumeDown));
+  EXPECT_EQ(board_.Level(), 90);
+  Click(ControlCentre(MainControl::VolumeUp));
+  Click(ControlCentre(MainControl::VolumeUp));
+  EXPECT_EQ(board_.Level(), 100);
+  EXPECT_EQ(store_.ReadValue(L"idv", L"v"), L"100");
+  board_.SetLevel(110);
+  EXPECT_EQ(board_.Level(), 100);
+  board_.SetLevel(-10);
+  EXPECT_EQ(board_.Level(), 1);
+
+  // The output settings button, the links (press opens, once), the stop tooltip on hover.
+  Click(ControlCentre(MainControl::OutputSettings));
+  EXPECT_EQ(actions_.settings, 1);
+  for (MainControl link : {MainControl::ContactLink, MainControl::WebsiteLink, MainControl::ShopLink})
+    Send(WM_LBUTTONDOWN, ControlCentre(link), MK_LBUTTON);
+  EXPECT_EQ(actions_.links, (std::vector<std::wstring>{kContactUrl, kWebsiteUrl, kShopUrl}));
+  // Pressing a button and letting go elsewhere is no click.
+  Send(WM_LBUTTONDOWN, ButtonCentre({1, 5}), MK_LBUTTON);
+  Send(WM_LBUTTONUP, ControlCentre(MainControl::Stop));
+  EXPECT_EQ(actions_.played.size(), 1u);
+}
+
+TEST_F(BoardTest, HoverColoursOfBarButtonsButNotOfEffectButtons) {
+  Send(WM_MOUSEMOVE, ControlCentre(MainControl::Close));
+  Capture shot = Capture::OfClient(board_.Hwnd());
+  POINT close = ControlCentre(MainControl::Close);
+  EXPECT_EQ(shot.At(close.x - board_.Scale()(25), close.y), Rgb(255, 0, 0));
+  Send(WM_MOUSEMOVE, ControlCentre(MainControl::OutputSettings));
+  shot = Capture::OfClient(board_.Hwnd());
+  const RECT settings = WindowRect(MainControlSpec(MainControl::OutputSettings).rect, board_.Scale(), false);
+  EXPECT_EQ(shot.At(settings.left + 2, settings.top + 2), kHighlight);
+  EXPECT_EQ(shot.At(close.x - board_.Scale()(25), close.y), kBarPurple);
+  Send(WM_MOUSEMOVE, ButtonCentre({1, 2}));
+  shot = Capture::OfClient(board_.Hwnd());
+  const RECT effect = WindowRect(EffectButtons()[1].rect, board_.Scale(), true);
+  EXPECT_EQ(shot.At(effect.left + 2, effect.top + 2), EffectButtons()[1].back);
+}
+
+TEST_F(BoardTest, MarqueeCycleOnTheWindow) {
+  auto tick = [&](UINT_PTR timer) { ::SendMessageW(board_.Hwnd(), WM_TIMER, timer, 0); };
+  EXPECT_EQ(board_.MarqueeState().Caption(), kTipText);
+  EXPECT_EQ(board_.MarqueeState().Left(), -310);
+  for (int i = 0; i < 34; ++i) tick(MainWindow::kSlideInTimer);
+  EXPECT_EQ(board_.MarqueeState().Left(), 30);
+  // Resting: the text stands at x = 30 on screen, and the board still answers clicks.
+  Capture shot = Capture::OfClient(board_.Hwnd());
+  const DpiScale& s = board_.Scale();
+  EXPECT_GT(shot.Count(RECT{s(30), s(373), s(340), s(413)}, RGB(255, 255, 255)), 20);
+  EXPECT_EQ(shot.Count(RECT{0, s(373), s(29), s(413)}, RGB(255, 255, 255)), 0);
+  Click(ButtonCentre({1, 1}));
+  EXPECT_EQ(actions_.played.size(), 1u);
+  tick(MainWindow::kRestTimer);
+  for (int i = 0; i < 34; ++i) tick(MainWindow::kSlideOutTimer);
+  EXPECT_EQ(board_.MarqueeState().Left(), -310);
+  EXPECT_EQ(board_.MarqueeState().Caption(), std::wstring(L"Velmora淘宝店") + kShopUrl);
+  shot = Capture::OfClient(board_.Hwnd());
+  EXPECT_EQ(shot.Count(RECT{0, s(373), s(724), s(413)}, RGB(255, 255, 255)), 0);
+}
+
+TEST_F(BoardTest, EscapeClosesTheBoard) {
+  ::SendMessageW(board_.Hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+  PumpMessages(100);
+  EXPECT_TRUE(actions_.destroyed);
+  EXPECT_EQ(board_.Hwnd(), nullptr);
+}
+
+TEST_F(BoardTest, ScalesCrisplyAtHigherDpi) {
+  for (UINT dpi : {144u, 192u}) {
+    RECT suggested{0, 0, ::MulDiv(kBoardWidth, static_cast<int>(dpi), 96), ::MulDiv(kBoardHeight, static_cast<int>(dpi), 96)};
+    ::SendMessageW(board_.Hwnd(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    const DpiScale& scale = board_.Scale();
+    ASSERT_EQ(scale.Dpi(), dpi);
+    const Capture shot = Capture::OfClient(board_.Hwnd());
+    EXPECT_EQ(shot.Width(), suggested.right);
+    EXPECT_EQ(shot.Height(), suggested.bottom);
+    // Edges land on the scaled design coordinates, one pixel either side.
+    const RECT first = WindowRect(EffectButtons()[0].rect, scale, true);
+    EXPECT_EQ(shot.At(first.left, first.top), EffectButtons()[0].back);
+    EXPECT_EQ(shot.At(first.left - 1, first.top), kBoardBackground);
+    EXPECT_EQ(shot.At(first.right - 1, first.bottom - 1), EffectButtons()[0].back);
+    EXPECT_EQ(shot.At(first.right, first.bottom - 1), kBoardBackground);
+    EXPECT_EQ(shot.At(scale(300), scale(49)), kBarPurple);
+    EXPECT_EQ(shot.At(scale(300), scale(413)), kBarPurple);
+    // Hit-testing follows: the centre of 常用音效按钮5 at this scale is that button.
+    EffectSlot slot;
+    const POINT centre = ButtonCentre({1, 5});
+    board_.ControlAt(centre.x, centre.y, &slot);
+    EXPECT_EQ(slot, (EffectSlot{1, 5}));
+  }
+}

@@ -1,0 +1,89 @@
+#include "tests/support/WindowCapture.h"
+
+namespace velmora::test {
+
+Capture Capture::OfClient(HWND hwnd) {
+  Capture capture;
+  RECT client;
+  ::GetClientRect(hwnd, &client);
+  capture.width_ = client.right;
+  capture.height_ = client.bottom;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = capture.width_;
+  info.bmiHeader.biHeight = -capture.height_;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC screen = ::GetDC(nullptr);
+  HDC dc = ::CreateCompatibleDC(screen);
+  HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = ::SelectObject(dc, bitmap);
+  ::SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  ::GdiFlush();
+  const uint32_t* source = static_cast<const uint32_t*>(bits);
+  capture.pixels_.assign(source, source + static_cast<size_t>(capture.width_) * static_cast<size_t>(capture.height_));
+  ::SelectObject(dc, old);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(dc);
+  ::ReleaseDC(nullptr, screen);
+  return capture;
+}
+
+Capture Capture::OfScreen(HWND hwnd) {
+  Capture capture;
+  RECT client;
+  ::GetClientRect(hwnd, &client);
+  capture.width_ = client.right;
+  capture.height_ = client.bottom;
+  HDC window = ::GetDC(hwnd);
+  HDC dc = ::CreateCompatibleDC(window);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = capture.width_;
+  info.bmiHeader.biHeight = -capture.height_;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = ::CreateDIBSection(window, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = ::SelectObject(dc, bitmap);
+  ::BitBlt(dc, 0, 0, capture.width_, capture.height_, window, 0, 0, SRCCOPY);
+  ::GdiFlush();
+  const uint32_t* source = static_cast<const uint32_t*>(bits);
+  capture.pixels_.assign(source, source + static_cast<size_t>(capture.width_) * static_cast<size_t>(capture.height_));
+  ::SelectObject(dc, old);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(dc);
+  ::ReleaseDC(hwnd, window);
+  return capture;
+}
+
+COLORREF Capture::At(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0xFFFFFFFF;
+  const uint32_t bgra = pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
+  return RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF);
+}
+
+int Capture::Count(const RECT& rect, COLORREF colour) const {
+  int count = 0;
+  for (int y = rect.top; y < rect.bottom; ++y) {
+    for (int x = rect.left; x < rect.right; ++x) count += At(x, y) == colour;
+  }
+  return count;
+}
+
+void PumpMessages(DWORD ms) {
+  const ULONGLONG until = ::GetTickCount64() + ms;
+  do {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    if (ms) ::Sleep(5);
+  } while (::GetTickCount64() < until);
+}
+
+}  // namespace velmora::test

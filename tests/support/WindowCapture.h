@@ -1,0 +1,35 @@
+// Pixels of a window as it paints itself (WM_PRINTCLIENT into a bitmap of ours), and input
+// driving helpers for window tests.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace velmora::test {
+
+class Capture {
+ public:
+  // The window's client area as its own paint code draws it.
+  static Capture OfClient(HWND hwnd);
+  // What is on the screen in the window's client area (after the window has painted).
+  static Capture OfScreen(HWND hwnd);
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  // A colour reference (0x00BBGGRR), or 0xFFFFFFFF outside the picture.
+  COLORREF At(int x, int y) const;
+  // How many pixels of the rectangle have exactly this colour.
+  int Count(const RECT& rect, COLORREF colour) const;
+
+ private:
+  int width_ = 0;
+  int height_ = 0;
+  std::vector<uint32_t> pixels_;  // top-down BGRA
+};
+
+// Runs the thread's message queue until it is empty (or `ms` have passed, when given).
+void PumpMessages(DWORD ms = 0);
+
+}  // namespace velmora::test

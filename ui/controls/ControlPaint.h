@@ -1,0 +1,51 @@
+// Drawing of the self-drawn control kinds, one function per kind, and the scaling of design
+// rectangles and fonts to the window's DPI.
+#pragma once
+
+#include "ui/controls/ControlSpec.h"
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+namespace velmora::ui {
+
+// Design units (96 DPI) to device pixels.
+class DpiScale {
+ public:
+  explicit DpiScale(UINT dpi = 96) : dpi_(dpi ? dpi : 96) {}
+  UINT Dpi() const { return dpi_; }
+  int operator()(int designPixels) const { return ::MulDiv(designPixels, static_cast<int>(dpi_), 96); }
+  // A design rectangle whose parent's origin lies at (originX, originY) in the window.
+  RECT Rect(const DesignRect& r, int originX = 0, int originY = 0) const;
+  // Device pixels back to design units (for hit-testing mouse positions).
+  int ToDesign(int devicePixels) const { return ::MulDiv(devicePixels, 96, static_cast<int>(dpi_)); }
+
+ private:
+  UINT dpi_;
+};
+
+// Fonts for one DPI: the default GUI font scaled, and fonts of a given character height.
+class FontCache {
+ public:
+  FontCache() = default;
+  ~FontCache();
+  FontCache(const FontCache&) = delete;
+  FontCache& operator=(const FontCache&) = delete;
+
+  void SetScale(const DpiScale& scale);
+  // characterHeight 0 = the default GUI font.
+  HFONT Get(int characterHeight);
+
+ private:
+  void Clear();
+  DpiScale scale_;
+  std::map<int, HFONT> fonts_;
+};
+
+// Paints one control of `kind` into `rect`. `colours` are the ones for its current state.
+void PaintControl(HDC dc, const RECT& rect, ControlKind kind, const std::wstring& caption, const Colours& colours,
+                  HFONT font, TextAlign align);
+
+}  // namespace velmora::ui
