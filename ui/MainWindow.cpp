@@ -48,6 +48,7 @@ MainWindow::MainWindow(BoardActions& actions) : actions_(actions), marquee_(kTip
 }
 
 MainWindow::~MainWindow() {
+  ReleaseBackBuffer();
   if (icon_) ::DestroyIcon(icon_);
 }
 
@@ -191,13 +192,19 @@ Colours MainWindow::ColoursFor(const Hit& hit, const ControlSpec& spec) const {
 void MainWindow::Paint(HDC target, const RECT& clip) {
   RECT client;
   ::GetClientRect(Hwnd(), &client);
-  // Everything goes into one off-screen bitmap and reaches the screen in a single copy.
-  HDC dc = ::CreateCompatibleDC(target);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(target, client.right, client.bottom);
-  HGDIOBJ oldBitmap = ::SelectObject(dc, bitmap);
-  HGDIOBJ oldFont = ::SelectObject(dc, fonts_.Get(0));
+  // Everything goes into an off-screen bitmap kept for the window's life and reaches the screen
+  // in a single copy of the part that changed (a marquee step repaints only its band).
+  if (!backDc_ || backSize_.cx != client.right || backSize_.cy != client.bottom) {
+    ReleaseBackBuffer();
+    backDc_ = ::CreateCompatibleDC(target);
+    backBitmap_ = ::CreateCompatibleBitmap(target, client.right, client.bottom);
+    backOld_ = ::SelectObject(backDc_, backBitmap_);
+    backSize_ = SIZE{client.right, client.bottom};
+  }
+  HDC dc = backDc_;
+  const int saved = ::SaveDC(dc);
+  ::SelectObject(dc, fonts_.Get(0));
   ::IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
-
   PaintControl(dc, client, ControlKind::PageContainer, L"", Colours{kWhite, kBoardBackground}, fonts_.Get(0),
                TextAlign::Left);
   for (const ControlSpec& spec : MainControls()) {
@@ -209,7 +216,7 @@ void MainWindow::Paint(HDC target, const RECT& clip) {
     if (spec.id == static_cast<int>(MainControl::ContactLink)) caption += kContactNumber;
     PaintControl(dc, r, spec.kind, caption, ColoursFor(hit, spec), fonts_.Get(spec.fontHeight), spec.align);
     if (spec.id != static_cast<int>(MainControl::Pages)) continue;
-    const int saved = ::SaveDC(dc);
+    const int pageSaved = ::SaveDC(dc);
     ::IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
     for (size_t b = 0; b < kEffectButtonCount; ++b) {
       const EffectButtonSpec& button = EffectButtons()[b];
@@ -220,15 +227,21 @@ void MainWindow::Paint(HDC target, const RECT& clip) {
                    fonts_.Get(0),
                    TextAlign::Centre);
     }
-    ::RestoreDC(dc, saved);
+    ::RestoreDC(dc, pageSaved);
   }
-
+  ::RestoreDC(dc, saved);
   ::BitBlt(target, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top, dc, clip.left, clip.top,
            SRCCOPY);
-  ::SelectObject(dc, oldFont);
-  ::SelectObject(dc, oldBitmap);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(dc);
+}
+
+void MainWindow::ReleaseBackBuffer() {
+  if (!backDc_) return;
+  ::SelectObject(backDc_, backOld_);
+  ::DeleteObject(backBitmap_);
+  ::DeleteDC(backDc_);
+  backDc_ = nullptr;
+  backBitmap_ = nullptr;
+  backOld_ = nullptr;
 }
 
 void MainWindow::SelectPage(MainControl title) {

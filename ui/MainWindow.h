@@ -75,6 +75,7 @@ class MainWindow final : public Window, public config::CaptionHolder, public pla
   RECT HitRect(const Hit& hit) const;
   void Invalidate(const Hit& hit);
   void Paint(HDC dc, const RECT& clip);
+  void ReleaseBackBuffer();
   Colours ColoursFor(const Hit& hit, const ControlSpec& spec) const;
 
   void OnMouseMove(int x, int y);
@@ -103,6 +104,10 @@ class MainWindow final : public Window, public config::CaptionHolder, public pla
   HWND tooltip_ = nullptr;
   std::wstring stopTooltip_;
   HICON icon_ = nullptr;
+  HDC backDc_ = nullptr;
+  HBITMAP backBitmap_ = nullptr;
+  HGDIOBJ backOld_ = nullptr;
+  SIZE backSize_{};
 };
 
 }  // namespace velmora::ui
