@@ -26,6 +26,11 @@ HFONT FontCache::Get(int characterHeight) {
   if (found != fonts_.end()) return found->second;
   LOGFONTW font{};
   ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
+  // The stock font is already sized for the system DPI; bring it back to design units first.
+  HDC screen = ::GetDC(nullptr);
+  const int systemDpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  if (systemDpi > 0) font.lfHeight = ::MulDiv(font.lfHeight, 96, systemDpi);
   if (characterHeight > 0) {
     // Our own heights: normal weight, GB2312, the default face.
     font.lfHeight = -characterHeight;
