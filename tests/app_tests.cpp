@@ -1,5 +1,7 @@
 // The built program's resources: icon and the manifest that brings Common Controls v6.
 #include "assets/resource.h"
+#include "tests/support/TempProgramDir.h"
+#include "tests/support/WindowCapture.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -48,4 +50,88 @@ TEST(Resources, IconAndCommonControlsManifest) {
                                          &data));
   ::DeactivateActCtx(0, cookie);
   ::ReleaseActCtx(actctx);
+}
+
+namespace {
+
+// Starts a copy of the program in its own folder and returns its visible board, or nullptr.
+struct RunningBoard {
+  PROCESS_INFORMATION process{};
+  HWND board = nullptr;
+  ~RunningBoard() {
+    if (board) ::PostMessageW(board, WM_CLOSE, 0, 0);
+    if (process.hProcess) {
+      if (::WaitForSingleObject(process.hProcess, 5000) != WAIT_OBJECT_0) ::TerminateProcess(process.hProcess, 1);
+      ::CloseHandle(process.hProcess);
+      ::CloseHandle(process.hThread);
+    }
+  }
+};
+
+void StartBoard(const std::wstring& exe, const std::wstring& folder, RunningBoard& running) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  std::wstring command = L"\"" + exe + L"\"";
+  ASSERT_TRUE(::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                               &startup, &running.process));
+  for (int i = 0; i < 400 && !running.board; ++i) {
+    HWND found = ::FindWindowW(L"VelmoraBoard", nullptr);
+    if (found && ::IsWindowVisible(found)) running.board = found;
+    ::Sleep(25);
+  }
+  ASSERT_NE(running.board, nullptr) << "the board did not appear";
+  ::Sleep(500);  // its first paint
+}
+
+// Rows of the rectangle that hold white (text) pixels: first to last.
+int TextHeight(const velmora::test::Capture& shot, const RECT& r) {
+  int first = -1, last = -1;
+  for (int y = r.top; y < r.bottom; ++y) {
+    if (shot.Count(RECT{r.left, y, r.right, y + 1}, RGB(255, 255, 255)) > 0) {
+      if (first < 0) first = y;
+      last = y;
+    }
+  }
+  return first < 0 ? 0 : last - first + 1;
+}
+
+void SetSystemDpi(DWORD dpi) {
+  HKEY key = nullptr;
+  ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+  ::RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
+  ::RegCloseKey(key);
+}
+
+}  // namespace
+
+// The real program at 100 % and 150 % system scaling: the board is laid out at the scaled
+// design size, its text grows in step (not twice), and no bitmap is stretched.
+TEST(Board, ScalesWithTheSystemDpi) {
+  velmora::test::TempProgramDir folder(L"缩放");
+  const std::wstring exe = folder / L"velmora.exe";
+  ASSERT_TRUE(::CopyFileW(ProgramPath().c_str(), exe.c_str(), FALSE));
+  int textAt96 = 0;
+  for (DWORD dpi : {96u, 144u}) {
+    SetSystemDpi(dpi);
+    RunningBoard running;
+    StartBoard(exe, folder.Path(), running);
+    if (!running.board) break;
+    RECT client;
+    ::GetClientRect(running.board, &client);
+    EXPECT_EQ(client.right, ::MulDiv(724, static_cast<int>(dpi), 96));
+    EXPECT_EQ(client.bottom, ::MulDiv(478, static_cast<int>(dpi), 96));
+    const velmora::test::Capture shot = velmora::test::Capture::OfScreen(running.board);
+    auto scaled = [dpi](int v) { return ::MulDiv(v, static_cast<int>(dpi), 96); };
+    // The stop button: its colour edge to edge at the scaled rectangle, its caption's height.
+    EXPECT_EQ(shot.At(scaled(578), scaled(282)), RGB(255, 128, 0));
+    EXPECT_EQ(shot.At(scaled(578) - 1, scaled(282)), RGB(21, 1, 83));
+    const int text = TextHeight(shot, RECT{scaled(578), scaled(282), scaled(708), scaled(342)});
+    if (dpi == 96) {
+      textAt96 = text;
+      EXPECT_GT(text, 6);
+    } else {
+      EXPECT_NEAR(text, textAt96 * 1.5, 3.0);
+    }
+  }
+  SetSystemDpi(96);
 }
