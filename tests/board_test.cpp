@@ -369,3 +369,58 @@ TEST_F(BoardTest, ScalesCrisplyAtHigherDpi) {
     EXPECT_EQ(slot, (EffectSlot{1, 5}));
   }
 }
+
+TEST_F(BoardTest, DraggingByTitleOrBackgroundMovesTheBoardButtonsDoNot) {
+  // The press starts the system's move loop, which runs until the button comes up: the input is
+  // fed from another thread while this one keeps handling messages.
+  struct Gesture {
+    POINT to;
+  };
+  auto drag = [&](POINT from, int dx, int dy) {
+    POINT screen = from;
+    ::ClientToScreen(board_.Hwnd(), &screen);
+    ::SetCursorPos(screen.x, screen.y);
+    PumpMessages(50);
+    Gesture gesture{POINT{screen.x + dx, screen.y + dy}};
+    HANDLE feeder = ::CreateThread(
+        nullptr, 0,
+        [](LPVOID param) -> DWORD {
+          const Gesture* g = static_cast<const Gesture*>(param);
+          INPUT input{};
+          input.type = INPUT_MOUSE;
+          input.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+          ::SendInput(1, &input, sizeof(INPUT));
+          ::Sleep(100);
+          ::SetCursorPos(g->to.x, g->to.y);  // exact, where relative moves get accelerated
+          ::Sleep(100);
+          input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+          ::SendInput(1, &input, sizeof(INPUT));
+          return 0;
+        },
+        &gesture, 0, nullptr);
+    PumpMessages(500);
+    ::WaitForSingleObject(feeder, 2000);
+    ::CloseHandle(feeder);
+    PumpMessages(50);
+    RECT r;
+    ::GetWindowRect(board_.Hwnd(), &r);
+    return POINT{r.left, r.top};
+  };
+  const POINT afterTitle = drag(ControlCentre(MainControl::TitleOther), 40, 30);
+  EXPECT_EQ(afterTitle.x, 40);
+  EXPECT_EQ(afterTitle.y, 30);
+  const POINT afterBackground = drag(POINT{board_.Scale()(700), board_.Scale()(430)}, 20, 10);
+  EXPECT_EQ(afterBackground.x, 60);
+  EXPECT_EQ(afterBackground.y, 40);
+  const POINT afterButton = drag(ButtonCentre({1, 3}), 50, 50);
+  EXPECT_EQ(afterButton.x, 60) << "an effect button does not move the board";
+  EXPECT_EQ(afterButton.y, 40);
+}
+
+TEST_F(BoardTest, MinimiseButton) {
+  Click(ControlCentre(MainControl::Minimise));
+  PumpMessages(50);
+  EXPECT_TRUE(::IsIconic(board_.Hwnd()));
+  // Only the visible part counts: the top 10 design pixels lie above the window.
+  EXPECT_EQ(board_.ControlAt(board_.Scale()(630), 0, nullptr), static_cast<int>(MainControl::Minimise));
+}
