@@ -370,34 +370,39 @@ TEST_F(BoardTest, ScalesCrisplyAtHigherDpi) {
   }
 }
 
+namespace {
+
+struct Gesture {
+  POINT to;
+};
+
+// Press, move to `to`, let go: what a user's drag sends.
+DWORD WINAPI FeedDrag(LPVOID param) {
+  const Gesture* gesture = static_cast<const Gesture*>(param);
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  ::SendInput(1, &input, sizeof(INPUT));
+  ::Sleep(100);
+  ::SetCursorPos(gesture->to.x, gesture->to.y);  // exact, where relative moves get accelerated
+  ::Sleep(100);
+  input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ::SendInput(1, &input, sizeof(INPUT));
+  return 0;
+}
+
+}  // namespace
+
 TEST_F(BoardTest, DraggingByTitleOrBackgroundMovesTheBoardButtonsDoNot) {
   // The press starts the system's move loop, which runs until the button comes up: the input is
   // fed from another thread while this one keeps handling messages.
-  struct Gesture {
-    POINT to;
-  };
   auto drag = [&](POINT from, int dx, int dy) {
     POINT screen = from;
     ::ClientToScreen(board_.Hwnd(), &screen);
     ::SetCursorPos(screen.x, screen.y);
     PumpMessages(50);
     Gesture gesture{POINT{screen.x + dx, screen.y + dy}};
-    HANDLE feeder = ::CreateThread(
-        nullptr, 0,
-        [](LPVOID param) -> DWORD {
-          const Gesture* g = static_cast<const Gesture*>(param);
-          INPUT input{};
-          input.type = INPUT_MOUSE;
-          input.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-          ::SendInput(1, &input, sizeof(INPUT));
-          ::Sleep(100);
-          ::SetCursorPos(g->to.x, g->to.y);  // exact, where relative moves get accelerated
-          ::Sleep(100);
-          input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-          ::SendInput(1, &input, sizeof(INPUT));
-          return 0;
-        },
-        &gesture, 0, nullptr);
+    HANDLE feeder = ::CreateThread(nullptr, 0, FeedDrag, &gesture, 0, nullptr);
     PumpMessages(500);
     ::WaitForSingleObject(feeder, 2000);
     ::CloseHandle(feeder);
