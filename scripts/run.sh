@@ -1,39 +1,64 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the program under Wine. On a display it runs
-# until you close it; with no display it starts a private Xvfb, waits for the board, saves a
-# screenshot into the build folder and says where.
+# Installs what is missing, builds, prepares a program folder (build/program: the exe and a
+# starter pack of effect sounds made with sox) and starts the program under Wine. Its first
+# start rebuilds the board from the sounds and waits in the notification area; the script then
+# opens the board as a user would (the tray icon's menu, 显示界面). On a display the program
+# keeps running; with no display the script uses a private Xvfb and sound server, saves
+# screenshots of the tray menu and of the board into the build folder and says where.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+source "$ROOT/scripts/audio-server.sh"
 bash "$ROOT/scripts/install-deps.sh"
 configure_and_build x86_64 velmora >/dev/null
-exe="$RUN_BUILD/app/velmora.exe"
+
+program="$BUILD_ROOT/program"
+mkdir -p "$program"
+cp "$RUN_BUILD/app/velmora.exe" "$program/"
+[ -d "$program/音效" ] || bash "$ROOT/scripts/make-starter-pack.sh" "$program"
 
 headless=0
 if [ -z "${DISPLAY:-}" ] || ! xdotool getdisplaygeometry >/dev/null 2>&1; then headless=1; fi
-
-trap cleanup_session EXIT
+trap 'cleanup_session; [ "$headless" = 1 ] && stop_audio_server' EXIT
 ensure_display
+[ "$headless" = 1 ] && start_audio_server "$BUILD_ROOT/run-audio"
 wine_start
 
-if [ "$headless" = 0 ]; then
-  log "starting $exe on $DISPLAY"
-  wine "$exe"
-  exit 0
+log "starting $program/velmora.exe"
+(cd "$program" && exec wine velmora.exe </dev/null >/dev/null 2>&1) &
+program_pid=$!
+
+wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
+  local tries=$(( $1 * 10 )); shift
+  for _ in $(seq 1 "$tries"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  return 1
+}
+board_exists() { xdotool search --name 'Velmora音效软件' >/dev/null 2>&1; }
+board_visible() { xdotool search --onlyvisible --name 'Velmora音效软件' >/dev/null 2>&1; }
+
+tray_exists() { xdotool search --name 'Wine System Tray' >/dev/null 2>&1; }
+if ! wait_for 60 board_exists; then log "the program did not start"; exit 1; fi
+# A first start rebuilds the configuration, adds its icon and settles hidden in the tray.
+wait_for 30 tray_exists || true
+sleep 1
+tray=$(xdotool search --name 'Wine System Tray' 2>/dev/null | head -n 1 || true)
+if [ -n "$tray" ]; then
+  eval "$(xdotool getwindowgeometry --shell "$tray")"
+  xdotool mousemove $((X + 8)) $((Y + 10)) click 1
+  sleep 1
+  import -window root "$BUILD_ROOT/tray.png"
+  xdotool key Down Return  # 显示界面
+  wait_for 10 board_visible || true
+else
+  log "no Wine tray window here: use the notification-area icon's menu, 显示界面"
 fi
 
-log "no display: starting $exe on a private Xvfb ($DISPLAY)"
-wine "$exe" </dev/null >/dev/null 2>&1 &
-window=""
-for _ in $(seq 1 200); do
-  window=$(xdotool search --onlyvisible --name 'Velmora' 2>/dev/null | head -n 1 || true)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-if [ -z "$window" ]; then
-  log "the board did not appear within 20 s"
-  exit 1
+if [ "$headless" = 0 ]; then
+  log "the program runs; close it with its close button or the tray menu's 退出"
+  wait "$program_pid" || true
+  exit 0
 fi
-sleep 1  # let the first paint finish
-shot="$BUILD_ROOT/screenshot.png"
-import -window root "$shot"
-log "the board is up; screenshot saved to $shot"
+if ! board_visible; then log "the board did not appear"; exit 1; fi
+sleep 1
+import -window root "$BUILD_ROOT/screenshot.png"
+log "tray menu: $BUILD_ROOT/tray.png"
+log "the board: $BUILD_ROOT/screenshot.png"

@@ -383,6 +383,10 @@ void MainWindow::OnTimer(UINT_PTR id) {
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  if (message >= WM_APP || message == WM_COMMAND || message == WM_ACTIVATEAPP) {
+    LRESULT result = 0;
+    if (actions_.BoardMessage(message, wParam, lParam, result)) return result;
+  }
   switch (message) {
     case WM_CREATE:
       // The marquee starts before anything else of the start-up.
@@ -449,6 +453,10 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
       break;
     case WM_TIMER:
       OnTimer(wParam);
+      return 0;
+    case WM_SIZE:
+      // Minimised means hidden: only the notification-area icon remains.
+      if (wParam == SIZE_MINIMIZED) ::ShowWindow(Hwnd(), SW_HIDE);
       return 0;
     case 0x02E0: {  // WM_DPICHANGED: rescale the design, move to the suggested rectangle
       ApplyDpi(HIWORD(wParam));

@@ -29,6 +29,12 @@ class BoardActions {
   virtual void OpenLink(const wchar_t* url) = 0;
   // The board is being destroyed (closed by 关闭, Esc or the program's end).
   virtual void BoardDestroyed() {}
+  // Messages the board does not handle itself (the tray icon's reports, menu commands,
+  // activation): true when handled, with the result in `result`.
+  virtual bool BoardMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    (void)message, (void)wParam, (void)lParam, (void)result;
+    return false;
+  }
 };
 
 class MainWindow final : public Window, public config::CaptionHolder, public playback::VolumeLevelHolder {

@@ -107,4 +107,20 @@ void PaintControl(HDC dc, const RECT& rect, ControlKind kind, const std::wstring
   }
 }
 
+void PaintButtonBorder(HDC dc, const RECT& rect, bool pressed) {
+  const COLORREF light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
+  const COLORREF dark = ::GetSysColor(COLOR_BTNSHADOW);
+  const COLORREF topLeft = pressed ? dark : light;
+  const COLORREF bottomRight = pressed ? light : dark;
+  auto line = [dc](int left, int top, int right, int bottom, COLORREF colour) {
+    const RECT r{left, top, right, bottom};
+    ::SetBkColor(dc, colour);
+    ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+  };
+  line(rect.left, rect.top, rect.right, rect.top + 1, topLeft);
+  line(rect.left, rect.top, rect.left + 1, rect.bottom, topLeft);
+  line(rect.left, rect.bottom - 1, rect.right, rect.bottom, bottomRight);
+  line(rect.right - 1, rect.top, rect.right, rect.bottom, bottomRight);
+}
+
 }  // namespace velmora::ui

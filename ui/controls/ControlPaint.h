@@ -48,4 +48,8 @@ class FontCache {
 void PaintControl(HDC dc, const RECT& rect, ControlKind kind, const std::wstring& caption, const Colours& colours,
                   HFONT font, TextAlign align);
 
+// The one-pixel 3-D frame of a colour button that has a border: raised while hovered, sunken
+// while held down.
+void PaintButtonBorder(HDC dc, const RECT& rect, bool pressed);
+
 }  // namespace velmora::ui

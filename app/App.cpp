@@ -1,0 +1,190 @@
+#include "app/App.h"
+
+#include "app/InstanceLock.h"
+#include "assets/resource.h"
+#include "base/Paths.h"
+#include "config/Captions.h"
+#include "config/ConfigKeys.h"
+#include "config/Folders.h"
+#include "config/Rebuild.h"
+#include "ui/SmallWindows.h"
+
+#include <shellapi.h>
+
+namespace velmora::app {
+
+App::App() : store_(ProgramDirectory()), playback_(player_, store_, reporter_), board_(*this) {}
+
+int App::Run() {
+  if (!board_.Create()) return 1;  // its creation starts the marquee
+  StartupSequence();
+  if (!startHidden_) {
+    ::ShowWindow(board_.Hwnd(), SW_SHOW);
+    ::UpdateWindow(board_.Hwnd());
+  }
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (ui::HandleEscape(msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return 0;
+}
+
+void App::StartupSequence() {
+  playback_.HoldVolumeIn(board_);
+  config::LoadCaptions(store_, board_);
+  // A new location: device back to "1", the configuration rebuilt, the board hidden.
+  config::CheckLocation(store_, FileNamePart(ModulePath()), *this);
+  // The board shows no menu bar: TrayMenu is only ever a popup.
+  playback::StartAudio(player_, static_cast<int>(config::ParseConfigNumber(
+                                    store_.ReadValue(config::kDeviceSection, config::kDeviceKey))));
+  trayIcon_ = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                              ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
+  tray_.Add(board_.Hwnd(), trayIcon_);
+  // A fresh install has no stored level; starting at level 1 (silence) would make a new user's
+  // first clicks play nothing, so a missing key means the slider's design position, 100.
+  const std::wstring volume = store_.ReadValue(config::kVolumeSection, config::kVolumeKey);
+  playback_.SetVolumeLevel(volume.empty() ? playback::kMaxVolumeLevel
+                                          : static_cast<int>(config::ParseConfigNumber(volume)));
+  if (!AcquireInstanceLock(store_.ProgramDirectory(), lock_)) EndSecondInstance();
+  config::EnsureFolders(store_.ProgramDirectory());
+  if (store_.ReadValue(config::kHotkeySwitchSection, config::kHotkeySwitchKey) == config::kOn) LoadHotkeyHost();
+  if (store_.ReadValue(config::kAutoRebuildSection, config::kAutoRebuildKey) == config::kOn) {
+    RebuildInNotice();
+    HideMainWindow();
+  }
+}
+
+void App::LoadHotkeyHost() {
+  // The global hotkeys' host window plugs in here.
+}
+
+void App::EndSecondInstance() {
+  // Another instance runs from this folder: end silently with exit code 0, but leave neither a
+  // dead icon in the notification area nor the audio device behind.
+  tray_.Remove();
+  player_.ReleaseLibrary();
+  ::TerminateProcess(::GetCurrentProcess(), 0);
+  for (;;) ::Sleep(INFINITE);
+}
+
+void App::ShutdownSequence() {
+  player_.ReleaseLibrary();
+  tray_.Remove();
+  // Everything is released and every write is on disk; ending here also spares the process the
+  // teardown of Media Foundation's back end, which under Wine sometimes crashes on the way out.
+  ::TerminateProcess(::GetCurrentProcess(), 0);
+  for (;;) ::Sleep(INFINITE);
+}
+
+void App::RebuildInNotice() {
+  ui::NoticeWindow::Run([this] {
+    config::RebuildConfiguration(store_, board_);  // ends with LoadCaptions
+    ::ShowWindow(board_.Hwnd(), SW_SHOW);
+  });
+}
+
+void App::RunRebuild() { RebuildInNotice(); }
+
+void App::HideMainWindow() {
+  ::ShowWindow(board_.Hwnd(), SW_HIDE);
+  startHidden_ = true;
+}
+
+void App::ShowMainWindow() {
+  const HWND board = board_.Hwnd();
+  if (::IsIconic(board)) {
+    ::ShowWindow(board, SW_RESTORE);
+  } else if (!::IsWindowVisible(board)) {
+    ::ShowWindow(board, SW_SHOW);
+  }
+  ::SetForegroundWindow(board);
+}
+
+void App::PlayEffect(config::EffectSlot slot) { playback_.PlayEffect(slot.category, slot.index); }
+
+void App::EditEffect(config::EffectSlot) {
+  // The effect editor plugs in here.
+}
+
+void App::StopPlayback() { playback_.StopPlayback(); }
+
+void App::StepVolume(int delta) { playback_.StepVolume(delta); }
+
+void App::OpenOutputSettings() { OpenSettings(); }
+
+void App::OpenSettings() {
+  // The settings window plugs in here.
+}
+
+void App::OpenLink(const wchar_t* url) {
+  // Whatever the shell does with it, nothing is reported.
+  ::ShellExecuteW(nullptr, L"open", url, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void App::BoardDestroyed() { ShutdownSequence(); }
+
+void App::OnTrayCommand(TrayCommand command) {
+  switch (command) {
+    case TrayCommand::ShowBoard:
+      ShowMainWindow();
+      break;
+    case TrayCommand::HideBoard:
+      ::ShowWindow(board_.Hwnd(), SW_HIDE);
+      break;
+    case TrayCommand::Settings:
+    case TrayCommand::OutputSettings:
+      OpenSettings();
+      break;
+    case TrayCommand::Instructions:
+      ui::InstructionsWindow::Open(true);
+      break;
+    case TrayCommand::Rebuild:
+      RebuildInNotice();  // leaves the board visible
+      break;
+    case TrayCommand::Exit:
+      ::DestroyWindow(board_.Hwnd());
+      break;
+  }
+}
+
+bool App::BoardMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  result = 0;
+  if (message == kTrayMessage) {
+    // Left button up and right button up (or the menu key) open the menu; a double click does
+    // nothing of its own.
+    const UINT mouse = static_cast<UINT>(lParam);
+    if (mouse == WM_LBUTTONUP || mouse == WM_RBUTTONUP || mouse == WM_CONTEXTMENU) tray_.ShowMenu();
+    return true;
+  }
+  if (message == TrayIcon::TaskbarCreatedMessage()) {
+    tray_.ReAdd();
+    return true;
+  }
+  if (message == WM_COMMAND && HIWORD(wParam) == 0 && LOWORD(wParam) >= static_cast<UINT>(TrayCommand::ShowBoard) &&
+      LOWORD(wParam) <= static_cast<UINT>(TrayCommand::Exit)) {
+    OnTrayCommand(static_cast<TrayCommand>(LOWORD(wParam)));
+    return true;
+  }
+  if (message == WM_ACTIVATEAPP && wParam == FALSE) StartTrimWorkingSet();
+  return false;
+}
+
+namespace {
+
+DWORD WINAPI TrimWorkingSetThread(LPVOID) {
+  // Hands the pages the process does not need back to the system; the next use faults the
+  // needed ones back in.
+  ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
+  return 0;
+}
+
+}  // namespace
+
+void App::StartTrimWorkingSet() {
+  // On a short-lived thread of its own: nothing on the UI thread waits for it.
+  if (HANDLE thread = ::CreateThread(nullptr, 0, TrimWorkingSetThread, nullptr, 0, nullptr)) ::CloseHandle(thread);
+}
+
+}  // namespace velmora::app

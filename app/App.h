@@ -1,0 +1,57 @@
+// The program as a whole: start-up, the notification-area icon and its menu, showing and hiding
+// the board, the rebuilds, and shut-down.
+#pragma once
+
+#include "app/TrayIcon.h"
+#include "base/Handles.h"
+#include "config/ConfigStore.h"
+#include "config/Location.h"
+#include "playback/AudioPlayer.h"
+#include "playback/Playback.h"
+#include "ui/MainWindow.h"
+
+namespace velmora::app {
+
+class App final : public ui::BoardActions, public config::LocationChangeHandler {
+ public:
+  App();
+  // Runs the program; it ends the process itself (exit code 0) when the board is closed.
+  int Run();
+
+  // ui::BoardActions
+  void PlayEffect(config::EffectSlot slot) override;
+  void EditEffect(config::EffectSlot slot) override;
+  void StopPlayback() override;
+  void StepVolume(int delta) override;
+  void OpenOutputSettings() override;
+  void OpenLink(const wchar_t* url) override;
+  void BoardDestroyed() override;
+  bool BoardMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+  // config::LocationChangeHandler
+  void RunRebuild() override;
+  void HideMainWindow() override;
+
+ private:
+  void StartupSequence();
+  [[noreturn]] void ShutdownSequence();
+  [[noreturn]] void EndSecondInstance();
+  void RebuildInNotice();  // the notice window, with the rebuild inside
+  void ShowMainWindow();
+  void OnTrayCommand(TrayCommand command);
+  void LoadHotkeyHost();
+  void OpenSettings();
+  static void StartTrimWorkingSet();
+
+  config::ConfigStore store_;
+  playback::AudioPlayer player_;
+  playback::MessageBoxReporter reporter_;
+  playback::Playback playback_;
+  ui::MainWindow board_;
+  TrayIcon tray_;
+  UniqueFile lock_;
+  HICON trayIcon_ = nullptr;
+  bool startHidden_ = false;
+};
+
+}  // namespace velmora::app

@@ -1,0 +1,17 @@
+// At most one instance per program folder: the file "zubo" there, one zero byte, hidden, held
+// open with exclusive sharing for as long as the instance runs.
+#pragma once
+
+#include "base/Handles.h"
+
+#include <string>
+
+namespace velmora::app {
+
+inline constexpr wchar_t kLockFileName[] = L"zubo";
+
+// Takes the lock; false when another instance holds it. A lock file left behind by an instance
+// that has ended is simply opened again.
+bool AcquireInstanceLock(const std::wstring& programDirectory, UniqueFile& held);
+
+}  // namespace velmora::app
