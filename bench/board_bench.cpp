@@ -4,6 +4,7 @@
 #include "config/ConfigStore.h"
 #include "tests/support/Files.h"
 #include "tests/support/GuiObjects.h"
+#include "tests/support/Registry.h"
 #include "tests/support/TempProgramDir.h"
 #include "ui/MainWindow.h"
 
@@ -75,6 +76,9 @@ int main() {
   exe += L"\\app\\velmora.exe";
   test::TempProgramDir folder(L"启动");
   const std::wstring copy = folder / L"velmora.exe";
+  // Recorded as the place it last ran, so each start shows the board instead of rebuilding.
+  test::SavedUserRegistryValue stamp(L"Software\\tamble");
+  stamp.Set(REG_SZ, copy + L" %-1");
   if (!::CopyFileW(exe.c_str(), copy.c_str(), FALSE)) {
     std::printf("error: cannot copy %ls\n", exe.c_str());
     return 1;

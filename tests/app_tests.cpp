@@ -1,5 +1,6 @@
 // The built program's resources: icon and the manifest that brings Common Controls v6.
 #include "assets/resource.h"
+#include "tests/support/Registry.h"
 #include "tests/support/TempProgramDir.h"
 #include "tests/support/WindowCapture.h"
 
@@ -109,6 +110,9 @@ void SetSystemDpi(DWORD dpi) {
 TEST(Board, ScalesWithTheSystemDpi) {
   velmora::test::TempProgramDir folder(L"缩放");
   const std::wstring exe = folder / L"velmora.exe";
+  // Recorded as the place it last ran, so the start shows the board instead of rebuilding.
+  velmora::test::SavedUserRegistryValue stamp(L"Software\\tamble");
+  stamp.Set(REG_SZ, exe + L" %-1");
   ASSERT_TRUE(::CopyFileW(ProgramPath().c_str(), exe.c_str(), FALSE));
   int textAt96 = 0;
   for (DWORD dpi : {96u, 144u}) {
