@@ -44,7 +44,13 @@ UINT TrayIcon::TaskbarCreatedMessage() {
 
 void TrayIcon::ReAdd() {
   if (!owner_) return;
-  added_ = false;  // the new shell knows nothing of the old icon
+  // A restarted shell knows nothing of the old icon and refuses to modify it: then it is added
+  // again. A shell that still has it (the message came without a restart) just keeps it.
+  NOTIFYICONDATAW data = IconData(owner_, icon_);
+  if (::Shell_NotifyIconW(NIM_MODIFY, &data)) {
+    added_ = true;
+    return;
+  }
   Add(owner_, icon_);
 }
 

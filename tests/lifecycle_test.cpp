@@ -1,0 +1,258 @@
+// The real program started as a process: first start, second instance, another copy, the
+// automatic rebuild, the ways to end it, the tray menu, the notice window, odd stored values.
+#include "base/Paths.h"
+#include "config/ConfigKeys.h"
+#include "config/ConfigStore.h"
+#include "tests/support/Files.h"
+#include "tests/support/ProgramCopy.h"
+#include "tests/support/Registry.h"
+#include "tests/support/WindowCapture.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+
+using velmora::config::ConfigStore;
+using velmora::test::ProgramCopy;
+using velmora::test::PressKey;
+using velmora::test::TrayIconCount;
+
+namespace {
+
+constexpr UINT kTrayMessage = WM_APP + 1;
+const wchar_t kStampKey[] = L"Software\\tamble";
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000) {
+  for (DWORD waited = 0; waited < timeoutMs; waited += 25) {
+    if (condition()) return true;
+    ::Sleep(25);
+  }
+  return condition();
+}
+
+// As a user would: the icon reports a button, the menu opens, keys pick an item.
+bool ChooseTrayItem(HWND board, int downPresses, LPARAM button = WM_RBUTTONUP) {
+  ::PostMessageW(board, kTrayMessage, 1, button);
+  if (!WaitFor([] { return velmora::test::OpenMenu() != nullptr; }, 5000)) return false;
+  for (int i = 0; i < downPresses; ++i) PressKey(VK_DOWN);
+  PressKey(VK_RETURN);
+  return WaitFor([] { return velmora::test::OpenMenu() == nullptr; }, 5000);
+}
+
+int SliderLevel(HWND board) {
+  HWND slider = ::FindWindowExW(board, nullptr, TRACKBAR_CLASSW, nullptr);
+  return slider ? static_cast<int>(::SendMessageW(slider, TBM_GETPOS, 0, 0)) : -1;
+}
+
+class Lifecycle : public ::testing::Test {
+ protected:
+  void SetUp() override { iconsBefore_ = TrayIconCount(); }
+  // Marks `copy` as the place the program last ran: its start then rebuilds nothing.
+  void RecordLocation(const ProgramCopy& copy) { stamp_.Set(REG_SZ, copy.Exe() + L" %-1"); }
+
+  velmora::test::SavedUserRegistryValue stamp_{kStampKey};
+  int iconsBefore_ = 0;
+};
+
+}  // namespace
+
+TEST_F(Lifecycle, FirstStartSecondInstanceAndAnotherCopy) {
+  stamp_.Clear();
+  ProgramCopy first(L"首次");
+  ASSERT_TRUE(first.Start());
+  ASSERT_TRUE(first.WaitSettled());
+  const HWND board = first.Board();
+  // A new location: device back to 1, the stamp recorded, the folders made, hidden in the tray.
+  ConfigStore store(first.Folder());
+  EXPECT_EQ(store.ReadValue(L"id", L"id"), L"1");
+  EXPECT_EQ(velmora::config::ReadUserRegistryText(kStampKey), first.Exe() + L" %-1");
+  for (const wchar_t* folder : {L"音效\\常用音效", L"音效\\气氛音效", L"音效\\其他音效", L"音效\\自定义音效", L"音效\\备用音效"})
+    EXPECT_TRUE(velmora::IsDirectory(first / folder)) << "missing folder";
+  EXPECT_FALSE(::IsWindowVisible(board));
+  EXPECT_EQ(TrayIconCount(), iconsBefore_ + 1);
+  // The lock: one byte (held open exclusively, so not even readable now), hidden and archive.
+  WIN32_FILE_ATTRIBUTE_DATA lock{};
+  ASSERT_TRUE(::GetFileAttributesExW((first / L"zubo").c_str(), GetFileExInfoStandard, &lock));
+  EXPECT_EQ(lock.nFileSizeLow, 1u);
+  EXPECT_EQ(velmora::test::ReadBytes(first / L"zubo"), "");
+  EXPECT_EQ(::GetFileAttributesW((first / L"zubo").c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
+            static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+
+  // A second start from the same folder ends at once with 0, leaving no second icon.
+  {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION second{};
+    std::wstring command = L"\"" + first.Exe() + L"\"";
+    ASSERT_TRUE(::CreateProcessW(first.Exe().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 first.Folder().c_str(), &startup, &second));
+    ASSERT_EQ(::WaitForSingleObject(second.hProcess, 30000), WAIT_OBJECT_0);
+    DWORD code = 99;
+    ::GetExitCodeProcess(second.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    ::CloseHandle(second.hProcess);
+    ::CloseHandle(second.hThread);
+    EXPECT_TRUE(WaitFor([&] { return TrayIconCount() == iconsBefore_ + 1; }, 3000)) << "a dead icon stayed behind";
+    EXPECT_TRUE(first.Running());
+    EXPECT_TRUE(::IsWindow(board));
+  }
+
+  // A copy in another folder runs beside it and rebuilds from its own folders.
+  ProgramCopy other(L"另一份");
+  velmora::test::WriteBytes(other / L"音效", "");  // made a folder below
+  ::DeleteFileW((other / L"音效").c_str());
+  velmora::test::MakeFile(other / L"音效\\常用音效", L"掌声.wav");
+  ASSERT_TRUE(other.Start());
+  ASSERT_TRUE(other.WaitSettled());
+  EXPECT_TRUE(first.Running());
+  EXPECT_EQ(ConfigStore(other.Folder()).ReadValue(L"常用路径", L"1"), other / L"音效\\常用音效\\掌声.wav");
+  EXPECT_EQ(TrayIconCount(), iconsBefore_ + 2);
+}
+
+TEST_F(Lifecycle, AutomaticRebuildAndOddStoredValues) {
+  ProgramCopy copy(L"自动");
+  RecordLocation(copy);
+  velmora::test::MakeFile(copy / L"音效\\气氛音效", L"欢呼.wav");
+  ConfigStore store(copy.Folder());
+  store.WriteValue(L"更新", L"开关", L"真");
+  store.WriteValue(L"id", L"id", L"xyz");  // garbage device: the no-sound device
+  store.WriteValue(L"idv", L"v", L"250");
+  ASSERT_TRUE(copy.Start());
+  ASSERT_TRUE(copy.WaitSettled());
+  EXPECT_EQ(store.ReadValue(L"喊麦路径", L"1"), copy / L"音效\\气氛音效\\欢呼.wav");
+  // Rebuilt at start: hidden in the tray.
+  EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(copy.Board()); }));
+  EXPECT_EQ(SliderLevel(copy.Board()), 100);
+  EXPECT_EQ(store.ReadValue(L"id", L"id"), L"xyz");  // nothing rewrites it
+
+  ProgramCopy odd(L"怪值");
+  RecordLocation(odd);
+  velmora::test::MakeFile(odd / L"音效\\常用音效", L"掌声.wav");
+  ConfigStore oddStore(odd.Folder());
+  oddStore.WriteValue(L"更新", L"开关", L"是");  // neither switch text: no rebuild
+  oddStore.WriteValue(L"idv", L"v", L"abc");
+  ASSERT_TRUE(odd.Start());
+  ASSERT_TRUE(odd.WaitSettled());
+  EXPECT_TRUE(::IsWindowVisible(odd.Board()));
+  EXPECT_EQ(oddStore.ReadValue(L"常用路径", L"1"), L"");
+  EXPECT_EQ(SliderLevel(odd.Board()), 1);
+
+  ProgramCopy fresh(L"新装");
+  RecordLocation(fresh);
+  ASSERT_TRUE(fresh.Start());
+  ASSERT_TRUE(fresh.WaitSettled());
+  EXPECT_EQ(SliderLevel(fresh.Board()), 100) << "a fresh install must not start silent";
+}
+
+TEST_F(Lifecycle, EveryWayOfClosingEndsWithZeroAndRemovesTheIcon) {
+  for (int way = 0; way < 3; ++way) {
+    ProgramCopy copy(L"关闭");
+    RecordLocation(copy);
+    ASSERT_TRUE(copy.Start());
+    ASSERT_TRUE(copy.WaitSettled());
+    const HWND board = copy.Board();
+    ASSERT_TRUE(::IsWindowVisible(board));
+    ASSERT_EQ(TrayIconCount(), iconsBefore_ + 1);
+    if (way == 0) {  // the 关闭 button (design 667, 0, 60 x 50)
+      ::PostMessageW(board, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(690, 25));
+      ::PostMessageW(board, WM_LBUTTONUP, 0, MAKELPARAM(690, 25));
+    } else if (way == 1) {  // Esc
+      ::PostMessageW(board, WM_KEYDOWN, VK_ESCAPE, 0);
+    } else {  // the tray menu's 退出, the last item
+      ASSERT_TRUE(ChooseTrayItem(board, 7));
+    }
+    DWORD code = 99;
+    ASSERT_TRUE(copy.WaitExit(10000, &code)) << "way " << way;
+    EXPECT_EQ(code, 0u) << "way " << way;
+    EXPECT_TRUE(WaitFor([&] { return TrayIconCount() == iconsBefore_; }, 3000)) << "icon left by way " << way;
+  }
+}
+
+TEST_F(Lifecycle, TrayMenuShowsHidesRebuildsAndExplains) {
+  ProgramCopy copy(L"托盘");
+  RecordLocation(copy);
+  ASSERT_TRUE(copy.Start());
+  ASSERT_TRUE(copy.WaitSettled());
+  const HWND board = copy.Board();
+  ASSERT_TRUE(::IsWindowVisible(board));
+
+  ASSERT_TRUE(ChooseTrayItem(board, 2));  // 最小化界面
+  EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(board); }));
+  ASSERT_TRUE(ChooseTrayItem(board, 2));  // 最小化界面 again: nothing changes
+  EXPECT_FALSE(::IsWindowVisible(board));
+
+  // A double click neither opens the menu nor shows the board.
+  ::PostMessageW(board, kTrayMessage, 1, WM_LBUTTONDBLCLK);
+  ::Sleep(500);
+  EXPECT_EQ(velmora::test::OpenMenu(), nullptr);
+  EXPECT_FALSE(::IsWindowVisible(board));
+
+  // The left button opens the same menu; 显示界面.
+  ASSERT_TRUE(ChooseTrayItem(board, 1, WM_LBUTTONUP));
+  EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(board) != FALSE; }));
+
+  // A click elsewhere closes the menu without choosing anything.
+  ::PostMessageW(board, kTrayMessage, 1, WM_RBUTTONUP);
+  ASSERT_TRUE(WaitFor([] { return velmora::test::OpenMenu() != nullptr; }, 5000));
+  ::SetCursorPos(900, 700);
+  INPUT click[2] = {};
+  click[0].type = click[1].type = INPUT_MOUSE;
+  click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ::SendInput(2, click, sizeof(INPUT));
+  EXPECT_TRUE(WaitFor([] { return velmora::test::OpenMenu() == nullptr; }, 5000)) << "the menu stayed open";
+  EXPECT_TRUE(::IsWindowVisible(board));
+
+  // 更新配置 from the hidden board: rebuilt, and the board is visible afterwards.
+  ::ShowWindow(board, SW_HIDE);
+  velmora::test::MakeFile(copy / L"音效\\其他音效", L"敲门声.wav");
+  ASSERT_TRUE(ChooseTrayItem(board, 5));
+  EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(board) != FALSE; }));
+  EXPECT_EQ(ConfigStore(copy.Folder()).ReadValue(L"其他路径", L"1"), copy / L"音效\\其他音效\\敲门声.wav");
+
+  // 软件说明: the instructions, closed by Esc.
+  ASSERT_TRUE(ChooseTrayItem(board, 4));
+  HWND instructions = nullptr;
+  EXPECT_TRUE(WaitFor([&] {
+    instructions = velmora::test::FindProcessWindow(copy.ProcessId(), L"VelmoraInstructions");
+    return instructions && ::IsWindowVisible(instructions);
+  }));
+  if (instructions) {
+    ::SetForegroundWindow(instructions);
+    ::Sleep(200);
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(instructions); })) << "Esc did not close the instructions";
+  }
+
+  // The shell restarted: the icon comes back, and there is still only one.
+  ::PostMessageW(board, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  ::Sleep(1000);
+  EXPECT_EQ(TrayIconCount(), iconsBefore_ + 1);
+}
+
+TEST_F(Lifecycle, NoticeIsOnScreenWhileManyFilesAreRebuilt) {
+  stamp_.Clear();
+  ProgramCopy copy(L"通知");
+  for (const wchar_t* folder : {L"音效\\常用音效", L"音效\\气氛音效", L"音效\\其他音效", L"音效\\自定义音效"}) {
+    velmora::test::MakeFolders(copy / folder);
+    for (int i = 0; i < 2500; ++i) {
+      HANDLE file = ::CreateFileW((copy / folder + L"\\音" + std::to_wstring(i) + L".wav").c_str(), GENERIC_WRITE, 0,
+                                  nullptr, CREATE_ALWAYS, 0, nullptr);
+      ::CloseHandle(file);
+    }
+  }
+  ASSERT_TRUE(copy.Start());
+  HWND notice = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    notice = velmora::test::FindProcessWindow(copy.ProcessId(), L"VelmoraNotice");
+    return notice && ::IsWindowVisible(notice);
+  }, 20000)) << "no notice window";
+  // Painted: blue with the red waiting text.
+  const velmora::test::Capture shot = velmora::test::Capture::OfScreen(notice);
+  EXPECT_EQ(shot.At(3, 3), RGB(0, 0, 255));
+  EXPECT_GT(shot.Count(RECT{0, 0, shot.Width(), shot.Height()}, RGB(255, 0, 0)), 30);
+  ASSERT_TRUE(copy.WaitSettled(60000));
+  EXPECT_EQ(ConfigStore(copy.Folder()).ReadValue(L"自定义路径", L"2500"), copy / L"音效\\自定义音效\\音2499.wav");
+}
