@@ -106,8 +106,8 @@ int main() {
       ::PostMessageW(board, WM_ACTIVATEAPP, FALSE, 0);
       ::Sleep(1000);
       ::GetProcessMemoryInfo(process.hProcess, &memory, sizeof(memory));
-      std::printf("trim.working_set_before_kb: %zu kB\n", before / 1024);
-      std::printf("trim.working_set_after_kb: %zu kB\n", memory.WorkingSetSize / 1024);
+      std::printf("trim.working_set_before_kb: %llu kB\n", static_cast<unsigned long long>(before / 1024));
+      std::printf("trim.working_set_after_kb: %llu kB\n", static_cast<unsigned long long>(memory.WorkingSetSize / 1024));
     }
     if (board) ::PostMessageW(board, WM_CLOSE, 0, 0);
     if (::WaitForSingleObject(process.hProcess, 5000) != WAIT_OBJECT_0) ::TerminateProcess(process.hProcess, 1);

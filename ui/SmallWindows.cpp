@@ -84,9 +84,15 @@ void NoticeWindow::Run(const std::function<void()>& work) {
   // the interface does not answer.
   ::ShowWindow(notice.Hwnd(), SW_SHOW);
   ::UpdateWindow(notice.Hwnd());
+  // Let the window system put the painted window on the screen before the thread goes busy:
+  // some (Wine's X11 driver among them) copy a window's pixels out only while the thread waits
+  // for messages.
+  const ULONGLONG until = ::GetTickCount64() + 60;
   MSG msg;
-  while (::PeekMessageW(&msg, notice.Hwnd(), 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-  ::GdiFlush();
+  while (::GetTickCount64() < until) {
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    while (::PeekMessageW(&msg, notice.Hwnd(), 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+  }
   work();
   ::DestroyWindow(notice.Hwnd());
 }
