@@ -6,6 +6,7 @@
 #include "playback/Playback.h"
 #include "ui/MainLayout.h"
 #include "ui/MainWindow.h"
+#include "ui/SmallWindows.h"
 #include "ui/VendorLinks.h"
 #include "tests/support/Files.h"
 #include "tests/support/SinkRecording.h"
@@ -428,4 +429,55 @@ TEST_F(BoardTest, MinimiseButton) {
   EXPECT_TRUE(::IsIconic(board_.Hwnd()));
   // Only the visible part counts: the top 10 design pixels lie above the window.
   EXPECT_EQ(board_.ControlAt(board_.Scale()(630), 0, nullptr), static_cast<int>(MainControl::Minimise));
+}
+
+TEST(SmallWindows, NoticeIsPaintedBeforeTheWorkAndGoneAfter) {
+  bool ran = false;
+  COLORREF background = 0, textSeen = 0;
+  int redPixels = 0;
+  HWND during = nullptr;
+  NoticeWindow::Run([&] {
+    ran = true;
+    during = ::FindWindowW(NoticeWindow::kClassName, nullptr);
+    ASSERT_NE(during, nullptr);
+    EXPECT_TRUE(::IsWindowVisible(during));
+    const Capture shot = Capture::OfScreen(during);
+    background = shot.At(2, 2);
+    redPixels = shot.Count(RECT{0, 0, shot.Width(), shot.Height()}, RGB(255, 0, 0));
+    textSeen = redPixels > 0 ? RGB(255, 0, 0) : 0;
+    RECT client;
+    ::GetClientRect(during, &client);
+    EXPECT_EQ(client.right, 260);
+    EXPECT_EQ(client.bottom, 99);
+  });
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(background, RGB(0, 0, 255));
+  EXPECT_GT(redPixels, 30) << "请稍等。。。 was not on the screen while the work ran";
+  EXPECT_FALSE(::IsWindow(during));
+}
+
+TEST(SmallWindows, InstructionsShowTheTextAndCloseWithOk) {
+  const HWND window = InstructionsWindow::Open(false);
+  ASSERT_NE(window, nullptr);
+  PumpMessages(100);
+  RECT client;
+  ::GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 466);
+  EXPECT_EQ(client.bottom, 316);
+  HWND edit = ::FindWindowExW(window, nullptr, L"EDIT", nullptr);
+  ASSERT_NE(edit, nullptr);
+  const int length = ::GetWindowTextLengthW(edit);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  ::GetWindowTextW(edit, text.data(), length + 1);
+  text.resize(static_cast<size_t>(length));
+  EXPECT_EQ(text, InstructionsWindow::Text());
+  EXPECT_NE(text.find(L"音效辅助软件"), std::wstring::npos);
+  EXPECT_NE(text.find(kShopUrl), std::wstring::npos);
+  EXPECT_EQ(text.find(L"2."), std::wstring::npos);  // the items go 1, 3, 4, 5, 6, 7
+  const Capture shot = Capture::OfClient(window);
+  EXPECT_EQ(shot.At(380, 284), Rgb(128, 128, 255));   // 确定
+  EXPECT_EQ(shot.At(200, 300), Rgb(0, 0, 128));       // the window's navy
+  ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(410, 292));
+  ::SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(410, 292));
+  EXPECT_FALSE(::IsWindow(window));
 }
