@@ -56,9 +56,9 @@ void App::StartupSequence() {
   }
 }
 
-void App::LoadHotkeyHost() {
-  // The global hotkeys' host window plugs in here.
-}
+void App::LoadHotkeyHost() { hotkeys::HotkeyHost::Load(store_, *this, board_.Hwnd()); }
+
+void App::PlayFile(const std::wstring& path) { playback_.PlayFile(path); }
 
 void App::EndSecondInstance() {
   // Another instance runs from this folder: end silently with exit code 0, but leave neither a

@@ -6,13 +6,14 @@
 #include "base/Handles.h"
 #include "config/ConfigStore.h"
 #include "config/Location.h"
+#include "hotkeys/HotkeyHost.h"
 #include "playback/AudioPlayer.h"
 #include "playback/Playback.h"
 #include "ui/MainWindow.h"
 
 namespace velmora::app {
 
-class App final : public ui::BoardActions, public config::LocationChangeHandler {
+class App final : public ui::BoardActions, public config::LocationChangeHandler, public hotkeys::HotkeyActions {
  public:
   App();
   // Runs the program; it ends the process itself (exit code 0) when the board is closed.
@@ -27,6 +28,9 @@ class App final : public ui::BoardActions, public config::LocationChangeHandler 
   void OpenLink(const wchar_t* url) override;
   void BoardDestroyed() override;
   bool BoardMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+  // hotkeys::HotkeyActions: the hotkey road plays at full volume.
+  void PlayFile(const std::wstring& path) override;
 
   // config::LocationChangeHandler
   void RunRebuild() override;

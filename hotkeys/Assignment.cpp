@@ -1,0 +1,63 @@
+#include "hotkeys/Assignment.h"
+
+#include "config/ConfigKeys.h"
+#include "config/ConfigStore.h"
+
+#include <windows.h>
+
+namespace velmora::hotkeys {
+
+namespace {
+
+// Slot keys "1".."150" are read in every slot-hotkey section, as many as a section can hold
+// after a rebuild of a large folder.
+constexpr int kSlotKeysChecked = 150;
+
+bool IsName(const std::wstring& name) { return !name.empty() && name != config::kNoHotkey; }
+
+// Does any slot other than `except` have `name`?
+bool HeldByAnotherSlot(const config::ConfigStore& store, const std::wstring& name, config::EffectSlot except) {
+  for (const config::CategoryInfo& c : config::kCategories) {
+    for (int i = 1; i <= kSlotKeysChecked; ++i) {
+      if (c.number == except.category && i == except.index) continue;
+      const std::wstring taken = store.ReadValue(c.hotkeySection, config::SlotKey(i));
+      if (!taken.empty() && taken == name) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::wstring ConflictMessage(const std::wstring& name) { return L"热键" + name + L"已经被其它音效占用"; }
+
+void MessageBoxConflictReporter::HotkeyTaken(const std::wstring& name) {
+  ::MessageBoxW(nullptr, ConflictMessage(name).c_str(), L"信息：", MB_OK);
+}
+
+bool CheckHotkeyConflict(const config::ConfigStore& store, const std::wstring& selected, config::EffectSlot editing,
+                         ConflictReporter& reporter) {
+  if (selected == config::kNoHotkey) return false;
+  if (!HeldByAnotherSlot(store, selected, editing)) return false;
+  reporter.HotkeyTaken(selected);
+  return true;
+}
+
+void StoreSlotHotkey(const config::ConfigStore& store, config::EffectSlot slot, const std::wstring& name,
+                     const std::wstring& path, const std::wstring& previousName) {
+  if (name.empty()) return;
+  const config::CategoryInfo& c = config::Category(slot.category);
+  const std::wstring key = config::SlotKey(slot.index);
+  if (name == config::kNoHotkey) {
+    store.WriteValue(c.hotkeySection, key, config::kNoHotkey);
+    if (IsName(previousName)) store.WriteValue(config::kHotkeyPathSection, previousName, config::kNoHotkey);
+    return;
+  }
+  store.WriteValue(c.hotkeySection, key, name);
+  store.WriteValue(config::kHotkeyPathSection, name, path);
+  // The old name would otherwise keep playing this slot's old file.
+  if (IsName(previousName) && previousName != name && !HeldByAnotherSlot(store, previousName, slot))
+    store.WriteValue(config::kHotkeyPathSection, previousName, config::kNoHotkey);
+}
+
+}  // namespace velmora::hotkeys

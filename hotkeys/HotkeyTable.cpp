@@ -1,0 +1,26 @@
+#include "hotkeys/HotkeyTable.h"
+
+namespace velmora::hotkeys {
+
+std::vector<HotkeyRow> HotkeyRows(const std::wstring& keyboardChoice) {
+  std::vector<HotkeyRow> rows;
+  for (unsigned i = 0; i < 12; ++i) rows.push_back({L"F" + std::to_wstring(i + 1), 0, 0x70 + i, false});
+  const bool keypad = keyboardChoice == L"小";
+  if (keypad || keyboardChoice == L"大") {
+    // 1..9 then 0; keypad codes 0x60.., main-keyboard codes 0x30..
+    for (unsigned digit : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 0u})
+      rows.push_back({std::to_wstring(digit), 0, (keypad ? 0x60u : 0x30u) + digit, false});
+  }
+  for (wchar_t letter = L'A'; letter <= L'Z'; ++letter)
+    rows.push_back({std::wstring(1, letter), kModAlt, static_cast<unsigned>(letter), letter == L'A'});
+  return rows;
+}
+
+bool IsHostHotkeyName(const std::wstring& name) {
+  for (const HotkeyRow& row : HotkeyRows(L"大")) {
+    if (row.name == name && !row.stops) return true;
+  }
+  return false;
+}
+
+}  // namespace velmora::hotkeys

@@ -1,0 +1,61 @@
+#include "tests/support/Dialogs.h"
+
+namespace velmora::test {
+
+namespace {
+
+BOOL CALLBACK ReadChild(HWND child, LPARAM param) {
+  auto* seen = reinterpret_cast<MessageBoxSeen*>(param);
+  wchar_t className[64] = {};
+  ::GetClassNameW(child, className, 64);
+  if (std::wstring(className) == L"Static") {
+    if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      seen->hasIcon = seen->hasIcon || (::SendMessageW(child, STM_GETICON, 0, 0) != 0 && ::IsWindowVisible(child));
+    } else {
+      wchar_t text[512] = {};
+      ::GetWindowTextW(child, text, 512);
+      if (text[0] != 0) seen->text = text;
+    }
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+MessageBoxWatcher::MessageBoxWatcher(std::wstring caption) : caption_(std::move(caption)) {
+  thread_ = ::CreateThread(nullptr, 0, Watch, this, 0, nullptr);
+}
+
+MessageBoxWatcher::~MessageBoxWatcher() {
+  ::InterlockedExchange(&stop_, 1);
+  ::WaitForSingleObject(thread_, 5000);
+  ::CloseHandle(thread_);
+}
+
+DWORD WINAPI MessageBoxWatcher::Watch(LPVOID param) {
+  auto* self = static_cast<MessageBoxWatcher*>(param);
+  while (!self->stop_) {
+    HWND box = ::FindWindowW(L"#32770", self->caption_.c_str());
+    if (box && ::IsWindowVisible(box)) {
+      MessageBoxSeen seen;
+      seen.found = true;
+      ::EnumChildWindows(box, ReadChild, reinterpret_cast<LPARAM>(&seen));
+      seen.onlyOk = ::GetDlgItem(box, IDOK) != nullptr && ::GetDlgItem(box, IDCANCEL) == nullptr &&
+                    ::GetDlgItem(box, IDYES) == nullptr;
+      self->seen_ = seen;
+      ::InterlockedIncrement(&self->count_);
+      ::SendMessageW(box, WM_COMMAND, IDOK, 0);
+      ::Sleep(100);
+      continue;
+    }
+    ::Sleep(20);
+  }
+  return 0;
+}
+
+MessageBoxSeen MessageBoxWatcher::Finish(DWORD ms) {
+  for (DWORD waited = 0; waited < ms && count_ == 0; waited += 20) ::Sleep(20);
+  return seen_;
+}
+
+}  // namespace velmora::test
