@@ -3,7 +3,9 @@
 #include "base/Paths.h"
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
+#include "playback/AudioPlayer.h"
 #include "tests/support/Files.h"
+#include "tests/support/SinkRecording.h"
 #include "tests/support/ProgramCopy.h"
 #include "tests/support/Registry.h"
 #include "tests/support/WindowCapture.h"
@@ -259,4 +261,37 @@ TEST_F(Lifecycle, NoticeIsOnScreenWhileManyFilesAreRebuilt) {
   EXPECT_GT(shot.Count(RECT{0, 0, shot.Width(), shot.Height()}, RGB(255, 0, 0)), 30);
   ASSERT_TRUE(copy.WaitSettled(60000));
   EXPECT_EQ(ConfigStore(copy.Folder()).ReadValue(L"自定义路径", L"2500"), copy / L"音效\\自定义音效\\音2499.wav");
+}
+
+// The running program with hotkeys on: a key pressed on the X server plays the file stored
+// under its name on the chosen device; with hotkeys off nothing is registered.
+TEST_F(Lifecycle, HotkeysOfTheRunningProgramPlayOnTheDevice) {
+  velmora::playback::AudioPlayer lister;
+  int sink = -1;
+  for (int n = 2; n < 64 && sink < 0; ++n)
+    if (lister.DeviceName(n).find(L"VelmoraSinkA") != std::wstring::npos) sink = n;
+  ASSERT_GE(sink, 2) << "run the tests through scripts/test.sh";
+
+  for (bool on : {true, false}) {
+    ProgramCopy copy(on ? L"热键开" : L"热键关");
+    RecordLocation(copy);
+    const std::wstring tone = copy / L"键.wav";
+    velmora::test::WriteBytes(tone, velmora::test::ToneWav(1000, 1.0, 0.5));
+    ConfigStore store(copy.Folder());
+    store.WriteValue(L"id", L"id", std::to_wstring(sink));
+    store.WriteValue(L"快捷键", L"F9", tone);
+    if (on) store.WriteValue(L"rj", L"热键开关", L"真");
+    ASSERT_TRUE(copy.Start());
+    ASSERT_TRUE(copy.WaitSettled());
+    EXPECT_EQ(velmora::test::FindProcessWindow(copy.ProcessId(), L"VelmoraHotkeyHost") != nullptr, on);
+    // Wine hands a hotkey over only while one of its windows has the X focus: the board's.
+    RECT boardRect;
+    ::GetWindowRect(copy.Board(), &boardRect);
+    ::SetCursorPos(boardRect.left + 300, boardRect.top + 430);
+    velmora::test::RunHostCommand("xdotool search --onlyvisible --name Velmora windowfocus");
+    velmora::test::SinkRecording heard("velmora_a");
+    ASSERT_TRUE(velmora::test::RunHostCommand("xdotool key F9"));
+    const std::vector<float> samples = heard.WaitForSound(0.05, 4410, on ? 4000 : 1500);
+    EXPECT_EQ(velmora::test::FirstAbove(samples, 0.05) >= 0, on) << (on ? "F9 played nothing" : "F9 played while off");
+  }
 }
