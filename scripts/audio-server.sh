@@ -3,6 +3,11 @@
 # really came out. start_audio_server DIR; stop_audio_server.
 
 AUDIO_PIDS=()
+AUDIO_TAG=""
+
+# The recorders of one server carry a name made from its folder, so ending them never touches
+# another run's (a second checkout, a fresh-system check) on the same machine.
+recorder_tag() { printf 'velmora-rec-%s' "$(printf '%s' "$1" | cksum | cut -d' ' -f1)"; }
 
 start_audio_server() {
   local dir=$1
@@ -30,10 +35,11 @@ PA
   # Recorders from the start: the first samples of a test are not late, and tests read what
   # each sink played from these files (s16le, 44.1 kHz, stereo).
   local sink
+  AUDIO_TAG=$(recorder_tag "$dir")
   for sink in velmora_a velmora_b; do
     : > "$dir/$sink.raw"
-    parec -d "$sink.monitor" --format=s16le --rate=44100 --channels=2 --latency-msec=10 \
-      >> "$dir/$sink.raw" 2>/dev/null &
+    parec -d "$sink.monitor" --client-name="$AUDIO_TAG" --format=s16le --rate=44100 --channels=2 \
+      --latency-msec=10 >> "$dir/$sink.raw" 2>/dev/null &
     AUDIO_PIDS+=($!)
   done
   sleep 1  # the recorders and the sinks settle before the first test plays
@@ -42,6 +48,7 @@ PA
 stop_audio_server() {
   local pid
   for pid in "${AUDIO_PIDS[@]}"; do kill "$pid" >/dev/null 2>&1 || true; done
-  pkill -f "parec -d velmora_[ab].monitor" >/dev/null 2>&1 || true  # restarted by test-audio-ctl.sh
+  # Including those restarted by test-audio-ctl.sh.
+  [ -n "$AUDIO_TAG" ] && pkill -f -- "--client-name=$AUDIO_TAG" >/dev/null 2>&1 || true
   LANG=C pactl exit >/dev/null 2>&1 || pulseaudio -k >/dev/null 2>&1 || true
 }

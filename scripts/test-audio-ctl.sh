@@ -9,12 +9,14 @@ set -u
 dir=$1 action=$2 sink=$3
 export LANG=C
 
+tag="velmora-rec-$(printf '%s' "$dir" | cksum | cut -d' ' -f1)"  # as scripts/audio-server.sh names them
+
 restart_recorder() {
   local name=$1
-  # The bracket keeps pkill from matching this script's own command line.
-  pkill -f "parec -d ${name%?}[${name: -1}].monitor" 2>/dev/null
-  setsid parec -d "$name.monitor" --format=s16le --rate=44100 --channels=2 --latency-msec=10 \
-    >> "$dir/$name.raw" 2>/dev/null < /dev/null &
+  # Only this server's recorder of that sink; the bracket keeps pkill off this script's own line.
+  pkill -f "parec -d ${name%?}[${name: -1}].monitor --client-name=$tag" 2>/dev/null
+  setsid parec -d "$name.monitor" --client-name="$tag" --format=s16le --rate=44100 --channels=2 \
+    --latency-msec=10 >> "$dir/$name.raw" 2>/dev/null < /dev/null &
 }
 
 case $action in
