@@ -7,6 +7,7 @@
 #include "config/ConfigKeys.h"
 #include "config/Folders.h"
 #include "config/Rebuild.h"
+#include "ui/EditorWindow.h"
 #include "ui/SmallWindows.h"
 
 #include <shellapi.h>
@@ -104,8 +105,8 @@ void App::ShowMainWindow() {
 
 void App::PlayEffect(config::EffectSlot slot) { playback_.PlayEffect(slot.category, slot.index); }
 
-void App::EditEffect(config::EffectSlot) {
-  // The effect editor plugs in here.
+void App::EditEffect(config::EffectSlot slot) {
+  ui::EditorWindow::Open(slot, store_, board_.Hwnd(), conflicts_, [this] { config::LoadCaptions(store_, board_); });
 }
 
 void App::StopPlayback() { playback_.StopPlayback(); }

@@ -6,6 +6,7 @@
 #include "base/Handles.h"
 #include "config/ConfigStore.h"
 #include "config/Location.h"
+#include "hotkeys/Assignment.h"
 #include "hotkeys/HotkeyHost.h"
 #include "playback/AudioPlayer.h"
 #include "playback/Playback.h"
@@ -50,6 +51,7 @@ class App final : public ui::BoardActions, public config::LocationChangeHandler,
   config::ConfigStore store_;
   playback::AudioPlayer player_;
   playback::MessageBoxReporter reporter_;
+  hotkeys::MessageBoxConflictReporter conflicts_;
   playback::Playback playback_;
   ui::MainWindow board_;
   TrayIcon tray_;

@@ -1,0 +1,228 @@
+// The effect editor on the real window: fields from the configuration, saving under the right
+// slot, closing without writing, one context, the conflict check, the real file dialog.
+#include "base/Paths.h"
+#include "config/ConfigStore.h"
+#include "config/Encoding.h"
+#include "hotkeys/Assignment.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempProgramDir.h"
+#include "tests/support/WindowCapture.h"
+#include "ui/EditorWindow.h"
+#include "ui/SmallWindows.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+using velmora::config::ConfigStore;
+using velmora::config::EffectSlot;
+using velmora::test::PumpMessages;
+using velmora::ui::EditorWindow;
+
+namespace {
+
+class CountingConflicts : public velmora::hotkeys::ConflictReporter {
+ public:
+  void HotkeyTaken(const std::wstring& name) override { taken.push_back(name); }
+  std::vector<std::wstring> taken;
+};
+
+std::wstring TextOf(HWND control) {
+  const int length = ::GetWindowTextLengthW(control);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  ::GetWindowTextW(control, text.data(), length + 1);
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+class EditorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    owner_ = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  }
+  void TearDown() override {
+    if (EditorWindow* open = EditorWindow::Current()) ::DestroyWindow(open->Hwnd());
+    ::DestroyWindow(owner_);
+  }
+  EditorWindow* Open(EffectSlot slot) {
+    return EditorWindow::Open(slot, store_, owner_, conflicts_, [this] { ++saves_; });
+  }
+  void Click(EditorWindow* editor, EditorWindow::ControlId id) {
+    ::SendMessageW(editor->Control(id), BM_CLICK, 0, 0);
+    PumpMessages(50);
+  }
+
+  velmora::test::TempProgramDir dir_{L"编辑"};
+  ConfigStore store_{dir_.Path()};
+  CountingConflicts conflicts_;
+  HWND owner_ = nullptr;
+  int saves_ = 0;
+};
+
+// Types a path into the open-file dialog the editor shows, and presses Open.
+struct DialogAnswer {
+  std::wstring path;
+  bool answered = false;
+};
+
+DWORD WINAPI AnswerFileDialog(LPVOID param) {
+  auto* answer = static_cast<DialogAnswer*>(param);
+  for (int i = 0; i < 400 && !answer->answered; ++i) {
+    HWND dialog = nullptr;
+    while ((dialog = ::FindWindowExW(nullptr, dialog, L"#32770", nullptr)) != nullptr) {
+      DWORD pid = 0;
+      ::GetWindowThreadProcessId(dialog, &pid);
+      if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(dialog)) continue;
+      HWND name = ::GetDlgItem(dialog, 0x47C);  // the file name combo of the explorer-style dialog
+      HWND edit = name ? ::FindWindowExW(name, nullptr, L"Edit", nullptr) : ::GetDlgItem(dialog, 0x480);
+      if (!edit) edit = name;
+      if (!edit) continue;
+      ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(answer->path.c_str()));
+      ::Sleep(100);
+      ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+      answer->answered = true;
+      return 0;
+    }
+    ::Sleep(25);
+  }
+  return 0;
+}
+
+}  // namespace
+
+TEST_F(EditorTest, OpensWithStoredFieldsAndSavesUnderItsSlot) {
+  // 自定义5 is custom slot 6, whose caption lives in section 自定义.
+  store_.WriteValue(L"自定义", L"6", L"旧名字");
+  store_.WriteValue(L"自定义路径", L"6", L"C:\\old.wav");
+  store_.WriteValue(L"自定义快捷键if", L"6", L"F3");
+  EditorWindow* editor = Open({4, 6});
+  ASSERT_NE(editor, nullptr);
+  RECT client;
+  ::GetClientRect(editor->Hwnd(), &client);
+  EXPECT_EQ(client.right, 399);
+  EXPECT_EQ(client.bottom, 214);
+  wchar_t title[32];
+  ::GetWindowTextW(editor->Hwnd(), title, 32);
+  EXPECT_STREQ(title, L"音效设置");
+  EXPECT_EQ(::GetWindow(editor->Hwnd(), GW_OWNER), owner_);
+  EXPECT_EQ(TextOf(editor->Control(EditorWindow::kCaptionEdit)), L"旧名字");
+  EXPECT_EQ(TextOf(editor->Control(EditorWindow::kPathEdit)), L"C:\\old.wav");
+  EXPECT_EQ(TextOf(editor->Control(EditorWindow::kHotkeyCombo)), L"F3");
+  EXPECT_EQ(editor->PreviousHotkeyName(), L"F3");
+  EXPECT_TRUE(conflicts_.taken.empty()) << "filling the combo runs no check";
+
+  ::SetWindowTextW(editor->Control(EditorWindow::kCaptionEdit), L"新名字");
+  ::SetWindowTextW(editor->Control(EditorWindow::kPathEdit), L"D:\\乗\\new.wav");
+  ::SetWindowTextW(editor->Control(EditorWindow::kHotkeyCombo), L"F4");
+  const HWND window = editor->Hwnd();
+  Click(editor, EditorWindow::kSaveButton);
+  EXPECT_FALSE(::IsWindow(window));
+  EXPECT_EQ(saves_, 1);
+  EXPECT_EQ(store_.ReadValue(L"自定义", L"6"), L"新名字");
+  EXPECT_EQ(store_.ReadValue(L"自定义路径", L"6"), L"D:\\乗\\new.wav");
+  EXPECT_EQ(store_.ReadValue(L"自定义快捷键if", L"6"), L"F4");
+  EXPECT_EQ(store_.ReadValue(L"快捷键", L"F4"), L"D:\\乗\\new.wav");
+  EXPECT_EQ(store_.ReadValue(L"快捷键", L"F3"), L"无");
+}
+
+TEST_F(EditorTest, EmptySlotAndClosingWithoutWriting) {
+  EditorWindow* editor = Open({1, 9});
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(TextOf(editor->Control(EditorWindow::kCaptionEdit)), L"");
+  EXPECT_EQ(TextOf(editor->Control(EditorWindow::kHotkeyCombo)), L"");
+  ::SetWindowTextW(editor->Control(EditorWindow::kCaptionEdit), L"不保存");
+  // ×
+  ::SendMessageW(editor->Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(370, 10));
+  EXPECT_EQ(EditorWindow::Current(), nullptr);
+  EXPECT_FALSE(velmora::PathExists(store_.ConfigFilePath()));
+  // Esc, with the focus in an edit box.
+  editor = Open({1, 9});
+  ASSERT_NE(editor, nullptr);
+  MSG escape{editor->Control(EditorWindow::kCaptionEdit), WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
+  EXPECT_TRUE(velmora::ui::HandleEscape(escape));
+  PumpMessages(50);
+  EXPECT_EQ(EditorWindow::Current(), nullptr);
+  EXPECT_FALSE(velmora::PathExists(store_.ConfigFilePath()));
+  // Saving with an empty combo writes no hotkey at all.
+  editor = Open({1, 9});
+  ::SetWindowTextW(editor->Control(EditorWindow::kCaptionEdit), L"名");
+  Click(editor, EditorWindow::kSaveButton);
+  EXPECT_EQ(store_.ReadValue(L"常用标题", L"9"), L"名");
+  EXPECT_EQ(store_.ReadValue(L"常用快捷键if", L"9", L"(none)"), L"(none)");
+}
+
+TEST_F(EditorTest, ARightClickOnAnotherButtonSwitchesTheOpenEditor) {
+  store_.WriteValue(L"常用标题", L"1", L"一");
+  store_.WriteValue(L"喊麦标题", L"5", L"五");
+  EditorWindow* first = Open({1, 1});
+  ::SetWindowTextW(first->Control(EditorWindow::kCaptionEdit), L"没保存的改动");
+  EditorWindow* second = Open({2, 5});
+  EXPECT_EQ(second, first) << "one editor at a time";
+  EXPECT_EQ(second->Slot(), (EffectSlot{2, 5}));
+  EXPECT_EQ(TextOf(second->Control(EditorWindow::kCaptionEdit)), L"五");
+  ::SetWindowTextW(second->Control(EditorWindow::kCaptionEdit), L"五改");
+  Click(second, EditorWindow::kSaveButton);
+  EXPECT_EQ(store_.ReadValue(L"喊麦标题", L"5"), L"五改");
+  EXPECT_EQ(store_.ReadValue(L"常用标题", L"1"), L"一") << "a save must never write another slot";
+}
+
+TEST_F(EditorTest, PickingATakenHotkeyIsRefusedTypingIsNot) {
+  store_.WriteValue(L"其他快捷键if", L"2", L"F1");
+  store_.WriteValue(L"常用快捷键if", L"1", L"F2");
+  EditorWindow* editor = Open({1, 1});
+  HWND combo = editor->Control(EditorWindow::kHotkeyCombo);
+  auto pick = [&](int item) {
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
+    ::SendMessageW(editor->Hwnd(), WM_COMMAND, MAKEWPARAM(EditorWindow::kHotkeyCombo, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(combo));
+  };
+  pick(1);  // F1, held by 其他音效按钮2
+  EXPECT_EQ(conflicts_.taken, (std::vector<std::wstring>{L"F1"}));
+  EXPECT_EQ(TextOf(combo), L"");
+  pick(2);  // F2: this slot's own key
+  pick(0);  // 无: never checked
+  EXPECT_EQ(conflicts_.taken.size(), 1u);
+  // Typed, F1 is accepted and now plays this slot's file.
+  ::SetWindowTextW(combo, L"F1");
+  ::SetWindowTextW(editor->Control(EditorWindow::kPathEdit), L"C:\\mine.wav");
+  Click(editor, EditorWindow::kSaveButton);
+  EXPECT_EQ(store_.ReadValue(L"快捷键", L"F1"), L"C:\\mine.wav");
+  EXPECT_EQ(store_.ReadValue(L"其他快捷键if", L"2"), L"F1");
+}
+
+TEST_F(EditorTest, WithHotkeysOffTheComboIsHiddenAndItsNameStillSaved) {
+  store_.WriteValue(L"rj", L"热键开关", L"假");
+  store_.WriteValue(L"常用快捷键if", L"4", L"F6");
+  store_.WriteValue(L"常用路径", L"4", L"C:\\four.wav");
+  EditorWindow* editor = Open({1, 4});
+  EXPECT_FALSE(::IsWindowVisible(editor->Control(EditorWindow::kHotkeyCombo)));
+  EXPECT_FALSE(::IsWindowVisible(editor->Control(EditorWindow::kLabel3)));
+  EXPECT_TRUE(::IsWindowVisible(editor->Control(EditorWindow::kSaveButton)));
+  Click(editor, EditorWindow::kSaveButton);
+  EXPECT_EQ(store_.ReadValue(L"快捷键", L"F6"), L"C:\\four.wav");
+}
+
+TEST_F(EditorTest, TheFileDialogTakesAnyFileAndNamesTheEffect) {
+  const std::wstring folder = dir_ / L"声音";
+  const std::wstring applause = velmora::test::MakeFile(folder, L"掌声.wav");
+  const std::wstring dotted = velmora::test::MakeFile(folder, L"a.b.mp3");
+  const std::wstring korean = velmora::test::MakeFile(folder, L"한국.ogg");
+  EditorWindow* editor = Open({3, 3});
+  for (const auto& [chosen, caption] : {std::pair{applause, std::wstring(L"掌声")}, std::pair{dotted, std::wstring(L"a")},
+                                        std::pair{korean, std::wstring(L"한국")}}) {
+    DialogAnswer answer{chosen};
+    HANDLE thread = ::CreateThread(nullptr, 0, AnswerFileDialog, &answer, 0, nullptr);
+    Click(editor, EditorWindow::kChooseButton);  // returns when the dialog is gone
+    ::WaitForSingleObject(thread, 10000);
+    ::CloseHandle(thread);
+    ASSERT_TRUE(answer.answered) << "no file dialog";
+    const std::wstring stored = TextOf(editor->Control(EditorWindow::kPathEdit));
+    EXPECT_TRUE(velmora::config::FitsConfigText(stored));
+    EXPECT_TRUE(velmora::PathExists(stored)) << "the path must open after its trip through the INI";
+    if (chosen != korean) {
+      EXPECT_EQ(stored, chosen);
+    }
+    EXPECT_EQ(TextOf(editor->Control(EditorWindow::kCaptionEdit)), caption);
+  }
+  // Choosing a file writes nothing by itself.
+  EXPECT_FALSE(velmora::PathExists(store_.ConfigFilePath()));
+}

@@ -1,0 +1,258 @@
+#include "ui/EditorWindow.h"
+
+#include "config/ConfigKeys.h"
+#include "config/ConfigStore.h"
+#include "config/Encoding.h"
+#include "base/Paths.h"
+#include "hotkeys/Assignment.h"
+#include "ui/SmallWindows.h"
+
+#include <windowsx.h>
+#include <commdlg.h>
+
+#include <memory>
+
+namespace velmora::ui {
+
+namespace {
+
+std::unique_ptr<EditorWindow> g_editor;
+EditorWindow::SkinHook g_skinHook;
+
+constexpr Colour kPlainBackground = Rgb(240, 240, 240);  // until the skin engine paints it
+
+UINT SystemDpi() {
+  HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
+  ::ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+}  // namespace
+
+void EditorWindow::SetSkinHook(SkinHook hook) { g_skinHook = std::move(hook); }
+
+EditorWindow* EditorWindow::Current() { return g_editor && g_editor->Hwnd() ? g_editor.get() : nullptr; }
+
+EditorWindow* EditorWindow::Open(config::EffectSlot slot, const config::ConfigStore& store, HWND owner,
+                                 hotkeys::ConflictReporter& reporter, std::function<void()> saved) {
+  if (EditorWindow* open = Current()) {
+    // One context: the open editor now shows, and will save, the new slot only.
+    open->slot_ = slot;
+    open->saved_ = std::move(saved);
+    open->Fill();
+    ::SetForegroundWindow(open->Hwnd());
+    return open;
+  }
+  g_editor.reset(new EditorWindow(store, reporter));
+  EditorWindow& editor = *g_editor;
+  editor.slot_ = slot;
+  editor.saved_ = std::move(saved);
+  editor.scale_ = DpiScale(SystemDpi());
+  editor.fonts_.SetScale(editor.scale_);
+  RegisterClassOnce(kClassName, nullptr);
+  const int width = editor.scale_(399);
+  const int height = editor.scale_(214);
+  // Minimise and maximise boxes in the style, no system menu; owned, so not on the taskbar.
+  if (!editor.Create(kClassName, kTitle, WS_POPUP | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN, 0,
+                     (::GetSystemMetrics(SM_CXSCREEN) - width) / 2, (::GetSystemMetrics(SM_CYSCREEN) - height) / 2,
+                     width, height, owner)) {
+    g_editor.reset();
+    return nullptr;
+  }
+  CloseOnEscape(editor.Hwnd());
+  ::ShowWindow(editor.Hwnd(), SW_SHOW);
+  return &editor;
+}
+
+void EditorWindow::CreateControls() {
+  auto make = [this](const wchar_t* cls, const wchar_t* text, DWORD style, DesignRect r, int id, int fontHeight) {
+    const RECT rect = scale_.Rect(r);
+    HWND control = ::CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, rect.left, rect.top,
+                                     rect.right - rect.left, rect.bottom - rect.top, Hwnd(),
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
+                                     nullptr);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(fontHeight)), FALSE);
+    return control;
+  };
+  make(L"STATIC", L"当前音效名:", SS_LEFT, {31, 53, 89, 28}, kLabel1, 13);
+  make(L"EDIT", L"", WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP, {107, 56, 168, 25}, kCaptionEdit, 0);
+  make(L"STATIC", L"设置快捷键:", SS_LEFT, {32, 86, 81, 25}, kLabel3, 13);
+  HWND combo = make(L"COMBOBOX", L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP,
+                    {106, 88, 168, 29 + 200}, kHotkeyCombo, 0);
+  for (const wchar_t* name : hotkeys::kHotkeyList) ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  make(L"BUTTON", L"注册热键", BS_PUSHBUTTON | WS_TABSTOP, {281, 87, 100, 28}, kSaveButton, 0);
+  make(L"STATIC", L"当前音效位置：", SS_LEFT, {27, 121, 97, 25}, kLabel2, 0);
+  make(L"EDIT", L"", WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP, {106, 121, 168, 25}, kPathEdit, 0);
+  make(L"BUTTON", L"修改音效", BS_PUSHBUTTON | WS_TABSTOP, {282, 121, 99, 28}, kChooseButton, 0);
+}
+
+void EditorWindow::Fill() {
+  const config::CategoryInfo& c = config::Category(slot_.category);
+  const std::wstring key = config::SlotKey(slot_.index);
+  ::SetWindowTextW(Control(kCaptionEdit), store_.ReadValue(c.titleSection, key).c_str());
+  ::SetWindowTextW(Control(kPathEdit), store_.ReadValue(c.pathSection, key).c_str());
+  // Setting the text selects no list item and runs no conflict check.
+  ::SendMessageW(Control(kHotkeyCombo), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  ::SetWindowTextW(Control(kHotkeyCombo), store_.ReadValue(c.hotkeySection, key).c_str());
+  const std::wstring hotkeys = store_.ReadValue(config::kHotkeySwitchSection, config::kHotkeySwitchKey);
+  if (hotkeys == config::kOff || hotkeys == config::kOn) {
+    const int show = hotkeys == config::kOn ? SW_SHOW : SW_HIDE;
+    ::ShowWindow(Control(kLabel3), show);
+    ::ShowWindow(Control(kHotkeyCombo), show);
+  }
+  previousHotkey_ = Text(kHotkeyCombo);
+}
+
+std::wstring EditorWindow::Text(ControlId id) const {
+  HWND control = Control(id);
+  const int length = ::GetWindowTextLengthW(control);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  ::GetWindowTextW(control, text.data(), length + 1);
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+void EditorWindow::SaveEffectSlot() {
+  // Everything is written under the slot the fields were filled from.
+  const config::CategoryInfo& c = config::Category(slot_.category);
+  const std::wstring key = config::SlotKey(slot_.index);
+  const std::wstring path = Text(kPathEdit);
+  store_.WriteValue(c.titleSection, key, Text(kCaptionEdit));
+  store_.WriteValue(c.pathSection, key, path);
+  hotkeys::StoreSlotHotkey(store_, slot_, Text(kHotkeyCombo), path, previousHotkey_);
+  if (saved_) saved_();  // LoadCaptions
+  ::DestroyWindow(Hwnd());
+}
+
+void EditorWindow::UseChosenFile(const std::wstring& chosen) {
+  if (chosen.empty()) return;
+  std::wstring path = chosen;
+  if (!config::FitsConfigText(path)) {
+    // Stored as GBK this path would name nothing; the short 8.3 form always opens.
+    path = ShortPath(path);
+    if (path.empty() || !config::FitsConfigText(path)) {
+      ::MessageBeep(MB_ICONWARNING);
+      return;
+    }
+  }
+  ::SetWindowTextW(Control(kPathEdit), path.c_str());
+  // The caption comes from the real name, whatever form of the path is stored.
+  ::SetWindowTextW(Control(kCaptionEdit), config::CaptionFromFileName(chosen).c_str());
+}
+
+void EditorWindow::ChooseSoundFile() {
+  wchar_t file[32768] = L"";
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = Hwnd();
+  dialog.lpstrFile = file;
+  dialog.nMaxFile = static_cast<DWORD>(std::size(file));
+  dialog.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR;  // no filter: any file the user has
+  if (::GetOpenFileNameW(&dialog)) UseChosenFile(file);
+}
+
+RECT EditorWindow::CloseRect() const { return scale_.Rect(DesignRect{359, 2, 36, 25}); }
+
+void EditorWindow::Paint(HDC dc) {
+  RECT client;
+  ::GetClientRect(Hwnd(), &client);
+  PaintControl(dc, client, ControlKind::PageContainer, L"", Colours{0, kPlainBackground}, fonts_.Get(0),
+               TextAlign::Left);
+  PaintControl(dc, CloseRect(), ControlKind::ColourButton, L"×",
+               Colours{Rgb(255, 255, 255), closeHover_ ? Rgb(255, 0, 0) : Rgb(0, 0, 0)}, fonts_.Get(23),
+               TextAlign::Centre);
+}
+
+LRESULT EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  switch (message) {
+    case WM_CREATE:
+      background_ = ::CreateSolidBrush(kPlainBackground);
+      CreateControls();
+      if (g_skinHook)
+        g_skinHook(Hwnd(), {Control(kLabel1), Control(kLabel2), Control(kLabel3)});  // the skin engine's turn
+      Fill();
+      return 0;
+    case WM_NCHITTEST: {
+      // Dragged by any point of its surface, except the close button.
+      POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      ::ScreenToClient(Hwnd(), &point);
+      const RECT close = CloseRect();
+      return ::PtInRect(&close, point) ? HTCLIENT : HTCAPTION;
+    }
+    case WM_CTLCOLORSTATIC:
+      ::SetTextColor(reinterpret_cast<HDC>(wParam), RGB(0, 0, 0));
+      ::SetBkColor(reinterpret_cast<HDC>(wParam), kPlainBackground);
+      return reinterpret_cast<LRESULT>(background_);
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = ::BeginPaint(Hwnd(), &ps);
+      Paint(dc);
+      ::EndPaint(Hwnd(), &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      Paint(reinterpret_cast<HDC>(wParam));
+      return 0;
+    case WM_MOUSEMOVE: {
+      const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      const RECT close = CloseRect();
+      const bool hover = ::PtInRect(&close, point) != FALSE;
+      if (hover != closeHover_) {
+        closeHover_ = hover;
+        ::InvalidateRect(Hwnd(), &close, FALSE);
+        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, Hwnd(), 0};
+        if (hover) ::TrackMouseEvent(&track);
+      }
+      return 0;
+    }
+    case WM_MOUSELEAVE: {
+      closeHover_ = false;
+      const RECT close = CloseRect();
+      ::InvalidateRect(Hwnd(), &close, FALSE);
+      return 0;
+    }
+    case WM_LBUTTONUP: {
+      const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      const RECT close = CloseRect();
+      if (::PtInRect(&close, point)) ::DestroyWindow(Hwnd());  // closes without writing
+      return 0;
+    }
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case kSaveButton:
+          if (HIWORD(wParam) == BN_CLICKED) SaveEffectSlot();
+          return 0;
+        case kChooseButton:
+          if (HIWORD(wParam) == BN_CLICKED) ChooseSoundFile();
+          return 0;
+        case kHotkeyCombo:
+          if (HIWORD(wParam) == CBN_SELCHANGE) {
+            HWND combo = Control(kHotkeyCombo);
+            const LRESULT selected = ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
+            if (selected < 0) return 0;
+            wchar_t name[64] = {};
+            ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(name));
+            if (hotkeys::CheckHotkeyConflict(store_, name, slot_, reporter_)) {
+              ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);  // also empties the text
+              ::SetWindowTextW(combo, L"");
+            }
+          }
+          return 0;
+        default:
+          break;
+      }
+      break;
+    case WM_DESTROY:
+      if (background_) ::DeleteObject(background_);
+      background_ = nullptr;
+      return 0;
+    default:
+      break;
+  }
+  return Window::HandleMessage(message, wParam, lParam);
+}
+
+}  // namespace velmora::ui

@@ -1,0 +1,72 @@
+// The effect editor: one slot's caption, sound file and hotkey. Not modal; one editor at a time,
+// and a right-click on another effect button while it is open switches it to that slot.
+#pragma once
+
+#include "config/Catalogue.h"
+#include "ui/controls/ControlPaint.h"
+#include "ui/controls/Window.h"
+
+#include <array>
+#include <functional>
+#include <string>
+
+namespace velmora::config {
+class ConfigStore;
+}
+namespace velmora::hotkeys {
+class ConflictReporter;
+}
+
+namespace velmora::ui {
+
+class EditorWindow final : public Window {
+ public:
+  static constexpr wchar_t kClassName[] = L"VelmoraEditor";
+  static constexpr wchar_t kTitle[] = L"音效设置";
+  enum ControlId : int { kCaptionEdit = 101, kHotkeyCombo, kSaveButton, kPathEdit, kChooseButton, kLabel1, kLabel2,
+                         kLabel3 };
+
+  // Where the skin engine takes the window and its three labels over.
+  using SkinHook = std::function<void(HWND window, const std::array<HWND, 3>& labels)>;
+  static void SetSkinHook(SkinHook hook);
+
+  // Opens the editor for `slot` (owned by `owner`), or switches the open one to it.
+  // `saved` runs after a save (the board reloads its captions).
+  static EditorWindow* Open(config::EffectSlot slot, const config::ConfigStore& store, HWND owner,
+                            hotkeys::ConflictReporter& reporter, std::function<void()> saved);
+  static EditorWindow* Current();
+
+  config::EffectSlot Slot() const { return slot_; }
+  const std::wstring& PreviousHotkeyName() const { return previousHotkey_; }
+  HWND Control(ControlId id) const { return ::GetDlgItem(Hwnd(), id); }
+
+  void SaveEffectSlot();
+  // Shows the open-file dialog; a chosen file sets the path and the caption.
+  void ChooseSoundFile();
+  // What a chosen file does to the fields (the dialog's part done).
+  void UseChosenFile(const std::wstring& path);
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
+
+ private:
+  EditorWindow(const config::ConfigStore& store, hotkeys::ConflictReporter& reporter)
+      : store_(store), reporter_(reporter) {}
+  void CreateControls();
+  void Fill();
+  std::wstring Text(ControlId id) const;
+  void Paint(HDC dc);
+  RECT CloseRect() const;
+
+  const config::ConfigStore& store_;
+  hotkeys::ConflictReporter& reporter_;
+  std::function<void()> saved_;
+  config::EffectSlot slot_{};
+  std::wstring previousHotkey_;
+  FontCache fonts_;
+  DpiScale scale_;
+  HBRUSH background_ = nullptr;
+  bool closeHover_ = false;
+};
+
+}  // namespace velmora::ui
