@@ -7,6 +7,7 @@
 #include "config/ConfigKeys.h"
 #include "config/Folders.h"
 #include "config/Rebuild.h"
+#include "playback/DeviceChoice.h"
 #include "ui/EditorWindow.h"
 #include "ui/SmallWindows.h"
 
@@ -38,8 +39,8 @@ void App::StartupSequence() {
   // A new location: device back to "1", the configuration rebuilt, the board hidden.
   config::CheckLocation(store_, FileNamePart(ModulePath()), *this);
   // The board shows no menu bar: TrayMenu is only ever a popup.
-  playback::StartAudio(player_, static_cast<int>(config::ParseConfigNumber(
-                                    store_.ReadValue(config::kDeviceSection, config::kDeviceKey))));
+  const int device = StoredDevice();
+  if (device >= 0) playback::StartAudio(player_, device);
   trayIcon_ = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
                                               ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
   tray_.Add(board_.Hwnd(), trayIcon_);
@@ -113,11 +114,25 @@ void App::StopPlayback() { playback_.StopPlayback(); }
 
 void App::StepVolume(int delta) { playback_.StepVolume(delta); }
 
-void App::OpenOutputSettings() { OpenSettings(); }
+void App::OpenOutputSettings() { OpenSettings(board_.Hwnd()); }
 
-void App::OpenSettings() {
-  // The settings window plugs in here.
-}
+void App::OpenSettings(HWND owner) { ui::SettingsWindow::RunModal(store_, *this, owner); }
+
+int App::StoredDevice() { return playback::ResolveStoredDevice(store_); }
+
+std::wstring App::DeviceName(int device) { return player_.DeviceName(device); }
+
+bool App::SwitchOutputDevice(int device) { return playback::SwitchOutputDevice(player_, store_, device); }
+
+void App::HotkeysOn() { LoadHotkeyHost(); }
+
+void App::HotkeysOff() { hotkeys::HotkeyHost::Unload(); }
+
+bool App::HotkeysLoaded() { return hotkeys::HotkeyHost::HostLoaded(); }
+
+void App::RebuildNow() { RebuildInNotice(); }
+
+void App::OpenInstructions() { ui::InstructionsWindow::Open(false); }
 
 void App::OpenLink(const wchar_t* url) {
   // Whatever the shell does with it, nothing is reported.
@@ -136,7 +151,7 @@ void App::OnTrayCommand(TrayCommand command) {
       break;
     case TrayCommand::Settings:
     case TrayCommand::OutputSettings:
-      OpenSettings();
+      OpenSettings(nullptr);
       break;
     case TrayCommand::Instructions:
       ui::InstructionsWindow::Open(true);

@@ -11,10 +11,14 @@
 #include "playback/AudioPlayer.h"
 #include "playback/Playback.h"
 #include "ui/MainWindow.h"
+#include "ui/SettingsWindow.h"
 
 namespace velmora::app {
 
-class App final : public ui::BoardActions, public config::LocationChangeHandler, public hotkeys::HotkeyActions {
+class App final : public ui::BoardActions,
+                  public config::LocationChangeHandler,
+                  public hotkeys::HotkeyActions,
+                  public ui::SettingsActions {
  public:
   App();
   // Runs the program; it ends the process itself (exit code 0) when the board is closed.
@@ -33,6 +37,15 @@ class App final : public ui::BoardActions, public config::LocationChangeHandler,
   // hotkeys::HotkeyActions: the hotkey road plays at full volume.
   void PlayFile(const std::wstring& path) override;
 
+  // ui::SettingsActions
+  std::wstring DeviceName(int device) override;
+  bool SwitchOutputDevice(int device) override;
+  void HotkeysOn() override;
+  void HotkeysOff() override;
+  bool HotkeysLoaded() override;
+  void RebuildNow() override;
+  void OpenInstructions() override;
+
   // config::LocationChangeHandler
   void RunRebuild() override;
   void HideMainWindow() override;
@@ -45,7 +58,8 @@ class App final : public ui::BoardActions, public config::LocationChangeHandler,
   void ShowMainWindow();
   void OnTrayCommand(TrayCommand command);
   void LoadHotkeyHost();
-  void OpenSettings();
+  void OpenSettings(HWND owner);
+  int StoredDevice();
   static void StartTrimWorkingSet();
 
   config::ConfigStore store_;

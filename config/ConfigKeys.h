@@ -29,6 +29,8 @@ inline constexpr wchar_t kKeyboardKeypad[] = L"小";
 // Output device number.
 inline constexpr wchar_t kDeviceSection[] = L"id";
 inline constexpr wchar_t kDeviceKey[] = L"id";
+// The endpoint ID behind the stored device number (empty for the no-sound and default devices).
+inline constexpr wchar_t kDeviceEndpointKey[] = L"endpoint";
 
 // Volume level 1..100.
 inline constexpr wchar_t kVolumeSection[] = L"idv";

@@ -248,10 +248,8 @@ TEST(AudioPlayerRules, VolumeStepsAndStopBeforeAnything) {
 
 namespace {
 
-// Changes the test sound server (see scripts/test-audio-ctl.sh).
 bool AudioControl(const std::string& action, const std::string& sink) {
-  return velmora::test::RunHostCommand(std::string("bash ") + VELMORA_SOURCE_DIR_UNIX + "/scripts/test-audio-ctl.sh " +
-                                       VELMORA_AUDIO_DIR_UNIX + " " + action + " " + sink);
+  return velmora::test::ChangeSoundServer(action, sink);
 }
 
 }  // namespace

@@ -4,6 +4,10 @@
 #include "config/ConfigStore.h"
 #include "config/Encoding.h"
 #include "hotkeys/Assignment.h"
+#include "hotkeys/HotkeyHost.h"
+#include "playback/AudioPlayer.h"
+#include "playback/Playback.h"
+#include "tests/support/SinkRecording.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempProgramDir.h"
 #include "tests/support/WindowCapture.h"
@@ -225,4 +229,49 @@ TEST_F(EditorTest, TheFileDialogTakesAnyFileAndNamesTheEffect) {
   }
   // Choosing a file writes nothing by itself.
   EXPECT_FALSE(velmora::PathExists(store_.ConfigFilePath()));
+}
+
+// What the editor saved plays: by the board's click and by the hotkey, through the real device.
+TEST_F(EditorTest, SavedSlotPlaysByClickAndByHotkey) {
+  velmora::playback::AudioPlayer player;
+  const int sink = velmora::test::TestSinkDevice(L"VelmoraSinkA");
+  ASSERT_GE(sink, 2) << "run the tests through scripts/test.sh";
+  ASSERT_EQ(velmora::playback::StartAudio(player, sink), 1);
+  class Silent : public velmora::playback::FailureReporter {
+   public:
+    void OpenFailed() override {}
+  } silent;
+  velmora::playback::Playback playback(player, store_, silent);
+  const std::wstring tone = dir_ / L"新.wav";
+  velmora::test::WriteBytes(tone, velmora::test::ToneWav(1000, 1.0, 0.5));
+
+  EditorWindow* editor = Open({2, 3});
+  ::SetWindowTextW(editor->Control(EditorWindow::kPathEdit), tone.c_str());
+  ::SetWindowTextW(editor->Control(EditorWindow::kHotkeyCombo), L"F7");
+  Click(editor, EditorWindow::kSaveButton);
+
+  velmora::test::SinkRecording byClick("velmora_a");
+  playback.PlayEffect(2, 3);
+  EXPECT_GE(velmora::test::FirstAbove(byClick.WaitForSound(0.05, 4410), 0.05), 0) << "the click played nothing";
+  playback.StopPlayback();
+
+  class Forward : public velmora::hotkeys::HotkeyActions {
+   public:
+    explicit Forward(velmora::playback::Playback& p) : playback_(p) {}
+    void PlayFile(const std::wstring& path) override { playback_.PlayFile(path); }
+    void StopPlayback() override { playback_.StopPlayback(); }
+
+   private:
+    velmora::playback::Playback& playback_;
+  } forward(playback);
+  velmora::hotkeys::HotkeyHost* host = velmora::hotkeys::HotkeyHost::Load(store_, forward, nullptr);
+  ASSERT_NE(host, nullptr);
+  int f7 = 0;
+  for (const auto& registration : host->Registrations())
+    if (registration.row.name == L"F7") f7 = registration.identifier;
+  velmora::test::SinkRecording byHotkey("velmora_a");
+  ::SendMessageW(host->Hwnd(), WM_HOTKEY, static_cast<WPARAM>(f7), 0);
+  EXPECT_GE(velmora::test::FirstAbove(byHotkey.WaitForSound(0.05, 4410), 0.05), 0) << "F7 played nothing";
+  velmora::hotkeys::HotkeyHost::Unload();
+  player.ReleaseLibrary();
 }

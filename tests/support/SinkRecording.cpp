@@ -1,5 +1,6 @@
 #include "tests/support/SinkRecording.h"
 
+#include "playback/engine/Devices.h"
 #include "tests/support/Files.h"
 
 #include <windows.h>
@@ -159,6 +160,20 @@ bool RunHostCommand(const std::string& command, unsigned timeoutMs) {
     ::Sleep(20);
   }
   return false;
+}
+
+bool ChangeSoundServer(const std::string& action, const std::string& sink) {
+  return RunHostCommand(std::string("bash ") + VELMORA_SOURCE_DIR_UNIX + "/scripts/test-audio-ctl.sh " +
+                        VELMORA_AUDIO_DIR_UNIX + " " + action + " " + sink);
+}
+
+int TestSinkDevice(const wchar_t* description) {
+  const std::vector<audio::Endpoint> endpoints = audio::ListEndpoints();
+  for (size_t i = 0; i < endpoints.size(); ++i) {
+    if (endpoints[i].name.find(description) != std::wstring::npos)
+      return static_cast<int>(i) + audio::kFirstEndpointDevice;
+  }
+  return -1;
 }
 
 }  // namespace velmora::test

@@ -53,4 +53,11 @@ namespace velmora::test {
 // False when it did not finish within `timeoutMs`.
 bool RunHostCommand(const std::string& command, unsigned timeoutMs = 10000);
 
+// Changes the test sound server through scripts/test-audio-ctl.sh: action "default", "unplug"
+// or "plug" for sink "velmora_a" / "velmora_b".
+bool ChangeSoundServer(const std::string& action, const std::string& sink);
+
+// The engine's device number of a test sink ("VelmoraSinkA"), or -1.
+int TestSinkDevice(const wchar_t* description);
+
 }  // namespace velmora::test

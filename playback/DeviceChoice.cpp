@@ -1,0 +1,35 @@
+#include "playback/DeviceChoice.h"
+
+#include "config/ConfigKeys.h"
+#include "config/ConfigStore.h"
+#include "playback/engine/Devices.h"
+
+namespace velmora::playback {
+
+int ResolveStoredDevice(const config::ConfigStore& store) {
+  const int device =
+      static_cast<int>(config::ParseConfigNumber(store.ReadValue(config::kDeviceSection, config::kDeviceKey)));
+  const std::wstring endpoint = store.ReadValue(config::kDeviceSection, config::kDeviceEndpointKey);
+  if (endpoint.empty() || device < audio::kFirstEndpointDevice) return device;
+  const std::vector<audio::Endpoint> endpoints = audio::ListEndpoints();
+  for (size_t i = 0; i < endpoints.size(); ++i) {
+    if (endpoints[i].id != endpoint) continue;
+    const int now = static_cast<int>(i) + audio::kFirstEndpointDevice;
+    if (now != device) store.WriteValue(config::kDeviceSection, config::kDeviceKey, config::ConfigNumberText(now));
+    return now;
+  }
+  return -1;
+}
+
+bool SwitchOutputDevice(AudioPlayer& player, const config::ConfigStore& store, int device) {
+  const int previous = player.Engine().Device();
+  player.ReleaseLibrary();
+  if (StartAudio(player, device) == 1) {
+    store.WriteValue(config::kDeviceSection, config::kDeviceEndpointKey, audio::EndpointIdForDevice(device));
+    return true;
+  }
+  if (previous >= 0) StartAudio(player, previous);
+  return false;
+}
+
+}  // namespace velmora::playback

@@ -1,0 +1,24 @@
+// The stored output device: which number to start on, and switching to another.
+#pragma once
+
+#include "playback/AudioPlayer.h"
+
+namespace velmora::config {
+class ConfigStore;
+}
+
+namespace velmora::playback {
+
+// The stored device number, kept pointing at the same endpoint: endpoint numbers follow their
+// sorted IDs, so plugging in another device can shift them. The endpoint chosen last is stored
+// beside the number and wins (the number is rewritten when it moved). -1 when that endpoint is
+// gone: no audio is started, and plays fail with the open-failure message until the user picks
+// a device.
+int ResolveStoredDevice(const config::ConfigStore& store);
+
+// Releases the audio and starts it on `device`; on success the device's endpoint ID is stored
+// beside the number (the caller stores the number). On failure the audio is started again on the
+// device that was in use, so the program does not stay silent until its next start.
+bool SwitchOutputDevice(AudioPlayer& player, const config::ConfigStore& store, int device);
+
+}  // namespace velmora::playback

@@ -1,0 +1,209 @@
+// The settings window on the real window: filled from the configuration, its check-box rules,
+// device switches moving the sound between the test sinks (and a failed one keeping it), and
+// hotkeys off and on in one run.
+#include "config/ConfigStore.h"
+#include "hotkeys/HotkeyHost.h"
+#include "playback/AudioPlayer.h"
+#include "playback/DeviceChoice.h"
+#include "playback/Playback.h"
+#include "tests/support/Dialogs.h"
+#include "tests/support/Files.h"
+#include "tests/support/SinkRecording.h"
+#include "tests/support/TempProgramDir.h"
+#include "tests/support/WindowCapture.h"
+#include "ui/SettingsWindow.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+using velmora::config::ConfigStore;
+using velmora::test::PumpMessages;
+using velmora::ui::SettingsWindow;
+
+namespace {
+
+class Silent : public velmora::playback::FailureReporter {
+ public:
+  void OpenFailed() override { ++failures; }
+  int failures = 0;
+};
+
+class NoHotkeyActions : public velmora::hotkeys::HotkeyActions {
+ public:
+  void PlayFile(const std::wstring&) override {}
+  void StopPlayback() override {}
+};
+
+// The program's own behind the window: the real player and the real hotkey host.
+class RealActions : public velmora::ui::SettingsActions {
+ public:
+  RealActions(velmora::playback::AudioPlayer& player, const ConfigStore& store) : player_(player), store_(store) {}
+  std::wstring DeviceName(int device) override { return player_.DeviceName(device); }
+  bool SwitchOutputDevice(int device) override {
+    return velmora::playback::SwitchOutputDevice(player_, store_, device);
+  }
+  void HotkeysOn() override { velmora::hotkeys::HotkeyHost::Load(store_, hotkeys_, nullptr); }
+  void HotkeysOff() override { velmora::hotkeys::HotkeyHost::Unload(); }
+  bool HotkeysLoaded() override { return velmora::hotkeys::HotkeyHost::HostLoaded(); }
+  void RebuildNow() override { ++rebuilds; }
+  void OpenInstructions() override { ++instructions; }
+  int rebuilds = 0, instructions = 0;
+
+ private:
+  velmora::playback::AudioPlayer& player_;
+  const ConfigStore& store_;
+  NoHotkeyActions hotkeys_;
+};
+
+bool Checked(HWND control) { return ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (window_.Hwnd()) ::DestroyWindow(window_.Hwnd());
+    velmora::hotkeys::HotkeyHost::Unload();
+    player_.ReleaseLibrary();
+  }
+  void Click(SettingsWindow::ControlId id) {
+    ::SendMessageW(window_.Hwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(window_.Control(id)));
+  }
+  // Picks device item `index` as the user would, answering the message box; returns its text.
+  std::wstring PickDevice(int index) {
+    velmora::test::MessageBoxWatcher watcher(L"信息：");
+    HWND combo = window_.Control(SettingsWindow::kDeviceCombo);
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ::SendMessageW(window_.Hwnd(), WM_COMMAND, MAKEWPARAM(SettingsWindow::kDeviceCombo, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(combo));
+    const velmora::test::MessageBoxSeen seen = watcher.Finish();
+    EXPECT_EQ(watcher.Count(), 1) << "one message per choice";
+    EXPECT_FALSE(seen.hasIcon);
+    return seen.text;
+  }
+
+  velmora::test::TempProgramDir dir_{L"设置"};
+  ConfigStore store_{dir_.Path()};
+  velmora::playback::AudioPlayer player_;
+  RealActions actions_{player_, store_};
+  SettingsWindow window_{store_, actions_};
+};
+
+}  // namespace
+
+TEST_F(SettingsTest, FillsFromTheConfigurationAndKeepsTheBoxesExclusive) {
+  store_.WriteValue(L"rj", L"热键开关", L"真");
+  store_.WriteValue(L"更新", L"开关", L"假");
+  store_.WriteValue(L"键盘", L"INFO", L"中");  // neither: both unchecked
+  ASSERT_TRUE(window_.Open(nullptr));
+  HWND combo = window_.Control(SettingsWindow::kDeviceCombo);
+  int named = 0;
+  for (int n = 1; n <= 128; ++n) named += player_.DeviceName(n) != L"!!!!!!";
+  EXPECT_EQ(::SendMessageW(combo, CB_GETCOUNT, 0, 0), named);
+  EXPECT_EQ(::SendMessageW(combo, CB_GETCURSEL, 0, 0), CB_ERR) << "no id: nothing selected";
+  EXPECT_TRUE(Checked(window_.Control(SettingsWindow::kHotkeysOn)));
+  EXPECT_FALSE(Checked(window_.Control(SettingsWindow::kHotkeysOff)));
+  EXPECT_TRUE(Checked(window_.Control(SettingsWindow::kManualRebuild)));
+  EXPECT_FALSE(Checked(window_.Control(SettingsWindow::kKeypad)));
+  EXPECT_FALSE(Checked(window_.Control(SettingsWindow::kMainKeyboard)));
+
+  Click(SettingsWindow::kKeypad);
+  Click(SettingsWindow::kKeypad);  // already checked: stays checked, written again
+  EXPECT_TRUE(Checked(window_.Control(SettingsWindow::kKeypad)));
+  EXPECT_EQ(store_.ReadValue(L"键盘", L"INFO"), L"小");
+  Click(SettingsWindow::kMainKeyboard);
+  EXPECT_FALSE(Checked(window_.Control(SettingsWindow::kKeypad)));
+  EXPECT_EQ(store_.ReadValue(L"键盘", L"INFO"), L"大");
+
+  Click(SettingsWindow::kAutoRebuild);
+  EXPECT_EQ(store_.ReadValue(L"更新", L"开关"), L"真");
+  EXPECT_FALSE(Checked(window_.Control(SettingsWindow::kManualRebuild)));
+  Click(SettingsWindow::kAutoRebuild);  // unchecking writes nothing
+  EXPECT_FALSE(Checked(window_.Control(SettingsWindow::kAutoRebuild)));
+  EXPECT_FALSE(Checked(window_.Control(SettingsWindow::kManualRebuild)));
+  EXPECT_EQ(store_.ReadValue(L"更新", L"开关"), L"真");
+
+  // 立即更新配置 and 软件说明 reach the program; 确定并保存 only closes.
+  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(250, 225));
+  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(300, 328));
+  EXPECT_EQ(actions_.rebuilds, 1);
+  EXPECT_EQ(actions_.instructions, 1);
+  const std::string before = velmora::test::ReadBytes(store_.ConfigFilePath());
+  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(400, 328));
+  EXPECT_EQ(window_.Hwnd(), nullptr);
+  EXPECT_EQ(velmora::test::ReadBytes(store_.ConfigFilePath()), before);
+}
+
+TEST_F(SettingsTest, DeviceSwitchesMoveTheSoundAndAFailedOneKeepsIt) {
+  const int sinkA = velmora::test::TestSinkDevice(L"VelmoraSinkA");
+  const int sinkB = velmora::test::TestSinkDevice(L"VelmoraSinkB");
+  ASSERT_GE(sinkA, 2) << "run the tests through scripts/test.sh";
+  ASSERT_GE(sinkB, 2);
+  Silent silent;
+  velmora::playback::Playback playback(player_, store_, silent);
+  const std::wstring tone = dir_ / L"音.wav";
+  velmora::test::WriteBytes(tone, velmora::test::ToneWav(1000, 1.0, 0.5));
+  store_.WriteValue(L"id", L"id", std::to_wstring(sinkA));
+  ASSERT_TRUE(window_.Open(nullptr));
+  EXPECT_EQ(::SendMessageW(window_.Control(SettingsWindow::kDeviceCombo), CB_GETCURSEL, 0, 0), sinkA - 1);
+
+  for (const auto& [device, heard, quiet] : {std::tuple{sinkB, "velmora_b", "velmora_a"},
+                                             std::tuple{sinkA, "velmora_a", "velmora_b"}}) {
+    EXPECT_EQ(PickDevice(device - 1), L"声卡通道设置成功");
+    EXPECT_EQ(store_.ReadValue(L"id", L"id"), std::to_wstring(device));
+    EXPECT_NE(store_.ReadValue(L"id", L"endpoint"), L"");
+    velmora::test::SinkRecording on(heard);
+    velmora::test::SinkRecording off(quiet);
+    ASSERT_TRUE(playback.PlayFile(tone));
+    EXPECT_GE(velmora::test::FirstAbove(on.WaitForSound(0.05, 4410), 0.05), 0) << "nothing on " << heard;
+    EXPECT_LT(velmora::test::Peak(off.Left()), 0.01);
+    playback.StopPlayback();
+  }
+
+  // The sink goes away between listing and choosing: the message, nothing stored, and the
+  // program keeps playing on the device it had.
+  ASSERT_TRUE(velmora::test::ChangeSoundServer("unplug", "velmora_b"));
+  EXPECT_EQ(PickDevice(sinkB - 1), L"声卡通道设置失败");
+  EXPECT_EQ(store_.ReadValue(L"id", L"id"), std::to_wstring(sinkA));
+  velmora::test::SinkRecording still("velmora_a");
+  EXPECT_TRUE(playback.PlayFile(tone)) << "the failed switch left the program without sound";
+  EXPECT_GE(velmora::test::FirstAbove(still.WaitForSound(0.05, 4410), 0.05), 0);
+  ASSERT_TRUE(velmora::test::ChangeSoundServer("plug", "velmora_b"));
+}
+
+TEST_F(SettingsTest, HotkeysOffAndOnInOneRunNeverTwoHosts) {
+  ASSERT_TRUE(window_.Open(nullptr));
+  Click(SettingsWindow::kHotkeysOff);  // not loaded: nothing written
+  EXPECT_EQ(store_.ReadValue(L"rj", L"热键开关"), L"");
+  Click(SettingsWindow::kHotkeysOn);
+  ASSERT_TRUE(velmora::hotkeys::HotkeyHost::HostLoaded());
+  const velmora::hotkeys::HotkeyHost* first = velmora::hotkeys::HotkeyHost::Current();
+  const int firstId = first->Registrations().front().identifier;
+  Click(SettingsWindow::kHotkeysOn);  // asked again: the same host, nothing registered twice
+  EXPECT_EQ(velmora::hotkeys::HotkeyHost::Current(), first);
+  EXPECT_EQ(velmora::hotkeys::HotkeyHost::Current()->Registrations().front().identifier, firstId);
+  EXPECT_EQ(store_.ReadValue(L"rj", L"热键开关"), L"真");
+  Click(SettingsWindow::kHotkeysOff);
+  EXPECT_FALSE(velmora::hotkeys::HotkeyHost::HostLoaded());
+  EXPECT_EQ(store_.ReadValue(L"rj", L"热键开关"), L"假");
+  Click(SettingsWindow::kHotkeysOn);
+  ASSERT_TRUE(velmora::hotkeys::HotkeyHost::HostLoaded());
+  EXPECT_EQ(velmora::hotkeys::HotkeyHost::Current()->Registrations().front().identifier, firstId + 48);
+}
+
+TEST_F(SettingsTest, TheStoredDeviceFollowsItsEndpointWhenNumbersShift) {
+  const int sinkB = velmora::test::TestSinkDevice(L"VelmoraSinkB");
+  ASSERT_GE(sinkB, 2);
+  ASSERT_TRUE(velmora::playback::SwitchOutputDevice(player_, store_, sinkB));
+  const std::wstring endpoint = store_.ReadValue(L"id", L"endpoint");
+  ASSERT_FALSE(endpoint.empty());
+  // Another device took a lower number since: the stored number is stale, the endpoint is not.
+  store_.WriteValue(L"id", L"id", std::to_wstring(sinkB + 7));
+  EXPECT_EQ(velmora::playback::ResolveStoredDevice(store_), sinkB);
+  EXPECT_EQ(store_.ReadValue(L"id", L"id"), std::to_wstring(sinkB));
+  // The chosen endpoint is gone: no other device is taken in its place.
+  store_.WriteValue(L"id", L"endpoint", L"{0.0.0.00000000}.{no-such-endpoint}");
+  EXPECT_EQ(velmora::playback::ResolveStoredDevice(store_), -1);
+  // The no-sound and default devices have no endpoint and keep their numbers.
+  store_.WriteValue(L"id", L"id", L"1");
+  EXPECT_EQ(velmora::playback::ResolveStoredDevice(store_), 1);
+}

@@ -1,0 +1,71 @@
+// The settings window: output device, hotkeys on/off, digit keys, rebuild mode. Every control
+// writes its setting the moment it is used; closing never writes.
+#pragma once
+
+#include "ui/controls/ControlPaint.h"
+#include "ui/controls/Window.h"
+
+#include <string>
+
+namespace velmora::config {
+class ConfigStore;
+}
+
+namespace velmora::ui {
+
+// What the settings window needs from the rest of the program.
+class SettingsActions {
+ public:
+  virtual ~SettingsActions() = default;
+  // The name of device n, or "!!!!!!".
+  virtual std::wstring DeviceName(int device) = 0;
+  // Releases the audio and starts it on `device`. On failure the audio is started again on the
+  // device that was in use, so the program keeps its sound. True on success.
+  virtual bool SwitchOutputDevice(int device) = 0;
+  virtual void HotkeysOn() = 0;
+  virtual void HotkeysOff() = 0;
+  virtual bool HotkeysLoaded() = 0;
+  virtual void RebuildNow() = 0;
+  virtual void OpenInstructions() = 0;
+};
+
+// Shows a message as the settings window does: caption "信息：", OK, no icon, no owner.
+void ShowInformation(const wchar_t* text);
+
+class SettingsWindow final : public Window {
+ public:
+  static constexpr wchar_t kClassName[] = L"VelmoraSettings";
+  static constexpr int kMaxDevice = 128;
+  enum ControlId : int { kDeviceCombo = 201, kHotkeysOn, kHotkeysOff, kKeypad, kMainKeyboard, kAutoRebuild,
+                         kManualRebuild, kDeviceLabel };
+  enum class Button { Close, RebuildNow, Instructions, Ok, None };
+
+  // Opens the window modally (owner disabled meanwhile) and returns when it is closed.
+  static void RunModal(const config::ConfigStore& store, SettingsActions& actions, HWND owner);
+  // Opens it without waiting (tests drive it); the window deletes nothing, the caller keeps it.
+  SettingsWindow(const config::ConfigStore& store, SettingsActions& actions) : store_(store), actions_(actions) {}
+  bool Open(HWND owner);
+
+  HWND Control(ControlId id) const { return ::GetDlgItem(Hwnd(), id); }
+  RECT ButtonRect(Button button) const;
+  void OnButton(Button button);
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
+
+ private:
+  void CreateControls();
+  void Fill();
+  void OnCommand(int id, int code);
+  void Paint(HDC dc);
+  Button ButtonAt(POINT point) const;
+
+  const config::ConfigStore& store_;
+  SettingsActions& actions_;
+  DpiScale scale_;
+  FontCache fonts_;
+  HBRUSH background_ = nullptr;
+  Button hover_ = Button::None;
+};
+
+}  // namespace velmora::ui
