@@ -295,3 +295,31 @@ TEST_F(Lifecycle, HotkeysOfTheRunningProgramPlayOnTheDevice) {
     EXPECT_EQ(velmora::test::FirstAbove(samples, 0.05) >= 0, on) << (on ? "F9 played nothing" : "F9 played while off");
   }
 }
+
+// The running program's editor and settings windows, reached as a user reaches them.
+TEST_F(Lifecycle, EditorAndSettingsOfTheRunningProgram) {
+  ProgramCopy copy(L"窗口");
+  RecordLocation(copy);
+  ASSERT_TRUE(copy.Start());
+  ASSERT_TRUE(copy.WaitSettled());
+  const HWND board = copy.Board();
+  // Right button on 常用音效按钮2 (page 160, 26 → window 159, 72).
+  ::PostMessageW(board, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(200, 100));
+  HWND editor = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (editor = velmora::test::FindProcessWindow(copy.ProcessId(), L"VelmoraEditor")); }));
+  ::SendMessageW(::GetDlgItem(editor, 101), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"编辑过"));
+  ::SendMessageW(::GetDlgItem(editor, 103), BM_CLICK, 0, 0);  // 注册热键
+  EXPECT_TRUE(WaitFor([&] { return !::IsWindow(editor); }));
+  EXPECT_EQ(ConfigStore(copy.Folder()).ReadValue(L"常用标题", L"2"), L"编辑过");
+
+  // 软件设置 from the tray: a modal settings window, closed by Esc.
+  ::PostMessageW(board, kTrayMessage, 1, WM_RBUTTONUP);
+  ASSERT_TRUE(WaitFor([] { return velmora::test::OpenMenu() != nullptr; }, 5000));
+  for (int i = 0; i < 3; ++i) PressKey(VK_DOWN);
+  PressKey(VK_RETURN);
+  HWND settings = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (settings = velmora::test::FindProcessWindow(copy.ProcessId(), L"VelmoraSettings")); }));
+  ::PostMessageW(settings, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return !::IsWindow(settings); }));
+  EXPECT_TRUE(copy.Running());
+}
