@@ -21,13 +21,6 @@ EditorWindow::SkinHook g_skinHook;
 
 constexpr Colour kPlainBackground = Rgb(240, 240, 240);  // until the skin engine paints it
 
-UINT SystemDpi() {
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
-  ::ReleaseDC(nullptr, screen);
-  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
 }  // namespace
 
 void EditorWindow::SetSkinHook(SkinHook hook) { g_skinHook = std::move(hook); }
@@ -184,18 +177,6 @@ LRESULT EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       ::SetTextColor(reinterpret_cast<HDC>(wParam), RGB(0, 0, 0));
       ::SetBkColor(reinterpret_cast<HDC>(wParam), kPlainBackground);
       return reinterpret_cast<LRESULT>(background_);
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(Hwnd(), &ps);
-      Paint(dc);
-      ::EndPaint(Hwnd(), &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      return 0;
     case WM_MOUSEMOVE: {
       const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       const RECT close = CloseRect();
@@ -252,7 +233,7 @@ LRESULT EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     default:
       break;
   }
-  return Window::HandleMessage(message, wParam, lParam);
+  return PaintedWindow::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace velmora::ui

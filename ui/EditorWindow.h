@@ -4,7 +4,7 @@
 
 #include "config/Catalogue.h"
 #include "ui/controls/ControlPaint.h"
-#include "ui/controls/Window.h"
+#include "ui/controls/PaintedWindow.h"
 
 #include <array>
 #include <functional>
@@ -19,7 +19,7 @@ class ConflictReporter;
 
 namespace velmora::ui {
 
-class EditorWindow final : public Window {
+class EditorWindow final : public PaintedWindow {
  public:
   static constexpr wchar_t kClassName[] = L"VelmoraEditor";
   static constexpr wchar_t kTitle[] = L"音效设置";
@@ -55,7 +55,7 @@ class EditorWindow final : public Window {
   void CreateControls();
   void Fill();
   std::wstring Text(ControlId id) const;
-  void Paint(HDC dc);
+  void Paint(HDC dc) override;
   RECT CloseRect() const;
 
   const config::ConfigStore& store_;

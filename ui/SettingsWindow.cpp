@@ -36,13 +36,6 @@ std::wstring Note() {
          L"手动更新配置被选择后，只有在文件位置发生改变才会更新配置（会清除用户所有设置）";
 }
 
-UINT SystemDpi() {
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
-  ::ReleaseDC(nullptr, screen);
-  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
 bool Checked(HWND control) { return ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 void Check(HWND control, bool on) { ::SendMessageW(control, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0); }
 
@@ -255,18 +248,6 @@ LRESULT SettingsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       ::SetTextColor(reinterpret_cast<HDC>(wParam), kWhiteText);
       ::SetBkColor(reinterpret_cast<HDC>(wParam), kBlue);
       return reinterpret_cast<LRESULT>(background_);
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(Hwnd(), &ps);
-      Paint(dc);
-      ::EndPaint(Hwnd(), &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      return 0;
     case WM_MOUSEMOVE: {
       const Button button = ButtonAt(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       if (button != hover_) {
@@ -294,7 +275,7 @@ LRESULT SettingsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     default:
       break;
   }
-  return Window::HandleMessage(message, wParam, lParam);
+  return PaintedWindow::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace velmora::ui

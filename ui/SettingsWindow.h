@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ui/controls/ControlPaint.h"
-#include "ui/controls/Window.h"
+#include "ui/controls/PaintedWindow.h"
 
 #include <string>
 
@@ -32,7 +32,7 @@ class SettingsActions {
 // Shows a message as the settings window does: caption "信息：", OK, no icon, no owner.
 void ShowInformation(const wchar_t* text);
 
-class SettingsWindow final : public Window {
+class SettingsWindow final : public PaintedWindow {
  public:
   static constexpr wchar_t kClassName[] = L"VelmoraSettings";
   static constexpr int kMaxDevice = 128;
@@ -57,7 +57,7 @@ class SettingsWindow final : public Window {
   void CreateControls();
   void Fill();
   void OnCommand(int id, int code);
-  void Paint(HDC dc);
+  void Paint(HDC dc) override;
   Button ButtonAt(POINT point) const;
 
   const config::ConfigStore& store_;

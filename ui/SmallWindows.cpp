@@ -17,13 +17,6 @@ std::vector<HWND>& EscapeWindows() {
   return windows;
 }
 
-UINT SystemDpi() {
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
-  ::ReleaseDC(nullptr, screen);
-  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
 std::vector<std::unique_ptr<InstructionsWindow>>& OpenInstructions() {
   static std::vector<std::unique_ptr<InstructionsWindow>> windows;
   return windows;
@@ -104,25 +97,6 @@ void NoticeWindow::Paint(HDC dc) {
                TextAlign::Left);
   PaintControl(dc, scale_.Rect(DesignRect{24, 32, 216, 40}), ControlKind::TransparentLabel, kText,
                Colours{Rgb(255, 0, 0), kNoColour}, fonts_.Get(35), TextAlign::Left);
-}
-
-LRESULT NoticeWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  switch (message) {
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(Hwnd(), &ps);
-      Paint(dc);
-      ::EndPaint(Hwnd(), &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      return 0;
-    default:
-      return Window::HandleMessage(message, wParam, lParam);
-  }
 }
 
 // ---- InstructionsWindow ----
@@ -212,18 +186,6 @@ LRESULT InstructionsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
       ::SetTextColor(reinterpret_cast<HDC>(wParam), kEditText);
       ::SetBkColor(reinterpret_cast<HDC>(wParam), kNavy);
       return reinterpret_cast<LRESULT>(editBrush_);
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(Hwnd(), &ps);
-      Paint(dc);
-      ::EndPaint(Hwnd(), &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      return 0;
     case WM_MOUSEMOVE: {
       const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       const RECT ok = OkRect();
@@ -270,7 +232,7 @@ LRESULT InstructionsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
       editBrush_ = nullptr;
       return 0;
     default:
-      return Window::HandleMessage(message, wParam, lParam);
+      return PaintedWindow::HandleMessage(message, wParam, lParam);
   }
 }
 

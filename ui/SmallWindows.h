@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ui/controls/ControlPaint.h"
-#include "ui/controls/Window.h"
+#include "ui/controls/PaintedWindow.h"
 
 #include <functional>
 #include <string>
@@ -19,7 +19,7 @@ void RunModalLoop(HWND window);
 void CloseOnEscape(HWND window);
 bool HandleEscape(const MSG& msg);
 
-class NoticeWindow final : public Window {
+class NoticeWindow final : public PaintedWindow {
  public:
   static constexpr wchar_t kClassName[] = L"VelmoraNotice";
   static constexpr wchar_t kText[] = L"请稍等。。。";
@@ -28,19 +28,16 @@ class NoticeWindow final : public Window {
   // returns only when the window is gone (a modal window with no owner).
   static void Run(const std::function<void()>& work);
 
- protected:
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
-
  private:
   explicit NoticeWindow(const std::function<void()>& work) : work_(work) {}
-  void Paint(HDC dc);
+  void Paint(HDC dc) override;
 
   const std::function<void()>& work_;
   DpiScale scale_;
   FontCache fonts_;
 };
 
-class InstructionsWindow final : public Window {
+class InstructionsWindow final : public PaintedWindow {
  public:
   static constexpr wchar_t kClassName[] = L"VelmoraInstructions";
 
@@ -54,7 +51,7 @@ class InstructionsWindow final : public Window {
 
  private:
   InstructionsWindow() = default;
-  void Paint(HDC dc);
+  void Paint(HDC dc) override;
   RECT OkRect() const;
 
   DpiScale scale_;

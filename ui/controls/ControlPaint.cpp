@@ -2,6 +2,13 @@
 
 namespace velmora::ui {
 
+UINT SystemDpi() {
+  HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
+  ::ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
 RECT DpiScale::Rect(const DesignRect& r, int originX, int originY) const {
   const int left = (*this)(r.x + originX);
   const int top = (*this)(r.y + originY);

@@ -11,6 +11,9 @@
 
 namespace velmora::ui {
 
+// The DPI of the screen (the system's), for windows that do not follow a monitor of their own.
+UINT SystemDpi();
+
 // Design units (96 DPI) to device pixels.
 class DpiScale {
  public:
