@@ -2,61 +2,49 @@
 
 namespace velmora::test {
 
-Capture Capture::OfClient(HWND hwnd) {
-  Capture capture;
+// Draws into a top-down 32-bit bitmap of the window's client size with `draw(dc, source)` and
+// keeps the pixels; `source` is the window's own DC.
+template <typename Draw>
+void Capture::Take(HWND hwnd, Draw draw) {
   RECT client;
   ::GetClientRect(hwnd, &client);
-  capture.width_ = client.right;
-  capture.height_ = client.bottom;
+  width_ = client.right;
+  height_ = client.bottom;
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = capture.width_;
-  info.bmiHeader.biHeight = -capture.height_;  // top-down
+  info.bmiHeader.biWidth = width_;
+  info.bmiHeader.biHeight = -height_;  // top-down
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HDC screen = ::GetDC(nullptr);
-  HDC dc = ::CreateCompatibleDC(screen);
-  HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC window = ::GetDC(hwnd);
+  HDC dc = ::CreateCompatibleDC(window);
+  HBITMAP bitmap = ::CreateDIBSection(window, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = ::SelectObject(dc, bitmap);
-  ::SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  draw(dc, window);
   ::GdiFlush();
   const uint32_t* source = static_cast<const uint32_t*>(bits);
-  capture.pixels_.assign(source, source + static_cast<size_t>(capture.width_) * static_cast<size_t>(capture.height_));
+  pixels_.assign(source, source + static_cast<size_t>(width_) * static_cast<size_t>(height_));
   ::SelectObject(dc, old);
   ::DeleteObject(bitmap);
   ::DeleteDC(dc);
-  ::ReleaseDC(nullptr, screen);
+  ::ReleaseDC(hwnd, window);
+}
+
+Capture Capture::OfClient(HWND hwnd) {
+  Capture capture;
+  capture.Take(hwnd, [hwnd](HDC dc, HDC) {
+    ::SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  });
   return capture;
 }
 
 Capture Capture::OfScreen(HWND hwnd) {
   Capture capture;
-  RECT client;
-  ::GetClientRect(hwnd, &client);
-  capture.width_ = client.right;
-  capture.height_ = client.bottom;
-  HDC window = ::GetDC(hwnd);
-  HDC dc = ::CreateCompatibleDC(window);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = capture.width_;
-  info.bmiHeader.biHeight = -capture.height_;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = ::CreateDIBSection(window, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = ::SelectObject(dc, bitmap);
-  ::BitBlt(dc, 0, 0, capture.width_, capture.height_, window, 0, 0, SRCCOPY);
-  ::GdiFlush();
-  const uint32_t* source = static_cast<const uint32_t*>(bits);
-  capture.pixels_.assign(source, source + static_cast<size_t>(capture.width_) * static_cast<size_t>(capture.height_));
-  ::SelectObject(dc, old);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(dc);
-  ::ReleaseDC(hwnd, window);
+  capture.Take(hwnd, [&capture](HDC dc, HDC window) {
+    ::BitBlt(dc, 0, 0, capture.width_, capture.height_, window, 0, 0, SRCCOPY);
+  });
   return capture;
 }
 

@@ -24,6 +24,9 @@ class Capture {
   int Count(const RECT& rect, COLORREF colour) const;
 
  private:
+  template <typename Draw>
+  void Take(HWND hwnd, Draw draw);
+
   int width_ = 0;
   int height_ = 0;
   std::vector<uint32_t> pixels_;  // top-down BGRA
