@@ -131,7 +131,7 @@ int main() {
   for (UINT_PTR id : {ui::MainWindow::kSlideInTimer, ui::MainWindow::kSlideOutTimer, ui::MainWindow::kRestTimer})
     ::KillTimer(board.Hwnd(), id);
   auto cycle = [&](int i) {
-    const ui::DesignRect& title = ui::MainControlSpec(ui::TitleForPage(i % 4)).rect;
+    const ui::DesignRect& title = ui::MainControlDesign(ui::TitleForPage(i % 4)).rect;
     const int x = board.Scale()(title.x + title.w / 2);
     const int y = board.Scale()(title.y + title.h / 2);
     ::SendMessageW(board.Hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y));

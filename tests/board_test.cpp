@@ -91,9 +91,9 @@ class BoardTest : public ::testing::Test {
     Send(WM_LBUTTONDOWN, client, MK_LBUTTON);
     Send(WM_LBUTTONUP, client);
   }
-  POINT ControlCentre(MainControl id) { return Centre(WindowRect(MainControlSpec(id).rect, board_.Scale(), false)); }
+  POINT ControlCentre(MainControl id) { return Centre(WindowRect(MainControlDesign(id).rect, board_.Scale(), false)); }
   POINT ButtonCentre(EffectSlot slot) {
-    for (const EffectButtonSpec& button : EffectButtons())
+    for (const EffectButtonDesign& button : EffectButtons())
       if (button.slot == slot) return Centre(WindowRect(button.rect, board_.Scale(), true));
     return POINT{};
   }
@@ -111,7 +111,7 @@ class BoardTest : public ::testing::Test {
 
 TEST(BoardLayout, HundredButtonsOnFourPagesNeverCovered) {
   std::set<int> ordinals;
-  for (const EffectButtonSpec& button : EffectButtons()) {
+  for (const EffectButtonDesign& button : EffectButtons()) {
     ASSERT_TRUE(velmora::config::IsValidSlot(button.slot));
     EXPECT_TRUE(ordinals.insert(velmora::config::SlotOrdinal(button.slot)).second);
     const DesignRect& r = button.rect;
@@ -120,7 +120,7 @@ TEST(BoardLayout, HundredButtonsOnFourPagesNeverCovered) {
     EXPECT_GE(r.x + kPageOriginX, 0);
     EXPECT_LE(r.x + kPageOriginX + r.w, kBoardWidth);
     EXPECT_LE(r.y + kPageOriginY + r.h, 373);
-    for (const EffectButtonSpec& other : EffectButtons()) {
+    for (const EffectButtonDesign& other : EffectButtons()) {
       if (&other == &button || other.slot.category != button.slot.category) continue;
       const DesignRect& o = other.rect;
       const bool overlap = r.x < o.x + o.w && o.x < r.x + r.w && r.y < o.y + o.h && o.y < r.y + r.h;
@@ -129,7 +129,7 @@ TEST(BoardLayout, HundredButtonsOnFourPagesNeverCovered) {
     }
     // The stop and volume buttons lie above the pages: no effect button may hide under them.
     for (MainControl id : {MainControl::VolumeUp, MainControl::VolumeDown, MainControl::Stop}) {
-      const DesignRect& s = MainControlSpec(id).rect;
+      const DesignRect& s = MainControlDesign(id).rect;
       const int x = r.x + kPageOriginX, y = r.y + kPageOriginY;
       EXPECT_FALSE(x < s.x + s.w && s.x < x + r.w && y < s.y + s.h && s.y < y + r.h)
           << "slot " << velmora::config::SlotOrdinal(button.slot) << " under a volume/stop button";
@@ -179,7 +179,7 @@ TEST_F(BoardTest, ColoursOnScreenFollowTheTables) {
   EXPECT_EQ(shot.At(scale(580), scale(214)), Rgb(0, 153, 0));
   EXPECT_EQ(shot.At(scale(650), scale(214)), Rgb(255, 6, 74));
   EXPECT_EQ(shot.At(scale(580), scale(284)), Rgb(255, 128, 0));
-  for (const EffectButtonSpec& button : EffectButtons()) {
+  for (const EffectButtonDesign& button : EffectButtons()) {
     if (button.slot.category != 1) continue;
     const RECT r = WindowRect(button.rect, scale, true);
     EXPECT_EQ(shot.At(r.left + 2, r.top + 2), button.back) << velmora::config::SlotOrdinal(button.slot);
@@ -232,9 +232,9 @@ TEST_F(BoardTest, HoveringTitlesSwitchesPagesAndHighlights) {
   MoveMouse(POINT{board_.Scale()(300), board_.Scale()(430)});
   EXPECT_EQ(board_.CurrentPage(), 3);
   const Capture shot = Capture::OfClient(board_.Hwnd());
-  const RECT title = WindowRect(MainControlSpec(MainControl::TitleCustom).rect, board_.Scale(), false);
+  const RECT title = WindowRect(MainControlDesign(MainControl::TitleCustom).rect, board_.Scale(), false);
   EXPECT_EQ(shot.At(title.left + 2, title.top + 2), kHighlight);
-  for (const EffectButtonSpec& button : EffectButtons()) {
+  for (const EffectButtonDesign& button : EffectButtons()) {
     if (button.slot.category != 4) continue;
     const RECT r = WindowRect(button.rect, board_.Scale(), true);
     EXPECT_EQ(shot.At(r.left + 2, r.top + 2), button.back);
@@ -309,7 +309,7 @@ TEST_F(BoardTest, HoverColoursOfBarButtonsButNotOfEffectButtons) {
   EXPECT_EQ(shot.At(close.x - board_.Scale()(25), close.y), Rgb(255, 0, 0));
   Send(WM_MOUSEMOVE, ControlCentre(MainControl::OutputSettings));
   shot = Capture::OfClient(board_.Hwnd());
-  const RECT settings = WindowRect(MainControlSpec(MainControl::OutputSettings).rect, board_.Scale(), false);
+  const RECT settings = WindowRect(MainControlDesign(MainControl::OutputSettings).rect, board_.Scale(), false);
   EXPECT_EQ(shot.At(settings.left + 2, settings.top + 2), kHighlight);
   EXPECT_EQ(shot.At(close.x - board_.Scale()(25), close.y), kBarPurple);
   Send(WM_MOUSEMOVE, ButtonCentre({1, 2}));

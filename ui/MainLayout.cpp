@@ -7,42 +7,42 @@ namespace {
 constexpr Colours kOnBar{kWhite, kBarPurple};
 constexpr Colours kOnHighlight{kWhite, kHighlight};
 
-ControlSpec Spec(MainControl id, const wchar_t* name, ControlKind kind, DesignRect rect, const wchar_t* caption,
+ControlDesign Design(MainControl id, const wchar_t* name, ControlKind kind, DesignRect rect, const wchar_t* caption,
                  Colours normal, Colours hover, Colours focus, TextAlign align = TextAlign::Centre,
                  bool dragsWindow = false, int fontHeight = 0) {
-  return ControlSpec{static_cast<int>(id), name, kind, rect, caption, normal, hover, focus, fontHeight, align,
+  return ControlDesign{static_cast<int>(id), name, kind, rect, caption, normal, hover, focus, fontHeight, align,
                      dragsWindow};
 }
 
-ControlSpec Flat(MainControl id, const wchar_t* name, DesignRect rect, const wchar_t* caption, Colour back) {
+ControlDesign Flat(MainControl id, const wchar_t* name, DesignRect rect, const wchar_t* caption, Colour back) {
   const Colours colours{kWhite, back};
-  return Spec(id, name, ControlKind::ColourButton, rect, caption, colours, colours, colours);
+  return Design(id, name, ControlKind::ColourButton, rect, caption, colours, colours, colours);
 }
 
-ControlSpec Title(MainControl id, const wchar_t* name, DesignRect rect, const wchar_t* caption) {
-  return Spec(id, name, ControlKind::Label, rect, caption, kOnBar, kOnBar, kOnBar, TextAlign::Centre, true);
+ControlDesign Title(MainControl id, const wchar_t* name, DesignRect rect, const wchar_t* caption) {
+  return Design(id, name, ControlKind::Label, rect, caption, kOnBar, kOnBar, kOnBar, TextAlign::Centre, true);
 }
 
-ControlSpec Link(MainControl id, const wchar_t* name, DesignRect rect, const wchar_t* caption) {
-  return Spec(id, name, ControlKind::HyperlinkLabel, rect, caption, kOnBar, kOnHighlight, kOnBar);
+ControlDesign Link(MainControl id, const wchar_t* name, DesignRect rect, const wchar_t* caption) {
+  return Design(id, name, ControlKind::HyperlinkLabel, rect, caption, kOnBar, kOnHighlight, kOnBar);
 }
 
-const std::array<ControlSpec, kMainControlCount> kControls = {
-    Spec(MainControl::Pages, L"选择夹1", ControlKind::PageContainer, {-1, 46, 900, 368}, L"",
+const std::array<ControlDesign, kMainControlCount> kControls = {
+    Design(MainControl::Pages, L"选择夹1", ControlKind::PageContainer, {-1, 46, 900, 368}, L"",
          {kWhite, kBoardBackground}, {kWhite, kBoardBackground}, {kWhite, kBoardBackground}),
     Title(MainControl::TitleCommon, L"主播常用音效", {0, 0, 152, 50}, L"常用音效"),
     Title(MainControl::TitleAtmosphere, L"喊麦常用音效", {152, 0, 152, 50}, L"气氛音效"),
     Title(MainControl::TitleOther, L"其他常用音效", {304, 0, 152, 50}, L"其他音效"),
     Title(MainControl::TitleCustom, L"自定义音效", {456, 0, 151, 50}, L"自定义音效"),
-    Spec(MainControl::Minimise, L"最小化", ControlKind::ColourButton, {607, -10, 60, 60}, L"_", kOnBar, kOnHighlight,
+    Design(MainControl::Minimise, L"最小化", ControlKind::ColourButton, {607, -10, 60, 60}, L"_", kOnBar, kOnHighlight,
          kOnBar, TextAlign::Centre, false, 19),
-    Spec(MainControl::Close, L"关闭", ControlKind::ColourButton, {667, 0, 60, 50}, L"×", kOnBar,
+    Design(MainControl::Close, L"关闭", ControlKind::ColourButton, {667, 0, 60, 50}, L"×", kOnBar,
          {kWhite, Rgb(255, 0, 0)}, kOnBar, TextAlign::Centre, false, 21),
-    Spec(MainControl::Divider, L"分割线", ControlKind::Label, {-22, 413, 760, 1}, L"", kOnBar, kOnBar, kOnBar,
+    Design(MainControl::Divider, L"分割线", ControlKind::Label, {-22, 413, 760, 1}, L"", kOnBar, kOnBar, kOnBar,
          TextAlign::Centre, true),
-    Spec(MainControl::BottomBar, L"底栏", ControlKind::Label, {0, 447, 727, 314}, L"", kOnBar, kOnBar, kOnBar,
+    Design(MainControl::BottomBar, L"底栏", ControlKind::Label, {0, 447, 727, 314}, L"", kOnBar, kOnBar, kOnBar,
          TextAlign::Centre, true),
-    Spec(MainControl::OutputSettings, L"输出设置", ControlKind::ColourButton, {20, 447, 130, 31}, L"音效输出通道设置",
+    Design(MainControl::OutputSettings, L"输出设置", ControlKind::ColourButton, {20, 447, 130, 31}, L"音效输出通道设置",
          kOnBar, kOnHighlight, kOnHighlight),
     Link(MainControl::ContactLink, L"QQ链接", {168, 450, 185, 25}, L"联系我QQ"),
     Link(MainControl::WebsiteLink, L"网站链接", {338, 450, 185, 25}, L"Velmora官网"),
@@ -50,12 +50,12 @@ const std::array<ControlSpec, kMainControlCount> kControls = {
     Flat(MainControl::VolumeUp, L"音量加", {578, 212, 60, 60}, L"音量 +", Rgb(0, 153, 0)),
     Flat(MainControl::VolumeDown, L"音量减", {648, 212, 60, 60}, L"音量 -", Rgb(255, 6, 74)),
     Flat(MainControl::Stop, L"停止播放", {578, 282, 130, 60}, L"停止播放", Rgb(255, 128, 0)),
-    Spec(MainControl::Marquee, L"温馨提示", ControlKind::TransparentLabel, {-310, 373, 310, 40},
+    Design(MainControl::Marquee, L"温馨提示", ControlKind::TransparentLabel, {-310, 373, 310, 40},
          L"欢迎使用Zubo盒子音频音效器", {kWhite, kNoColour}, {kWhite, kNoColour}, {kWhite, kNoColour},
          TextAlign::Left),
 };
 
-const std::array<EffectButtonSpec, kEffectButtonCount> kButtons = {{
+const std::array<EffectButtonDesign, kEffectButtonCount> kButtons = {{
     {{1, 1}, {20, 26, 130, 130}, L"", Rgb(235, 171, 1)},
     {{1, 2}, {160, 26, 130, 60}, L"激烈掌声", Rgb(153, 0, 153)},
     {{1, 3}, {300, 26, 60, 60}, L"不错呦", Rgb(57, 30, 123)},
@@ -160,11 +160,11 @@ const std::array<EffectButtonSpec, kEffectButtonCount> kButtons = {{
 
 }  // namespace
 
-const std::array<ControlSpec, kMainControlCount>& MainControls() { return kControls; }
+const std::array<ControlDesign, kMainControlCount>& MainControls() { return kControls; }
 
-const ControlSpec& MainControlSpec(MainControl id) { return kControls[static_cast<size_t>(id)]; }
+const ControlDesign& MainControlDesign(MainControl id) { return kControls[static_cast<size_t>(id)]; }
 
-const std::array<EffectButtonSpec, kEffectButtonCount>& EffectButtons() { return kButtons; }
+const std::array<EffectButtonDesign, kEffectButtonCount>& EffectButtons() { return kButtons; }
 
 MainControl TitleForPage(int page) {
   static constexpr MainControl kTitles[] = {MainControl::TitleCommon, MainControl::TitleAtmosphere,

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "config/Catalogue.h"
-#include "ui/controls/ControlSpec.h"
+#include "ui/controls/ControlDesign.h"
 
 #include <array>
 #include <cstddef>
@@ -48,10 +48,10 @@ enum class MainControl {
 
 inline constexpr size_t kMainControlCount = static_cast<size_t>(MainControl::Count);
 
-const std::array<ControlSpec, kMainControlCount>& MainControls();
-const ControlSpec& MainControlSpec(MainControl id);
+const std::array<ControlDesign, kMainControlCount>& MainControls();
+const ControlDesign& MainControlDesign(MainControl id);
 
-struct EffectButtonSpec {
+struct EffectButtonDesign {
   config::EffectSlot slot;
   DesignRect rect;  // relative to the page container
   const wchar_t* caption;  // the design caption, replaced from the configuration at start
@@ -59,7 +59,7 @@ struct EffectButtonSpec {
 };
 
 inline constexpr size_t kEffectButtonCount = 100;
-const std::array<EffectButtonSpec, kEffectButtonCount>& EffectButtons();
+const std::array<EffectButtonDesign, kEffectButtonCount>& EffectButtons();
 
 // The title label that selects page 0..3, and back.
 MainControl TitleForPage(int page);

@@ -102,7 +102,7 @@ void MainWindow::CreateTooltip() {
   tool.uFlags = TTF_SUBCLASS;
   tool.hwnd = Hwnd();
   tool.uId = static_cast<UINT_PTR>(MainControl::Stop);
-  tool.rect = scale_.Rect(MainControlSpec(MainControl::Stop).rect);
+  tool.rect = scale_.Rect(MainControlDesign(MainControl::Stop).rect);
   tool.lpszText = const_cast<wchar_t*>(L"");
   ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
@@ -135,18 +135,18 @@ MainWindow::Hit MainWindow::HitTest(int x, int y) const {
   const POINT point{x, y};
   const auto& controls = MainControls();
   for (size_t i = kMainControlCount; i-- > 0;) {
-    const ControlSpec& spec = controls[i];
-    if (spec.id == static_cast<int>(MainControl::Pages)) {
+    const ControlDesign& design = controls[i];
+    if (design.id == static_cast<int>(MainControl::Pages)) {
       // The current page's buttons lie above the container.
       for (size_t b = 0; b < kEffectButtonCount; ++b) {
-        const EffectButtonSpec& button = EffectButtons()[b];
+        const EffectButtonDesign& button = EffectButtons()[b];
         if (button.slot.category != page_ + 1) continue;
         const RECT r = scale_.Rect(button.rect, kPageOriginX, kPageOriginY);
         if (::PtInRect(&r, point)) return Hit{kEffectButtonHit, static_cast<int>(b)};
       }
     }
-    const RECT r = HitRect(Hit{spec.id, -1});
-    if (::PtInRect(&r, point)) return Hit{spec.id, -1};
+    const RECT r = HitRect(Hit{design.id, -1});
+    if (::PtInRect(&r, point)) return Hit{design.id, -1};
   }
   return Hit{};
 }
@@ -175,17 +175,17 @@ void MainWindow::Invalidate(const Hit& hit) {
   ::InvalidateRect(Hwnd(), &r, FALSE);
 }
 
-Colours MainWindow::ColoursFor(const Hit& hit, const ControlSpec& spec) const {
-  if (IsTitle(spec.id)) return Colours{spec.normal.text, TitleBack(PageForTitle(static_cast<MainControl>(spec.id)))};
+Colours MainWindow::ColoursFor(const Hit& hit, const ControlDesign& design) const {
+  if (IsTitle(design.id)) return Colours{design.normal.text, TitleBack(PageForTitle(static_cast<MainControl>(design.id)))};
   const bool hovered = hover_ == hit || pressed_ == hit;
-  switch (spec.kind) {
+  switch (design.kind) {
     case ControlKind::ColourButton:
-      if (hovered) return spec.hover;
-      return focused_ == hit ? spec.focus : spec.normal;
+      if (hovered) return design.hover;
+      return focused_ == hit ? design.focus : design.normal;
     case ControlKind::HyperlinkLabel:
-      return hovered ? Colours{spec.hover.text, spec.normal.back} : spec.normal;
+      return hovered ? Colours{design.hover.text, design.normal.back} : design.normal;
     default:
-      return spec.normal;
+      return design.normal;
   }
 }
 
@@ -207,19 +207,19 @@ void MainWindow::Paint(HDC target, const RECT& clip) {
   ::IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
   PaintControl(dc, client, ControlKind::PageContainer, L"", Colours{kWhite, kBoardBackground}, fonts_.Get(0),
                TextAlign::Left);
-  for (const ControlSpec& spec : MainControls()) {
-    const Hit hit{spec.id, -1};
+  for (const ControlDesign& design : MainControls()) {
+    const Hit hit{design.id, -1};
     const RECT r = HitRect(hit);
     if (!::RectVisible(dc, &r)) continue;
-    std::wstring caption = spec.caption;
-    if (spec.id == static_cast<int>(MainControl::Marquee)) caption = marquee_.Caption();
-    if (spec.id == static_cast<int>(MainControl::ContactLink)) caption += kContactNumber;
-    PaintControl(dc, r, spec.kind, caption, ColoursFor(hit, spec), fonts_.Get(spec.fontHeight), spec.align);
-    if (spec.id != static_cast<int>(MainControl::Pages)) continue;
+    std::wstring caption = design.caption;
+    if (design.id == static_cast<int>(MainControl::Marquee)) caption = marquee_.Caption();
+    if (design.id == static_cast<int>(MainControl::ContactLink)) caption += kContactNumber;
+    PaintControl(dc, r, design.kind, caption, ColoursFor(hit, design), fonts_.Get(design.fontHeight), design.align);
+    if (design.id != static_cast<int>(MainControl::Pages)) continue;
     const int pageSaved = ::SaveDC(dc);
     ::IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
     for (size_t b = 0; b < kEffectButtonCount; ++b) {
-      const EffectButtonSpec& button = EffectButtons()[b];
+      const EffectButtonDesign& button = EffectButtons()[b];
       if (button.slot.category != page_ + 1) continue;
       const RECT br = scale_.Rect(button.rect, kPageOriginX, kPageOriginY);
       if (!::RectVisible(dc, &br)) continue;
@@ -278,16 +278,16 @@ void MainWindow::OnMouseMove(int x, int y) {
 
 void MainWindow::OnLeftDown(int x, int y) {
   const Hit hit = HitTest(x, y);
-  const ControlSpec* spec = hit.control >= 0 && hit.control < static_cast<int>(kMainControlCount)
+  const ControlDesign* design = hit.control >= 0 && hit.control < static_cast<int>(kMainControlCount)
                                 ? &MainControls()[static_cast<size_t>(hit.control)]
                                 : nullptr;
-  if (hit.control < 0 || (spec && spec->dragsWindow)) {
+  if (hit.control < 0 || (design && design->dragsWindow)) {
     // The background and the labels move the window.
     ::ReleaseCapture();
     ::SendMessageW(Hwnd(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
     return;
   }
-  if (spec && spec->kind == ControlKind::HyperlinkLabel) {
+  if (design && design->kind == ControlKind::HyperlinkLabel) {
     switch (static_cast<MainControl>(hit.control)) {
       case MainControl::ContactLink:
         actions_.OpenLink(kContactUrl);
@@ -301,7 +301,7 @@ void MainWindow::OnLeftDown(int x, int y) {
     }
     return;
   }
-  if (hit.control == kEffectButtonHit || (spec && spec->kind == ControlKind::ColourButton)) {
+  if (hit.control == kEffectButtonHit || (design && design->kind == ControlKind::ColourButton)) {
     pressed_ = hit;
     ::SetCapture(Hwnd());
     Invalidate(hit);
@@ -468,7 +468,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
       tool.cbSize = TTTOOLINFOW_V2_SIZE;
       tool.hwnd = Hwnd();
       tool.uId = static_cast<UINT_PTR>(MainControl::Stop);
-      tool.rect = scale_.Rect(MainControlSpec(MainControl::Stop).rect);
+      tool.rect = scale_.Rect(MainControlDesign(MainControl::Stop).rect);
       ::SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
       ::InvalidateRect(Hwnd(), nullptr, FALSE);
       return 0;

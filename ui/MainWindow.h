@@ -82,7 +82,7 @@ class MainWindow final : public Window, public config::CaptionHolder, public pla
   void Invalidate(const Hit& hit);
   void Paint(HDC dc, const RECT& clip);
   void ReleaseBackBuffer();
-  Colours ColoursFor(const Hit& hit, const ControlSpec& spec) const;
+  Colours ColoursFor(const Hit& hit, const ControlDesign& design) const;
 
   void OnMouseMove(int x, int y);
   void OnLeftDown(int x, int y);

@@ -14,7 +14,7 @@ constexpr Colour kBlue = Rgb(0, 96, 192);
 constexpr Colour kWhiteText = Rgb(255, 255, 255);
 constexpr Colour kPurple = Rgb(88, 48, 224);
 
-struct ButtonSpec {
+struct ButtonDesign {
   SettingsWindow::Button button;
   DesignRect rect;
   const wchar_t* caption;
@@ -23,7 +23,7 @@ struct ButtonSpec {
   int fontHeight;
 };
 
-constexpr ButtonSpec kButtons[] = {
+constexpr ButtonDesign kButtons[] = {
     {SettingsWindow::Button::Close, {448, 0, 33, 32}, L"×", kBlue, Rgb(255, 0, 0), 21},
     {SettingsWindow::Button::RebuildNow, {216, 214, 88, 24}, L"立即更新配置", Rgb(144, 0, 255), Rgb(144, 0, 255), 0},
     {SettingsWindow::Button::Instructions, {280, 317, 80, 24}, L"软件说明", kPurple, kPurple, 0},
@@ -168,15 +168,15 @@ void SettingsWindow::OnCommand(int id, int code) {
 }
 
 RECT SettingsWindow::ButtonRect(Button button) const {
-  for (const ButtonSpec& spec : kButtons)
-    if (spec.button == button) return scale_.Rect(spec.rect);
+  for (const ButtonDesign& design : kButtons)
+    if (design.button == button) return scale_.Rect(design.rect);
   return RECT{};
 }
 
 SettingsWindow::Button SettingsWindow::ButtonAt(POINT point) const {
-  for (const ButtonSpec& spec : kButtons) {
-    const RECT r = scale_.Rect(spec.rect);
-    if (::PtInRect(&r, point)) return spec.button;
+  for (const ButtonDesign& design : kButtons) {
+    const RECT r = scale_.Rect(design.rect);
+    if (::PtInRect(&r, point)) return design.button;
   }
   return Button::None;
 }
@@ -223,10 +223,10 @@ void SettingsWindow::Paint(HDC dc) {
   ::SetBkMode(dc, TRANSPARENT);
   const std::wstring text = Note();
   ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &note, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
-  for (const ButtonSpec& spec : kButtons) {
-    const Colour back = hover_ == spec.button ? spec.hover : spec.back;
-    PaintControl(dc, scale_.Rect(spec.rect), ControlKind::ColourButton, spec.caption, Colours{kWhiteText, back},
-                 fonts_.Get(spec.fontHeight), TextAlign::Centre);
+  for (const ButtonDesign& design : kButtons) {
+    const Colour back = hover_ == design.button ? design.hover : design.back;
+    PaintControl(dc, scale_.Rect(design.rect), ControlKind::ColourButton, design.caption, Colours{kWhiteText, back},
+                 fonts_.Get(design.fontHeight), TextAlign::Centre);
   }
 }
 

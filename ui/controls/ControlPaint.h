@@ -2,7 +2,7 @@
 // rectangles and fonts to the window's DPI.
 #pragma once
 
-#include "ui/controls/ControlSpec.h"
+#include "ui/controls/ControlDesign.h"
 
 #include <windows.h>
 

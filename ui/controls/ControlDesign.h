@@ -30,7 +30,7 @@ struct Colours {
   Colour back = kNoColour;
 };
 
-struct ControlSpec {
+struct ControlDesign {
   int id;              // the window's own enum value
   const wchar_t* name;  // the design name
   ControlKind kind;
