@@ -60,13 +60,7 @@ EditorWindow* EditorWindow::Open(config::EffectSlot slot, const config::ConfigSt
 
 void EditorWindow::CreateControls() {
   auto make = [this](const wchar_t* cls, const wchar_t* text, DWORD style, DesignRect r, int id, int fontHeight) {
-    const RECT rect = scale_.Rect(r);
-    HWND control = ::CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, rect.left, rect.top,
-                                     rect.right - rect.left, rect.bottom - rect.top, Hwnd(),
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
-                                     nullptr);
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(fontHeight)), FALSE);
-    return control;
+    return CreateChildControl(Hwnd(), cls, text, style, scale_.Rect(r), id, fonts_.Get(fontHeight));
   };
   make(L"STATIC", L"当前音效名:", SS_LEFT, {31, 53, 89, 28}, kLabel1, 13);
   make(L"EDIT", L"", WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP, {107, 56, 168, 25}, kCaptionEdit, 0);

@@ -70,13 +70,7 @@ bool SettingsWindow::Open(HWND owner) {
 
 void SettingsWindow::CreateControls() {
   auto make = [this](const wchar_t* cls, const wchar_t* text, DWORD style, DesignRect r, int id) {
-    const RECT rect = scale_.Rect(r);
-    HWND control = ::CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, rect.left, rect.top,
-                                     rect.right - rect.left, rect.bottom - rect.top, Hwnd(),
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
-                                     nullptr);
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(0)), FALSE);
-    return control;
+    return CreateChildControl(Hwnd(), cls, text, style, scale_.Rect(r), id, fonts_.Get(0));
   };
   make(L"STATIC", L"音效输出:", SS_LEFT, {11, 71, 61, 16}, kDeviceLabel);
   make(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, {71, 69, 345, 20 + 200}, kDeviceCombo);

@@ -172,12 +172,9 @@ void InstructionsWindow::Paint(HDC dc) {
 LRESULT InstructionsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
   switch (message) {
     case WM_CREATE: {
-      const RECT r = scale_.Rect(DesignRect{2, 0, 462, 264});
-      edit_ = ::CreateWindowExW(0, L"EDIT", Text().c_str(),
-                                WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
-                                r.left, r.top, r.right - r.left, r.bottom - r.top, Hwnd(),
-                                reinterpret_cast<HMENU>(kEditId), ::GetModuleHandleW(nullptr), nullptr);
-      ::SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(0)), FALSE);
+      edit_ = CreateChildControl(Hwnd(), L"EDIT", Text().c_str(),
+                                 WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
+                                 scale_.Rect(DesignRect{2, 0, 462, 264}), kEditId, fonts_.Get(0));
       editBrush_ = ::CreateSolidBrush(kNavy);
       return 0;
     }

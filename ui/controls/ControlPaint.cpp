@@ -114,6 +114,16 @@ void PaintControl(HDC dc, const RECT& rect, ControlKind kind, const std::wstring
   }
 }
 
+HWND CreateChildControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, const RECT& rect,
+                        int id, HFONT font) {
+  HWND control = ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, rect.left, rect.top,
+                                   rect.right - rect.left, rect.bottom - rect.top, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
+                                   nullptr);
+  ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return control;
+}
+
 void PaintButtonBorder(HDC dc, const RECT& rect, bool pressed) {
   const COLORREF light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
   const COLORREF dark = ::GetSysColor(COLOR_BTNSHADOW);
