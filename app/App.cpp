@@ -1,5 +1,6 @@
 #include "app/App.h"
 
+#include "app/EditorSkin.h"
 #include "app/InstanceLock.h"
 #include "assets/resource.h"
 #include "base/Paths.h"
@@ -15,7 +16,9 @@
 
 namespace velmora::app {
 
-App::App() : store_(ProgramDirectory()), playback_(player_, store_, reporter_), board_(*this) {}
+App::App() : store_(ProgramDirectory()), playback_(player_, store_, reporter_), board_(*this) {
+  ui::EditorWindow::SetSkinHook(SkinEditor);
+}
 
 int App::Run() {
   if (!board_.Create()) return 1;  // its creation starts the marquee
@@ -74,6 +77,7 @@ void App::EndSecondInstance() {
 void App::ShutdownSequence() {
   player_.ReleaseLibrary();
   tray_.Remove();
+  skin::SkinEngine::End();
   // Everything is released and every write is on disk; ending here also spares the process the
   // teardown of Media Foundation's back end, which under Wine sometimes crashes on the way out.
   ::TerminateProcess(::GetCurrentProcess(), 0);
@@ -183,24 +187,7 @@ bool App::BoardMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resu
     OnTrayCommand(static_cast<TrayCommand>(LOWORD(wParam)));
     return true;
   }
-  if (message == WM_ACTIVATEAPP && wParam == FALSE) StartTrimWorkingSet();
   return false;
-}
-
-namespace {
-
-DWORD WINAPI TrimWorkingSetThread(LPVOID) {
-  // Hands the pages the process does not need back to the system; the next use faults the
-  // needed ones back in.
-  ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
-  return 0;
-}
-
-}  // namespace
-
-void App::StartTrimWorkingSet() {
-  // On a short-lived thread of its own: nothing on the UI thread waits for it.
-  if (HANDLE thread = ::CreateThread(nullptr, 0, TrimWorkingSetThread, nullptr, 0, nullptr)) ::CloseHandle(thread);
 }
 
 }  // namespace velmora::app

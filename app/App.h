@@ -10,6 +10,7 @@
 #include "hotkeys/HotkeyHost.h"
 #include "playback/AudioPlayer.h"
 #include "playback/Playback.h"
+#include "skin/SkinEngine.h"
 #include "ui/MainWindow.h"
 #include "ui/SettingsWindow.h"
 
@@ -60,8 +61,8 @@ class App final : public ui::BoardActions,
   void LoadHotkeyHost();
   void OpenSettings(HWND owner);
   int StoredDevice();
-  static void StartTrimWorkingSet();
 
+  skin::SkinModule skin_;  // first: started before any window, ended after them
   config::ConfigStore store_;
   playback::AudioPlayer player_;
   playback::MessageBoxReporter reporter_;

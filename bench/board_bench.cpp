@@ -97,18 +97,6 @@ int main() {
     HWND board = nullptr;
     while (!(board = VisibleBoard()) && NowMs() - start < 20000) ::Sleep(1);
     starts.push_back(NowMs() - start);
-    if (run == 0 && board) {
-      // The working set before and after the trim the program starts when it is deactivated.
-      ::Sleep(1500);
-      PROCESS_MEMORY_COUNTERS memory{};
-      ::GetProcessMemoryInfo(process.hProcess, &memory, sizeof(memory));
-      const SIZE_T before = memory.WorkingSetSize;
-      ::PostMessageW(board, WM_ACTIVATEAPP, FALSE, 0);
-      ::Sleep(1000);
-      ::GetProcessMemoryInfo(process.hProcess, &memory, sizeof(memory));
-      std::printf("trim.working_set_before_kb: %llu kB\n", static_cast<unsigned long long>(before / 1024));
-      std::printf("trim.working_set_after_kb: %llu kB\n", static_cast<unsigned long long>(memory.WorkingSetSize / 1024));
-    }
     if (board) ::PostMessageW(board, WM_CLOSE, 0, 0);
     if (::WaitForSingleObject(process.hProcess, 5000) != WAIT_OBJECT_0) ::TerminateProcess(process.hProcess, 1);
     ::CloseHandle(process.hThread);

@@ -3,7 +3,7 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 bash "$ROOT/scripts/install-deps.sh"
-configure_and_build x86_64 rebuild_bench playback_bench board_bench hotkey_bench velmora >/dev/null
+configure_and_build x86_64 rebuild_bench playback_bench board_bench hotkey_bench skin_bench velmora >/dev/null
 source "$ROOT/scripts/audio-server.sh"
 trap 'cleanup_session; stop_audio_server' EXIT
 ensure_display

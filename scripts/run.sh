@@ -60,5 +60,17 @@ fi
 if ! board_visible; then log "the board did not appear"; exit 1; fi
 sleep 1
 import -window root "$BUILD_ROOT/screenshot.png"
+# The effect editor, opened as a user opens it: the right button on an effect button.
+board=$(xdotool search --onlyvisible --name 'Velmora音效软件' | head -n 1)
+eval "$(xdotool getwindowgeometry --shell "$board")"
+xdotool mousemove $((X + 200)) $((Y + 100)) click 3
+editor_visible() { xdotool search --onlyvisible --name '音效设置' >/dev/null 2>&1; }
+if wait_for 10 editor_visible; then
+  sleep 1
+  import -window root "$BUILD_ROOT/editor.png"
+  log "the effect editor: $BUILD_ROOT/editor.png"
+else
+  log "the effect editor did not open"
+fi
 log "tray menu: $BUILD_ROOT/tray.png"
 log "the board: $BUILD_ROOT/screenshot.png"

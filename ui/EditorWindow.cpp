@@ -19,7 +19,12 @@ namespace {
 std::unique_ptr<EditorWindow> g_editor;
 EditorWindow::SkinHook g_skinHook;
 
-constexpr Colour kPlainBackground = Rgb(240, 240, 240);  // until the skin engine paints it
+constexpr Colour kPlainBackground = Rgb(240, 240, 240);  // when no skin paints it
+
+// The skin's caption strip, and the edges where a press on the skinned window starts sizing.
+constexpr int kSkinCaptionHeight = 25;
+constexpr int kSkinEdge = 3;
+constexpr int kSkinCorner = 10;
 
 }  // namespace
 
@@ -59,18 +64,22 @@ EditorWindow* EditorWindow::Open(config::EffectSlot slot, const config::ConfigSt
 }
 
 void EditorWindow::CreateControls() {
-  auto make = [this](const wchar_t* cls, const wchar_t* text, DWORD style, DesignRect r, int id, int fontHeight) {
-    return CreateChildControl(Hwnd(), cls, text, style, scale_.Rect(r), id, fonts_.Get(fontHeight));
+  auto make = [this](const wchar_t* cls, const wchar_t* text, DWORD style, DesignRect r, int id, int fontHeight,
+                     DWORD exStyle = 0) {
+    return CreateChildControl(Hwnd(), cls, text, style, scale_.Rect(r), id, fonts_.Get(fontHeight), exStyle);
   };
   make(L"STATIC", L"当前音效名:", SS_LEFT, {31, 53, 89, 28}, kLabel1, 13);
-  make(L"EDIT", L"", WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP, {107, 56, 168, 25}, kCaptionEdit, 0);
+  // The edits' frame is non-client, where the skin draws its own; a WS_BORDER edit would draw a
+  // border of its own inside its text area instead.
+  make(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {107, 56, 168, 25}, kCaptionEdit, 0, WS_EX_CLIENTEDGE);
   make(L"STATIC", L"设置快捷键:", SS_LEFT, {32, 86, 81, 25}, kLabel3, 13);
   HWND combo = make(L"COMBOBOX", L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP,
                     {106, 88, 168, 29 + 200}, kHotkeyCombo, 0);
-  for (const wchar_t* name : hotkeys::kHotkeyList) ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  for (const wchar_t* name : hotkeys::kHotkeyList)
+    ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
   make(L"BUTTON", L"注册热键", BS_PUSHBUTTON | WS_TABSTOP, {281, 87, 100, 28}, kSaveButton, 0);
   make(L"STATIC", L"当前音效位置：", SS_LEFT, {27, 121, 97, 25}, kLabel2, 0);
-  make(L"EDIT", L"", WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP, {106, 121, 168, 25}, kPathEdit, 0);
+  make(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {106, 121, 168, 25}, kPathEdit, 0, WS_EX_CLIENTEDGE);
   make(L"BUTTON", L"修改音效", BS_PUSHBUTTON | WS_TABSTOP, {282, 121, 99, 28}, kChooseButton, 0);
 }
 
@@ -139,6 +148,25 @@ void EditorWindow::ChooseSoundFile() {
   if (::GetOpenFileNameW(&dialog)) UseChosenFile(file);
 }
 
+LRESULT EditorWindow::HitTest(LPARAM lParam) const {
+  POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  ::ScreenToClient(Hwnd(), &point);
+  if (!skinned_) {
+    // Dragged by any point of its surface, except the close button.
+    const RECT close = CloseRect();
+    return ::PtInRect(&close, point) ? HTCLIENT : HTCAPTION;
+  }
+  // The skin drags by its caption strip and handles its caption buttons and edges itself; the
+  // rest of the surface drags the window.
+  RECT client;
+  ::GetClientRect(Hwnd(), &client);
+  const bool caption = point.y <= kSkinCaptionHeight;
+  const bool edge = point.x <= kSkinEdge || point.x >= client.right - kSkinEdge || point.y >= client.bottom - kSkinEdge;
+  const bool corner =
+      point.y >= client.bottom - kSkinCorner && (point.x <= kSkinCorner || point.x >= client.right - kSkinCorner);
+  return caption || edge || corner ? HTCLIENT : HTCAPTION;
+}
+
 RECT EditorWindow::CloseRect() const { return scale_.Rect(DesignRect{359, 2, 36, 25}); }
 
 void EditorWindow::Paint(HDC dc) {
@@ -154,24 +182,23 @@ void EditorWindow::Paint(HDC dc) {
 LRESULT EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
   switch (message) {
     case WM_CREATE:
-      background_ = ::CreateSolidBrush(kPlainBackground);
       CreateControls();
-      if (g_skinHook)
-        g_skinHook(Hwnd(), {Control(kLabel1), Control(kLabel2), Control(kLabel3)});  // the skin engine's turn
+      // The skin engine's turn: it paints the window and lifts the labels onto its picture.
+      skinned_ = g_skinHook && g_skinHook(Hwnd(), {Control(kLabel1), Control(kLabel2), Control(kLabel3)});
+      // A skinned label is painted on the face colour, which the skin then leaves out.
+      background_ = skinned_ ? nullptr : ::CreateSolidBrush(kPlainBackground);
       Fill();
       return 0;
-    case WM_NCHITTEST: {
-      // Dragged by any point of its surface, except the close button.
-      POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-      ::ScreenToClient(Hwnd(), &point);
-      const RECT close = CloseRect();
-      return ::PtInRect(&close, point) ? HTCLIENT : HTCAPTION;
-    }
+    case WM_NCHITTEST:
+      return HitTest(lParam);
+    case WM_NCLBUTTONDBLCLK:
+      return 0;  // the editor is never maximised by a double click
     case WM_CTLCOLORSTATIC:
       ::SetTextColor(reinterpret_cast<HDC>(wParam), RGB(0, 0, 0));
-      ::SetBkColor(reinterpret_cast<HDC>(wParam), kPlainBackground);
-      return reinterpret_cast<LRESULT>(background_);
+      ::SetBkColor(reinterpret_cast<HDC>(wParam), skinned_ ? ::GetSysColor(COLOR_BTNFACE) : kPlainBackground);
+      return reinterpret_cast<LRESULT>(skinned_ ? ::GetSysColorBrush(COLOR_BTNFACE) : background_);
     case WM_MOUSEMOVE: {
+      if (skinned_) break;
       const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       const RECT close = CloseRect();
       const bool hover = ::PtInRect(&close, point) != FALSE;
@@ -184,12 +211,14 @@ LRESULT EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       return 0;
     }
     case WM_MOUSELEAVE: {
+      if (skinned_) break;
       closeHover_ = false;
       const RECT close = CloseRect();
       ::InvalidateRect(Hwnd(), &close, FALSE);
       return 0;
     }
     case WM_LBUTTONUP: {
+      if (skinned_) break;
       const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       const RECT close = CloseRect();
       if (::PtInRect(&close, point)) ::DestroyWindow(Hwnd());  // closes without writing

@@ -23,11 +23,20 @@ class EditorWindow final : public PaintedWindow {
  public:
   static constexpr wchar_t kClassName[] = L"VelmoraEditor";
   static constexpr wchar_t kTitle[] = L"音效设置";
-  enum ControlId : int { kCaptionEdit = 101, kHotkeyCombo, kSaveButton, kPathEdit, kChooseButton, kLabel1, kLabel2,
-                         kLabel3 };
+  enum ControlId : int {
+    kCaptionEdit = 101,
+    kHotkeyCombo,
+    kSaveButton,
+    kPathEdit,
+    kChooseButton,
+    kLabel1,
+    kLabel2,
+    kLabel3
+  };
 
-  // Where the skin engine takes the window and its three labels over.
-  using SkinHook = std::function<void(HWND window, const std::array<HWND, 3>& labels)>;
+  // Where the skin engine takes the window and its three labels over; true when it did. Without
+  // a skin the editor paints a plain look of its own.
+  using SkinHook = std::function<bool(HWND window, const std::array<HWND, 3>& labels)>;
   static void SetSkinHook(SkinHook hook);
 
   // Opens the editor for `slot` (owned by `owner`), or switches the open one to it.
@@ -57,6 +66,7 @@ class EditorWindow final : public PaintedWindow {
   std::wstring Text(ControlId id) const;
   void Paint(HDC dc) override;
   RECT CloseRect() const;
+  LRESULT HitTest(LPARAM lParam) const;
 
   const config::ConfigStore& store_;
   hotkeys::ConflictReporter& reporter_;
@@ -67,6 +77,7 @@ class EditorWindow final : public PaintedWindow {
   DpiScale scale_;
   HBRUSH background_ = nullptr;
   bool closeHover_ = false;
+  bool skinned_ = false;  // the skin paints the window and its caption buttons close it
 };
 
 }  // namespace velmora::ui

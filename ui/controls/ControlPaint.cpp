@@ -74,7 +74,8 @@ UINT AlignFlags(TextAlign align) {
 void DrawWrappedCentred(HDC dc, const RECT& rect, const std::wstring& text) {
   RECT measure = rect;
   const int length = static_cast<int>(text.size());
-  const int height = ::DrawTextW(dc, text.c_str(), length, &measure, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+  const int height =
+      ::DrawTextW(dc, text.c_str(), length, &measure, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
   RECT target = rect;
   target.top = rect.top + ((rect.bottom - rect.top) - height) / 2;
   target.bottom = target.top + height;
@@ -102,7 +103,8 @@ void PaintControl(HDC dc, const RECT& rect, ControlKind kind, const std::wstring
       break;
     case ControlKind::HyperlinkLabel:
       Fill(dc, rect, colours.back);
-      if (length) ::DrawTextW(dc, caption.c_str(), length, &inner, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+      if (length)
+        ::DrawTextW(dc, caption.c_str(), length, &inner, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
       break;
     case ControlKind::TransparentLabel:
       if (length)
@@ -115,11 +117,11 @@ void PaintControl(HDC dc, const RECT& rect, ControlKind kind, const std::wstring
 }
 
 HWND CreateChildControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, const RECT& rect,
-                        int id, HFONT font) {
-  HWND control = ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, rect.left, rect.top,
-                                   rect.right - rect.left, rect.bottom - rect.top, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
-                                   nullptr);
+                        int id, HFONT font, DWORD exStyle) {
+  HWND control =
+      ::CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, rect.left, rect.top,
+                        rect.right - rect.left, rect.bottom - rect.top, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
   ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return control;
 }

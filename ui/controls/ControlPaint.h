@@ -49,7 +49,7 @@ class FontCache {
 
 // A standard child control (edit, combo box, button, static) at `rect` with the given font.
 HWND CreateChildControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, const RECT& rect,
-                        int id, HFONT font);
+                        int id, HFONT font, DWORD exStyle = 0);
 
 // Paints one control of `kind` into `rect`. `colours` are the ones for its current state.
 void PaintControl(HDC dc, const RECT& rect, ControlKind kind, const std::wstring& caption, const Colours& colours,

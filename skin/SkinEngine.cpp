@@ -1,0 +1,448 @@
+#include "skin/SkinEngine.h"
+
+#include "assets/resource.h"
+#include "skin/Painters.h"
+#include "skin/Pictures.h"
+
+#include <commctrl.h>
+
+namespace velmora::skin {
+
+namespace {
+
+SkinEngine* g_engine = nullptr;
+
+WNDPROC Subclass(HWND hwnd, WNDPROC procedure) {
+  return reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+}
+
+std::wstring WindowText(HWND hwnd) {
+  const int length = ::GetWindowTextLengthW(hwnd);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int got = ::GetWindowTextW(hwnd, text.data(), length + 1);
+  text.resize(static_cast<size_t>(got > 0 ? got : 0));
+  return text;
+}
+
+// Face, em size in pixels and style of the font a control draws with (the engine only reads it).
+void ReadControlFont(HWND control, ControlRecord& record) {
+  record.fontFace.clear();
+  record.fontSize = 0;
+  record.fontStyle = 0;
+  if (HFONT font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0))) {
+    LOGFONTW logical{};
+    if (::GetObjectW(font, sizeof(logical), &logical)) {
+      record.fontFace = logical.lfFaceName;
+      HDC dc = ::GetDC(control);
+      Gdiplus::Font measured(dc, font);
+      if (measured.GetLastStatus() == Gdiplus::Ok) record.fontSize = measured.GetSize();
+      ::ReleaseDC(control, dc);
+      if (record.fontSize <= 0)
+        record.fontSize = static_cast<float>(logical.lfHeight < 0 ? -logical.lfHeight : logical.lfHeight);
+      record.fontStyle = (logical.lfWeight >= FW_BOLD ? Gdiplus::FontStyleBold : 0) |
+                         (logical.lfItalic ? Gdiplus::FontStyleItalic : 0) |
+                         (logical.lfUnderline ? Gdiplus::FontStyleUnderline : 0) |
+                         (logical.lfStrikeOut ? Gdiplus::FontStyleStrikeout : 0);
+    }
+  }
+  if (record.fontFace.empty()) record.fontFace = L"宋体";
+  if (record.fontSize <= 0) record.fontSize = 12;
+}
+
+bool IsPushButton(LONG_PTR style) {
+  return (style & 0x2) == 0 && (style & 0x4) == 0 && !((style & 0x1) && (style & 0x8)) && (style & 0xB) != 0xB;
+}
+
+bool IsCheckOrRadio(LONG_PTR style) {
+  if ((style & 0xF) == BS_OWNERDRAW) return false;
+  const bool autoRadio = (style & 0x1) && (style & 0x8) && !(style & 0x2) && !(style & 0x4);
+  const bool checkBox = (style & 0x2) && !(style & 0x4);
+  return autoRadio || checkBox;
+}
+
+}  // namespace
+
+intptr_t GetIntProp(HWND hwnd, const wchar_t* name) { return reinterpret_cast<intptr_t>(::GetPropW(hwnd, name)); }
+
+void SetIntProp(HWND hwnd, const wchar_t* name, intptr_t value) {
+  ::SetPropW(hwnd, name, reinterpret_cast<HANDLE>(value));
+}
+
+bool SkinEngine::Start() {
+  if (g_engine) return true;
+  auto session = std::make_unique<GdiplusSession>();
+  if (!session->Started()) return false;
+  g_engine = new SkinEngine();
+  g_engine->gdiplus_ = std::move(session);
+  HINSTANCE module = ::GetModuleHandleW(nullptr);
+  g_engine->appIcon_ = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, 0));
+  if (!g_engine->appIcon_)
+    g_engine->appIcon_ = static_cast<HICON>(::LoadImageW(module, L"DEFAULT_ICON", IMAGE_ICON, 16, 16, 0));
+  g_engine->faceColour_ = ::GetSysColor(COLOR_BTNFACE);
+  for (int i = 0; i < static_cast<int>(Glyph::kCount); ++i)
+    g_engine->glyphs_[static_cast<size_t>(i)] = DecodePicture(LoadResourcePicture(IDR_SKIN_GLYPH_FIRST + i));
+  return true;
+}
+
+void SkinEngine::End() {
+  delete g_engine;
+  g_engine = nullptr;
+}
+
+SkinEngine* SkinEngine::Instance() { return g_engine; }
+
+SkinEngine::~SkinEngine() {
+  for (auto& glyph : glyphs_) glyph.reset();
+  for (auto& window : windows_) window->decodedPicture.reset();  // GDI+ objects go before GDI+
+  if (appIcon_) ::DestroyIcon(appIcon_);
+  gdiplus_.reset();
+}
+
+Gdiplus::Bitmap* SkinEngine::GlyphPicture(Glyph glyph) { return glyphs_[static_cast<size_t>(glyph)].get(); }
+
+LRESULT SkinEngine::CallPrevious(WNDPROC previous, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return previous ? ::CallWindowProcW(previous, hwnd, message, wParam, lParam)
+                  : ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+SkinnedWindow* SkinEngine::WindowAt(int index) {
+  return index >= 1 && index <= WindowCount() ? windows_[static_cast<size_t>(index - 1)].get() : nullptr;
+}
+
+int SkinEngine::IndexOf(HWND window) const {
+  for (size_t i = 0; i < windows_.size(); ++i)
+    if (windows_[i]->hwnd == window) return static_cast<int>(i) + 1;
+  return 0;
+}
+
+int SkinEngine::FindOwnerWindow(HWND control) const {
+  for (HWND up = ::GetParent(control); up; up = ::GetParent(up))
+    if (const int index = IndexOf(up)) return index;
+  return 0;
+}
+
+SkinnedWindow* SkinEngine::OwnerOf(HWND control) {
+  const int index = static_cast<int>(GetIntProp(control, property::kOwner));
+  return WindowAt(index ? index : FindOwnerWindow(control));
+}
+
+ControlRecord* SkinEngine::RecordOf(HWND control, ControlList list) {
+  SkinnedWindow* window = WindowAt(static_cast<int>(GetIntProp(control, property::kOwner)));
+  const intptr_t position = GetIntProp(control, property::kIndex);
+  if (!window || position < 1 || static_cast<size_t>(position) > window->controls[list].size()) return nullptr;
+  ControlRecord& record = window->controls[list][static_cast<size_t>(position - 1)];
+  return record.hwnd == control ? &record : nullptr;
+}
+
+void SkinEngine::SkinWindow(HWND window, const SkinOptions& options) {
+  if (!::IsWindow(window) || IndexOf(window)) return;
+  const LONG_PTR style = ::GetWindowLongPtrW(window, GWL_STYLE);
+  auto record = std::make_unique<SkinnedWindow>();
+  SkinnedWindow& w = *record;
+  w.hwnd = window;
+  w.captionHeight = std::max(options.captionHeight, kMinCaptionHeight);
+  w.captionEnabled = options.captionEnabled;
+  w.resizable = options.resizable;
+  w.helpButton = options.helpButton;
+  w.menuButton = options.menuButton;
+  w.captionText = options.captionText;
+  w.glossyBand = options.glossyBand;
+  w.minimiseBox = (style & WS_MINIMIZEBOX) != 0;
+  w.maximiseBox = (style & WS_MAXIMIZEBOX) != 0;
+  w.maxTrack = SIZE{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  w.backgroundMode = options.backgroundMode;
+  if (!options.picture.empty()) {
+    if (auto decoded = DecodePicture(options.picture)) {
+      w.averageColour = AverageColour(*decoded, 2000);
+      if (options.backgroundMode == 0)
+        w.picture = FadePictureEdges(options.picture, w.averageColour, FadeSide::Right);
+      else if (options.backgroundMode == 1)
+        w.picture = FadePictureEdges(options.picture, w.averageColour, FadeSide::Left);
+      else
+        w.picture = options.picture;
+      w.decodedPicture = w.picture == options.picture ? std::move(decoded) : DecodePicture(w.picture);
+    }
+  }
+
+  auto add = [&w](int kind, int width, Glyph glyph, const wchar_t* tip, std::optional<Glyph> second = {}) {
+    CaptionButton button;
+    button.kind = kind;
+    button.width = width;
+    button.picture = glyph;
+    button.secondPicture = second;
+    button.tooltip = tip;
+    w.buttons.push_back(button);
+  };
+  if (w.helpButton) add(kHelpButton, 26, Glyph::Help, L"帮助");
+  if (w.menuButton) add(kMenuButton, 26, Glyph::Menu, L"主菜单");
+  if (w.minimiseBox) add(kMinimiseButton, 26, Glyph::Minimise, L"最小化");
+  if (w.maximiseBox) add(kMaximiseButton, 26, Glyph::Maximise, L"最大化", Glyph::Restore);
+  add(kCloseButton, 38, Glyph::Close, L"关闭");
+  std::vector<int> widths;
+  for (const CaptionButton& b : w.buttons) widths.push_back(b.width);
+  w.blockWidth = CaptionBlockWidth(widths);
+  w.blockHeight = kCaptionBlockHeight;
+
+  ::SetWindowLongPtrW(window, GWL_STYLE, style | WS_SYSMENU);
+  windows_.push_back(std::move(record));
+  const int index = WindowCount();
+
+  w.tooltip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, window, nullptr, nullptr, nullptr);
+  for (size_t i = 0; i < w.buttons.size(); ++i) {
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = window;
+    tool.uId = i + 1;
+    tool.lpszText = w.buttons[i].tooltip.data();
+    ::SendMessageW(w.tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  LayoutCaptionButtons(index);
+  InstallPainters(index);
+  w.fullRepaint = true;
+  w.previous = Subclass(window, FrameProcedure);
+  SetIntProp(window, property::kPrevious, reinterpret_cast<intptr_t>(w.previous));
+  SetIntProp(window, property::kIndex, index);
+}
+
+void SkinEngine::InstallPainters(int index) {
+  SkinnedWindow& w = *WindowAt(index);
+  auto install = [&](ControlList list, HWND child, WNDPROC procedure) -> ControlRecord* {
+    auto& records = w.controls[list];
+    for (const ControlRecord& r : records)
+      if (r.hwnd == child) return nullptr;
+    records.push_back(ControlRecord{});
+    ControlRecord& record = records.back();
+    record.hwnd = child;
+    SetIntProp(child, property::kIndex, static_cast<intptr_t>(records.size()));
+    SetIntProp(child, property::kOwner, index);
+    record.previous = Subclass(child, procedure);
+    SetIntProp(child, property::kPrevious, reinterpret_cast<intptr_t>(record.previous));
+    return &record;
+  };
+  auto children = [&](const wchar_t* cls, auto each) {
+    for (HWND child = ::FindWindowExW(w.hwnd, nullptr, cls, nullptr); child;
+         child = ::FindWindowExW(w.hwnd, child, cls, nullptr))
+      each(child);
+  };
+
+  children(L"BUTTON", [&](HWND child) {
+    const LONG_PTR style = ::GetWindowLongPtrW(child, GWL_STYLE);
+    if (!IsPushButton(style)) return;
+    if (ControlRecord* r = install(kButtons, child, ButtonProcedure)) {
+      r->kind = 0;
+      r->caption = WindowText(child);
+      ReadControlFont(child, *r);
+      // Owner-drawn from now on: the frame receives WM_DRAWITEM and paints it.
+      ::SetWindowLongPtrW(child, GWL_STYLE, style | BS_OWNERDRAW);
+    }
+  });
+  children(L"BUTTON", [&](HWND child) {
+    const LONG_PTR style = ::GetWindowLongPtrW(child, GWL_STYLE);
+    if (!IsCheckOrRadio(style)) return;
+    if (ControlRecord* r = install(kButtons, child, ButtonProcedure)) {
+      const bool radio = (style & 0x1) && (style & 0x8);
+      r->kind = radio ? 4 : 5;
+      r->isRadio = radio;
+      r->isCheckBox = !radio;
+      r->caption = WindowText(child);
+      ReadControlFont(child, *r);
+      r->checkState = static_cast<int>(::SendMessageW(child, BM_GETCHECK, 0, 0));
+    }
+  });
+  std::vector<HWND> combos;
+  children(L"Edit", [&](HWND child) {
+    if (install(kEdits, child, EditProcedure)) SetIntProp(child, property::kTextColour, 0);
+  });
+  children(L"ComboBox", [&](HWND child) {
+    if (!install(kCombos, child, ComboProcedure)) return;
+    combos.push_back(child);
+    const LRESULT selected = ::SendMessageW(child, CB_GETCURSEL, 0, 0);
+    if (selected >= 0) {
+      const LRESULT length = ::SendMessageW(child, CB_GETLBTEXTLEN, static_cast<WPARAM>(selected), 0);
+      if (length >= 0) {
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        ::SendMessageW(child, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(text.data()));
+        ::SendMessageW(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+      }
+    }
+  });
+  children(TRACKBAR_CLASSW, [&](HWND child) { install(kSliders, child, SliderProcedure); });
+  children(PROGRESS_CLASSW, [&](HWND child) { install(kProgressBars, child, ProgressProcedure); });
+  std::vector<HWND> listViews;
+  for (const wchar_t* cls : {L"ListBox", WC_LISTVIEWW, WC_TREEVIEWW, WC_IPADDRESSW, DATETIMEPICK_CLASSW}) {
+    children(cls, [&](HWND child) {
+      install(kLists, child, ListProcedure);
+      if (std::wstring(cls) == WC_LISTVIEWW) listViews.push_back(child);
+    });
+  }
+  for (HWND combo : combos) {
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof(info);
+    if (::GetComboBoxInfo(combo, &info) && info.hwndList) install(kLists, info.hwndList, ListProcedure);
+  }
+  children(UPDOWN_CLASSW, [&](HWND child) { install(kUpDowns, child, UpDownProcedure); });
+  children(WC_HEADERW, [&](HWND child) { install(kHeaders, child, HeaderProcedure); });
+  for (HWND view : listViews)
+    if (HWND header = reinterpret_cast<HWND>(::SendMessageW(view, LVM_GETHEADER, 0, 0)))
+      install(kHeaders, header, HeaderProcedure);
+}
+
+void SkinEngine::MakeTransparent(HWND control, std::optional<COLORREF> keyColour) {
+  const int owner = FindOwnerWindow(control);
+  SkinnedWindow* w = WindowAt(owner);
+  if (!w) return;
+  for (const TransparentControl& t : w->transparent)
+    if (t.hwnd == control) return;
+  TransparentControl record{control, nullptr, keyColour.value_or(faceColour_)};
+  record.previous = Subclass(control, TransparentProcedure);
+  w->transparent.push_back(record);
+  SetIntProp(control, property::kTransPrevious, reinterpret_cast<intptr_t>(record.previous));
+  SetIntProp(control, property::kTransIndex, static_cast<intptr_t>(w->transparent.size()));
+  SetIntProp(control, property::kTransOwner, owner);
+  // A control hosting windows of its own would become a container here; nothing we skin has one.
+}
+
+LRESULT CALLBACK SkinEngine::TransparentProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  const auto previous = reinterpret_cast<WNDPROC>(GetIntProp(hwnd, property::kTransPrevious));
+  SkinEngine* engine = g_engine;
+  SkinnedWindow* w = engine ? engine->WindowAt(static_cast<int>(GetIntProp(hwnd, property::kTransOwner))) : nullptr;
+  const intptr_t position = GetIntProp(hwnd, property::kTransIndex);
+  if (!w || position < 1 || static_cast<size_t>(position) > w->transparent.size())
+    return CallPrevious(previous, hwnd, message, wParam, lParam);
+  const COLORREF key = w->transparent[static_cast<size_t>(position - 1)].key;
+
+  wchar_t cls[64] = L"";
+  ::GetClassNameW(hwnd, cls, 64);
+  if (message == WM_PAINT) {
+    const std::wstring name = cls;
+    const bool paintsIntoSurface = _wcsicmp(cls, L"SysMonthCal32") == 0 || _wcsicmp(cls, L"SysTabControl32") == 0 ||
+                                   _wcsicmp(cls, L"ToolbarWindow32") == 0 ||
+                                   _wcsicmp(cls, L"msctls_statusbar32") == 0 || _wcsicmp(cls, L"Button") == 0 ||
+                                   _wcsicmp(cls, L"msctls_trackbar32") == 0;
+    if (paintsIntoSurface) {
+      PAINTSTRUCT ps;
+      HDC dc = ::BeginPaint(hwnd, &ps);
+      RECT client;
+      ::GetClientRect(hwnd, &client);
+      HDC own = engine->ComposeBackground(hwnd, client);
+      CallPrevious(previous, hwnd, WM_PAINT, reinterpret_cast<WPARAM>(own), 0);
+      HDC veiled = engine->ComposeBackground(hwnd, client);
+      {
+        Gdiplus::Graphics g(veiled);
+        Gdiplus::SolidBrush veil(White(kVeilAlpha));
+        g.FillRectangle(&veil, 0, 0, client.right, client.bottom);
+      }
+      ::TransparentBlt(veiled, 0, 0, client.right, client.bottom, own, 0, 0, client.right, client.bottom, key);
+      ::BitBlt(dc, 0, 0, client.right, client.bottom, veiled, 0, 0, SRCCOPY);
+      engine->ReleaseSurface(own);
+      engine->ReleaseSurface(veiled);
+      ::EndPaint(hwnd, &ps);
+      return 0;
+    }
+    // A label: it paints itself as usual, then everything but its key colour is lifted onto
+    // the skin behind it.
+    HDC dc = ::GetDC(hwnd);
+    RECT update{};
+    ::GetUpdateRect(hwnd, &update, FALSE);
+    const int width = update.right - update.left;
+    const int height = update.bottom - update.top;
+    HDC surface = width > 0 && height > 0 ? engine->ComposeBackground(hwnd, update) : nullptr;
+    const LRESULT result = CallPrevious(previous, hwnd, message, wParam, lParam);
+    if (surface) {
+      ::TransparentBlt(surface, 0, 0, width, height, dc, update.left, update.top, width, height, key);
+      ::BitBlt(dc, update.left, update.top, width, height, surface, 0, 0, SRCCOPY);
+      engine->ReleaseSurface(surface);
+    }
+    ::ReleaseDC(hwnd, dc);
+    for (HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+      if (::IsWindowVisible(child)) ::InvalidateRect(child, nullptr, TRUE);
+    return result;
+  }
+  if ((message == WM_HSCROLL || message == WM_VSCROLL) && _wcsicmp(cls, L"RichEdit20A") == 0)
+    ::InvalidateRect(hwnd, nullptr, FALSE);
+  return CallPrevious(previous, hwnd, message, wParam, lParam);
+}
+
+HDC SkinEngine::ComposeBackground(HWND control, const RECT& rect, bool windowRect) {
+  const int width = std::max<int>(rect.right - rect.left, 1);
+  const int height = std::max<int>(rect.bottom - rect.top, 1);
+  SurfaceEntry entry{};
+  entry.dc = CreateSurface(width, height, &entry.bitmap, &entry.previous);
+  if (!entry.dc) return nullptr;
+  surfaces_.push_back(entry);
+  SkinnedWindow* owner = OwnerOf(control);
+  if (owner && owner->backBuffer) {
+    POINT ownerOrigin{0, 0};
+    ::ClientToScreen(owner->hwnd, &ownerOrigin);
+    POINT origin{0, 0};
+    if (windowRect) {
+      RECT window;
+      ::GetWindowRect(control, &window);
+      origin = POINT{window.left, window.top};
+    } else {
+      ::ClientToScreen(control, &origin);
+    }
+    ::BitBlt(entry.dc, 0, 0, width, height, owner->backBuffer, origin.x - ownerOrigin.x + rect.left,
+             origin.y - ownerOrigin.y + rect.top, SRCCOPY);
+  } else {
+    RECT all{0, 0, width, height};
+    HBRUSH face = ::CreateSolidBrush(faceColour_);
+    ::FillRect(entry.dc, &all, face);
+    ::DeleteObject(face);
+  }
+  return entry.dc;
+}
+
+void SkinEngine::ReleaseSurface(HDC surface) {
+  for (auto it = surfaces_.begin(); it != surfaces_.end(); ++it) {
+    if (it->dc != surface) continue;
+    ::SelectObject(it->dc, it->previous);
+    ::DeleteObject(it->bitmap);
+    ::DeleteDC(it->dc);
+    surfaces_.erase(it);
+    return;
+  }
+}
+
+void SkinEngine::CleanUpWindow(int index) {
+  SkinnedWindow* w = WindowAt(index);
+  if (!w) return;
+  for (const ControlRecord& edit : w->controls[kEdits]) {
+    if (HGDIOBJ bitmap = ::GetPropW(edit.hwnd, property::kBrushBitmap)) ::DeleteObject(bitmap);
+    if (HGDIOBJ brush = ::GetPropW(edit.hwnd, property::kBrush)) ::DeleteObject(brush);
+  }
+  if (w->backBuffer) {
+    HGDIOBJ out = ::SelectObject(w->backBuffer, w->keptBitmap);
+    ::DeleteObject(out);
+    if (w->currentBitmap && w->currentBitmap != out) ::DeleteObject(w->currentBitmap);
+    ::DeleteDC(w->backBuffer);
+  }
+  for (CachedSurface& cache : w->caches) {
+    if (!cache.dc) continue;
+    ::SelectObject(cache.dc, cache.displaced);
+    ::DeleteObject(cache.bitmap);
+    ::DeleteDC(cache.dc);
+  }
+  for (const wchar_t* name : {property::kIndex, property::kPrevious, property::kKeptBitmap, property::kBackBitmap})
+    ::RemovePropW(w->hwnd, name);
+  const HWND hwnd = w->hwnd;
+  windows_.erase(windows_.begin() + (index - 1));
+  Renumber();
+  ::KillTimer(hwnd, reinterpret_cast<UINT_PTR>(hwnd));
+}
+
+void SkinEngine::Renumber() {
+  for (int j = 1; j <= WindowCount(); ++j) {
+    SkinnedWindow& w = *WindowAt(j);
+    SetIntProp(w.hwnd, property::kIndex, j);
+    for (auto& list : w.controls)
+      for (ControlRecord& r : list)
+        if (::IsWindow(r.hwnd)) SetIntProp(r.hwnd, property::kOwner, j);
+    for (TransparentControl& t : w.transparent)
+      if (::IsWindow(t.hwnd)) SetIntProp(t.hwnd, property::kTransOwner, j);
+  }
+}
+
+}  // namespace velmora::skin

@@ -1,0 +1,265 @@
+// The skin engine: takes over a top-level window and the standard controls in it and paints
+// them itself with GDI+ onto memory surfaces, with a caption strip of its own. One engine serves
+// the whole process; every window procedure it installs finds it through SkinEngine::Instance().
+// Everything here runs on the UI thread.
+#pragma once
+
+#include "skin/Gdip.h"
+#include "skin/SkinGeometry.h"
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora::skin {
+
+// The engine's own pictures, carried as resources of the executable.
+enum class Glyph : int {
+  Minimise,
+  Maximise,
+  Restore,
+  Close,
+  Menu,
+  Help,
+  CheckEmpty,
+  CheckTicked,
+  ArrowDown,
+  ArrowUp,
+  ArrowLeft,
+  ArrowRight,
+  kCount
+};
+
+struct CaptionButton {
+  int width = 26, height = 18;
+  Glyph picture = Glyph::Close;
+  std::optional<Glyph> secondPicture;  // the maximise button's restore glyph
+  int kind = kCloseButton;
+  std::wstring tooltip;
+  FloatRect rect;
+};
+
+// The class lists of skinned controls, in the order the painters are installed.
+enum ControlList : int { kButtons, kEdits, kLists, kCombos, kSliders, kProgressBars, kUpDowns, kHeaders, kListCount };
+
+// Which kind of control is the window's hot one (shared hover bookkeeping of the painters).
+enum HotClass : int { kHotButton = 0, kHotEdit = 1, kHotList = 2, kHotCombo = 3, kHotOther = 4 };
+
+struct ControlRecord {
+  HWND hwnd = nullptr;
+  WNDPROC previous = nullptr;
+  int kind = 0;  // buttons: 0 push button, 4 radio button, 5 check box
+  std::wstring caption;
+  bool focused = false;
+  bool isCheckBox = false, isRadio = false;
+  int checkState = 0;
+  std::wstring fontFace;
+  float fontSize = 12;
+  int fontStyle = 0;
+  bool hot = false;
+  bool buttonDown = false;  // edits: left button held; up-downs and headers: pressed
+  int hotPart = 0;          // up-downs: 1 first half, 2 second half; headers: hot item + 1
+};
+
+struct TransparentControl {
+  HWND hwnd = nullptr;
+  WNDPROC previous = nullptr;
+  COLORREF key = 0;
+};
+
+struct FadeRecord {
+  int button = 0;  // 1-based, 0 for none
+  int step = 0;
+};
+
+// A memory surface with the bitmap it holds and the one its creation displaced.
+struct CachedSurface {
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HBITMAP displaced = nullptr;
+};
+
+struct SkinOptions {
+  int captionHeight = kMinCaptionHeight;
+  bool captionEnabled = true;
+  bool resizable = true;
+  bool helpButton = false;
+  bool menuButton = false;
+  bool captionText = true;
+  bool glossyBand = false;
+  Picture picture;  // encoded background picture; empty for none
+  int backgroundMode = 0;
+};
+
+struct SkinnedWindow {
+  HWND hwnd = nullptr;
+  int captionHeight = kMinCaptionHeight;
+  bool helpButton = false, menuButton = false, minimiseBox = false, maximiseBox = false, closeButton = true;
+  bool captionText = true, glossyBand = false;
+  WNDPROC previous = nullptr;
+
+  Picture picture;
+  std::unique_ptr<Gdiplus::Bitmap> decodedPicture;  // the picture above, decoded once
+  int backgroundMode = 0;
+  Gdiplus::ARGB averageColour = 0;
+
+  std::vector<CaptionButton> buttons;
+  int blockX = 0, blockY = 0, blockWidth = 0, blockHeight = kCaptionBlockHeight;
+
+  bool maximised = false, minimised = false;
+  SIZE minTrack{200, 150}, maxTrack{};
+  bool resizable = true, captionEnabled = true;
+
+  COLORREF captionColour = 0xFFFFFF, outlineColour = 0x808080;
+  std::wstring captionFace = L"宋体";
+  float captionSize = 12;
+  int captionStyle = 1;  // bold
+
+  int hovered = 0;
+  FadeRecord fadeIn, fadeOut;
+  bool timerRunning = false, mouseInside = false;
+  HWND tooltip = nullptr;
+
+  bool fullRepaint = false;
+  HDC backBuffer = nullptr;
+  HBITMAP keptBitmap = nullptr;     // what the back buffer held when it was made (Ck_Ycjdx)
+  HBITMAP currentBitmap = nullptr;  // the back buffer's bitmap now (Ck_wtjbdx)
+  std::array<CachedSurface, 2> caches;
+
+  std::array<std::vector<ControlRecord>, kListCount> controls;
+  std::vector<TransparentControl> transparent;
+
+  // The painters' hover bookkeeping: one hot control per window.
+  HWND hotControl = nullptr;
+  HWND candidateHot = nullptr;
+  int hotClass = kHotButton;
+  HWND hotEditParent = nullptr;
+};
+
+class SkinEngine {
+ public:
+  // Module start: GDI+, the application icon, the process-wide settings, the one engine.
+  // False when GDI+ does not start; the program then runs with plain windows.
+  static bool Start();
+  // Module end: the icon destroyed and GDI+ shut down. Safe to call twice.
+  static void End();
+  static SkinEngine* Instance();
+
+  // Process-wide settings.
+  static constexpr COLORREF kThemeColour = 0xDDCA22;
+  static constexpr BYTE kVeilAlpha = 160;
+  COLORREF ThemeColour() const { return kThemeColour; }
+  COLORREF FaceColour() const { return faceColour_; }
+  bool SliderFrame() const { return true; }
+  HICON AppIcon() const { return appIcon_; }
+
+  // Skins a top-level window and its direct child controls. A window already skinned is left
+  // as it is.
+  void SkinWindow(HWND window, const SkinOptions& options = {});
+  // Paints a control of a skinned window over its background, the key colour (the face colour
+  // when absent) left out.
+  void MakeTransparent(HWND control, std::optional<COLORREF> keyColour = {});
+
+  // The window table: 1-based indexes, 0 for none.
+  int WindowCount() const { return static_cast<int>(windows_.size()); }
+  SkinnedWindow* WindowAt(int index);
+  int IndexOf(HWND window) const;
+  int FindOwnerWindow(HWND control) const;
+  // The record of a skinned control of that list (found through its properties), or null.
+  ControlRecord* RecordOf(HWND control, ControlList list);
+  SkinnedWindow* OwnerOf(HWND control);
+
+  // A w × h surface holding what the owner's back buffer shows behind `rect` of the control
+  // (client coordinates of the control; window coordinates when `windowRect`).
+  HDC ComposeBackground(HWND control, const RECT& rect, bool windowRect = false);
+  void ReleaseSurface(HDC surface);
+  size_t SurfaceCount() const { return surfaces_.size(); }
+
+  Gdiplus::Bitmap* GlyphPicture(Glyph glyph);
+
+  // The frame (FrameProcedure and what it calls).
+  void RepaintFrame(int index, bool toScreen);
+  void BlitFrame(int index);
+  void LayoutCaptionButtons(int index);
+  int HitTestCaptionButton(int index, int x, int y);
+  void DrawCaptionButton(int index, int button, bool fromBuffer, bool pressed, int alpha);
+  void DrawCaption(int index, bool keepBackground, const std::wstring* text);
+  void CaptionButtonAction(int index, int button);
+  void BeginResizeOrDrag(int index, POINT point, const RECT& client);
+  void UpdateResizeCursor(int index, POINT point, const RECT& client);
+  int FindMaximiseButton(int index);
+  int PressedCaptionButton() const { return pressedButton_; }
+
+  // Passes a message to the procedure a control or window had before the engine.
+  static LRESULT CallPrevious(WNDPROC previous, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+  ~SkinEngine();
+  SkinEngine(const SkinEngine&) = delete;
+  SkinEngine& operator=(const SkinEngine&) = delete;
+
+ private:
+  SkinEngine() = default;
+  static LRESULT CALLBACK FrameProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+  static LRESULT CALLBACK TransparentProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+  LRESULT Frame(int index, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  void InstallPainters(int index);
+  void CleanUpWindow(int index);
+  void Renumber();
+  void DrawBackground(SkinnedWindow& w, Gdiplus::Graphics& g, int width, int height);
+  void DrawBorder(Gdiplus::Graphics& g, int width, int height);
+  void DrawSeparators(SkinnedWindow& w, Gdiplus::Graphics& g, int button);
+  void RestoreFromCache(SkinnedWindow& w, int x, int y, int width, int height);
+  void CopyToScreen(SkinnedWindow& w, int x, int y, int width, int height);
+  void OnMouseMove(int index, SkinnedWindow& w, POINT point);
+  void OnAnimationTimer(SkinnedWindow& w, int index);
+
+  struct SurfaceEntry {
+    HDC dc;
+    HBITMAP bitmap;
+    HBITMAP previous;
+  };
+
+  std::unique_ptr<GdiplusSession> gdiplus_;
+  HICON appIcon_ = nullptr;
+  COLORREF faceColour_ = 0;
+  bool firstResize_ = true;
+  bool composing_ = false;  // inside RepaintFrame: draw into the back buffer only
+  int pressedButton_ = 0;
+  std::vector<std::unique_ptr<SkinnedWindow>> windows_;
+  std::vector<SurfaceEntry> surfaces_;
+  std::array<std::unique_ptr<Gdiplus::Bitmap>, static_cast<size_t>(Glyph::kCount)> glyphs_;
+};
+
+// Module start and end for the life of a scope (program entry, a test run).
+class SkinModule {
+ public:
+  SkinModule() { SkinEngine::Start(); }
+  ~SkinModule() { SkinEngine::End(); }
+  SkinModule(const SkinModule&) = delete;
+  SkinModule& operator=(const SkinModule&) = delete;
+};
+
+// Window properties, under the names the engine has always used.
+namespace property {
+inline constexpr wchar_t kIndex[] = L"Hw_lbID";      // window: its index; control: its list position
+inline constexpr wchar_t kOwner[] = L"Hw_FuID";      // control: its window's index
+inline constexpr wchar_t kPrevious[] = L"Hw_hProc";  // the procedure before the engine's
+inline constexpr wchar_t kTransIndex[] = L"Kj_lbID";
+inline constexpr wchar_t kTransOwner[] = L"Kj_FuID";
+inline constexpr wchar_t kTransPrevious[] = L"Kj_hProc";
+inline constexpr wchar_t kTextColour[] = L"Kj_Ztys";
+inline constexpr wchar_t kBrush[] = L"Kj_dxjb";
+inline constexpr wchar_t kBrushBitmap[] = L"Kj_wtjb";
+inline constexpr wchar_t kKeptBitmap[] = L"Ck_Ycjdx";
+inline constexpr wchar_t kBackBitmap[] = L"Ck_wtjbdx";
+inline constexpr wchar_t kContainer[] = L"Mb_zpf";
+}  // namespace property
+
+intptr_t GetIntProp(HWND hwnd, const wchar_t* name);
+void SetIntProp(HWND hwnd, const wchar_t* name, intptr_t value);
+
+}  // namespace velmora::skin
