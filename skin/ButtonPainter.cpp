@@ -285,11 +285,8 @@ void PaintButton(HWND button, HDC dc, UINT itemState, const RECT& rect) {
 }
 
 LRESULT CALLBACK ButtonProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  const auto previous = reinterpret_cast<WNDPROC>(GetIntProp(hwnd, property::kPrevious));
-  SkinEngine* engine = SkinEngine::Instance();
-  ControlRecord* record = engine ? engine->RecordOf(hwnd, kButtons) : nullptr;
-  SkinnedWindow* owner = record ? engine->OwnerOf(hwnd) : nullptr;
-  if (!record || !owner) return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
+  const auto [previous, record, owner] = FindPainterTarget(hwnd, kButtons);
+  if (!record) return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
   const int kind = record->kind;
   const bool selfPainted = kind == kRadioButton || kind == kCheckBox;
 
@@ -330,14 +327,7 @@ LRESULT CALLBACK ButtonProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
       return result;
     }
     case WM_MOUSEMOVE: {
-      TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd, 0};
-      ::TrackMouseEvent(&track);
-      owner->candidateHot = hwnd;
-      if (owner->hotControl != hwnd || owner->hotClass != kHotButton) {
-        owner->hotControl = hwnd;
-        owner->hotClass = kHotButton;
-        RedrawButton(hwnd, 0, true);
-      }
+      if (BecomeHot(*owner, hwnd, kHotButton)) RedrawButton(hwnd, 0, true);
       break;
     }
     case WM_LBUTTONUP:

@@ -68,6 +68,31 @@ void SetIntProp(HWND hwnd, const wchar_t* name, intptr_t value) {
   ::SetPropW(hwnd, name, reinterpret_cast<HANDLE>(value));
 }
 
+PainterTarget FindPainterTarget(HWND control, ControlList list) {
+  PainterTarget target;
+  target.previous = reinterpret_cast<WNDPROC>(GetIntProp(control, property::kPrevious));
+  if (SkinEngine* engine = SkinEngine::Instance()) {
+    target.record = engine->RecordOf(control, list);
+    target.owner = target.record ? engine->OwnerOf(control) : nullptr;
+    if (!target.owner) target.record = nullptr;
+  }
+  return target;
+}
+
+bool BecomeHot(SkinnedWindow& owner, HWND control, int hotClass) {
+  TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, control, 0};
+  ::TrackMouseEvent(&track);
+  owner.candidateHot = control;
+  const HWND parent = ::GetParent(control);
+  if (owner.hotControl == control && owner.hotClass == hotClass &&
+      (hotClass != kHotEdit || owner.hotEditParent == parent))
+    return false;
+  owner.hotControl = control;
+  owner.hotClass = hotClass;
+  owner.hotEditParent = parent;
+  return true;
+}
+
 bool SkinEngine::Start() {
   if (g_engine) return true;
   auto session = std::make_unique<GdiplusSession>();

@@ -259,6 +259,21 @@ inline constexpr wchar_t kBackBitmap[] = L"Ck_wtjbdx";
 inline constexpr wchar_t kContainer[] = L"Mb_zpf";
 }  // namespace property
 
+// Where a painter's procedure starts: the procedure the control had before the engine's, and
+// its record and skinned window while the engine still knows them (null otherwise: the painter
+// then passes every message on).
+struct PainterTarget {
+  WNDPROC previous = nullptr;
+  ControlRecord* record = nullptr;
+  SkinnedWindow* owner = nullptr;
+};
+PainterTarget FindPainterTarget(HWND control, ControlList list);
+
+// The painters' shared hover bookkeeping on WM_MOUSEMOVE: asks for WM_MOUSELEAVE, makes the
+// control the window's candidate, and is true when it has just become the window's hot control
+// (of that class; for edit boxes also under that parent).
+bool BecomeHot(SkinnedWindow& owner, HWND control, int hotClass);
+
 intptr_t GetIntProp(HWND hwnd, const wchar_t* name);
 void SetIntProp(HWND hwnd, const wchar_t* name, intptr_t value);
 

@@ -255,28 +255,11 @@ void PaintListFrame(HWND list, bool hot, std::optional<bool> focused = {}) {
 // keep the hot look instead of dropping it while the pointer is still there.
 bool StillHot(const SkinnedWindow& owner, HWND control) { return owner.hotControl == control; }
 
-// Hover bookkeeping shared by edits and lists: true when the control has just become the
-// window's hot one.
-bool BecomeHot(SkinnedWindow& owner, HWND control, int hotClass) {
-  TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, control, 0};
-  ::TrackMouseEvent(&track);
-  owner.candidateHot = control;
-  const HWND parent = ::GetParent(control);
-  if (owner.hotControl == control && !(owner.hotClass == kHotEdit && owner.hotEditParent != parent)) return false;
-  owner.hotControl = control;
-  owner.hotClass = hotClass;
-  owner.hotEditParent = parent;
-  return true;
-}
-
 }  // namespace
 
 LRESULT CALLBACK EditProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  const auto previous = reinterpret_cast<WNDPROC>(GetIntProp(hwnd, property::kPrevious));
-  SkinEngine* engine = SkinEngine::Instance();
-  ControlRecord* record = engine ? engine->RecordOf(hwnd, kEdits) : nullptr;
-  SkinnedWindow* owner = record ? engine->OwnerOf(hwnd) : nullptr;
-  if (!record || !owner) return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
+  const auto [previous, record, owner] = FindPainterTarget(hwnd, kEdits);
+  if (!record) return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
 
   switch (message) {
     case WM_SETFOCUS:
@@ -318,11 +301,8 @@ LRESULT CALLBACK EditProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 }
 
 LRESULT CALLBACK ComboProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  const auto previous = reinterpret_cast<WNDPROC>(GetIntProp(hwnd, property::kPrevious));
-  SkinEngine* engine = SkinEngine::Instance();
-  ControlRecord* record = engine ? engine->RecordOf(hwnd, kCombos) : nullptr;
-  SkinnedWindow* owner = record ? engine->OwnerOf(hwnd) : nullptr;
-  if (!record || !owner) return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
+  const auto [previous, record, owner] = FindPainterTarget(hwnd, kCombos);
+  if (!record) return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
 
   switch (message) {
     case WM_MOVE:
@@ -364,14 +344,7 @@ LRESULT CALLBACK ComboProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
       PaintCombo(hwnd, StillHot(*owner, hwnd));
       return ::DefWindowProcW(hwnd, WM_NCPAINT, static_cast<WPARAM>(-1), lParam);
     case WM_MOUSEMOVE: {
-      TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd, 0};
-      ::TrackMouseEvent(&track);
-      owner->candidateHot = hwnd;
-      if (owner->hotControl != hwnd || owner->hotClass != kHotCombo) {
-        owner->hotControl = hwnd;
-        owner->hotClass = kHotCombo;
-        PaintCombo(hwnd, true);
-      }
+      if (BecomeHot(*owner, hwnd, kHotCombo)) PaintCombo(hwnd, true);
       break;
     }
     case WM_MOUSELEAVE:
@@ -385,11 +358,8 @@ LRESULT CALLBACK ComboProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 }
 
 LRESULT CALLBACK ListProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  const auto previous = reinterpret_cast<WNDPROC>(GetIntProp(hwnd, property::kPrevious));
-  SkinEngine* engine = SkinEngine::Instance();
-  ControlRecord* record = engine ? engine->RecordOf(hwnd, kLists) : nullptr;
-  SkinnedWindow* owner = record ? engine->OwnerOf(hwnd) : nullptr;
-  if (!record || !owner) return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
+  const auto [previous, record, owner] = FindPainterTarget(hwnd, kLists);
+  if (!record) return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
 
   switch (message) {
     case WM_SETFOCUS:

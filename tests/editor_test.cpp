@@ -30,14 +30,6 @@ class CountingConflicts : public velmora::hotkeys::ConflictReporter {
   std::vector<std::wstring> taken;
 };
 
-std::wstring TextOf(HWND control) {
-  const int length = ::GetWindowTextLengthW(control);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  ::GetWindowTextW(control, text.data(), length + 1);
-  text.resize(static_cast<size_t>(length));
-  return text;
-}
-
 class EditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -108,9 +100,9 @@ TEST_F(EditorTest, OpensWithStoredFieldsAndSavesUnderItsSlot) {
   ::GetWindowTextW(editor->Hwnd(), title, 32);
   EXPECT_STREQ(title, L"音效设置");
   EXPECT_EQ(::GetWindow(editor->Hwnd(), GW_OWNER), owner_);
-  EXPECT_EQ(TextOf(editor->Control(EditorWindow::kCaptionEdit)), L"旧名字");
-  EXPECT_EQ(TextOf(editor->Control(EditorWindow::kPathEdit)), L"C:\\old.wav");
-  EXPECT_EQ(TextOf(editor->Control(EditorWindow::kHotkeyCombo)), L"F3");
+  EXPECT_EQ(velmora::test::WindowText(editor->Control(EditorWindow::kCaptionEdit)), L"旧名字");
+  EXPECT_EQ(velmora::test::WindowText(editor->Control(EditorWindow::kPathEdit)), L"C:\\old.wav");
+  EXPECT_EQ(velmora::test::WindowText(editor->Control(EditorWindow::kHotkeyCombo)), L"F3");
   EXPECT_EQ(editor->PreviousHotkeyName(), L"F3");
   EXPECT_TRUE(conflicts_.taken.empty()) << "filling the combo runs no check";
 
@@ -131,8 +123,8 @@ TEST_F(EditorTest, OpensWithStoredFieldsAndSavesUnderItsSlot) {
 TEST_F(EditorTest, EmptySlotAndClosingWithoutWriting) {
   EditorWindow* editor = Open({1, 9});
   ASSERT_NE(editor, nullptr);
-  EXPECT_EQ(TextOf(editor->Control(EditorWindow::kCaptionEdit)), L"");
-  EXPECT_EQ(TextOf(editor->Control(EditorWindow::kHotkeyCombo)), L"");
+  EXPECT_EQ(velmora::test::WindowText(editor->Control(EditorWindow::kCaptionEdit)), L"");
+  EXPECT_EQ(velmora::test::WindowText(editor->Control(EditorWindow::kHotkeyCombo)), L"");
   ::SetWindowTextW(editor->Control(EditorWindow::kCaptionEdit), L"不保存");
   // ×
   ::SendMessageW(editor->Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(370, 10));
@@ -162,7 +154,7 @@ TEST_F(EditorTest, ARightClickOnAnotherButtonSwitchesTheOpenEditor) {
   EditorWindow* second = Open({2, 5});
   EXPECT_EQ(second, first) << "one editor at a time";
   EXPECT_EQ(second->Slot(), (EffectSlot{2, 5}));
-  EXPECT_EQ(TextOf(second->Control(EditorWindow::kCaptionEdit)), L"五");
+  EXPECT_EQ(velmora::test::WindowText(second->Control(EditorWindow::kCaptionEdit)), L"五");
   ::SetWindowTextW(second->Control(EditorWindow::kCaptionEdit), L"五改");
   Click(second, EditorWindow::kSaveButton);
   EXPECT_EQ(store_.ReadValue(L"喊麦标题", L"5"), L"五改");
@@ -181,7 +173,7 @@ TEST_F(EditorTest, PickingATakenHotkeyIsRefusedTypingIsNot) {
   };
   pick(1);  // F1, held by 其他音效按钮2
   EXPECT_EQ(conflicts_.taken, (std::vector<std::wstring>{L"F1"}));
-  EXPECT_EQ(TextOf(combo), L"");
+  EXPECT_EQ(velmora::test::WindowText(combo), L"");
   pick(2);  // F2: this slot's own key
   pick(0);  // 无: never checked
   EXPECT_EQ(conflicts_.taken.size(), 1u);
@@ -211,21 +203,22 @@ TEST_F(EditorTest, TheFileDialogTakesAnyFileAndNamesTheEffect) {
   const std::wstring dotted = velmora::test::MakeFile(folder, L"a.b.mp3");
   const std::wstring korean = velmora::test::MakeFile(folder, L"한국.ogg");
   EditorWindow* editor = Open({3, 3});
-  for (const auto& [chosen, caption] : {std::pair{applause, std::wstring(L"掌声")}, std::pair{dotted, std::wstring(L"a")},
-                                        std::pair{korean, std::wstring(L"한국")}}) {
+  for (const auto& [chosen, caption] :
+       {std::pair{applause, std::wstring(L"掌声")}, std::pair{dotted, std::wstring(L"a")},
+        std::pair{korean, std::wstring(L"한국")}}) {
     DialogAnswer answer{chosen};
     HANDLE thread = ::CreateThread(nullptr, 0, AnswerFileDialog, &answer, 0, nullptr);
     Click(editor, EditorWindow::kChooseButton);  // returns when the dialog is gone
     ::WaitForSingleObject(thread, 10000);
     ::CloseHandle(thread);
     ASSERT_TRUE(answer.answered) << "no file dialog";
-    const std::wstring stored = TextOf(editor->Control(EditorWindow::kPathEdit));
+    const std::wstring stored = velmora::test::WindowText(editor->Control(EditorWindow::kPathEdit));
     EXPECT_TRUE(velmora::config::FitsConfigText(stored));
     EXPECT_TRUE(velmora::PathExists(stored)) << "the path must open after its trip through the INI";
     if (chosen != korean) {
       EXPECT_EQ(stored, chosen);
     }
-    EXPECT_EQ(TextOf(editor->Control(EditorWindow::kCaptionEdit)), caption);
+    EXPECT_EQ(velmora::test::WindowText(editor->Control(EditorWindow::kCaptionEdit)), caption);
   }
   // Choosing a file writes nothing by itself.
   EXPECT_FALSE(velmora::PathExists(store_.ConfigFilePath()));

@@ -55,14 +55,6 @@ std::string Hex(COLORREF c) {
   return text;
 }
 
-std::wstring TextOf(HWND control) {
-  const int length = ::GetWindowTextLengthW(control);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  ::GetWindowTextW(control, text.data(), length + 1);
-  text.resize(static_cast<size_t>(length));
-  return text;
-}
-
 // What the screen shows over a window's whole rectangle, frame and scroll bars included, in
 // that window's coordinates.
 class WindowPixels {
@@ -271,13 +263,13 @@ TEST_F(SkinControlsEditor, TypedTextAppearsInTheEditBoxes) {
   ::SetFocus(caption);
   for (WORD key : {'A', 'B', 'C', '1', '2'}) velmora::test::TapKey(key);
   Settle();
-  EXPECT_EQ(TextOf(caption), L"abc12");
+  EXPECT_EQ(velmora::test::WindowText(caption), L"abc12");
   EXPECT_GT(WindowPixels(caption).Dark(text), emptyDark + 15) << "the typed text is on the screen";
   // Characters as the input method would deliver them.
   ::SetFocus(path);
   for (wchar_t c : std::wstring(L"D:\\音效.wav")) ::SendMessageW(path, WM_CHAR, c, 0);
   Settle();
-  EXPECT_EQ(TextOf(path), L"D:\\音效.wav");
+  EXPECT_EQ(velmora::test::WindowText(path), L"D:\\音效.wav");
   EXPECT_GT(WindowPixels(path).Dark(text), 20);
 }
 
@@ -431,7 +423,7 @@ TEST_F(SkinControlsEditor, PickingFromTheDropDownListReachesTheEditor) {
   ASSERT_GT(itemHeight, 0);
   velmora::test::ClickAt(list, 20, 2 * itemHeight + itemHeight / 2);  // F2
   ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(list); }, 2000));
-  EXPECT_EQ(TextOf(combo), L"F2");
+  EXPECT_EQ(velmora::test::WindowText(combo), L"F2");
   EXPECT_TRUE(conflicts_->taken.empty());
   // Picked with the keyboard: F1, held by another slot, is refused by the editor's check.
   ::SetFocus(combo);
@@ -441,11 +433,11 @@ TEST_F(SkinControlsEditor, PickingFromTheDropDownListReachesTheEditor) {
   velmora::test::TapKey(VK_RETURN);
   Settle();
   EXPECT_EQ(conflicts_->taken, (std::vector<std::wstring>{L"F1"})) << "CBN_SELCHANGE reached the editor";
-  EXPECT_EQ(TextOf(combo), L"");
+  EXPECT_EQ(velmora::test::WindowText(combo), L"");
   // And the text on the screen follows.
   ::SendMessageW(combo, CB_SETCURSEL, 5, 0);  // F5
   Settle();
-  EXPECT_EQ(TextOf(combo), L"F5");
+  EXPECT_EQ(velmora::test::WindowText(combo), L"F5");
   const WindowPixels shown(combo);
   EXPECT_GT(shown.Dark(RECT{3, 3, 40, shown.Height() - 3}), 10);
 }
@@ -863,7 +855,7 @@ TEST_F(SkinControlsTestWindow, DropDownListComboDrawsItsTextInBlack) {
   const WindowPixels shot(combo);
   const int w = shot.Width(), h = shot.Height();
   const int buttonX = w - 17 - 2;  // 17 wide for a drop-down list
-  EXPECT_EQ(TextOf(combo), L"乙");
+  EXPECT_EQ(velmora::test::WindowText(combo), L"乙");
   int black = 0;
   for (int y = 2; y < h - 2; ++y)
     for (int x = 4; x < buttonX; ++x) black += Brightness(shot.At(x, y)) < 60;
@@ -872,7 +864,7 @@ TEST_F(SkinControlsTestWindow, DropDownListComboDrawsItsTextInBlack) {
   EXPECT_LT(Distance(shot.At(buttonX + 3, h / 2), kTheme), Distance(kWhite, kTheme) - 60);
   ::SendMessageW(combo, CB_SETCURSEL, 2, 0);
   Settle();
-  EXPECT_EQ(TextOf(combo), L"丙");
+  EXPECT_EQ(velmora::test::WindowText(combo), L"丙");
   EXPECT_EQ(WindowPixels(combo).Count(RECT{0, 0, w, h}, kMagenta), 0);
 }
 

@@ -34,9 +34,8 @@ void Capture::Take(HWND hwnd, Draw draw) {
 
 Capture Capture::OfClient(HWND hwnd) {
   Capture capture;
-  capture.Take(hwnd, [hwnd](HDC dc, HDC) {
-    ::SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-  });
+  capture.Take(hwnd,
+               [hwnd](HDC dc, HDC) { ::SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT); });
   return capture;
 }
 
@@ -60,6 +59,14 @@ int Capture::Count(const RECT& rect, COLORREF colour) const {
     for (int x = rect.left; x < rect.right; ++x) count += At(x, y) == colour;
   }
   return count;
+}
+
+std::wstring WindowText(HWND hwnd) {
+  const int length = ::GetWindowTextLengthW(hwnd);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int got = ::GetWindowTextW(hwnd, text.data(), length + 1);
+  text.resize(static_cast<size_t>(got > 0 ? got : 0));
+  return text;
 }
 
 void PumpMessages(DWORD ms) {

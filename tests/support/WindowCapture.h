@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace velmora::test {
@@ -31,6 +32,9 @@ class Capture {
   int height_ = 0;
   std::vector<uint32_t> pixels_;  // top-down BGRA
 };
+
+// A window's text.
+std::wstring WindowText(HWND hwnd);
 
 // Runs the thread's message queue until it is empty (or `ms` have passed, when given).
 void PumpMessages(DWORD ms = 0);
