@@ -57,41 +57,9 @@ std::string Hex(COLORREF c) {
 
 // What the screen shows over a window's whole rectangle, frame and scroll bars included, in
 // that window's coordinates.
-class WindowPixels {
+class WindowPixels : public velmora::test::Capture {
  public:
-  explicit WindowPixels(HWND hwnd) {
-    RECT r;
-    ::GetWindowRect(hwnd, &r);
-    width_ = r.right - r.left;
-    height_ = r.bottom - r.top;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -height_;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(dc, bitmap);
-    ::BitBlt(dc, 0, 0, width_, height_, screen, r.left, r.top, SRCCOPY);
-    ::GdiFlush();
-    const auto* source = static_cast<const uint32_t*>(bits);
-    pixels_.assign(source, source + static_cast<size_t>(width_) * static_cast<size_t>(height_));
-    ::SelectObject(dc, old);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(dc);
-    ::ReleaseDC(nullptr, screen);
-  }
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-  COLORREF At(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0xFFFFFFFF;
-    const uint32_t bgra = pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
-    return RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF);
-  }
+  explicit WindowPixels(HWND hwnd) : Capture(Capture::OfWindowOnScreen(hwnd)) {}
   // Pixels of the rectangle darker than `brightness`.
   int Dark(const RECT& r, int brightness = 100) const {
     int count = 0;
@@ -99,16 +67,6 @@ class WindowPixels {
       for (int x = r.left; x < r.right; ++x) count += Brightness(At(x, y)) < brightness;
     return count;
   }
-  int Count(const RECT& r, COLORREF colour) const {
-    int count = 0;
-    for (int y = r.top; y < r.bottom; ++y)
-      for (int x = r.left; x < r.right; ++x) count += At(x, y) == colour;
-    return count;
-  }
-
- private:
-  int width_ = 0, height_ = 0;
-  std::vector<uint32_t> pixels_;
 };
 
 // Paints everything pending, so the screen shows the current state.

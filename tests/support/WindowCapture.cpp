@@ -2,14 +2,10 @@
 
 namespace velmora::test {
 
-// Draws into a top-down 32-bit bitmap of the window's client size with `draw(dc, source)` and
-// keeps the pixels; `source` is the window's own DC.
 template <typename Draw>
-void Capture::Take(HWND hwnd, Draw draw) {
-  RECT client;
-  ::GetClientRect(hwnd, &client);
-  width_ = client.right;
-  height_ = client.bottom;
+void Capture::Take(HWND owner, int w, int h, Draw draw) {
+  width_ = w;
+  height_ = h;
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = width_;
@@ -18,7 +14,7 @@ void Capture::Take(HWND hwnd, Draw draw) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HDC window = ::GetDC(hwnd);
+  HDC window = ::GetDC(owner);
   HDC dc = ::CreateCompatibleDC(window);
   HBITMAP bitmap = ::CreateDIBSection(window, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = ::SelectObject(dc, bitmap);
@@ -29,20 +25,42 @@ void Capture::Take(HWND hwnd, Draw draw) {
   ::SelectObject(dc, old);
   ::DeleteObject(bitmap);
   ::DeleteDC(dc);
-  ::ReleaseDC(hwnd, window);
+  ::ReleaseDC(owner, window);
 }
+
+namespace {
+
+SIZE ClientSize(HWND hwnd) {
+  RECT client{};
+  ::GetClientRect(hwnd, &client);
+  return SIZE{client.right, client.bottom};
+}
+
+}  // namespace
 
 Capture Capture::OfClient(HWND hwnd) {
   Capture capture;
-  capture.Take(hwnd,
+  const SIZE size = ClientSize(hwnd);
+  capture.Take(hwnd, size.cx, size.cy,
                [hwnd](HDC dc, HDC) { ::SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT); });
   return capture;
 }
 
 Capture Capture::OfScreen(HWND hwnd) {
   Capture capture;
-  capture.Take(hwnd, [&capture](HDC dc, HDC window) {
+  const SIZE size = ClientSize(hwnd);
+  capture.Take(hwnd, size.cx, size.cy, [&capture](HDC dc, HDC window) {
     ::BitBlt(dc, 0, 0, capture.width_, capture.height_, window, 0, 0, SRCCOPY);
+  });
+  return capture;
+}
+
+Capture Capture::OfWindowOnScreen(HWND hwnd) {
+  Capture capture;
+  RECT r{};
+  ::GetWindowRect(hwnd, &r);
+  capture.Take(nullptr, r.right - r.left, r.bottom - r.top, [&capture, r](HDC dc, HDC screen) {
+    ::BitBlt(dc, 0, 0, capture.width_, capture.height_, screen, r.left, r.top, SRCCOPY);
   });
   return capture;
 }

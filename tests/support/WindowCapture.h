@@ -16,6 +16,8 @@ class Capture {
   static Capture OfClient(HWND hwnd);
   // What is on the screen in the window's client area (after the window has painted).
   static Capture OfScreen(HWND hwnd);
+  // What the screen shows over the window's whole rectangle, frame and scroll bars included.
+  static Capture OfWindowOnScreen(HWND hwnd);
 
   int Width() const { return width_; }
   int Height() const { return height_; }
@@ -25,8 +27,10 @@ class Capture {
   int Count(const RECT& rect, COLORREF colour) const;
 
  private:
+  // Draws into a top-down 32-bit bitmap of w × h with `draw(dc, source)` and keeps the pixels;
+  // `source` is the DC of `owner` (the screen's when null).
   template <typename Draw>
-  void Take(HWND hwnd, Draw draw);
+  void Take(HWND owner, int w, int h, Draw draw);
 
   int width_ = 0;
   int height_ = 0;
