@@ -67,14 +67,6 @@ void DrawButtonText(Gdiplus::Graphics& g, HWND button, const ButtonLook& look, c
   g.DrawString(look.caption.c_str(), static_cast<INT>(look.caption.size()), font.get(), box, &format, &ink);
 }
 
-// Copies a finished surface to the button through a context of its own.
-void CopyToButton(HWND button, HDC surface, int w, int h) {
-  if (HDC dc = ::GetDC(button)) {
-    ::BitBlt(dc, 0, 0, w, h, surface, 0, 0, SRCCOPY);
-    ::ReleaseDC(button, dc);
-  }
-}
-
 int CheckOf(HWND button) { return static_cast<int>(::SendMessageW(button, BM_GETCHECK, 0, 0)); }
 
 void RememberCheck(HWND button, int check) {
@@ -93,14 +85,8 @@ void PaintCheckBox(HWND button, UINT itemState) {
   ButtonLook look;
   if (!engine || !LookOf(button, look)) return;
   itemState = WithWindowState(button, itemState);
-  RECT client;
-  ::GetClientRect(button, &client);
-  const int w = client.right, h = client.bottom;
-  const int y0 = (h - kBoxSize) / 2;
-  HDC surface = engine->ComposeBackground(button, client);
-  if (!surface) return;
-  {
-    Gdiplus::Graphics g(surface);
+  PaintOverBackground(button, nullptr, [&](Gdiplus::Graphics& g, int w, int h) {
+    const int y0 = (h - kBoxSize) / 2;
     if (itemState & kStateDisabled) {
       Gdiplus::GraphicsPath rounded;
       RoundedRectPath(rounded, 0, 0, static_cast<float>(w - 1), static_cast<float>(h - 1), 5);
@@ -128,9 +114,7 @@ void PaintCheckBox(HWND button, UINT itemState) {
     }
     DrawButtonText(g, button, look, Gdiplus::RectF(17, 0, static_cast<float>(w - 19), static_cast<float>(h)),
                    Gdiplus::StringAlignmentNear, Gdiplus::UnitPixel);
-  }
-  CopyToButton(button, surface, w, h);
-  engine->ReleaseSurface(surface);
+  });
 }
 
 void PaintRadioButton(HWND button, UINT itemState) {
@@ -138,13 +122,7 @@ void PaintRadioButton(HWND button, UINT itemState) {
   ButtonLook look;
   if (!engine || !LookOf(button, look)) return;
   itemState = WithWindowState(button, itemState);
-  RECT client;
-  ::GetClientRect(button, &client);
-  const int w = client.right, h = client.bottom;
-  HDC surface = engine->ComposeBackground(button, client);
-  if (!surface) return;
-  {
-    Gdiplus::Graphics g(surface);
+  PaintOverBackground(button, nullptr, [&](Gdiplus::Graphics& g, int w, int h) {
     g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
     if (itemState & kStateDisabled) {
       Gdiplus::GraphicsPath rounded;
@@ -188,9 +166,7 @@ void PaintRadioButton(HWND button, UINT itemState) {
     }
     DrawButtonText(g, button, look, Gdiplus::RectF(18, 0, static_cast<float>(w - 18), static_cast<float>(h)),
                    Gdiplus::StringAlignmentNear, Gdiplus::UnitPixel);
-  }
-  CopyToButton(button, surface, w, h);
-  engine->ReleaseSurface(surface);
+  });
 }
 
 // Repaints a button outside WM_PAINT (hover changes), in the look of its kind.

@@ -30,27 +30,6 @@ float F(LONG value) { return static_cast<float>(value); }
 
 LONG_PTR StyleOf(HWND hwnd) { return ::GetWindowLongPtrW(hwnd, GWL_STYLE); }
 
-// Draws with `draw(graphics, width, height)` over what the skin shows behind the control and copies
-// the result to `target`, or to the control's own DC when `target` is null.
-template <typename Draw>
-void PaintOverBackground(HWND control, HDC target, Draw draw) {
-  SkinEngine* engine = SkinEngine::Instance();
-  RECT client{};
-  if (!engine || !::GetClientRect(control, &client) || client.right <= 0 || client.bottom <= 0) return;
-  const int width = client.right;
-  const int height = client.bottom;
-  HDC surface = engine->ComposeBackground(control, client);
-  if (!surface) return;
-  {
-    Gdiplus::Graphics g(surface);
-    draw(g, width, height);
-  }
-  HDC dc = target ? target : ::GetDC(control);
-  if (dc) ::BitBlt(dc, 0, 0, width, height, surface, 0, 0, SRCCOPY);
-  if (dc && !target) ::ReleaseDC(control, dc);
-  engine->ReleaseSurface(surface);
-}
-
 // A gradient across `rect` that runs left to right when `horizontal`, else top to bottom.
 std::unique_ptr<Gdiplus::LinearGradientBrush> Gradient(const RectF& rect, bool horizontal, Color from, Color to) {
   if (!horizontal) return VerticalGradient(rect, from, to);

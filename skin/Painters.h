@@ -2,6 +2,8 @@
 // children, and the push-button painter the frame calls for WM_DRAWITEM.
 #pragma once
 
+#include "skin/SkinEngine.h"
+
 #include <windows.h>
 
 namespace velmora::skin {
@@ -20,5 +22,26 @@ constexpr UINT kStateSelected = 0x1, kStateDisabled = 0x4, kStateFocus = 0x10, k
 
 // Paints a skinned push button into `dc` (not released here).
 void PaintButton(HWND button, HDC dc, UINT itemState, const RECT& rect);
+
+// Draws with `draw(graphics, width, height)` over what the skin shows behind the control and copies
+// the result to `target`, or to the control's own DC when `target` is null.
+template <typename Draw>
+void PaintOverBackground(HWND control, HDC target, Draw draw) {
+  SkinEngine* engine = SkinEngine::Instance();
+  RECT client{};
+  if (!engine || !::GetClientRect(control, &client) || client.right <= 0 || client.bottom <= 0) return;
+  const int width = client.right;
+  const int height = client.bottom;
+  HDC surface = engine->ComposeBackground(control, client);
+  if (!surface) return;
+  {
+    Gdiplus::Graphics g(surface);
+    draw(g, width, height);
+  }
+  HDC dc = target ? target : ::GetDC(control);
+  if (dc) ::BitBlt(dc, 0, 0, width, height, surface, 0, 0, SRCCOPY);
+  if (dc && !target) ::ReleaseDC(control, dc);
+  engine->ReleaseSurface(surface);
+}
 
 }  // namespace velmora::skin

@@ -341,7 +341,6 @@ LRESULT CALLBACK SkinEngine::TransparentProcedure(HWND hwnd, UINT message, WPARA
   wchar_t cls[64] = L"";
   ::GetClassNameW(hwnd, cls, 64);
   if (message == WM_PAINT) {
-    const std::wstring name = cls;
     const bool paintsIntoSurface = _wcsicmp(cls, L"SysMonthCal32") == 0 || _wcsicmp(cls, L"SysTabControl32") == 0 ||
                                    _wcsicmp(cls, L"ToolbarWindow32") == 0 ||
                                    _wcsicmp(cls, L"msctls_statusbar32") == 0 || _wcsicmp(cls, L"Button") == 0 ||
