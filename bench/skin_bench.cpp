@@ -163,10 +163,15 @@ int main() {
   for (int i = 0; i < kRounds; ++i) HoverAnimation(editor->Hwnd(), i % 3 == 0 ? 320 : i % 3 == 1 ? 347 : 380);
   std::printf("skin.hover_animation_ms: %.3f ms\n", (NowMs() - start) / kRounds);
   const int hoverGdi = GdiObjectCount() - gdi, hoverUser = UserObjectCount() - user;
-  std::printf("skin.gdi_growth: %d objects\n", openGdi + hoverGdi);
+  const bool countsGdi = gdi >= 0;
+  if (countsGdi) {
+    std::printf("skin.gdi_growth: %d objects\n", openGdi + hoverGdi);
+    std::printf("skin.gdi_growth_open_close: %d objects\n", openGdi);
+    std::printf("skin.gdi_growth_hover: %d objects\n", hoverGdi);
+  } else {
+    std::printf("# skin.gdi_*: GDI objects cannot be counted in this process\n");
+  }
   std::printf("skin.user_growth: %d objects\n", openUser + hoverUser);
-  std::printf("skin.gdi_growth_open_close: %d objects\n", openGdi);
-  std::printf("skin.gdi_growth_hover: %d objects\n", hoverGdi);
   // The working set before and after the trim the skinned window starts when the program is
   // deactivated.
   PROCESS_MEMORY_COUNTERS memory{};
@@ -193,7 +198,7 @@ int main() {
   }
   std::printf("skin.controls_state_change_us: %.1f us\n",
               (NowMs() - start) * 1000.0 / (kRounds * static_cast<double>(controls.size())));
-  std::printf("skin.controls_gdi_growth: %d objects\n", GdiObjectCount() - gdi);
+  if (countsGdi) std::printf("skin.controls_gdi_growth: %d objects\n", GdiObjectCount() - gdi);
   std::printf("skin.controls_user_growth: %d objects\n", UserObjectCount() - user);
   ::DestroyWindow(window);
   ::DestroyWindow(owner);

@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
-# Builds and runs every benchmark under Wine; each figure is printed as "key: value unit".
+# Builds and runs every benchmark under Wine on both builds; each figure is printed as
+# "key: value unit", the 64-bit build's under their own keys and the 32-bit release build's with
+# an "i686." prefix.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 bash "$ROOT/scripts/install-deps.sh"
-configure_and_build x86_64 rebuild_bench playback_bench board_bench hotkey_bench skin_bench velmora >/dev/null
-source "$ROOT/scripts/audio-server.sh"
+benches=(rebuild_bench playback_bench board_bench hotkey_bench skin_bench velmora)
 trap 'cleanup_session; stop_audio_server' EXIT
 ensure_display
-start_audio_server "$RUN_BUILD/audio"
-wine_start
-for bench in "$RUN_BUILD"/bench/*_bench.exe; do
-  wine "$bench" </dev/null
+for arch in x86_64 i686; do
+  configure_and_build "$arch" "${benches[@]}" >/dev/null
+  begin_arch_session "$arch"
+  prefix=""
+  [ "$arch" = i686 ] && prefix="i686."
+  for bench in "$RUN_BUILD"/bench/*_bench.exe; do
+    wine "$bench" </dev/null | sed -u "s/^\([A-Za-z0-9_.]*\): /$prefix\1: /"
+  done
+  end_arch_session
 done

@@ -1,7 +1,11 @@
 # Shared by the build, run, test and bench scripts. Source it; do not run it.
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_ROOT="${VELMORA_BUILD_ROOT:-$ROOT/build}"
-RUN_BUILD="$BUILD_ROOT/x86_64"
+# The build the run, test and bench steps work on; the 32-bit release build unless select_arch
+# says otherwise.
+RUN_ARCH=i686
+RUN_BUILD="$BUILD_ROOT/$RUN_ARCH"
+select_arch() { RUN_ARCH=$1; RUN_BUILD="$BUILD_ROOT/$1"; }
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -39,8 +43,9 @@ ensure_display() {
   return 1
 }
 
-# The private Wine prefix of the 64-bit build, code page 936, created on first use and warmed
-# so that every later Wine process starts in milliseconds.
+# The private Wine prefix of the selected build (a 64-bit prefix, which runs the i686 exe through
+# WoW64), code page 936, created on first use and warmed so that every later Wine process starts
+# in milliseconds.
 wine_env() {
   export WINEPREFIX="$RUN_BUILD/wineprefix"
   export WINEARCH=win64
@@ -52,6 +57,13 @@ wine_env() {
 
 wine_start() {
   wine_env
+  # A prefix made while only wine64 was installed has no 32-bit system and fails every i686
+  # program with "could not load kernel32.dll": it is made anew.
+  if [ -f "$WINEPREFIX/system.reg" ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    log "recreating the Wine prefix (it predates 32-bit Wine)"
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     log "creating the Wine prefix (once)"
     wineboot -i >/dev/null 2>&1 </dev/null || true
@@ -67,6 +79,21 @@ wine_start() {
       wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\X11 Driver" /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
     done
   fi
+}
+
+source "$ROOT/scripts/audio-server.sh"
+
+# begin_arch_session ARCH: the selected build's sound server (with its recorders) and warm Wine
+# prefix; end_arch_session stops both, so the other build can have its own next.
+begin_arch_session() {
+  select_arch "$1"
+  start_audio_server "$RUN_BUILD/audio"
+  wine_start
+}
+end_arch_session() {
+  wineserver -k >/dev/null 2>&1 || true
+  stop_audio_server
+  AUDIO_PIDS=()
 }
 
 cleanup_session() {

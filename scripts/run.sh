@@ -7,9 +7,8 @@
 # screenshots of the tray menu and of the board into the build folder and says where.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-source "$ROOT/scripts/audio-server.sh"
 bash "$ROOT/scripts/install-deps.sh"
-configure_and_build x86_64 velmora >/dev/null
+configure_and_build "$RUN_ARCH" velmora >/dev/null
 
 program="$BUILD_ROOT/program"
 mkdir -p "$program"

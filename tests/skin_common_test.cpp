@@ -574,6 +574,7 @@ TEST_F(SkinCommonLeaks, RepaintingHoldsNoObjects) {
   for (int i = 0; i < 10; ++i) round(i);  // caches of GDI, GDI+ and the controls settle first
   const int gdi = velmora::test::GdiObjectCount();
   const int user = velmora::test::UserObjectCount();
+  if (gdi < 0) GTEST_SKIP() << "GDI objects cannot be counted in this process; the 64-bit build checks them";
   ASSERT_GT(gdi, 0);
   for (int i = 0; i < 120; ++i) round(i);
   EXPECT_LE(std::abs(velmora::test::GdiObjectCount() - gdi), 5);

@@ -852,6 +852,7 @@ TEST_F(SkinControlsTestWindow, ObjectCountsStayFlatOverManyStateChanges) {
   for (int i = 0; i < 10; ++i) round(i);  // caches and first-use allocations settle
   const int gdi = velmora::test::GdiObjectCount();
   const int user = velmora::test::UserObjectCount();
+  if (gdi < 0) GTEST_SKIP() << "GDI objects cannot be counted in this process; the 64-bit build checks them";
   ASSERT_GT(gdi, 0);
   for (int i = 0; i < 100; ++i) round(i);  // 200 hover and 200 focus changes of each control
   EXPECT_LE(velmora::test::GdiObjectCount() - gdi, 5);

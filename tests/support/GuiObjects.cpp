@@ -9,7 +9,8 @@ namespace velmora::test {
 
 namespace {
 
-// One entry of the GDI handle table the PEB points to (the 64-bit layout).
+// One entry of the GDI handle table the PEB points to (Wine's layout, the same in 32-bit and
+// 64-bit processes).
 struct GdiHandleEntry {
   uint64_t object;
   uint32_t owner;
@@ -20,6 +21,12 @@ struct GdiHandleEntry {
 };
 
 constexpr size_t kGdiTableEntries = 65536;
+// Where the PEB keeps its GdiSharedHandleTable pointer.
+#ifdef _WIN64
+constexpr size_t kPebGdiTable = 0xF8;
+#else
+constexpr size_t kPebGdiTable = 0x94;
+#endif
 
 BOOL CALLBACK CountChild(HWND, LPARAM counter) {
   ++*reinterpret_cast<int*>(counter);
@@ -36,19 +43,15 @@ BOOL CALLBACK CountTopLevel(HWND hwnd, LPARAM counter) {
 
 int GdiObjectCount() {
   if (const DWORD count = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS)) return static_cast<int>(count);
-#ifdef _WIN64
   PROCESS_BASIC_INFORMATION basic{};
   if (::NtQueryInformationProcess(::GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0)
     return -1;
   const PEB* peb = basic.PebBaseAddress;
-  const auto* table = *reinterpret_cast<GdiHandleEntry* const*>(reinterpret_cast<const char*>(peb) + 0xF8);
+  const auto* table = *reinterpret_cast<GdiHandleEntry* const*>(reinterpret_cast<const char*>(peb) + kPebGdiTable);
   if (!table) return -1;
   int count = 0;
   for (size_t i = 0; i < kGdiTableEntries; ++i) count += table[i].type != 0;
   return count;
-#else
-  return -1;
-#endif
 }
 
 int UserObjectCount() {
