@@ -50,6 +50,18 @@ TEST(Resources, IconAndCommonControlsManifest) {
   EXPECT_TRUE(::FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, L"comctl32.dll",
                                          &data));
   ::DeactivateActCtx(0, cookie);
+
+  // The DPI awareness, read from the manifest the way the loader reads it (Wine reports
+  // per-monitor awareness whatever the manifest says, so this is what can be checked here).
+  const auto setting = [actctx](const wchar_t* ns, const wchar_t* name) {
+    wchar_t value[64] = L"";
+    SIZE_T written = 0;
+    return ::QueryActCtxSettingsW(0, actctx, ns, name, value, std::size(value), &written) ? std::wstring(value)
+                                                                                          : std::wstring(L"(none)");
+  };
+  EXPECT_EQ(setting(L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness"),
+            L"PerMonitorV2, PerMonitor");
+  EXPECT_EQ(setting(L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware"), L"true/pm");
   ::ReleaseActCtx(actctx);
 }
 

@@ -46,15 +46,10 @@ EditorWindow* EditorWindow::Open(config::EffectSlot slot, const config::ConfigSt
   EditorWindow& editor = *g_editor;
   editor.slot_ = slot;
   editor.saved_ = std::move(saved);
-  editor.scale_ = DpiScale(SystemDpi());
-  editor.fonts_.SetScale(editor.scale_);
   RegisterClassOnce(kClassName, nullptr);
-  const int width = editor.scale_(399);
-  const int height = editor.scale_(214);
   // Minimise and maximise boxes in the style, no system menu; owned, so not on the taskbar.
-  if (!editor.Create(kClassName, kTitle, WS_POPUP | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN, 0,
-                     (::GetSystemMetrics(SM_CXSCREEN) - width) / 2, (::GetSystemMetrics(SM_CYSCREEN) - height) / 2,
-                     width, height, owner)) {
+  if (!editor.CreateScaled(kClassName, kTitle, WS_POPUP | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN, 0, 399,
+                           214, owner)) {
     g_editor.reset();
     return nullptr;
   }
@@ -65,9 +60,7 @@ EditorWindow* EditorWindow::Open(config::EffectSlot slot, const config::ConfigSt
 
 void EditorWindow::CreateControls() {
   auto make = [this](const wchar_t* cls, const wchar_t* text, DWORD style, DesignRect r, int id, int fontHeight,
-                     DWORD exStyle = 0) {
-    return CreateChildControl(Hwnd(), cls, text, style, scale_.Rect(r), id, fonts_.Get(fontHeight), exStyle);
-  };
+                     DWORD exStyle = 0) { return AddChild(cls, text, style, r, id, fontHeight, exStyle); };
   make(L"STATIC", L"当前音效名:", SS_LEFT, {31, 53, 89, 28}, kLabel1, 13);
   // The edits' frame is non-client, where the skin draws its own; a WS_BORDER edit would draw a
   // border of its own inside its text area instead.
@@ -256,7 +249,7 @@ LRESULT EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     default:
       break;
   }
-  return PaintedWindow::HandleMessage(message, wParam, lParam);
+  return ScaledWindow::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace velmora::ui

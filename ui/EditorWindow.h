@@ -4,7 +4,7 @@
 
 #include "config/Catalogue.h"
 #include "ui/controls/ControlPaint.h"
-#include "ui/controls/PaintedWindow.h"
+#include "ui/controls/ScaledWindow.h"
 
 #include <array>
 #include <functional>
@@ -19,7 +19,7 @@ class ConflictReporter;
 
 namespace velmora::ui {
 
-class EditorWindow final : public PaintedWindow {
+class EditorWindow final : public ScaledWindow {
  public:
   static constexpr wchar_t kClassName[] = L"VelmoraEditor";
   static constexpr wchar_t kTitle[] = L"音效设置";

@@ -24,20 +24,6 @@ std::wstring DisplayCaption(const std::wstring& caption) {
   return shown;
 }
 
-// Per-monitor DPI where the system knows it (Windows 10), otherwise the screen's.
-UINT WindowDpi(HWND hwnd) {
-  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-  if (hwnd && getDpiForWindow) {
-    if (const UINT dpi = getDpiForWindow(hwnd)) return dpi;
-  }
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
-  ::ReleaseDC(nullptr, screen);
-  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
 bool IsTitle(int control) { return PageForTitle(static_cast<MainControl>(control)) >= 0; }
 
 }  // namespace

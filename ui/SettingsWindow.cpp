@@ -54,14 +54,8 @@ void SettingsWindow::RunModal(const config::ConfigStore& store, SettingsActions&
 }
 
 bool SettingsWindow::Open(HWND owner) {
-  scale_ = DpiScale(SystemDpi());
-  fonts_.SetScale(scale_);
   RegisterClassOnce(kClassName, nullptr);
-  const int width = scale_(484);
-  const int height = scale_(346);
-  if (!Create(kClassName, L"软件设置", WS_POPUP | WS_CLIPCHILDREN, WS_EX_APPWINDOW,
-              (::GetSystemMetrics(SM_CXSCREEN) - width) / 2, (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, width,
-              height, owner))
+  if (!CreateScaled(kClassName, L"软件设置", WS_POPUP | WS_CLIPCHILDREN, WS_EX_APPWINDOW, 484, 346, owner))
     return false;
   CloseOnEscape(Hwnd());
   ::ShowWindow(Hwnd(), SW_SHOW);
@@ -69,17 +63,25 @@ bool SettingsWindow::Open(HWND owner) {
 }
 
 void SettingsWindow::CreateControls() {
-  auto make = [this](const wchar_t* cls, const wchar_t* text, DWORD style, DesignRect r, int id) {
-    return CreateChildControl(Hwnd(), cls, text, style, scale_.Rect(r), id, fonts_.Get(0));
+  AddChild(L"STATIC", L"音效输出:", SS_LEFT, {11, 71, 61, 16}, kDeviceLabel, 0);
+  AddChild(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, {71, 69, 345, 20 + 200}, kDeviceCombo, 0);
+  const struct {
+    const wchar_t* caption;
+    DWORD style;
+    DesignRect rect;
+    ControlId id;
+  } choices[] = {
+      {L"开启快捷键功能", BS_RADIOBUTTON, {8, 144, 104, 16}, kHotkeysOn},
+      {L"关闭快捷键功能", BS_RADIOBUTTON, {112, 144, 104, 16}, kHotkeysOff},
+      {L"数值小键盘", BS_CHECKBOX, {224, 144, 88, 16}, kKeypad},
+      {L"数值大键盘", BS_CHECKBOX, {224, 176, 96, 16}, kMainKeyboard},
+      {L"自动更新配置", BS_CHECKBOX, {8, 216, 96, 16}, kAutoRebuild},
+      {L"手动更新配置", BS_CHECKBOX, {112, 212, 104, 24}, kManualRebuild},
   };
-  make(L"STATIC", L"音效输出:", SS_LEFT, {11, 71, 61, 16}, kDeviceLabel);
-  make(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, {71, 69, 345, 20 + 200}, kDeviceCombo);
-  make(L"BUTTON", L"开启快捷键功能", BS_RADIOBUTTON, {8, 144, 104, 16}, kHotkeysOn);
-  make(L"BUTTON", L"关闭快捷键功能", BS_RADIOBUTTON, {112, 144, 104, 16}, kHotkeysOff);
-  make(L"BUTTON", L"数值小键盘", BS_CHECKBOX, {224, 144, 88, 16}, kKeypad);
-  make(L"BUTTON", L"数值大键盘", BS_CHECKBOX, {224, 176, 96, 16}, kMainKeyboard);
-  make(L"BUTTON", L"自动更新配置", BS_CHECKBOX, {8, 216, 96, 16}, kAutoRebuild);
-  make(L"BUTTON", L"手动更新配置", BS_CHECKBOX, {112, 212, 104, 24}, kManualRebuild);
+  // White captions on the blue face: with a visual style the system would draw them in the
+  // theme's text colour whatever WM_CTLCOLORSTATIC says.
+  for (const auto& choice : choices)
+    UseClassicLook(AddChild(L"BUTTON", choice.caption, choice.style, choice.rect, choice.id, 0));
 }
 
 void SettingsWindow::Fill() {
@@ -269,7 +271,7 @@ LRESULT SettingsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     default:
       break;
   }
-  return PaintedWindow::HandleMessage(message, wParam, lParam);
+  return ScaledWindow::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace velmora::ui

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ui/controls/ControlPaint.h"
-#include "ui/controls/PaintedWindow.h"
+#include "ui/controls/ScaledWindow.h"
 
 #include <string>
 
@@ -32,7 +32,7 @@ class SettingsActions {
 // Shows a message as the settings window does: caption "信息：", OK, no icon, no owner.
 void ShowInformation(const wchar_t* text);
 
-class SettingsWindow final : public PaintedWindow {
+class SettingsWindow final : public ScaledWindow {
  public:
   static constexpr wchar_t kClassName[] = L"VelmoraSettings";
   static constexpr int kMaxDevice = 128;
@@ -62,8 +62,6 @@ class SettingsWindow final : public PaintedWindow {
 
   const config::ConfigStore& store_;
   SettingsActions& actions_;
-  DpiScale scale_;
-  FontCache fonts_;
   HBRUSH background_ = nullptr;
   Button hover_ = Button::None;
 };

@@ -63,12 +63,7 @@ void RunModalLoop(HWND window) {
 void NoticeWindow::Run(const std::function<void()>& work) {
   NoticeWindow notice(work);
   RegisterClassOnce(kClassName, nullptr);
-  notice.scale_ = DpiScale(SystemDpi());
-  notice.fonts_.SetScale(notice.scale_);
-  const int width = notice.scale_(260);
-  const int height = notice.scale_(99);
-  if (!notice.Create(kClassName, L"", WS_POPUP, WS_EX_APPWINDOW, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                     (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr)) {
+  if (!notice.CreateScaled(kClassName, L"", WS_POPUP, WS_EX_APPWINDOW, 260, 99, nullptr)) {
     work();  // no window: the rebuild still has to happen
     return;
   }
@@ -141,13 +136,7 @@ HWND InstructionsWindow::Open(bool modal) {
              open.end());
   auto window = std::unique_ptr<InstructionsWindow>(new InstructionsWindow());
   RegisterClassOnce(kClassName, nullptr);
-  window->scale_ = DpiScale(SystemDpi());
-  window->fonts_.SetScale(window->scale_);
-  const int width = window->scale_(466);
-  const int height = window->scale_(316);
-  if (!window->Create(kClassName, L"软件说明", WS_POPUP | WS_CLIPCHILDREN, WS_EX_APPWINDOW,
-                      (::GetSystemMetrics(SM_CXSCREEN) - width) / 2, (::GetSystemMetrics(SM_CYSCREEN) - height) / 2,
-                      width, height, nullptr))
+  if (!window->CreateScaled(kClassName, L"软件说明", WS_POPUP | WS_CLIPCHILDREN, WS_EX_APPWINDOW, 466, 316, nullptr))
     return nullptr;
   const HWND hwnd = window->Hwnd();
   CloseOnEscape(hwnd);
@@ -172,9 +161,8 @@ void InstructionsWindow::Paint(HDC dc) {
 LRESULT InstructionsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
   switch (message) {
     case WM_CREATE: {
-      edit_ = CreateChildControl(Hwnd(), L"EDIT", Text().c_str(),
-                                 WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
-                                 scale_.Rect(DesignRect{2, 0, 462, 264}), kEditId, fonts_.Get(0));
+      edit_ = AddChild(L"EDIT", Text().c_str(), WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
+                       DesignRect{2, 0, 462, 264}, kEditId, 0);
       editBrush_ = ::CreateSolidBrush(kNavy);
       return 0;
     }
@@ -229,7 +217,7 @@ LRESULT InstructionsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
       editBrush_ = nullptr;
       return 0;
     default:
-      return PaintedWindow::HandleMessage(message, wParam, lParam);
+      return ScaledWindow::HandleMessage(message, wParam, lParam);
   }
 }
 

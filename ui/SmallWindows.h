@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ui/controls/ControlPaint.h"
-#include "ui/controls/PaintedWindow.h"
+#include "ui/controls/ScaledWindow.h"
 
 #include <functional>
 #include <string>
@@ -19,7 +19,7 @@ void RunModalLoop(HWND window);
 void CloseOnEscape(HWND window);
 bool HandleEscape(const MSG& msg);
 
-class NoticeWindow final : public PaintedWindow {
+class NoticeWindow final : public ScaledWindow {
  public:
   static constexpr wchar_t kClassName[] = L"VelmoraNotice";
   static constexpr wchar_t kText[] = L"请稍等。。。";
@@ -33,11 +33,9 @@ class NoticeWindow final : public PaintedWindow {
   void Paint(HDC dc) override;
 
   const std::function<void()>& work_;
-  DpiScale scale_;
-  FontCache fonts_;
 };
 
-class InstructionsWindow final : public PaintedWindow {
+class InstructionsWindow final : public ScaledWindow {
  public:
   static constexpr wchar_t kClassName[] = L"VelmoraInstructions";
 
@@ -54,8 +52,6 @@ class InstructionsWindow final : public PaintedWindow {
   void Paint(HDC dc) override;
   RECT OkRect() const;
 
-  DpiScale scale_;
-  FontCache fonts_;
   HWND edit_ = nullptr;
   HBRUSH editBrush_ = nullptr;
   bool okHover_ = false;

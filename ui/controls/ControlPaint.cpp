@@ -1,5 +1,9 @@
 #include "ui/controls/ControlPaint.h"
 
+#include <uxtheme.h>
+
+#include <utility>
+
 namespace velmora::ui {
 
 UINT SystemDpi() {
@@ -8,6 +12,20 @@ UINT SystemDpi() {
   ::ReleaseDC(nullptr, screen);
   return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
+
+UINT WindowDpi(HWND hwnd) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (hwnd && getDpiForWindow) {
+    if (const UINT dpi = getDpiForWindow(hwnd)) return dpi;
+  }
+  return SystemDpi();
+}
+
+// A sub-application and class list that name no theme class: the documented way to switch the
+// visual style off for one window.
+void UseClassicLook(HWND control) { ::SetWindowTheme(control, L" ", L" "); }
 
 RECT DpiScale::Rect(const DesignRect& r, int originX, int originY) const {
   const int left = (*this)(r.x + originX);
@@ -26,6 +44,11 @@ void FontCache::SetScale(const DpiScale& scale) {
   if (scale.Dpi() == scale_.Dpi() && !fonts_.empty()) return;
   Clear();
   scale_ = scale;
+}
+
+void FontCache::Swap(FontCache& other) noexcept {
+  std::swap(scale_, other.scale_);
+  fonts_.swap(other.fonts_);
 }
 
 HFONT FontCache::Get(int characterHeight) {

@@ -13,6 +13,13 @@ namespace velmora::ui {
 
 // The DPI of the screen (the system's), for windows that do not follow a monitor of their own.
 UINT SystemDpi();
+// The DPI of the monitor a window is on where the system tells it per window (Windows 10),
+// otherwise the system's (also for no window).
+UINT WindowDpi(HWND hwnd);
+
+// Takes the visual style off a control: themed check boxes and radio buttons draw their text in
+// the theme's colour and ignore WM_CTLCOLORSTATIC, so a caption we colour needs the classic look.
+void UseClassicLook(HWND control);
 
 // Design units (96 DPI) to device pixels.
 class DpiScale {
@@ -38,6 +45,7 @@ class FontCache {
   FontCache& operator=(const FontCache&) = delete;
 
   void SetScale(const DpiScale& scale);
+  void Swap(FontCache& other) noexcept;
   // characterHeight 0 = the default GUI font.
   HFONT Get(int characterHeight);
 
