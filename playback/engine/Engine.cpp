@@ -32,8 +32,10 @@ int64_t QpcFrequency() {
   return f.QuadPart;
 }
 
-// Forwards endpoint notifications to the engine. Windows calls it on a thread of its own; the
-// engine only sets flags there.
+// Forwards endpoint notifications to the engine. Windows calls it on a thread of its own, which
+// must not block: the engine only sets atomics there and wakes the render thread, which does the
+// work. It is registered by the render thread once its stream is open and unregistered before
+// that thread releases the enumerator, so no call arrives for an engine that is closing.
 class NotificationClient final : public IMMNotificationClient {
  public:
   NotificationClient(AudioEngine& engine, bool followsDefault) : engine_(engine), followsDefault_(followsDefault) {}
@@ -58,14 +60,21 @@ class NotificationClient final : public IMMNotificationClient {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR id, DWORD state) override {
-    if (state != DEVICE_STATE_ACTIVE && id) engine_.OnDeviceRemoved(id);
+    if (state == DEVICE_STATE_ACTIVE) {
+      engine_.OnDeviceArrived();
+    } else if (id) {
+      engine_.OnDeviceRemoved(id);
+    }
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR id) override {
     if (id) engine_.OnDeviceRemoved(id);
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) override {
+    engine_.OnDeviceArrived();
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) override { return S_OK; }
 
  private:
@@ -481,6 +490,10 @@ void AudioEngine::OnDeviceRemoved(const std::wstring&) {
   // Whichever endpoint it was, the render thread checks its own by reopening it.
   checkDevice_ = true;
   Wake();
+}
+
+void AudioEngine::OnDeviceArrived() {
+  if (lost_.load()) Wake();
 }
 
 AudioEngine::PlayTiming AudioEngine::LastPlayTiming() const {

@@ -36,7 +36,7 @@ class AudioEngine {
   // Stops the render thread, releases the device and every voice.
   void Close();
   bool IsOpen() const { return thread_.joinable(); }
-  int Device() const { return device_; }
+  int Device() const { return device_.load(); }
   // True while the opened endpoint is gone (unplugged, disabled) and not yet back.
   bool DeviceLost() const { return lost_.load(); }
 
@@ -58,6 +58,9 @@ class AudioEngine {
   // since Wine never sends the notifications.
   void OnDefaultDeviceChanged();
   void OnDeviceRemoved(const std::wstring& endpointId);
+  // An endpoint was added or became active again: while ours is lost, look for it at once
+  // instead of at the next retry.
+  void OnDeviceArrived();
 
   // When the last PlayVoice was asked for, when its first samples were written into the
   // device buffer (QueryPerformanceCounter ticks; 0 until it happens) and how many frames were
@@ -101,7 +104,7 @@ class AudioEngine {
   uint32_t nextId_ = 1;
 
   std::thread thread_;
-  int device_ = -1;
+  std::atomic<int> device_{-1};  // read by the endpoint notifications on the system's thread
   void* stopEvent_ = nullptr;  // HANDLE; kept opaque so this header stays free of windows.h
   void* wakeEvent_ = nullptr;
   std::atomic<bool> lost_{false};
