@@ -16,6 +16,20 @@
 
 namespace velmora::app {
 
+namespace {
+
+// On the screen and restored: a board minimised to the tray is hidden and still iconic, and
+// SW_SHOW alone would bring it back minimised.
+void ShowRestored(HWND board) {
+  if (::IsIconic(board)) {
+    ::ShowWindow(board, SW_RESTORE);
+  } else if (!::IsWindowVisible(board)) {
+    ::ShowWindow(board, SW_SHOW);
+  }
+}
+
+}  // namespace
+
 App::App() : store_(ProgramDirectory()), playback_(player_, store_, reporter_), board_(*this) {
   ui::EditorWindow::SetSkinHook(SkinEditor);
 }
@@ -37,6 +51,7 @@ int App::Run() {
 }
 
 void App::StartupSequence() {
+  store_.SafeguardFile();
   playback_.HoldVolumeIn(board_);
   config::LoadCaptions(store_, board_);
   // A new location: device back to "1", the configuration rebuilt, the board hidden.
@@ -87,7 +102,7 @@ void App::ShutdownSequence() {
 void App::RebuildInNotice() {
   ui::NoticeWindow::Run([this] {
     config::RebuildConfiguration(store_, board_);  // ends with LoadCaptions
-    ::ShowWindow(board_.Hwnd(), SW_SHOW);
+    ShowRestored(board_.Hwnd());
   });
 }
 
@@ -99,13 +114,8 @@ void App::HideMainWindow() {
 }
 
 void App::ShowMainWindow() {
-  const HWND board = board_.Hwnd();
-  if (::IsIconic(board)) {
-    ::ShowWindow(board, SW_RESTORE);
-  } else if (!::IsWindowVisible(board)) {
-    ::ShowWindow(board, SW_SHOW);
-  }
-  ::SetForegroundWindow(board);
+  ShowRestored(board_.Hwnd());
+  ::SetForegroundWindow(board_.Hwnd());
 }
 
 void App::PlayEffect(config::EffectSlot slot) { playback_.PlayEffect(slot.category, slot.index); }
@@ -155,10 +165,11 @@ void App::OnTrayCommand(TrayCommand command) {
       break;
     case TrayCommand::Settings:
     case TrayCommand::OutputSettings:
-      OpenSettings(nullptr);
+      // Modal over the board, hidden or not, so the board cannot open a second one meanwhile.
+      OpenSettings(board_.Hwnd());
       break;
     case TrayCommand::Instructions:
-      ui::InstructionsWindow::Open(true);
+      ui::InstructionsWindow::Open(true, board_.Hwnd());
       break;
     case TrayCommand::Rebuild:
       RebuildInNotice();  // leaves the board visible

@@ -10,8 +10,9 @@ namespace velmora::app {
 
 inline constexpr wchar_t kLockFileName[] = L"zubo";
 
-// Takes the lock; false when another instance holds it. A lock file left behind by an instance
-// that has ended is simply opened again.
+// Takes the lock; false only when another instance holds it (the open fails with a sharing
+// violation). A lock file left behind by an instance that has ended is simply opened again; one
+// that cannot be opened at all for any other reason lets the program start without the lock.
 bool AcquireInstanceLock(const std::wstring& programDirectory, UniqueFile& held);
 
 }  // namespace velmora::app

@@ -1,6 +1,11 @@
 #include "base/Paths.h"
 
+#include "base/Handles.h"
+
 #include <windows.h>
+
+#include <algorithm>
+#include <exception>
 
 namespace velmora {
 
@@ -47,6 +52,31 @@ std::wstring ShortPath(const std::wstring& path) {
   if (n == 0 || n >= needed) return {};
   buffer.resize(n);
   return buffer;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes, size_t maxBytes) {
+  bytes.clear();
+  UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
+      static_cast<unsigned long long>(size.QuadPart) > maxBytes)
+    return false;
+  try {
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+  } catch (const std::exception&) {  // bad_alloc, or length_error past the address space
+    bytes = std::string();
+    return false;
+  }
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD chunk = 0;
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, size_t{1} << 24));
+    if (!::ReadFile(file.Get(), bytes.data() + done, want, &chunk, nullptr) || chunk == 0) break;
+    done += chunk;
+  }
+  bytes.resize(done);
+  return true;
 }
 
 }  // namespace velmora

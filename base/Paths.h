@@ -26,4 +26,9 @@ bool IsDirectory(const std::wstring& path);
 // The volume's short (8.3) form of an existing path, or empty when there is none.
 std::wstring ShortPath(const std::wstring& path);
 
+// Reads a whole file (shared with writers, in pieces). False when it cannot be opened, is
+// larger than `maxBytes`, or memory for it cannot be had; `bytes` then holds nothing. A read
+// that stops early keeps what was read.
+bool ReadWholeFile(const std::wstring& path, std::string& bytes, size_t maxBytes);
+
 }  // namespace velmora

@@ -24,6 +24,11 @@ bool ToAnsiFileName(const std::wstring& path, std::string& out) {
   return !usedDefault;
 }
 
+bool ProfileHasSections(const std::string& path) {
+  char names[4] = {};
+  return !path.empty() && ::GetPrivateProfileSectionNamesA(names, sizeof(names), path.c_str()) > 0;
+}
+
 }  // namespace
 
 ConfigStore::ConfigStore(std::wstring programDirectory) : programDirectory_(std::move(programDirectory)) {}
@@ -167,6 +172,24 @@ bool WriteUserRegistryText(std::wstring_view subkey, std::wstring_view value) {
   const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
   return ::RegSetValueExW(opened.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) ==
          ERROR_SUCCESS;
+}
+
+bool ConfigStore::HasSections() const { return ProfileHasSections(ProfilePath()); }
+
+void ConfigStore::SafeguardFile() const {
+  const std::string path = ProfilePath();
+  if (path.empty()) return;
+  const std::wstring file = ConfigFilePath();
+  const std::wstring copy = file + L".bak";
+  if (ProfileHasSections(path)) {
+    ::CopyFileW(file.c_str(), copy.c_str(), FALSE);
+    return;
+  }
+  if (PathExists(file) && ProfileHasSections(path + ".bak")) {
+    ::CopyFileW(copy.c_str(), file.c_str(), FALSE);
+    // The profile functions may still hold the damaged file: let them read it again.
+    ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+  }
 }
 
 }  // namespace velmora::config

@@ -37,6 +37,15 @@ class ConfigStore {
   // Replaces the section's lines in one write of the file.
   bool WriteSectionLines(std::wstring_view section, const std::vector<std::string>& lines) const;
 
+  // Whether the file has at least one section.
+  bool HasSections() const;
+
+  // Keeps zuboinf.ini.bak beside the file, at start-up before anything is read: a file that
+  // exists but has no section left (cut short by a power loss during a write) is replaced by the
+  // copy when the copy has sections; a file with sections is copied over the copy. Both steps
+  // ignore failures, as every write to the configuration does.
+  void SafeguardFile() const;
+
  private:
   // The file name as the ANSI profile functions take it (in the process's code page; the
   // volume's short name when the folder's name cannot be written in it).

@@ -1,5 +1,7 @@
 #include "config/Encoding.h"
 
+#include "base/Paths.h"
+
 #include <windows.h>
 
 namespace velmora::config {
@@ -68,6 +70,12 @@ bool FitsConfigText(std::wstring_view text) {
   bool exact = false;
   const std::string bytes = ToConfigText(text, &exact);
   return exact && FromConfigText(bytes) == text;
+}
+
+std::wstring StorablePath(const std::wstring& path) {
+  if (FitsConfigText(path)) return path;
+  const std::wstring shortForm = ShortPath(path);
+  return !shortForm.empty() && FitsConfigText(shortForm) ? shortForm : std::wstring();
 }
 
 }  // namespace velmora::config

@@ -21,4 +21,9 @@ std::wstring FromConfigText(std::string_view bytes);
 // True when the text survives the trip to GBK and back unchanged.
 bool FitsConfigText(std::wstring_view text);
 
+// A file's path as the configuration can hold it so that it always opens: the path itself when
+// GBK can hold it, otherwise its short 8.3 form; empty when neither (a volume without short
+// names), and the file is better left out than stored as a path that names nothing.
+std::wstring StorablePath(const std::wstring& path);
+
 }  // namespace velmora::config

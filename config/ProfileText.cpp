@@ -4,12 +4,6 @@ namespace velmora::config {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-  return s;
-}
-
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -22,20 +16,26 @@ bool SameName(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+std::string_view TrimProfileName(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
 bool SectionIsPlain(std::string_view fileBytes, std::string_view section) {
   if (fileBytes.size() >= 2) {
     const unsigned char b0 = static_cast<unsigned char>(fileBytes[0]);
     const unsigned char b1 = static_cast<unsigned char>(fileBytes[1]);
     if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF) || (b0 == 0xEF && b1 == 0xBB)) return false;
   }
-  const std::string_view wanted = Trim(section);
+  const std::string_view wanted = TrimProfileName(section);
   bool inside = false;
   int occurrences = 0;
   size_t start = 0;
   while (start <= fileBytes.size()) {
     size_t end = fileBytes.find('\n', start);
     if (end == std::string_view::npos) end = fileBytes.size();
-    const std::string_view line = Trim(fileBytes.substr(start, end - start));
+    const std::string_view line = TrimProfileName(fileBytes.substr(start, end - start));
     start = end + 1;
 
     if (!line.empty() && line.front() == '[') {
@@ -44,14 +44,14 @@ bool SectionIsPlain(std::string_view fileBytes, std::string_view section) {
         if (inside) return false;  // a broken header inside our section
         continue;
       }
-      inside = SameName(Trim(line.substr(1, close - 1)), wanted);
+      inside = SameName(TrimProfileName(line.substr(1, close - 1)), wanted);
       if (inside && ++occurrences > 1) return false;
       continue;
     }
     if (!inside || line.empty()) continue;
     if (line.front() == ';' || line.front() == '#') return false;
     const size_t equals = line.find('=');
-    if (equals == std::string_view::npos || Trim(line.substr(0, equals)).empty()) return false;
+    if (equals == std::string_view::npos || TrimProfileName(line.substr(0, equals)).empty()) return false;
   }
   return true;
 }

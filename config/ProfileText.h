@@ -14,4 +14,7 @@ namespace velmora::config {
 // not plain, which only costs speed. A file with a byte-order mark is never plain.
 bool SectionIsPlain(std::string_view fileBytes, std::string_view section);
 
+// A section or key name as the profile functions match it: blanks (and a line's CR) trimmed.
+std::string_view TrimProfileName(std::string_view name);
+
 }  // namespace velmora::config

@@ -32,28 +32,16 @@ std::vector<std::wstring> ListFiles(const std::wstring& folder) {
   return names;
 }
 
+// The configuration file's bytes (empty when it cannot be read, which only costs speed below).
 std::string ReadFileBytes(const std::wstring& path) {
-  UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   std::string bytes;
-  if (!file) return bytes;
-  LARGE_INTEGER size{};
-  if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 && size.QuadPart < (1LL << 31)) {
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) read = 0;
-    bytes.resize(read);
-  }
+  ReadWholeFile(path, bytes, size_t{1} << 30);
   return bytes;
 }
 
 // The name part of a profile line as the profile functions match it: up to '=', blanks trimmed.
 std::string_view LineKey(std::string_view line) {
-  const size_t equals = line.find('=');
-  std::string_view name = line.substr(0, equals);
-  while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
-  while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
-  return name;
+  return TrimProfileName(line.substr(0, line.find('=')));
 }
 
 }  // namespace
@@ -62,12 +50,8 @@ std::vector<WorkItem> ScanCategoryFolder(std::wstring_view programDirectory, int
   const std::wstring folder = CategoryFolder(programDirectory, category);
   std::vector<WorkItem> items;
   for (const std::wstring& name : ListFiles(folder)) {
-    std::wstring path = folder + L"\\" + name;
-    if (!FitsConfigText(path)) {
-      // Stored as GBK, this path would name a file that does not exist.
-      path = ShortPath(path);
-      if (path.empty() || !FitsConfigText(path)) continue;
-    }
+    std::wstring path = StorablePath(folder + L"\\" + name);
+    if (path.empty()) continue;
     items.push_back({std::move(path), CaptionFromFileName(name)});
   }
   return items;

@@ -15,13 +15,19 @@ constexpr int kSlotKeysChecked = 150;
 
 bool IsName(const std::wstring& name) { return !name.empty() && name != config::kNoHotkey; }
 
+// Hotkey names are keys of 快捷键, and the profile functions find keys whatever their case.
+bool SameName(const std::wstring& a, const std::wstring& b) {
+  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
 // Does any slot other than `except` have `name`?
 bool HeldByAnotherSlot(const config::ConfigStore& store, const std::wstring& name, config::EffectSlot except) {
   for (const config::CategoryInfo& c : config::kCategories) {
     for (int i = 1; i <= kSlotKeysChecked; ++i) {
       if (c.number == except.category && i == except.index) continue;
       const std::wstring taken = store.ReadValue(c.hotkeySection, config::SlotKey(i));
-      if (!taken.empty() && taken == name) return true;
+      if (!taken.empty() && SameName(taken, name)) return true;
     }
   }
   return false;
@@ -32,7 +38,9 @@ bool HeldByAnotherSlot(const config::ConfigStore& store, const std::wstring& nam
 std::wstring ConflictMessage(const std::wstring& name) { return L"热键" + name + L"已经被其它音效占用"; }
 
 void MessageBoxConflictReporter::HotkeyTaken(const std::wstring& name) {
-  ::MessageBoxW(nullptr, ConflictMessage(name).c_str(), L"信息：", MB_OK);
+  // Modal over the window the user picked the name in (the editor), so it cannot be closed, and
+  // its handler pulled from under the box, while the box is open.
+  ::MessageBoxW(::GetActiveWindow(), ConflictMessage(name).c_str(), L"信息：", MB_OK);
 }
 
 bool CheckHotkeyConflict(const config::ConfigStore& store, const std::wstring& selected, config::EffectSlot editing,
@@ -56,7 +64,7 @@ void StoreSlotHotkey(const config::ConfigStore& store, config::EffectSlot slot, 
   store.WriteValue(c.hotkeySection, key, name);
   store.WriteValue(config::kHotkeyPathSection, name, path);
   // The old name would otherwise keep playing this slot's old file.
-  if (IsName(previousName) && previousName != name && !HeldByAnotherSlot(store, previousName, slot))
+  if (IsName(previousName) && !SameName(previousName, name) && !HeldByAnotherSlot(store, previousName, slot))
     store.WriteValue(config::kHotkeyPathSection, previousName, config::kNoHotkey);
 }
 

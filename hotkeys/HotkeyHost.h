@@ -2,8 +2,8 @@
 // more than one: asking for it while it exists gives the one there is.
 #pragma once
 
+#include "base/Window.h"
 #include "hotkeys/HotkeyTable.h"
-#include "ui/controls/Window.h"
 
 #include <string>
 #include <vector>
@@ -22,7 +22,7 @@ class HotkeyActions {
   virtual void StopPlayback() = 0;
 };
 
-class HotkeyHost final : public ui::Window {
+class HotkeyHost final : public Window {
  public:
   static constexpr wchar_t kClassName[] = L"VelmoraHotkeyHost";
 

@@ -31,7 +31,10 @@ ensure_display() {
     return 0
   fi
   local n=99
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  # A server of another checkout (or of a system sharing this network namespace, where the
+  # abstract X socket is seen though its lock file is not) may hold a number already.
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] ||
+        DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; do n=$((n + 1)); done
   Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
   XVFB_PID=$!
   export DISPLAY=":$n"

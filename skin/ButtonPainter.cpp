@@ -2,6 +2,7 @@
 // so the frame's WM_DRAWITEM paints them; check boxes and radio buttons keep their own logic and
 // are painted here after every message that makes the platform draw its own look over ours.
 // Every picture is composed on a copy of the window's background and copied to the screen once.
+#include "base/Gdi.h"
 #include "skin/Painters.h"
 #include "skin/SkinEngine.h"
 
@@ -177,11 +178,10 @@ void RedrawButton(HWND button, UINT itemState, bool hot) {
   if (hot) itemState |= kStateHot;
   switch (look.kind) {
     case kPushButton:
-      if (HDC dc = ::GetDC(button)) {
+      if (ScopedWindowDc dc(button); dc) {
         RECT client;
         ::GetClientRect(button, &client);
-        PaintButton(button, dc, itemState, client);
-        ::ReleaseDC(button, dc);
+        PaintButton(button, dc.Get(), itemState, client);
       }
       break;
     case kRadioButton:

@@ -2,6 +2,7 @@
 // its own logic (positions, notifications, capture); we only take over how it looks: on every
 // change it is drawn whole over the skin behind it into a surface, and that surface is copied to
 // the screen in one BitBlt so nothing flickers.
+#include "base/Gdi.h"
 #include "skin/Painters.h"
 #include "skin/SkinEngine.h"
 
@@ -237,9 +238,8 @@ HIMAGELIST HeaderImages(HWND header) {
 // The header's own font when GDI+ can use it, else the engine's default face.
 std::unique_ptr<Gdiplus::Font> HeaderFont(HWND header) {
   if (auto font = reinterpret_cast<HFONT>(::SendMessageW(header, WM_GETFONT, 0, 0))) {
-    HDC dc = ::GetDC(header);
-    auto made = std::make_unique<Gdiplus::Font>(dc, font);
-    ::ReleaseDC(header, dc);
+    ScopedWindowDc dc(header);
+    auto made = std::make_unique<Gdiplus::Font>(dc.Get(), font);
     if (made->GetLastStatus() == Gdiplus::Ok) return made;
   }
   return MakeFont(L"宋体", 12, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);

@@ -1,6 +1,8 @@
 // The skinned window itself: its procedure, the composed background, border and caption strip,
 // the caption buttons with their hover fade, dragging, sizing, maximise and minimise.
+#include "base/Gdi.h"
 #include "base/WorkingSet.h"
+#include "base/Window.h"
 #include "skin/Painters.h"
 #include "skin/SkinEngine.h"
 
@@ -26,7 +28,9 @@ void CloseShape(Gdiplus::GraphicsPath& path, float x, float y, float w, float h)
   path.CloseFigure();
 }
 
-HDC ScreenDc(HWND hwnd) { return ::GetDCEx(hwnd, nullptr, DCX_CACHE | DCX_CLIPCHILDREN | DCX_CLIPSIBLINGS); }
+ScopedWindowDc ScreenDc(HWND hwnd) {
+  return ScopedWindowDc(hwnd, ::GetDCEx(hwnd, nullptr, DCX_CACHE | DCX_CLIPCHILDREN | DCX_CLIPSIBLINGS));
+}
 
 }  // namespace
 
@@ -315,9 +319,7 @@ void SkinEngine::RepaintFrame(int index, bool toScreen) {
   }
 
   if (toScreen) {
-    HDC dc = ScreenDc(w.hwnd);
-    ::BitBlt(dc, 0, 0, width, height, w.backBuffer, 0, 0, SRCCOPY);
-    ::ReleaseDC(w.hwnd, dc);
+    ::BitBlt(ScreenDc(w.hwnd).Get(), 0, 0, width, height, w.backBuffer, 0, 0, SRCCOPY);
   }
   w.fullRepaint = false;
   if (toScreen && !firstResize_) {
@@ -401,9 +403,7 @@ void SkinEngine::BlitFrame(int index) {
   if (!w || !w->backBuffer) return;
   RECT client;
   ::GetClientRect(w->hwnd, &client);
-  HDC dc = ScreenDc(w->hwnd);
-  ::BitBlt(dc, 0, 0, client.right, client.bottom, w->backBuffer, 0, 0, SRCCOPY);
-  ::ReleaseDC(w->hwnd, dc);
+  ::BitBlt(ScreenDc(w->hwnd).Get(), 0, 0, client.right, client.bottom, w->backBuffer, 0, 0, SRCCOPY);
 }
 
 void SkinEngine::RestoreFromCache(SkinnedWindow& w, int x, int y, int width, int height) {
@@ -412,9 +412,7 @@ void SkinEngine::RestoreFromCache(SkinnedWindow& w, int x, int y, int width, int
 
 void SkinEngine::CopyToScreen(SkinnedWindow& w, int x, int y, int width, int height) {
   if (composing_ || !w.backBuffer) return;
-  HDC dc = ScreenDc(w.hwnd);
-  ::BitBlt(dc, x, y, width, height, w.backBuffer, x, y, SRCCOPY);
-  ::ReleaseDC(w.hwnd, dc);
+  ::BitBlt(ScreenDc(w.hwnd).Get(), x, y, width, height, w.backBuffer, x, y, SRCCOPY);
 }
 
 void SkinEngine::DrawCaption(int index, bool keepBackground, const std::wstring* text) {
@@ -433,9 +431,7 @@ void SkinEngine::DrawCaption(int index, bool keepBackground, const std::wstring*
   if (text) {
     title = *text;
   } else {
-    const int length = ::GetWindowTextLengthW(w.hwnd);
-    title.resize(static_cast<size_t>(length) + 1);
-    title.resize(static_cast<size_t>(std::max(::GetWindowTextW(w.hwnd, title.data(), length + 1), 0)));
+    title = WindowText(w.hwnd);
   }
   {
     Gdiplus::Graphics g(w.backBuffer);

@@ -1,6 +1,8 @@
 #include "skin/SkinEngine.h"
 
 #include "assets/resource.h"
+#include "base/Gdi.h"
+#include "base/Window.h"
 #include "skin/Painters.h"
 #include "skin/Pictures.h"
 
@@ -16,14 +18,6 @@ WNDPROC Subclass(HWND hwnd, WNDPROC procedure) {
   return reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
 }
 
-std::wstring WindowText(HWND hwnd) {
-  const int length = ::GetWindowTextLengthW(hwnd);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const int got = ::GetWindowTextW(hwnd, text.data(), length + 1);
-  text.resize(static_cast<size_t>(got > 0 ? got : 0));
-  return text;
-}
-
 // Face, em size in pixels and style of the font a control draws with (the engine only reads it).
 void ReadControlFont(HWND control, ControlRecord& record) {
   record.fontFace.clear();
@@ -33,10 +27,9 @@ void ReadControlFont(HWND control, ControlRecord& record) {
     LOGFONTW logical{};
     if (::GetObjectW(font, sizeof(logical), &logical)) {
       record.fontFace = logical.lfFaceName;
-      HDC dc = ::GetDC(control);
-      Gdiplus::Font measured(dc, font);
+      ScopedWindowDc dc(control);
+      Gdiplus::Font measured(dc.Get(), font);
       if (measured.GetLastStatus() == Gdiplus::Ok) record.fontSize = measured.GetSize();
-      ::ReleaseDC(control, dc);
       if (record.fontSize <= 0)
         record.fontSize = static_cast<float>(logical.lfHeight < 0 ? -logical.lfHeight : logical.lfHeight);
       record.fontStyle = (logical.lfWeight >= FW_BOLD ? Gdiplus::FontStyleBold : 0) |
@@ -367,19 +360,21 @@ LRESULT CALLBACK SkinEngine::TransparentProcedure(HWND hwnd, UINT message, WPARA
     }
     // A label: it paints itself as usual, then everything but its key colour is lifted onto
     // the skin behind it.
-    HDC dc = ::GetDC(hwnd);
-    RECT update{};
-    ::GetUpdateRect(hwnd, &update, FALSE);
-    const int width = update.right - update.left;
-    const int height = update.bottom - update.top;
-    HDC surface = width > 0 && height > 0 ? engine->ComposeBackground(hwnd, update) : nullptr;
-    const LRESULT result = CallPrevious(previous, hwnd, message, wParam, lParam);
-    if (surface) {
-      ::TransparentBlt(surface, 0, 0, width, height, dc, update.left, update.top, width, height, key);
-      ::BitBlt(dc, update.left, update.top, width, height, surface, 0, 0, SRCCOPY);
-      engine->ReleaseSurface(surface);
+    LRESULT result = 0;
+    {
+      ScopedWindowDc dc(hwnd);
+      RECT update{};
+      ::GetUpdateRect(hwnd, &update, FALSE);
+      const int width = update.right - update.left;
+      const int height = update.bottom - update.top;
+      HDC surface = width > 0 && height > 0 ? engine->ComposeBackground(hwnd, update) : nullptr;
+      result = CallPrevious(previous, hwnd, message, wParam, lParam);
+      if (surface) {
+        ::TransparentBlt(surface, 0, 0, width, height, dc.Get(), update.left, update.top, width, height, key);
+        ::BitBlt(dc.Get(), update.left, update.top, width, height, surface, 0, 0, SRCCOPY);
+        engine->ReleaseSurface(surface);
+      }
     }
-    ::ReleaseDC(hwnd, dc);
     for (HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
       if (::IsWindowVisible(child)) ::InvalidateRect(child, nullptr, TRUE);
     return result;
@@ -392,10 +387,14 @@ LRESULT CALLBACK SkinEngine::TransparentProcedure(HWND hwnd, UINT message, WPARA
 HDC SkinEngine::ComposeBackground(HWND control, const RECT& rect, bool windowRect) {
   const int width = std::max<int>(rect.right - rect.left, 1);
   const int height = std::max<int>(rect.bottom - rect.top, 1);
-  SurfaceEntry entry{};
-  entry.dc = CreateSurface(width, height, &entry.bitmap, &entry.previous);
-  if (!entry.dc) return nullptr;
-  surfaces_.push_back(entry);
+  HBITMAP bitmap = nullptr;
+  HBITMAP previous = nullptr;
+  HDC dc = CreateSurface(width, height, &bitmap, &previous);
+  if (!dc) return nullptr;
+  SurfaceEntry& entry = surfaces_.emplace_back();
+  entry.dc.Reset(dc);
+  entry.bitmap.Reset(bitmap);
+  entry.selected.emplace(dc, previous, ScopedSelect::AlreadySelected{});
   SkinnedWindow* owner = OwnerOf(control);
   if (owner && owner->backBuffer) {
     POINT ownerOrigin{0, 0};
@@ -408,23 +407,19 @@ HDC SkinEngine::ComposeBackground(HWND control, const RECT& rect, bool windowRec
     } else {
       ::ClientToScreen(control, &origin);
     }
-    ::BitBlt(entry.dc, 0, 0, width, height, owner->backBuffer, origin.x - ownerOrigin.x + rect.left,
+    ::BitBlt(dc, 0, 0, width, height, owner->backBuffer, origin.x - ownerOrigin.x + rect.left,
              origin.y - ownerOrigin.y + rect.top, SRCCOPY);
   } else {
     RECT all{0, 0, width, height};
-    HBRUSH face = ::CreateSolidBrush(faceColour_);
-    ::FillRect(entry.dc, &all, face);
-    ::DeleteObject(face);
+    UniqueBrush face(::CreateSolidBrush(faceColour_));
+    ::FillRect(dc, &all, face.Get());
   }
-  return entry.dc;
+  return dc;
 }
 
 void SkinEngine::ReleaseSurface(HDC surface) {
   for (auto it = surfaces_.begin(); it != surfaces_.end(); ++it) {
-    if (it->dc != surface) continue;
-    ::SelectObject(it->dc, it->previous);
-    ::DeleteObject(it->bitmap);
-    ::DeleteDC(it->dc);
+    if (it->dc.Get() != surface) continue;
     surfaces_.erase(it);
     return;
   }

@@ -4,12 +4,15 @@
 // Everything here runs on the UI thread.
 #pragma once
 
+#include "base/Gdi.h"
+
 #include "skin/Gdip.h"
 #include "skin/SkinGeometry.h"
 
 #include <windows.h>
 
 #include <array>
+#include <list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -217,10 +220,13 @@ class SkinEngine {
   void OnMouseMove(int index, SkinnedWindow& w, POINT point);
   void OnAnimationTimer(SkinnedWindow& w, int index);
 
+  // A surface ComposeBackground handed out: its DC, and the bitmap selected into it until
+  // ReleaseSurface ends it.
   struct SurfaceEntry {
-    HDC dc;
-    HBITMAP bitmap;
-    HBITMAP previous;
+    UniqueMemoryDc dc;
+    UniqueBitmap bitmap;
+    std::optional<ScopedSelect> selected;
+    ~SurfaceEntry() { selected.reset(); }  // deselected before the bitmap and the DC go
   };
 
   std::unique_ptr<GdiplusSession> gdiplus_;
@@ -230,7 +236,7 @@ class SkinEngine {
   bool composing_ = false;  // inside RepaintFrame: draw into the back buffer only
   int pressedButton_ = 0;
   std::vector<std::unique_ptr<SkinnedWindow>> windows_;
-  std::vector<SurfaceEntry> surfaces_;
+  std::list<SurfaceEntry> surfaces_;
   std::array<std::unique_ptr<Gdiplus::Bitmap>, static_cast<size_t>(Glyph::kCount)> glyphs_;
 };
 

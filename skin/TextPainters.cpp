@@ -3,6 +3,8 @@
 // their own client drawing and get only their frame (the non-client area) from here; a combo
 // box is drawn whole except for its edit part and its drop-down list. Scroll bars stay the
 // platform's own.
+#include "base/Window.h"
+#include "base/Gdi.h"
 #include "skin/Painters.h"
 #include "skin/SkinEngine.h"
 
@@ -144,10 +146,9 @@ void PaintEditFrame(HWND edit, std::optional<bool> focused = {}, std::optional<b
     g.ResetClip();
     DrawFrame(g, w, h, isHot, isFocused, 80, 180);
   }
-  if (HDC dc = ::GetWindowDC(edit)) {
-    ::ExcludeClipRect(dc, geometry.inner.left, geometry.inner.top, geometry.inner.right, geometry.inner.bottom);
-    ::BitBlt(dc, 0, 0, w, h, surface, 0, 0, SRCCOPY);
-    ::ReleaseDC(edit, dc);
+  if (ScopedWindowDc dc(edit, true); dc) {
+    ::ExcludeClipRect(dc.Get(), geometry.inner.left, geometry.inner.top, geometry.inner.right, geometry.inner.bottom);
+    ::BitBlt(dc.Get(), 0, 0, w, h, surface, 0, 0, SRCCOPY);
   }
   engine->ReleaseSurface(surface);
 }
@@ -199,9 +200,7 @@ void PaintCombo(HWND combo, bool hot, std::optional<bool> focused = {}) {
         g.DrawImage(arrow, buttonX + (buttonWidth - 7) / 2, 2 + (h - 4 - 4) / 2, 7, 4);
     }
     if (dropDownList) {
-      const int length = ::GetWindowTextLengthW(combo);
-      std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-      text.resize(static_cast<size_t>(std::max(::GetWindowTextW(combo, text.data(), length + 1), 0)));
+      const std::wstring text = WindowText(combo);
       if (!text.empty()) {
         auto font = MakeFont(L"宋体", 12, Gdiplus::FontStyleRegular);
         Gdiplus::StringFormat format;
@@ -214,10 +213,7 @@ void PaintCombo(HWND combo, bool hot, std::optional<bool> focused = {}) {
       }
     }
   }
-  if (HDC dc = ::GetWindowDC(combo)) {
-    ::TransparentBlt(dc, 0, 0, w, h, surface, 0, 0, w, h, kKeyColour);
-    ::ReleaseDC(combo, dc);
-  }
+  if (ScopedWindowDc dc(combo, true); dc) ::TransparentBlt(dc.Get(), 0, 0, w, h, surface, 0, 0, w, h, kKeyColour);
   engine->ReleaseSurface(surface);
 }
 
@@ -242,10 +238,10 @@ void PaintListFrame(HWND list, bool hot, std::optional<bool> focused = {}) {
     g.ResetClip();
     DrawFrame(g, w, h, hot, isFocused, 90, 200);
   }
-  if (HDC dc = ::GetWindowDC(list)) {
-    ::ExcludeClipRect(dc, geometry.client.left, geometry.client.top, geometry.client.right, geometry.client.bottom);
-    ::TransparentBlt(dc, 0, 0, w, h, surface, 0, 0, w, h, kKeyColour);
-    ::ReleaseDC(list, dc);
+  if (ScopedWindowDc dc(list, true); dc) {
+    ::ExcludeClipRect(dc.Get(), geometry.client.left, geometry.client.top, geometry.client.right,
+                      geometry.client.bottom);
+    ::TransparentBlt(dc.Get(), 0, 0, w, h, surface, 0, 0, w, h, kKeyColour);
   }
   engine->ReleaseSurface(surface);
 }

@@ -14,6 +14,8 @@
 #include "tests/support/WindowCapture.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <windows.h>
 
 #include <set>
@@ -189,6 +191,26 @@ TEST_F(BoardTest, ColoursOnScreenFollowTheTables) {
   EXPECT_EQ(screen.At(scale(2), scale(2)), kBarPurple);
   const RECT first = WindowRect(EffectButtons()[0].rect, scale, true);
   EXPECT_EQ(screen.At(first.left + 3, first.top + 3), EffectButtons()[0].back);
+}
+
+TEST_F(BoardTest, VolumeCaptionsReadInFull) {
+  // The white ink of "音量 +" and "音量 -" spans the two characters and the sign alike.
+  const Capture shot = Capture::OfClient(board_.Hwnd());
+  auto inkSpan = [&](MainControl id) {
+    const RECT r = WindowRect(MainControlDesign(id).rect, board_.Scale(), false);
+    int left = r.right, right = r.left;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x)
+        if (GetRValue(shot.At(x, y)) > 200 && GetGValue(shot.At(x, y)) > 200 && GetBValue(shot.At(x, y)) > 200) {
+          left = std::min(left, x);
+          right = std::max(right, x);
+        }
+    return right - left;
+  };
+  const int plus = inkSpan(MainControl::VolumeUp);
+  const int minus = inkSpan(MainControl::VolumeDown);
+  EXPECT_GT(plus, board_.Scale()(26));
+  EXPECT_GE(minus, plus - board_.Scale()(4)) << "the minus sign is missing";
 }
 
 TEST_F(BoardTest, CaptionsFromTheConfigurationWrapAndCentre) {

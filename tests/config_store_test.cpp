@@ -173,6 +173,29 @@ TEST(ConfigStore, FailedWritesAreSilentAndLoseNothing) {
   EXPECT_EQ(nowhere.ReadValue(kVolumeSection, kVolumeKey, L"x"), L"x");
 }
 
+TEST(ConfigStore, AFileThatLostItsSectionsComesBackFromTheCopy) {
+  TempProgramDir dir;
+  ConfigStore store(dir.Path());
+  const std::wstring copy = store.ConfigFilePath() + L".bak";
+  store.SafeguardFile();  // no file yet: nothing to keep, nothing made
+  EXPECT_FALSE(velmora::PathExists(copy));
+  store.WriteValue(kVolumeSection, kVolumeKey, L"40");
+  store.SafeguardFile();
+  EXPECT_EQ(ReadBytes(copy), ReadBytes(store.ConfigFilePath()));
+  // Cut short by a power loss: empty, or a line without any section.
+  for (const char* damaged : {"", "音量=7\r\n"}) {
+    WriteBytes(store.ConfigFilePath(), damaged);
+    EXPECT_FALSE(store.HasSections());
+    store.SafeguardFile();
+    EXPECT_EQ(store.ReadValue(kVolumeSection, kVolumeKey), L"40") << damaged;
+  }
+  // A file whose copy is damaged too stays as it is.
+  WriteBytes(copy, "");
+  WriteBytes(store.ConfigFilePath(), "");
+  store.SafeguardFile();
+  EXPECT_EQ(ReadBytes(store.ConfigFilePath()), "");
+}
+
 TEST(ConfigStore, ProgramFolderOutsideTheAnsiCodePage) {
   TempProgramDir dir(L"한국어");
   ConfigStore store(dir.Path());

@@ -7,6 +7,7 @@
 #include "hotkeys/HotkeyHost.h"
 #include "playback/AudioPlayer.h"
 #include "playback/Playback.h"
+#include "tests/support/Dialogs.h"
 #include "tests/support/SinkRecording.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempProgramDir.h"
@@ -130,6 +131,23 @@ TEST_F(EditorTest, EmptySlotAndClosingWithoutWriting) {
   ::SendMessageW(editor->Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(370, 10));
   EXPECT_EQ(EditorWindow::Current(), nullptr);
   EXPECT_FALSE(velmora::PathExists(store_.ConfigFilePath()));
+  // Esc while the hotkey list is open is left to the combo box (which closes its list), not
+  // taken as closing the window.
+  editor = Open({1, 9});
+  ASSERT_NE(editor, nullptr);
+  HWND combo = editor->Control(EditorWindow::kHotkeyCombo);
+  ::SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+  ASSERT_TRUE(::SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0));
+  HWND comboEdit = ::GetWindow(combo, GW_CHILD);
+  MSG inList{comboEdit ? comboEdit : combo, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
+  EXPECT_FALSE(velmora::ui::HandleEscape(inList));
+  PumpMessages(50);
+  EXPECT_NE(EditorWindow::Current(), nullptr);
+  ::SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+  MSG listClosed{comboEdit ? comboEdit : combo, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
+  EXPECT_TRUE(velmora::ui::HandleEscape(listClosed)) << "with the list closed, Esc closes the editor";
+  PumpMessages(50);
+  EXPECT_EQ(EditorWindow::Current(), nullptr);
   // Esc, with the focus in an edit box.
   editor = Open({1, 9});
   ASSERT_NE(editor, nullptr);
@@ -183,6 +201,49 @@ TEST_F(EditorTest, PickingATakenHotkeyIsRefusedTypingIsNot) {
   Click(editor, EditorWindow::kSaveButton);
   EXPECT_EQ(store_.ReadValue(L"快捷键", L"F1"), L"C:\\mine.wav");
   EXPECT_EQ(store_.ReadValue(L"其他快捷键if", L"2"), L"F1");
+}
+
+namespace {
+// What a user could do on the board while the conflict box is open: close the editor and
+// right-click another effect.
+velmora::config::ConfigStore* g_store = nullptr;
+velmora::hotkeys::ConflictReporter* g_reporter = nullptr;
+HWND g_owner = nullptr;
+void CALLBACK CloseAndReopen(HWND, UINT, UINT_PTR timer, DWORD) {
+  ::KillTimer(nullptr, timer);
+  if (EditorWindow* open = EditorWindow::Current()) ::DestroyWindow(open->Hwnd());
+  EditorWindow::Open({1, 5}, *g_store, g_owner, *g_reporter, nullptr);
+}
+}  // namespace
+
+TEST_F(EditorTest, TheConflictBoxIsModalOverTheEditorAndOutlivesNothing) {
+  store_.WriteValue(L"其他快捷键if", L"2", L"F1");
+  store_.WriteValue(L"常用标题", L"5", L"第五个");
+  velmora::hotkeys::MessageBoxConflictReporter boxes;
+  EditorWindow* editor = EditorWindow::Open({1, 1}, store_, owner_, boxes, nullptr);
+  ASSERT_NE(editor, nullptr);
+  const HWND first = editor->Hwnd();
+  ::SetForegroundWindow(first);
+  PumpMessages(50);
+  g_store = &store_;
+  g_reporter = &boxes;
+  g_owner = owner_;
+  velmora::test::MessageBoxWatcher watcher(L"信息：");
+  watcher.WhileShown([] { ::Sleep(400); });  // the timer below fires inside the box's loop
+  ::SetTimer(nullptr, 0, 100, CloseAndReopen);
+  HWND combo = editor->Control(EditorWindow::kHotkeyCombo);
+  ::SendMessageW(combo, CB_SETCURSEL, 1, 0);  // F1, held by 其他音效按钮2
+  ::SendMessageW(first, WM_COMMAND, MAKEWPARAM(EditorWindow::kHotkeyCombo, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(combo));
+  const velmora::test::MessageBoxSeen seen = watcher.Finish();
+  EXPECT_EQ(seen.text, L"热键F1已经被其它音效占用");
+  EXPECT_EQ(seen.owner, first);
+  EXPECT_FALSE(seen.ownerEnabled);
+  // The handler that showed the box returned into an editor that was still there; the new one
+  // shows the slot it was opened for.
+  EditorWindow* reopened = EditorWindow::Current();
+  ASSERT_NE(reopened, nullptr);
+  EXPECT_EQ(velmora::test::WindowText(reopened->Control(EditorWindow::kCaptionEdit)), L"第五个");
 }
 
 TEST_F(EditorTest, WithHotkeysOffTheComboIsHiddenAndItsNameStillSaved) {

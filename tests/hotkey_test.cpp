@@ -212,6 +212,11 @@ TEST(HotkeyAssignment, ConflictCheckAndItsMessage) {
 
   MessageBoxConflictReporter boxes;
   {
+    // Asked from the window the user works in (the editor): the box is modal over it.
+    HWND editor = ::CreateWindowExW(0, L"STATIC", L"editor", WS_POPUP | WS_VISIBLE, 10, 10, 100, 100, nullptr,
+                                    nullptr, nullptr, nullptr);
+    ::SetForegroundWindow(editor);
+    ::SetActiveWindow(editor);
     velmora::test::MessageBoxWatcher watcher(L"信息：");
     EXPECT_TRUE(CheckHotkeyConflict(store, L"F1", EffectSlot{1, 3}, boxes));
     const velmora::test::MessageBoxSeen seen = watcher.Finish();
@@ -219,16 +224,20 @@ TEST(HotkeyAssignment, ConflictCheckAndItsMessage) {
     EXPECT_EQ(seen.text, L"热键F1已经被其它音效占用");
     EXPECT_FALSE(seen.hasIcon);
     EXPECT_TRUE(seen.onlyOk);
+    EXPECT_EQ(seen.owner, editor);
+    EXPECT_FALSE(seen.ownerEnabled);
     EXPECT_EQ(watcher.Count(), 1);  // once per pick
+    ::DestroyWindow(editor);
   }
   {
     velmora::test::MessageBoxWatcher watcher(L"信息：");
     EXPECT_FALSE(CheckHotkeyConflict(store, L"无", EffectSlot{1, 3}, boxes));
     EXPECT_FALSE(CheckHotkeyConflict(store, L"F2", EffectSlot{1, 3}, boxes)) << "a slot's own key is no conflict";
-    EXPECT_FALSE(CheckHotkeyConflict(store, L"f1", EffectSlot{1, 3}, boxes)) << "names compare exactly";
+    // Names are keys of 快捷键, where case does not count.
+    EXPECT_TRUE(CheckHotkeyConflict(store, L"f1", EffectSlot{1, 3}, boxes));
     EXPECT_TRUE(CheckHotkeyConflict(store, L"F2", EffectSlot{1, 4}, boxes));
     watcher.Finish();
-    EXPECT_EQ(watcher.Count(), 1);
+    EXPECT_EQ(watcher.Count(), 2);
   }
 }
 
@@ -257,4 +266,12 @@ TEST(HotkeyAssignment, SavingWritesTheSlotAndTheMap) {
   StoreSlotHotkey(store, slot, L"a", L"C:\\y.wav", L"无");
   EXPECT_EQ(store.ReadValue(L"喊麦快捷键if", L"4"), L"a");
   EXPECT_EQ(store.ReadValue(L"快捷键", L"a"), L"C:\\y.wav");
+  // Names are keys of 快捷键, where case does not count: a typed "f6" elsewhere still holds F6.
+  store.WriteValue(L"其他快捷键if", L"2", L"f6");
+  StoreSlotHotkey(store, slot, L"F6", L"C:\\z.wav", L"a");
+  StoreSlotHotkey(store, slot, L"F7", L"C:\\z.wav", L"F6");
+  EXPECT_EQ(store.ReadValue(L"快捷键", L"F6"), L"C:\\z.wav");
+  // And the same name in another case is the same key, not one to release.
+  StoreSlotHotkey(store, slot, L"f7", L"C:\\z.wav", L"F7");
+  EXPECT_EQ(store.ReadValue(L"快捷键", L"F7"), L"C:\\z.wav");
 }

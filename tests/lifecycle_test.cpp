@@ -194,6 +194,11 @@ TEST_F(Lifecycle, TrayMenuShowsHidesRebuildsAndExplains) {
   // The left button opens the same menu; 显示界面.
   ASSERT_TRUE(ChooseTrayItem(board, 1, WM_LBUTTONUP));
   EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(board) != FALSE; }));
+  // Minimised (which hides it), then 显示界面: back on the screen, restored.
+  ::ShowWindow(board, SW_MINIMIZE);
+  EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(board); }));
+  ASSERT_TRUE(ChooseTrayItem(board, 1));
+  EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(board) && !::IsIconic(board); }));
 
   // A click elsewhere closes the menu without choosing anything.
   ::PostMessageW(board, kTrayMessage, 1, WM_RBUTTONUP);
@@ -207,11 +212,12 @@ TEST_F(Lifecycle, TrayMenuShowsHidesRebuildsAndExplains) {
   EXPECT_TRUE(WaitFor([] { return velmora::test::OpenMenu() == nullptr; }, 5000)) << "the menu stayed open";
   EXPECT_TRUE(::IsWindowVisible(board));
 
-  // 更新配置 from the hidden board: rebuilt, and the board is visible afterwards.
-  ::ShowWindow(board, SW_HIDE);
+  // 更新配置 from the minimised board: rebuilt, and the board is on the screen and restored.
+  ::ShowWindow(board, SW_MINIMIZE);
+  EXPECT_TRUE(WaitFor([&] { return !::IsWindowVisible(board); }));
   velmora::test::MakeFile(copy / L"音效\\其他音效", L"敲门声.wav");
   ASSERT_TRUE(ChooseTrayItem(board, 5));
-  EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(board) != FALSE; }));
+  EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(board) && !::IsIconic(board); }));
   EXPECT_EQ(ConfigStore(copy.Folder()).ReadValue(L"其他路径", L"1"), copy / L"音效\\其他音效\\敲门声.wav");
 
   // 软件说明: the instructions, closed by Esc.

@@ -69,8 +69,10 @@ class SettingsTest : public ::testing::Test {
                    reinterpret_cast<LPARAM>(window_.Control(id)));
   }
   // Picks device item `index` as the user would, answering the message box; returns its text.
+  // The box is modal over the settings window, and the choice is stored before it shows.
   std::wstring PickDevice(int index) {
     velmora::test::MessageBoxWatcher watcher(L"信息：");
+    watcher.WhileShown([this] { storedWhileShown_ = store_.ReadValue(L"id", L"id"); });
     HWND combo = window_.Control(SettingsWindow::kDeviceCombo);
     ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     ::SendMessageW(window_.Hwnd(), WM_COMMAND, MAKEWPARAM(SettingsWindow::kDeviceCombo, CBN_SELCHANGE),
@@ -78,8 +80,11 @@ class SettingsTest : public ::testing::Test {
     const velmora::test::MessageBoxSeen seen = watcher.Finish();
     EXPECT_EQ(watcher.Count(), 1) << "one message per choice";
     EXPECT_FALSE(seen.hasIcon);
+    EXPECT_EQ(seen.owner, window_.Hwnd());
+    EXPECT_FALSE(seen.ownerEnabled) << "a second pick could start a switch inside the first";
     return seen.text;
   }
+  std::wstring storedWhileShown_;
 
   velmora::test::TempProgramDir dir_{L"设置"};
   ConfigStore store_{dir_.Path()};
@@ -149,6 +154,7 @@ TEST_F(SettingsTest, DeviceSwitchesMoveTheSoundAndAFailedOneKeepsIt) {
   for (const auto& [device, heard, quiet] : {std::tuple{sinkB, "velmora_b", "velmora_a"},
                                              std::tuple{sinkA, "velmora_a", "velmora_b"}}) {
     EXPECT_EQ(PickDevice(device - 1), L"声卡通道设置成功");
+    EXPECT_EQ(storedWhileShown_, std::to_wstring(device));
     EXPECT_EQ(store_.ReadValue(L"id", L"id"), std::to_wstring(device));
     EXPECT_NE(store_.ReadValue(L"id", L"endpoint"), L"");
     velmora::test::SinkRecording on(heard);
@@ -168,6 +174,62 @@ TEST_F(SettingsTest, DeviceSwitchesMoveTheSoundAndAFailedOneKeepsIt) {
   EXPECT_TRUE(playback.PlayFile(tone)) << "the failed switch left the program without sound";
   EXPECT_GE(velmora::test::FirstAbove(still.WaitForSound(0.05, 4410), 0.05), 0);
   ASSERT_TRUE(velmora::test::ChangeSoundServer("plug", "velmora_b"));
+}
+
+namespace {
+struct SecondAsk {
+  const ConfigStore* store = nullptr;
+  velmora::ui::SettingsActions* actions = nullptr;
+  HWND owner = nullptr;
+  int windowsBefore = 0, windowsAfter = 0;
+  bool ownerEnabled = true;
+} g_ask;
+
+BOOL CALLBACK CountSettings(HWND hwnd, LPARAM count) {
+  wchar_t name[32] = {};
+  ::GetClassNameW(hwnd, name, 32);
+  if (std::wstring(name) == SettingsWindow::kClassName) ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+void CALLBACK AskAgainThenClose(HWND, UINT, UINT_PTR timer, DWORD) {
+  ::KillTimer(nullptr, timer);
+  ::EnumThreadWindows(::GetCurrentThreadId(), CountSettings, reinterpret_cast<LPARAM>(&g_ask.windowsBefore));
+  g_ask.ownerEnabled = ::IsWindowEnabled(g_ask.owner) != FALSE;
+  SettingsWindow::RunModal(*g_ask.store, *g_ask.actions, g_ask.owner);  // returns at once
+  ::EnumThreadWindows(::GetCurrentThreadId(), CountSettings, reinterpret_cast<LPARAM>(&g_ask.windowsAfter));
+  ::DestroyWindow(SettingsWindow::OpenWindow());
+}
+}  // namespace
+
+TEST_F(SettingsTest, OneModalWindowWhoseOwnerWaits) {
+  g_ask.owner = ::CreateWindowExW(0, L"STATIC", L"board", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                  nullptr, nullptr);
+  g_ask.store = &store_;
+  g_ask.actions = &actions_;
+  ::SetTimer(nullptr, 0, 200, AskAgainThenClose);
+  SettingsWindow::RunModal(store_, actions_, g_ask.owner);
+  EXPECT_EQ(g_ask.windowsBefore, 1);
+  EXPECT_EQ(g_ask.windowsAfter, 1) << "asked again, the open window came forward";
+  EXPECT_FALSE(g_ask.ownerEnabled);
+  EXPECT_TRUE(::IsWindowEnabled(g_ask.owner));
+  EXPECT_EQ(SettingsWindow::OpenWindow(), nullptr);
+  ::DestroyWindow(g_ask.owner);
+}
+
+TEST_F(SettingsTest, TheNoteReadsInFullWithinItsLabel) {
+  ASSERT_TRUE(window_.Open(nullptr));
+  const velmora::test::Capture shot = velmora::test::Capture::OfClient(window_.Hwnd());
+  // The note's label is 72 design pixels tall from y = 240; its last line (手动更新配置…) ends
+  // in the bottom rows, above the buttons.
+  const auto& scale = window_.Scale();
+  int white = 0;
+  for (int y = scale(240 + 72 - 13); y < scale(240 + 72); ++y)
+    for (int x = 0; x < scale(270); ++x) {
+      const COLORREF c = shot.At(x, y);
+      white += GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) > 200;
+    }
+  EXPECT_GT(white, 40) << "the last line of the note is cut off";
 }
 
 TEST_F(SettingsTest, HotkeysOffAndOnInOneRunNeverTwoHosts) {

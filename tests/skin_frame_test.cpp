@@ -219,8 +219,10 @@ TEST_F(SkinnedEditor, MinimiseMaximiseRestoreAndClose) {
   velmora::test::ClickAt(hwnd_, kMinimise.x, kMinimise.y);
   EXPECT_TRUE(PumpUntil([&] { return ::IsIconic(hwnd_) != FALSE; }));
   EXPECT_TRUE(Record().minimised);
-  ::ShowWindow(hwnd_, SW_RESTORE);
-  EXPECT_TRUE(PumpUntil([&] { return !::IsIconic(hwnd_); }));
+  // A right-click on another effect while it is minimised (it has no taskbar button to find it
+  // by) brings it back restored.
+  ASSERT_EQ(EditorWindow::Open({1, 4}, store_, owner_, conflicts_, [] {}), editor_);
+  EXPECT_TRUE(PumpUntil([&] { return !::IsIconic(hwnd_) && ::IsWindowVisible(hwnd_); }));
   EXPECT_FALSE(Record().minimised);
 
   ::SetWindowPos(hwnd_, nullptr, original.left, original.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);

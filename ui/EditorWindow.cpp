@@ -10,13 +10,18 @@
 #include <windowsx.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace velmora::ui {
 
 namespace {
 
 std::unique_ptr<EditorWindow> g_editor;
+// Editors closed while one of their handlers was still running (a message box of theirs was
+// open): kept until that handler has returned.
+std::vector<std::unique_ptr<EditorWindow>> g_retired;
 EditorWindow::SkinHook g_skinHook;
 
 constexpr Colour kPlainBackground = Rgb(240, 240, 240);  // when no skin paints it
@@ -39,9 +44,14 @@ EditorWindow* EditorWindow::Open(config::EffectSlot slot, const config::ConfigSt
     open->slot_ = slot;
     open->saved_ = std::move(saved);
     open->Fill();
+    // Minimised by its caption button it has no taskbar button: bring it back.
+    if (::IsIconic(open->Hwnd())) ::ShowWindow(open->Hwnd(), SW_RESTORE);
     ::SetForegroundWindow(open->Hwnd());
     return open;
   }
+  g_retired.erase(std::remove_if(g_retired.begin(), g_retired.end(), [](const auto& e) { return e->busy_ == 0; }),
+                  g_retired.end());
+  if (g_editor && g_editor->busy_ > 0) g_retired.push_back(std::move(g_editor));
   g_editor.reset(new EditorWindow(store, reporter));
   EditorWindow& editor = *g_editor;
   editor.slot_ = slot;
@@ -93,14 +103,7 @@ void EditorWindow::Fill() {
   previousHotkey_ = Text(kHotkeyCombo);
 }
 
-std::wstring EditorWindow::Text(ControlId id) const {
-  HWND control = Control(id);
-  const int length = ::GetWindowTextLengthW(control);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  ::GetWindowTextW(control, text.data(), length + 1);
-  text.resize(static_cast<size_t>(length));
-  return text;
-}
+std::wstring EditorWindow::Text(ControlId id) const { return WindowText(Control(id)); }
 
 void EditorWindow::SaveEffectSlot() {
   // Everything is written under the slot the fields were filled from.
@@ -116,14 +119,10 @@ void EditorWindow::SaveEffectSlot() {
 
 void EditorWindow::UseChosenFile(const std::wstring& chosen) {
   if (chosen.empty()) return;
-  std::wstring path = chosen;
-  if (!config::FitsConfigText(path)) {
-    // Stored as GBK this path would name nothing; the short 8.3 form always opens.
-    path = ShortPath(path);
-    if (path.empty() || !config::FitsConfigText(path)) {
-      ::MessageBeep(MB_ICONWARNING);
-      return;
-    }
+  const std::wstring path = config::StorablePath(chosen);
+  if (path.empty()) {
+    ::MessageBeep(MB_ICONWARNING);
+    return;
   }
   ::SetWindowTextW(Control(kPathEdit), path.c_str());
   // The caption comes from the real name, whatever form of the path is stored.
@@ -168,18 +167,23 @@ void EditorWindow::Paint(HDC dc) {
   PaintControl(dc, client, ControlKind::PageContainer, L"", Colours{0, kPlainBackground}, fonts_.Get(0),
                TextAlign::Left);
   PaintControl(dc, CloseRect(), ControlKind::ColourButton, L"×",
-               Colours{Rgb(255, 255, 255), closeHover_ ? Rgb(255, 0, 0) : Rgb(0, 0, 0)}, fonts_.Get(23),
+               Colours{Rgb(255, 255, 255), closeHover_.Hovered() ? Rgb(255, 0, 0) : Rgb(0, 0, 0)}, fonts_.Get(23),
                TextAlign::Centre);
 }
 
 LRESULT EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  struct Busy {
+    explicit Busy(int& depth) : depth_(depth) { ++depth_; }
+    ~Busy() { --depth_; }
+    int& depth_;
+  } busy(busy_);
   switch (message) {
     case WM_CREATE:
       CreateControls();
       // The skin engine's turn: it paints the window and lifts the labels onto its picture.
       skinned_ = g_skinHook && g_skinHook(Hwnd(), {Control(kLabel1), Control(kLabel2), Control(kLabel3)});
       // A skinned label is painted on the face colour, which the skin then leaves out.
-      background_ = skinned_ ? nullptr : ::CreateSolidBrush(kPlainBackground);
+      background_.Reset(skinned_ ? nullptr : ::CreateSolidBrush(kPlainBackground));
       Fill();
       return 0;
     case WM_NCHITTEST:
@@ -189,25 +193,15 @@ LRESULT EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CTLCOLORSTATIC:
       ::SetTextColor(reinterpret_cast<HDC>(wParam), RGB(0, 0, 0));
       ::SetBkColor(reinterpret_cast<HDC>(wParam), skinned_ ? ::GetSysColor(COLOR_BTNFACE) : kPlainBackground);
-      return reinterpret_cast<LRESULT>(skinned_ ? ::GetSysColorBrush(COLOR_BTNFACE) : background_);
+      return reinterpret_cast<LRESULT>(skinned_ ? ::GetSysColorBrush(COLOR_BTNFACE) : background_.Get());
     case WM_MOUSEMOVE: {
       if (skinned_) break;
-      const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-      const RECT close = CloseRect();
-      const bool hover = ::PtInRect(&close, point) != FALSE;
-      if (hover != closeHover_) {
-        closeHover_ = hover;
-        ::InvalidateRect(Hwnd(), &close, FALSE);
-        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, Hwnd(), 0};
-        if (hover) ::TrackMouseEvent(&track);
-      }
+      closeHover_.Move(Hwnd(), CloseRect(), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     }
     case WM_MOUSELEAVE: {
       if (skinned_) break;
-      closeHover_ = false;
-      const RECT close = CloseRect();
-      ::InvalidateRect(Hwnd(), &close, FALSE);
+      closeHover_.Leave(Hwnd(), CloseRect());
       return 0;
     }
     case WM_LBUTTONUP: {
@@ -243,8 +237,7 @@ LRESULT EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       }
       break;
     case WM_DESTROY:
-      if (background_) ::DeleteObject(background_);
-      background_ = nullptr;
+      background_.Reset();
       return 0;
     default:
       break;

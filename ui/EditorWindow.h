@@ -75,9 +75,10 @@ class EditorWindow final : public ScaledWindow {
   std::wstring previousHotkey_;
   FontCache fonts_;
   DpiScale scale_;
-  HBRUSH background_ = nullptr;
-  bool closeHover_ = false;
+  UniqueBrush background_;
+  ButtonHover closeHover_;
   bool skinned_ = false;  // the skin paints the window and its caption buttons close it
+  int busy_ = 0;          // handlers of this window on the stack
 };
 
 }  // namespace velmora::ui

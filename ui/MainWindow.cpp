@@ -34,7 +34,6 @@ MainWindow::MainWindow(BoardActions& actions) : actions_(actions), marquee_(kTip
 }
 
 MainWindow::~MainWindow() {
-  ReleaseBackBuffer();
   if (icon_) ::DestroyIcon(icon_);
 }
 
@@ -47,10 +46,9 @@ bool MainWindow::Create() {
   ApplyDpi(WindowDpi(nullptr));
   const int width = scale_(kBoardWidth);
   const int height = scale_(kBoardHeight);
-  const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  const POINT at = CentredOnScreen(width, height);
   // No frame, no caption, no system menu; WS_EX_APPWINDOW keeps it on the taskbar.
-  if (!Window::Create(kClassName, kBoardTitle, WS_POPUP | WS_CLIPCHILDREN, WS_EX_APPWINDOW, x, y, width, height,
+  if (!Window::Create(kClassName, kBoardTitle, WS_POPUP | WS_CLIPCHILDREN, WS_EX_APPWINDOW, at.x, at.y, width, height,
                       nullptr))
     return false;
   // The monitor the window landed on may have another DPI than the primary screen.
@@ -175,22 +173,13 @@ Colours MainWindow::ColoursFor(const Hit& hit, const ControlDesign& design) cons
   }
 }
 
-void MainWindow::Paint(HDC target, const RECT& clip) {
+void MainWindow::Paint(HDC dc) {
+  // The surface's clip is the part that changed (a marquee step repaints only its band), and
+  // only that part reaches the screen.
   RECT client;
   ::GetClientRect(Hwnd(), &client);
-  // Everything goes into an off-screen bitmap kept for the window's life and reaches the screen
-  // in a single copy of the part that changed (a marquee step repaints only its band).
-  if (!backDc_ || backSize_.cx != client.right || backSize_.cy != client.bottom) {
-    ReleaseBackBuffer();
-    backDc_ = ::CreateCompatibleDC(target);
-    backBitmap_ = ::CreateCompatibleBitmap(target, client.right, client.bottom);
-    backOld_ = ::SelectObject(backDc_, backBitmap_);
-    backSize_ = SIZE{client.right, client.bottom};
-  }
-  HDC dc = backDc_;
   const int saved = ::SaveDC(dc);
   ::SelectObject(dc, fonts_.Get(0));
-  ::IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
   PaintControl(dc, client, ControlKind::PageContainer, L"", Colours{kWhite, kBoardBackground}, fonts_.Get(0),
                TextAlign::Left);
   for (const ControlDesign& design : MainControls()) {
@@ -216,18 +205,6 @@ void MainWindow::Paint(HDC target, const RECT& clip) {
     ::RestoreDC(dc, pageSaved);
   }
   ::RestoreDC(dc, saved);
-  ::BitBlt(target, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top, dc, clip.left, clip.top,
-           SRCCOPY);
-}
-
-void MainWindow::ReleaseBackBuffer() {
-  if (!backDc_) return;
-  ::SelectObject(backDc_, backOld_);
-  ::DeleteObject(backBitmap_);
-  ::DeleteDC(backDc_);
-  backDc_ = nullptr;
-  backBitmap_ = nullptr;
-  backOld_ = nullptr;
 }
 
 void MainWindow::SelectPage(MainControl title) {
@@ -379,21 +356,6 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
       marquee_.Start();
       ::SetTimer(Hwnd(), kSlideInTimer, 1, nullptr);
       return 0;
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(Hwnd(), &ps);
-      Paint(dc, ps.rcPaint);
-      ::EndPaint(Hwnd(), &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT: {
-      RECT client;
-      ::GetClientRect(Hwnd(), &client);
-      Paint(reinterpret_cast<HDC>(wParam), client);
-      return 0;
-    }
     case WM_MOUSEMOVE:
       OnMouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
@@ -471,7 +433,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
     default:
       break;
   }
-  return Window::HandleMessage(message, wParam, lParam);
+  return PaintedWindow::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace velmora::ui

@@ -8,7 +8,7 @@
 #include "ui/MainLayout.h"
 #include "ui/Marquee.h"
 #include "ui/controls/ControlPaint.h"
-#include "ui/controls/Window.h"
+#include "ui/controls/PaintedWindow.h"
 
 #include <array>
 #include <string>
@@ -37,7 +37,7 @@ class BoardActions {
   }
 };
 
-class MainWindow final : public Window, public config::CaptionHolder, public playback::VolumeLevelHolder {
+class MainWindow final : public PaintedWindow, public config::CaptionHolder, public playback::VolumeLevelHolder {
  public:
   static constexpr UINT_PTR kSlideInTimer = 1;   // 时钟1
   static constexpr UINT_PTR kSlideOutTimer = 2;  // 时钟2
@@ -80,8 +80,7 @@ class MainWindow final : public Window, public config::CaptionHolder, public pla
   Hit HitTest(int x, int y) const;
   RECT HitRect(const Hit& hit) const;
   void Invalidate(const Hit& hit);
-  void Paint(HDC dc, const RECT& clip);
-  void ReleaseBackBuffer();
+  void Paint(HDC dc) override;
   Colours ColoursFor(const Hit& hit, const ControlDesign& design) const;
 
   void OnMouseMove(int x, int y);
@@ -110,10 +109,6 @@ class MainWindow final : public Window, public config::CaptionHolder, public pla
   HWND tooltip_ = nullptr;
   std::wstring stopTooltip_;
   HICON icon_ = nullptr;
-  HDC backDc_ = nullptr;
-  HBITMAP backBitmap_ = nullptr;
-  HGDIOBJ backOld_ = nullptr;
-  SIZE backSize_{};
 };
 
 }  // namespace velmora::ui

@@ -41,12 +41,26 @@ void Check(HWND control, bool on) { ::SendMessageW(control, BM_SETCHECK, on ? BS
 
 }  // namespace
 
-void ShowInformation(const wchar_t* text) { ::MessageBoxW(nullptr, text, L"信息：", MB_OK); }
+void ShowInformation(HWND owner, const wchar_t* text) { ::MessageBoxW(owner, text, L"信息：", MB_OK); }
+
+namespace {
+HWND g_modalSettings = nullptr;  // UI thread only
+}
+
+HWND SettingsWindow::OpenWindow() { return ::IsWindow(g_modalSettings) ? g_modalSettings : nullptr; }
 
 void SettingsWindow::RunModal(const config::ConfigStore& store, SettingsActions& actions, HWND owner) {
+  if (HWND open = OpenWindow()) {
+    ::SetForegroundWindow(open);
+    return;
+  }
   SettingsWindow window(store, actions);
   if (owner) ::EnableWindow(owner, FALSE);
-  if (window.Open(owner)) RunModalLoop(window.Hwnd());
+  if (window.Open(owner)) {
+    g_modalSettings = window.Hwnd();
+    RunModalLoop(window.Hwnd());
+    g_modalSettings = nullptr;
+  }
   if (owner) {
     ::EnableWindow(owner, TRUE);
     ::SetForegroundWindow(owner);
@@ -116,11 +130,13 @@ void SettingsWindow::OnCommand(int id, int code) {
       const LRESULT selected = ::SendMessageW(Control(kDeviceCombo), CB_GETCURSEL, 0, 0);
       if (selected < 0) return;
       const int device = static_cast<int>(selected) + 1;
+      // Stored before the box is shown; the box is modal over this window, so no second pick
+      // can start a switch while it is open.
       if (actions_.SwitchOutputDevice(device)) {
-        ShowInformation(L"声卡通道设置成功");
         store_.WriteValue(config::kDeviceSection, config::kDeviceKey, config::ConfigNumberText(device));
+        ShowInformation(Hwnd(), L"声卡通道设置成功");
       } else {
-        ShowInformation(L"声卡通道设置失败");  // nothing stored
+        ShowInformation(Hwnd(), L"声卡通道设置失败");  // nothing stored
       }
       return;
     }
@@ -198,27 +214,21 @@ void SettingsWindow::Paint(HDC dc) {
   RECT client;
   ::GetClientRect(Hwnd(), &client);
   PaintControl(dc, client, ControlKind::PageContainer, L"", Colours{0, kBlue}, fonts_.Get(0), TextAlign::Left);
-  LOGFONTW bold{};
-  ::GetObjectW(fonts_.Get(16), sizeof(bold), &bold);
-  bold.lfWeight = FW_BOLD;
-  HFONT titleFont = ::CreateFontIndirectW(&bold);
   const struct {
     DesignRect rect;
     const wchar_t* text;
   } titles[] = {{{8, 16, 200, 24}, L"音效输出通道设置界面"}, {{8, 104, 144, 24}, L"快捷键设置"}, {{8, 174, 88, 24}, L"配置音效"}};
   for (const auto& title : titles)
     PaintControl(dc, scale_.Rect(title.rect), ControlKind::TransparentLabel, title.text, Colours{kWhiteText, kNoColour},
-                 titleFont, TextAlign::Left);
+                 fonts_.Get(16, FW_BOLD), TextAlign::Left);
   ::SelectObject(dc, fonts_.Get(0));
-  ::DeleteObject(titleFont);
   for (const DesignRect& rule : {DesignRect{5, 48, 427, 1}, DesignRect{6, 128, 427, 1}, DesignRect{8, 208, 427, 1}})
     PaintControl(dc, scale_.Rect(rule), ControlKind::Label, L"", Colours{0, Rgb(192, 192, 192)}, fonts_.Get(0),
                  TextAlign::Left);
   RECT note = scale_.Rect(DesignRect{0, 240, 488, 72});
   ::SetTextColor(dc, kWhiteText);
   ::SetBkMode(dc, TRANSPARENT);
-  const std::wstring text = Note();
-  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &note, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+  DrawWrappedFitted(dc, note, Note(), fonts_);
   for (const ButtonDesign& design : kButtons) {
     const Colour back = hover_ == design.button ? design.hover : design.back;
     PaintControl(dc, scale_.Rect(design.rect), ControlKind::ColourButton, design.caption, Colours{kWhiteText, back},
@@ -229,7 +239,7 @@ void SettingsWindow::Paint(HDC dc) {
 LRESULT SettingsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
   switch (message) {
     case WM_CREATE:
-      background_ = ::CreateSolidBrush(kBlue);
+      background_.Reset(::CreateSolidBrush(kBlue));
       CreateControls();
       Fill();
       return 0;
@@ -243,7 +253,7 @@ LRESULT SettingsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_CTLCOLORBTN:
       ::SetTextColor(reinterpret_cast<HDC>(wParam), kWhiteText);
       ::SetBkColor(reinterpret_cast<HDC>(wParam), kBlue);
-      return reinterpret_cast<LRESULT>(background_);
+      return reinterpret_cast<LRESULT>(background_.Get());
     case WM_MOUSEMOVE: {
       const Button button = ButtonAt(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       if (button != hover_) {
@@ -265,8 +275,7 @@ LRESULT SettingsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
     case WM_DESTROY:
-      if (background_) ::DeleteObject(background_);
-      background_ = nullptr;
+      background_.Reset();
       return 0;
     default:
       break;

@@ -29,8 +29,8 @@ class SettingsActions {
   virtual void OpenInstructions() = 0;
 };
 
-// Shows a message as the settings window does: caption "信息：", OK, no icon, no owner.
-void ShowInformation(const wchar_t* text);
+// Shows a message as the settings window does: caption "信息：", OK, no icon, modal over `owner`.
+void ShowInformation(HWND owner, const wchar_t* text);
 
 class SettingsWindow final : public ScaledWindow {
  public:
@@ -40,8 +40,11 @@ class SettingsWindow final : public ScaledWindow {
                          kManualRebuild, kDeviceLabel };
   enum class Button { Close, RebuildNow, Instructions, Ok, None };
 
-  // Opens the window modally (owner disabled meanwhile) and returns when it is closed.
+  // Opens the window modally (owner disabled meanwhile) and returns when it is closed. There is
+  // only ever one: asked again while it is open, it brings the open one forward and returns.
   static void RunModal(const config::ConfigStore& store, SettingsActions& actions, HWND owner);
+  // The window RunModal has open, or null.
+  static HWND OpenWindow();
   // Opens it without waiting (tests drive it); the window deletes nothing, the caller keeps it.
   SettingsWindow(const config::ConfigStore& store, SettingsActions& actions) : store_(store), actions_(actions) {}
   bool Open(HWND owner);
@@ -62,7 +65,7 @@ class SettingsWindow final : public ScaledWindow {
 
   const config::ConfigStore& store_;
   SettingsActions& actions_;
-  HBRUSH background_ = nullptr;
+  UniqueBrush background_;
   Button hover_ = Button::None;
 };
 

@@ -37,6 +37,12 @@ void CloseOnEscape(HWND window) {
 
 bool HandleEscape(const MSG& msg) {
   if (msg.message != WM_KEYDOWN || msg.wParam != VK_ESCAPE) return false;
+  // Esc in a combo box whose list is open closes only the list: the combo gets the key.
+  for (HWND w = msg.hwnd; w; w = ::GetParent(w)) {
+    wchar_t className[16] = {};
+    ::GetClassNameW(w, className, static_cast<int>(std::size(className)));
+    if (::lstrcmpiW(className, L"ComboBox") == 0 && ::SendMessageW(w, CB_GETDROPPEDSTATE, 0, 0)) return false;
+  }
   const HWND root = ::GetAncestor(msg.hwnd, GA_ROOT);
   const auto& windows = EscapeWindows();
   if (std::find(windows.begin(), windows.end(), root) == windows.end()) return false;
@@ -130,7 +136,7 @@ std::wstring InstructionsWindow::Text() {
   return text;
 }
 
-HWND InstructionsWindow::Open(bool modal) {
+HWND InstructionsWindow::Open(bool modal, HWND owner) {
   auto& open = OpenInstructions();
   open.erase(std::remove_if(open.begin(), open.end(), [](const auto& w) { return w->Hwnd() == nullptr; }),
              open.end());
@@ -142,7 +148,12 @@ HWND InstructionsWindow::Open(bool modal) {
   CloseOnEscape(hwnd);
   ::ShowWindow(hwnd, SW_SHOW);
   open.push_back(std::move(window));
-  if (modal) RunModalLoop(hwnd);
+  if (modal) {
+    const bool disable = owner && ::IsWindowEnabled(owner);
+    if (disable) ::EnableWindow(owner, FALSE);
+    RunModalLoop(hwnd);
+    if (disable) ::EnableWindow(owner, TRUE);
+  }
   return hwnd;
 }
 
@@ -155,7 +166,7 @@ void InstructionsWindow::Paint(HDC dc) {
   const RECT ok = OkRect();
   PaintControl(dc, ok, ControlKind::ColourButton, L"确定", Colours{Rgb(255, 255, 255), kOkBack}, fonts_.Get(0),
                TextAlign::Centre);
-  if (okHover_ || okPressed_) PaintButtonBorder(dc, ok, okPressed_);
+  if (okHover_.Hovered() || okPressed_) PaintButtonBorder(dc, ok, okPressed_);
 }
 
 LRESULT InstructionsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -163,30 +174,20 @@ LRESULT InstructionsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
     case WM_CREATE: {
       edit_ = AddChild(L"EDIT", Text().c_str(), WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
                        DesignRect{2, 0, 462, 264}, kEditId, 0);
-      editBrush_ = ::CreateSolidBrush(kNavy);
+      editBrush_.Reset(::CreateSolidBrush(kNavy));
       return 0;
     }
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
       ::SetTextColor(reinterpret_cast<HDC>(wParam), kEditText);
       ::SetBkColor(reinterpret_cast<HDC>(wParam), kNavy);
-      return reinterpret_cast<LRESULT>(editBrush_);
+      return reinterpret_cast<LRESULT>(editBrush_.Get());
     case WM_MOUSEMOVE: {
-      const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-      const RECT ok = OkRect();
-      const bool hover = ::PtInRect(&ok, point) != FALSE;
-      if (hover != okHover_) {
-        okHover_ = hover;
-        ::InvalidateRect(Hwnd(), &ok, FALSE);
-        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, Hwnd(), 0};
-        if (hover) ::TrackMouseEvent(&track);
-      }
+      okHover_.Move(Hwnd(), OkRect(), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       return 0;
     }
     case WM_MOUSELEAVE: {
-      okHover_ = false;
-      const RECT ok = OkRect();
-      ::InvalidateRect(Hwnd(), &ok, FALSE);
+      okHover_.Leave(Hwnd(), OkRect());
       return 0;
     }
     case WM_LBUTTONDOWN: {
@@ -213,8 +214,7 @@ LRESULT InstructionsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
       return 0;
     }
     case WM_DESTROY:
-      if (editBrush_) ::DeleteObject(editBrush_);
-      editBrush_ = nullptr;
+      editBrush_.Reset();
       return 0;
     default:
       return ScaledWindow::HandleMessage(message, wParam, lParam);

@@ -39,8 +39,9 @@ class InstructionsWindow final : public ScaledWindow {
  public:
   static constexpr wchar_t kClassName[] = L"VelmoraInstructions";
 
-  // Modal (the tray menu) or not (the settings window). The window deletes itself when closed.
-  static HWND Open(bool modal);
+  // Modal over `owner` (the tray menu: the board is disabled meanwhile) or not (the settings
+  // window). The window deletes itself when closed.
+  static HWND Open(bool modal, HWND owner = nullptr);
   // The fixed instructions text, lines separated by CR LF.
   static std::wstring Text();
 
@@ -53,8 +54,8 @@ class InstructionsWindow final : public ScaledWindow {
   RECT OkRect() const;
 
   HWND edit_ = nullptr;
-  HBRUSH editBrush_ = nullptr;
-  bool okHover_ = false;
+  UniqueBrush editBrush_;
+  ButtonHover okHover_;
   bool okPressed_ = false;
 };
 

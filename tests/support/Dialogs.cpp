@@ -42,6 +42,9 @@ DWORD WINAPI MessageBoxWatcher::Watch(LPVOID param) {
       ::EnumChildWindows(box, ReadChild, reinterpret_cast<LPARAM>(&seen));
       seen.onlyOk = ::GetDlgItem(box, IDOK) != nullptr && ::GetDlgItem(box, IDCANCEL) == nullptr &&
                     ::GetDlgItem(box, IDYES) == nullptr;
+      seen.owner = ::GetWindow(box, GW_OWNER);
+      seen.ownerEnabled = seen.owner && ::IsWindowEnabled(seen.owner);
+      if (self->whileShown_) self->whileShown_();
       self->seen_ = seen;
       ::InterlockedIncrement(&self->count_);
       ::SendMessageW(box, WM_COMMAND, IDOK, 0);

@@ -1,5 +1,7 @@
 #include "tests/support/WindowCapture.h"
 
+#include "base/Window.h"
+
 namespace velmora::test {
 
 template <typename Draw>
@@ -79,13 +81,7 @@ int Capture::Count(const RECT& rect, COLORREF colour) const {
   return count;
 }
 
-std::wstring WindowText(HWND hwnd) {
-  const int length = ::GetWindowTextLengthW(hwnd);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const int got = ::GetWindowTextW(hwnd, text.data(), length + 1);
-  text.resize(static_cast<size_t>(got > 0 ? got : 0));
-  return text;
-}
+std::wstring WindowText(HWND hwnd) { return velmora::WindowText(hwnd); }
 
 void PumpMessages(DWORD ms) {
   const ULONGLONG until = ::GetTickCount64() + ms;

@@ -2,14 +2,16 @@
 
 #include <uxtheme.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <utility>
 
 namespace velmora::ui {
 
 UINT SystemDpi() {
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
-  ::ReleaseDC(nullptr, screen);
+  ScopedWindowDc screen(nullptr);
+  const int dpi = screen ? ::GetDeviceCaps(screen.Get(), LOGPIXELSX) : 0;
   return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
@@ -21,6 +23,10 @@ UINT WindowDpi(HWND hwnd) {
     if (const UINT dpi = getDpiForWindow(hwnd)) return dpi;
   }
   return SystemDpi();
+}
+
+POINT CentredOnScreen(int width, int height) {
+  return POINT{(::GetSystemMetrics(SM_CXSCREEN) - width) / 2, (::GetSystemMetrics(SM_CYSCREEN) - height) / 2};
 }
 
 // A sub-application and class list that name no theme class: the documented way to switch the
@@ -35,10 +41,7 @@ RECT DpiScale::Rect(const DesignRect& r, int originX, int originY) const {
 
 FontCache::~FontCache() { Clear(); }
 
-void FontCache::Clear() {
-  for (auto& [height, font] : fonts_) ::DeleteObject(font);
-  fonts_.clear();
-}
+void FontCache::Clear() { fonts_.clear(); }
 
 void FontCache::SetScale(const DpiScale& scale) {
   if (scale.Dpi() == scale_.Dpi() && !fonts_.empty()) return;
@@ -46,31 +49,69 @@ void FontCache::SetScale(const DpiScale& scale) {
   scale_ = scale;
 }
 
+namespace {
+
+// Whether the font puts any ink down for "-".
+bool DrawsHyphen(HFONT font) {
+  LOGFONTW info{};
+  ::GetObjectW(font, sizeof(info), &info);
+  const int side = std::max(8, 2 * std::abs(static_cast<int>(info.lfHeight)));
+  BITMAPINFO bitmap{};
+  bitmap.bmiHeader.biSize = sizeof(bitmap.bmiHeader);
+  bitmap.bmiHeader.biWidth = side;
+  bitmap.bmiHeader.biHeight = -side;
+  bitmap.bmiHeader.biPlanes = 1;
+  bitmap.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
+  UniqueBitmap surface(::CreateDIBSection(dc.Get(), &bitmap, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!dc || !surface || !bits) return true;  // no probe: keep the font as asked
+  ScopedSelect selectedBitmap(dc.Get(), surface.Get());
+  ScopedSelect selectedFont(dc.Get(), font);
+  ::PatBlt(dc.Get(), 0, 0, side, side, BLACKNESS);
+  ::SetTextColor(dc.Get(), RGB(255, 255, 255));
+  ::SetBkMode(dc.Get(), TRANSPARENT);
+  ::TextOutW(dc.Get(), side / 4, side / 4, L"-", 1);
+  ::GdiFlush();
+  const auto* pixels = static_cast<const uint32_t*>(bits);
+  return std::any_of(pixels, pixels + side * side, [](uint32_t p) { return (p & 0xFFFFFF) != 0; });
+}
+
+}  // namespace
+
 void FontCache::Swap(FontCache& other) noexcept {
   std::swap(scale_, other.scale_);
   fonts_.swap(other.fonts_);
 }
 
-HFONT FontCache::Get(int characterHeight) {
-  const auto found = fonts_.find(characterHeight);
-  if (found != fonts_.end()) return found->second;
+HFONT FontCache::Get(int characterHeight, int weight) {
+  const auto key = std::make_pair(characterHeight, weight);
+  const auto found = fonts_.find(key);
+  if (found != fonts_.end()) return found->second.Get();
   LOGFONTW font{};
   ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
   // The stock font is already sized for the system DPI; bring it back to design units first.
-  HDC screen = ::GetDC(nullptr);
-  const int systemDpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-  ::ReleaseDC(nullptr, screen);
-  if (systemDpi > 0) font.lfHeight = ::MulDiv(font.lfHeight, 96, systemDpi);
+  font.lfHeight = ::MulDiv(font.lfHeight, 96, static_cast<int>(SystemDpi()));
   if (characterHeight > 0) {
     // Our own heights: normal weight, GB2312, the default face.
     font.lfHeight = -characterHeight;
-    font.lfWeight = FW_NORMAL;
+    font.lfWeight = weight;
     font.lfCharSet = GB2312_CHARSET;
     font.lfFaceName[0] = L'\0';
   }
   font.lfHeight = scale_(font.lfHeight);
   HFONT created = ::CreateFontIndirectW(&font);
-  fonts_.emplace(characterHeight, created);
+  // Some fonts hint the hyphen away at one size: WenQuanYi Zen Hei, which stands in for the
+  // default GUI font under a Chinese locale on Wine, draws nothing for "-" at 12 pixels, and
+  // "音量 -" would read "音量". Such a font is taken one pixel larger.
+  if (created && !DrawsHyphen(created)) {
+    font.lfHeight += font.lfHeight < 0 ? -1 : 1;
+    if (HFONT larger = ::CreateFontIndirectW(&font)) {
+      ::DeleteObject(created);
+      created = larger;
+    }
+  }
+  fonts_.emplace(key, UniqueFont(created));
   return created;
 }
 
@@ -137,6 +178,35 @@ void PaintControl(HDC dc, const RECT& rect, ControlKind kind, const std::wstring
       Fill(dc, rect, colours.back);
       break;
   }
+}
+
+void DrawWrappedFitted(HDC dc, const RECT& rect, const std::wstring& text, FontCache& fonts) {
+  constexpr UINT kFlags = DT_LEFT | DT_WORDBREAK | DT_NOPREFIX;
+  const int length = static_cast<int>(text.size());
+  const auto fits = [&](HFONT font) {
+    ::SelectObject(dc, font);
+    RECT measure = rect;
+    return ::DrawTextW(dc, text.c_str(), length, &measure, kFlags | DT_CALCRECT) <= rect.bottom - rect.top;
+  };
+  HFONT font = fonts.Get(0);
+  for (int height = 12; height >= 8 && !fits(font); --height) font = fonts.Get(height);
+  ::SelectObject(dc, font);
+  RECT target = rect;
+  ::DrawTextW(dc, text.c_str(), length, &target, kFlags);
+}
+
+void ButtonHover::Move(HWND window, const RECT& button, POINT point) {
+  const bool hovered = ::PtInRect(&button, point) != FALSE;
+  if (hovered == hovered_) return;
+  hovered_ = hovered;
+  ::InvalidateRect(window, &button, FALSE);
+  TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, window, 0};
+  if (hovered) ::TrackMouseEvent(&track);
+}
+
+void ButtonHover::Leave(HWND window, const RECT& button) {
+  hovered_ = false;
+  ::InvalidateRect(window, &button, FALSE);
 }
 
 HWND CreateChildControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, const RECT& rect,

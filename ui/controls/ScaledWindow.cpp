@@ -15,9 +15,8 @@ bool ScaledWindow::CreateScaled(const wchar_t* className, const wchar_t* title, 
   fonts_.SetScale(scale_);
   const int width = scale_(designWidth);
   const int height = scale_(designHeight);
-  if (!Create(className, title, style, exStyle, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-              (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner))
-    return false;
+  const POINT at = CentredOnScreen(width, height);
+  if (!Create(className, title, style, exStyle, at.x, at.y, width, height, owner)) return false;
   // The primary screen's DPI was a guess: the window may have landed on another monitor.
   const UINT dpi = WindowDpi(Hwnd());
   if (dpi != scale_.Dpi()) Rescale(dpi, nullptr);

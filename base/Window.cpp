@@ -1,6 +1,14 @@
-#include "ui/controls/Window.h"
+#include "base/Window.h"
 
-namespace velmora::ui {
+namespace velmora {
+
+std::wstring WindowText(HWND hwnd) {
+  const int length = ::GetWindowTextLengthW(hwnd);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int got = ::GetWindowTextW(hwnd, text.data(), length + 1);
+  text.resize(static_cast<size_t>(got > 0 ? got : 0));
+  return text;
+}
 
 Window::~Window() {
   if (hwnd_) {
@@ -54,4 +62,4 @@ LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
   return result;
 }
 
-}  // namespace velmora::ui
+}  // namespace velmora

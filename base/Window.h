@@ -4,7 +4,12 @@
 
 #include <windows.h>
 
-namespace velmora::ui {
+#include <string>
+
+namespace velmora {
+
+// A window's text (a control's caption or contents).
+std::wstring WindowText(HWND hwnd);
 
 class Window {
  public:
@@ -27,4 +32,4 @@ class Window {
   HWND hwnd_ = nullptr;
 };
 
-}  // namespace velmora::ui
+}  // namespace velmora
