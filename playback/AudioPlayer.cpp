@@ -18,6 +18,8 @@ int AudioPlayer::Initialise(int useDefaults, int device, int frequency, int, voi
     frequency = kOutputRate;
   }
   if (frequency <= 0) return 0;
+  // A device listed by the last look at the devices opens the endpoint that was listed.
+  if (haveDevices_ && device >= audio::kFirstEndpointDevice) return engine_.Open(device, EndpointId(device)) ? 1 : 0;
   return engine_.Open(device) ? 1 : 0;
 }
 
@@ -27,7 +29,8 @@ StreamHandle AudioPlayer::OpenAndPlay(const std::wstring& path, int playNow, Str
   previousStream_ = previousStream;
   if (path.empty()) return 0;
   engine_.FreeVoice(previousStream);  // the playing effect falls silent here, whatever follows
-  if (!engine_.IsOpen() || engine_.DeviceLost()) return 0;
+  // A lost device is looked for once more here, so the first click after it is back plays.
+  if (!engine_.EnsureDevice()) return 0;
   StreamHandle handle = 0;
   audio::SoundLoader::Loaded loaded = loader_.Load(path);
   if (loaded.sound) {
@@ -75,8 +78,13 @@ int AudioPlayer::SetChannelVolume(float volume, StreamHandle handle, int exact) 
 
 void AudioPlayer::ReleaseLibrary() { engine_.Close(); }
 
+void AudioPlayer::RefreshDevices() {
+  devices_ = audio::DeviceSnapshot::Take();
+  haveDevices_ = true;
+}
+
 std::wstring AudioPlayer::DeviceName(int device) const {
-  std::wstring name = audio::DeviceDisplayName(device);
+  std::wstring name = haveDevices_ ? devices_.Name(device) : audio::DeviceDisplayName(device);
   return name.empty() ? std::wstring(kNoDeviceName) : name;
 }
 

@@ -3,6 +3,7 @@
 // default output, 2… the endpoints (see engine/Devices.h).
 #pragma once
 
+#include "playback/engine/Devices.h"
 #include "playback/engine/Engine.h"
 #include "playback/engine/SoundLoader.h"
 
@@ -43,8 +44,14 @@ class AudioPlayer {
   // silence.
   virtual int SetChannelVolume(float volume, StreamHandle handle, int exact);
   virtual void ReleaseLibrary();
-  // The device's name, or "!!!!!!" when there is no device n.
+  // The device's name, or "!!!!!!" when there is no device n, from the devices as the last
+  // RefreshDevices saw them (taken then once, not at every call).
   virtual std::wstring DeviceName(int device) const;
+  // Looks at the system's devices once; DeviceName and Initialise use what it saw, so a device
+  // picked from a list goes to the endpoint that was listed.
+  void RefreshDevices();
+  // The endpoint behind device n as the last RefreshDevices saw it (empty below 2).
+  std::wstring EndpointId(int device) const { return devices_.EndpointId(device); }
   // Our decoders are built in, so there is nothing to load: this starts Media Foundation ahead
   // of the first compressed file instead, so that first play does not pay for it.
   virtual void LoadPlugins();
@@ -57,6 +64,8 @@ class AudioPlayer {
  private:
   audio::AudioEngine engine_;
   audio::SoundLoader loader_;
+  audio::DeviceSnapshot devices_;
+  bool haveDevices_ = false;
   StreamHandle lastStream_ = 0;
   StreamHandle previousStream_ = 0;
 };

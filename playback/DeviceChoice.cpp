@@ -25,7 +25,7 @@ bool SwitchOutputDevice(AudioPlayer& player, const config::ConfigStore& store, i
   const int previous = player.Engine().Device();
   player.ReleaseLibrary();
   if (StartAudio(player, device) == 1) {
-    store.WriteValue(config::kDeviceSection, config::kDeviceEndpointKey, audio::EndpointIdForDevice(device));
+    store.WriteValue(config::kDeviceSection, config::kDeviceEndpointKey, player.Engine().EndpointId());
     return true;
   }
   if (previous >= 0) StartAudio(player, previous);

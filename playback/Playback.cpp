@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <exception>
 
 namespace velmora::playback {
 
@@ -21,7 +22,13 @@ float Playback::LevelVolume() const { return static_cast<float>(static_cast<doub
 
 void Playback::PlayEffect(int category, int index) {
   const config::CategoryInfo& c = config::Category(category);
-  const std::wstring path = store_.ReadValue(c.pathSection, config::SlotKey(index));
+  std::wstring path;
+  try {
+    path = store_.ReadValue(c.pathSection, config::SlotKey(index));
+  } catch (const std::exception&) {  // no memory for the slot's path: the play fails as any other
+    reporter_.OpenFailed();
+    return;
+  }
   if (path.empty()) return;
   // The board's volume is set before the first sample goes out: set after the start, the first
   // buffer would already sound at full volume, a loud blip at a low level.
@@ -33,7 +40,14 @@ void Playback::PlayEffect(int category, int index) {
 bool Playback::PlayFile(const std::wstring& path) { return Open(path, nullptr); }
 
 bool Playback::Open(const std::wstring& path, const float* startVolume) {
-  currentFile_ = path;
+  // Clicks and hotkeys arrive in message handlers, which must not throw: no memory for the
+  // path is a failed play like any other (the player itself never throws).
+  try {
+    currentFile_ = path;
+  } catch (const std::exception&) {
+    reporter_.OpenFailed();
+    return false;
+  }
   if (startVolume) {
     currentStream_ = player_.OpenAndPlay(currentFile_, 0, currentStream_);
     if (currentStream_ != 0) {

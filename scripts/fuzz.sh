@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Fuzzes the WAV and Ogg Vorbis decoders (plus the conversion to the engine format) natively on
-# Linux with libFuzzer, AddressSanitizer and UBSan:
+# Fuzzes the WAV and Ogg Vorbis decoders (whole-file and streaming, the length each file
+# declares, plus the conversion to the engine format) natively on Linux with libFuzzer,
+# AddressSanitizer and UBSan:
 #   scripts/fuzz.sh [wav|vorbis]...        (default: both)
 # FUZZ_SECONDS bounds each run (default 60). The decoders are pure code, so they build here
 # without MinGW. Any crash is copied into tests/fuzz/regressions/<kind>/, where the Windows test

@@ -18,6 +18,9 @@
 #   乗车.wav / 乗车.mp3           copies of sine1k-s16-stereo-44100.wav / sine1k.mp3
 #   long-1k-then-440.mp3          70 s, mono, 22,050 Hz, LAME 32 kbit/s: 1 s of 1 kHz, then
 #                                 440 Hz (long enough to play while it decodes)
+#   long-1k-then-440.ogg          the same 70 s, stereo, 44,100 Hz, Vorbis q0
+#   long-1k-then-440.wav          the same 70 s, 16-bit stereo, 44,100 Hz (12 MB)
+#   long-12min-22050.ogg          720 s of 440 Hz, mono, 22,050 Hz, Vorbis q-1
 #   too-long.flac                 silence, 16-bit mono 192,000 Hz, one frame more than the
 #                                 decoders accept (kMaxSourceFrames = 28,800,000)
 # Files no decoder may accept:
@@ -63,9 +66,13 @@ lame --quiet -b 128 "$out/sine1k-s16-stereo-44100.wav" "$out/sine1k.mp3"
 lame --quiet -b 128 "$out/sine440.wav" "$out/sine440.mp3"
 sox -D -n -r 22050 -c 1 "$out/long-head.wav" synth 1 sine 1000 vol 0.5
 sox -D -n -r 22050 -c 1 "$out/long-tail.wav" synth 69 sine 440 vol 0.5
-sox -D "$out/long-head.wav" "$out/long-tail.wav" "$out/long-1k-then-440.wav"
-lame --quiet -b 32 "$out/long-1k-then-440.wav" "$out/long-1k-then-440.mp3"
-rm -f "$out/long-head.wav" "$out/long-tail.wav" "$out/long-1k-then-440.wav"
+sox -D "$out/long-head.wav" "$out/long-tail.wav" "$work/long-22050.wav"
+lame --quiet -b 32 "$work/long-22050.wav" "$out/long-1k-then-440.mp3"
+sox -D "$work/long-22050.wav" -r 44100 -c 2 -b 16 "$out/long-1k-then-440.wav"
+oggenc -Q -q 0 --serial 43 -o "$out/long-1k-then-440.ogg" "$out/long-1k-then-440.wav"
+rm -f "$out/long-head.wav" "$out/long-tail.wav"
+sine 440 720 22050 1 "$work/long-12min.wav" -b 16 -e signed-integer
+oggenc -Q -q -1 --serial 44 -o "$out/long-12min-22050.ogg" "$work/long-12min.wav"
 oggenc -Q -q 4 --serial 42 -o "$out/sine1k.ogg" "$out/sine1k-s16-stereo-44100.wav"
 sine 1000 0.5 48000 2 "$out/sine1k.flac" -b 24
 ffmpeg -nostdin -v error -y -i "$work/sine1k-mono-48000.wav" -c:a aac -b:a 96k -bitexact \

@@ -432,18 +432,7 @@ void SkinEngine::CleanUpWindow(int index) {
     if (HGDIOBJ bitmap = ::GetPropW(edit.hwnd, property::kBrushBitmap)) ::DeleteObject(bitmap);
     if (HGDIOBJ brush = ::GetPropW(edit.hwnd, property::kBrush)) ::DeleteObject(brush);
   }
-  if (w->backBuffer) {
-    HGDIOBJ out = ::SelectObject(w->backBuffer, w->keptBitmap);
-    ::DeleteObject(out);
-    if (w->currentBitmap && w->currentBitmap != out) ::DeleteObject(w->currentBitmap);
-    ::DeleteDC(w->backBuffer);
-  }
-  for (CachedSurface& cache : w->caches) {
-    if (!cache.dc) continue;
-    ::SelectObject(cache.dc, cache.displaced);
-    ::DeleteObject(cache.bitmap);
-    ::DeleteDC(cache.dc);
-  }
+  // The record's back buffer and cached surfaces end with it, below.
   for (const wchar_t* name : {property::kIndex, property::kPrevious, property::kKeptBitmap, property::kBackBitmap})
     ::RemovePropW(w->hwnd, name);
   const HWND hwnd = w->hwnd;

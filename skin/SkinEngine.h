@@ -79,8 +79,19 @@ struct FadeRecord {
   int step = 0;
 };
 
-// A memory surface with the bitmap it holds and the one its creation displaced.
+// A memory surface with the bitmap it holds and the one its creation displaced; it ends them
+// with itself.
 struct CachedSurface {
+  CachedSurface() = default;
+  ~CachedSurface() {
+    if (!dc) return;
+    ::SelectObject(dc, displaced);
+    if (bitmap) ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+  }
+  CachedSurface(const CachedSurface&) = delete;
+  CachedSurface& operator=(const CachedSurface&) = delete;
+
   HDC dc = nullptr;
   HBITMAP bitmap = nullptr;
   HBITMAP displaced = nullptr;
@@ -99,6 +110,19 @@ struct SkinOptions {
 };
 
 struct SkinnedWindow {
+  SkinnedWindow() = default;
+  // The back buffer goes with the record: the bitmap it holds now (and the current one, when
+  // that differs), then the DC with the bitmap it was made with.
+  ~SkinnedWindow() {
+    if (!backBuffer) return;
+    HGDIOBJ out = ::SelectObject(backBuffer, keptBitmap);
+    ::DeleteObject(out);
+    if (currentBitmap && currentBitmap != out) ::DeleteObject(currentBitmap);
+    ::DeleteDC(backBuffer);
+  }
+  SkinnedWindow(const SkinnedWindow&) = delete;
+  SkinnedWindow& operator=(const SkinnedWindow&) = delete;
+
   HWND hwnd = nullptr;
   int captionHeight = kMinCaptionHeight;
   bool helpButton = false, menuButton = false, minimiseBox = false, maximiseBox = false, closeButton = true;

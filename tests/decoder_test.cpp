@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -806,3 +808,55 @@ void ReplayAll(const char* kind, size_t atLeast) {
 TEST(FuzzRegressions, WavInputs) { ReplayAll("wav", 1); }
 
 TEST(FuzzRegressions, VorbisInputs) { ReplayAll("vorbis", 2); }
+
+// ---- long files, read as they decode --------------------------------------------------------
+
+namespace {
+
+std::unique_ptr<PcmSource> OpenVorbisSound(const char* name) {
+  const std::wstring path = FromUnixPath((std::string(VELMORA_TEST_SOUNDS_UNIX) + "/" + name).c_str());
+  std::FILE* file = ::_wfopen(path.c_str(), L"rb");
+  if (!file) return nullptr;
+  ::_fseeki64(file, 0, SEEK_END);
+  const int64_t size = ::_ftelli64(file);
+  return OpenVorbisSource(file, static_cast<uint64_t>(size));
+}
+
+}  // namespace
+
+TEST(LongFiles, VorbisDeclaresItsLengthAndDecodesAllOfIt) {
+  // Twelve minutes: longer than a whole decode keeps, so nothing may cut it short here.
+  std::unique_ptr<PcmSource> source = OpenVorbisSound("long-12min-22050.ogg");
+  ASSERT_TRUE(source) << "run scripts/make-test-sounds.sh";
+  EXPECT_EQ(source->Channels(), 1);
+  EXPECT_EQ(source->SampleRate(), 22050);
+  EXPECT_EQ(source->DeclaredFrames(), 720u * 22050u);
+  std::vector<float> piece;
+  uint64_t frames = 0;
+  while (source->ReadMore(piece)) {
+    frames += piece.size();
+    piece.clear();
+  }
+  EXPECT_EQ(frames, source->DeclaredFrames());
+}
+
+TEST(LongFiles, WavReadInPiecesMatchesTheWholeDecode) {
+  for (const char* name : {"pcm-768khz-32-channels.wav", "streaming-data-size-ffffffff.wav",
+                           "data-size-past-end-with-half-frame.wav", "extensible-float-5.1-48000.wav"}) {
+    SCOPED_TRACE(name);
+    const std::string file = ReadFixture("wav", name);
+    PcmBuffer whole;
+    ASSERT_TRUE(Decode(file, whole));
+    std::unique_ptr<PcmSource> source =
+        OpenWavSource(std::make_unique<MemoryBytes>(reinterpret_cast<const uint8_t*>(file.data()), file.size()));
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source->DeclaredFrames(), whole.Frames());
+    std::vector<float> read;
+    while (source->ReadMore(read)) {
+    }
+    EXPECT_EQ(read, whole.samples);
+  }
+  const std::string notWav = "RIFF\x04\0\0\0WAVE";
+  EXPECT_FALSE(
+      OpenWavSource(std::make_unique<MemoryBytes>(reinterpret_cast<const uint8_t*>(notWav.data()), notWav.size())));
+}

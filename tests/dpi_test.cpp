@@ -22,6 +22,7 @@ constexpr UINT kDpiChanged = 0x02E0;
 
 class NoSettingsActions : public velmora::ui::SettingsActions {
  public:
+  void RefreshDevices() override {}
   std::wstring DeviceName(int) override { return L"!!!!!!"; }
   bool SwitchOutputDevice(int) override { return false; }
   void HotkeysOn() override {}

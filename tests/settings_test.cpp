@@ -38,6 +38,7 @@ class NoHotkeyActions : public velmora::hotkeys::HotkeyActions {
 class RealActions : public velmora::ui::SettingsActions {
  public:
   RealActions(velmora::playback::AudioPlayer& player, const ConfigStore& store) : player_(player), store_(store) {}
+  void RefreshDevices() override { player_.RefreshDevices(); }
   std::wstring DeviceName(int device) override { return player_.DeviceName(device); }
   bool SwitchOutputDevice(int device) override {
     return velmora::playback::SwitchOutputDevice(player_, store_, device);
@@ -148,7 +149,9 @@ TEST_F(SettingsTest, DeviceSwitchesMoveTheSoundAndAFailedOneKeepsIt) {
   const std::wstring tone = dir_ / L"音.wav";
   velmora::test::WriteBytes(tone, velmora::test::ToneWav(1000, 1.0, 0.5));
   store_.WriteValue(L"id", L"id", std::to_wstring(sinkA));
+  const unsigned listingsBefore = velmora::audio::EndpointListings();
   ASSERT_TRUE(window_.Open(nullptr));
+  EXPECT_EQ(velmora::audio::EndpointListings() - listingsBefore, 1u) << "one look at the devices per opening";
   EXPECT_EQ(::SendMessageW(window_.Control(SettingsWindow::kDeviceCombo), CB_GETCURSEL, 0, 0), sinkA - 1);
 
   for (const auto& [device, heard, quiet] : {std::tuple{sinkB, "velmora_b", "velmora_a"},
@@ -156,6 +159,8 @@ TEST_F(SettingsTest, DeviceSwitchesMoveTheSoundAndAFailedOneKeepsIt) {
     EXPECT_EQ(PickDevice(device - 1), L"声卡通道设置成功");
     EXPECT_EQ(storedWhileShown_, std::to_wstring(device));
     EXPECT_EQ(store_.ReadValue(L"id", L"id"), std::to_wstring(device));
+    // The switch went to the endpoint the list showed.
+    EXPECT_EQ(store_.ReadValue(L"id", L"endpoint"), player_.EndpointId(device));
     EXPECT_NE(store_.ReadValue(L"id", L"endpoint"), L"");
     velmora::test::SinkRecording on(heard);
     velmora::test::SinkRecording off(quiet);

@@ -8,10 +8,18 @@
 #include <mmdeviceapi.h>
 
 #include <algorithm>
+#include <atomic>
 
 namespace velmora::audio {
 
+namespace {
+std::atomic<unsigned> g_listings{0};
+}
+
+unsigned EndpointListings() { return g_listings.load(); }
+
 std::vector<Endpoint> ListEndpoints() {
+  ++g_listings;
   ComInit com;
   std::vector<Endpoint> endpoints;
   ComPtr<IMMDeviceEnumerator> enumerator;
@@ -44,20 +52,26 @@ std::vector<Endpoint> ListEndpoints() {
   return endpoints;
 }
 
-std::wstring DeviceDisplayName(int device) {
+std::wstring DeviceSnapshot::Name(int device) const {
   if (device == kNoSoundDevice) return kNoSoundDeviceName;
   if (device == kDefaultDevice) return kDefaultDeviceName;
   if (device < kFirstEndpointDevice) return {};
-  const std::vector<Endpoint> endpoints = ListEndpoints();
   const size_t index = static_cast<size_t>(device - kFirstEndpointDevice);
-  return index < endpoints.size() ? endpoints[index].name : std::wstring();
+  return index < endpoints_.size() ? endpoints_[index].name : std::wstring();
+}
+
+std::wstring DeviceSnapshot::EndpointId(int device) const {
+  if (device < kFirstEndpointDevice) return {};
+  const size_t index = static_cast<size_t>(device - kFirstEndpointDevice);
+  return index < endpoints_.size() ? endpoints_[index].id : std::wstring();
+}
+
+std::wstring DeviceDisplayName(int device) {
+  return device < kFirstEndpointDevice ? DeviceSnapshot().Name(device) : DeviceSnapshot::Take().Name(device);
 }
 
 std::wstring EndpointIdForDevice(int device) {
-  if (device < kFirstEndpointDevice) return {};
-  const std::vector<Endpoint> endpoints = ListEndpoints();
-  const size_t index = static_cast<size_t>(device - kFirstEndpointDevice);
-  return index < endpoints.size() ? endpoints[index].id : std::wstring();
+  return device < kFirstEndpointDevice ? std::wstring() : DeviceSnapshot::Take().EndpointId(device);
 }
 
 }  // namespace velmora::audio

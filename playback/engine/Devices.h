@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velmora::audio {
@@ -24,6 +25,25 @@ struct Endpoint {
 
 // Active render endpoints, sorted by ID. Initialises COM on the calling thread when needed.
 std::vector<Endpoint> ListEndpoints();
+
+// How many times ListEndpoints has enumerated (each enumeration costs milliseconds).
+unsigned EndpointListings();
+
+// The devices as one enumeration saw them: the settings window lists its names, and a switch
+// goes to the endpoint that was shown even when the system's list has changed since.
+class DeviceSnapshot {
+ public:
+  DeviceSnapshot() = default;
+  static DeviceSnapshot Take() { return DeviceSnapshot(ListEndpoints()); }
+  // The name of device n, or empty when there is no such device.
+  std::wstring Name(int device) const;
+  // The endpoint ID behind device n >= 2, or empty.
+  std::wstring EndpointId(int device) const;
+
+ private:
+  explicit DeviceSnapshot(std::vector<Endpoint> endpoints) : endpoints_(std::move(endpoints)) {}
+  std::vector<Endpoint> endpoints_;
+};
 
 // The name for device number n, or an empty text when there is no such device.
 std::wstring DeviceDisplayName(int device);

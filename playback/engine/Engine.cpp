@@ -9,16 +9,21 @@
 #include <mmdeviceapi.h>
 
 #include <algorithm>
-#include <cstring>
+#include <exception>
 #include <future>
+#include <new>
 #include <utility>
 
 namespace velmora::audio {
 
 namespace {
 
-constexpr size_t kMaxVoices = 64;
 constexpr DWORD kRetryMs = 500;  // how often a lost device is looked for again
+// A running stream whose device has not taken a sample for this long has been dropped under us
+// (Wine's PulseAudio driver keeps answering for a stream whose sink went away): open it again.
+constexpr int64_t kStallMs = 300;
+// How long a play waits for the render thread to look for a lost device.
+constexpr DWORD kLostPlayWaitMs = 250;
 
 int64_t Qpc() {
   LARGE_INTEGER t;
@@ -146,37 +151,51 @@ HRESULT OpenStream(IMMDeviceEnumerator* enumerator, const std::wstring& endpoint
 
 }  // namespace
 
-AudioEngine::AudioEngine() {
+AudioEngine::AudioEngine() : mixer_(&Qpc) {
   stopEvent_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   wakeEvent_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  attemptEvent_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
 }
 
 AudioEngine::~AudioEngine() {
   Close();
   ::CloseHandle(stopEvent_);
   ::CloseHandle(wakeEvent_);
+  ::CloseHandle(attemptEvent_);
 }
 
 bool AudioEngine::Open(int device) {
   if (IsOpen() || device < 0) return false;
-  std::wstring endpointId;
-  if (device >= kFirstEndpointDevice) {
-    endpointId = EndpointIdForDevice(device);
-    if (endpointId.empty()) return false;
+  try {
+    return Open(device, device >= kFirstEndpointDevice ? EndpointIdForDevice(device) : std::wstring());
+  } catch (const std::exception&) {  // no memory for the enumeration
+    return false;
   }
-  ::ResetEvent(stopEvent_);
-  lost_ = false;
-  reopenDefault_ = false;
-  device_ = device;
-  std::promise<bool> started;
-  std::future<bool> result = started.get_future();
-  thread_ = std::thread([this, device, endpointId, promise = std::move(started)]() mutable {
-    startup_ = &promise;
-    RenderThread(device, endpointId);
-  });
-  const bool ok = result.get();
-  if (!ok) Close();
-  return ok;
+}
+
+bool AudioEngine::Open(int device, const std::wstring& endpointId) {
+  if (IsOpen() || device < 0) return false;
+  if (device >= kFirstEndpointDevice && endpointId.empty()) return false;
+  try {
+    endpointId_ = endpointId;
+    ::ResetEvent(stopEvent_);
+    lost_ = false;
+    reopenDefault_ = false;
+    checkDevice_ = false;
+    device_ = device;
+    std::promise<bool> started;
+    std::future<bool> result = started.get_future();
+    // The promise moves into the thread, so nothing of it is left on this stack once Open returns.
+    thread_ = std::thread([this, device, endpointId, promise = std::move(started)]() mutable {
+      RenderThread(device, endpointId, promise);
+    });
+    const bool ok = result.get();
+    if (!ok) Close();
+    return ok;
+  } catch (const std::exception&) {  // no memory, or no thread to be had
+    Close();
+    return false;
+  }
 }
 
 void AudioEngine::Close() {
@@ -185,26 +204,16 @@ void AudioEngine::Close() {
     thread_.join();
   }
   device_ = -1;
+  endpointId_.clear();
   lost_ = false;
-  std::vector<Voice> released;
-  {
-    std::lock_guard<std::mutex> lock(voicesLock_);
-    released.swap(voices_);
-  }
+  mixer_.FreeAll();
 }
 
 void AudioEngine::Wake() { ::SetEvent(wakeEvent_); }
 
-void AudioEngine::ReportStarted(bool ok) {
-  if (startup_) {
-    startup_->set_value(ok);
-    startup_ = nullptr;
-  }
-}
-
-void AudioEngine::RenderThread(int device, std::wstring endpointId) {
+void AudioEngine::RenderThread(int device, std::wstring endpointId, std::promise<bool>& started) {
   if (device == kNoSoundDevice) {
-    ReportStarted(true);
+    started.set_value(true);
     RunNullOutput();
     return;
   }
@@ -223,15 +232,19 @@ void AudioEngine::RenderThread(int device, std::wstring endpointId) {
     enumerator.Reset();
     ::CloseHandle(audioEvent);
     if (mmcss) ::AvRevertMmThreadCharacteristics(mmcss);
-    ReportStarted(false);
+    started.set_value(false);
     return;
   }
-  NotificationClient* notifications = new NotificationClient(*this, device == kDefaultDevice);
-  enumerator->RegisterEndpointNotificationCallback(notifications);
-  ReportStarted(true);
+  NotificationClient* notifications = new (std::nothrow) NotificationClient(*this, device == kDefaultDevice);
+  if (notifications) enumerator->RegisterEndpointNotificationCallback(notifications);
+  started.set_value(true);
 
+  const int64_t stallTicks = kStallMs * QpcFrequency() / 1000;
   constexpr int kIdleFillsBeforeStop = 100;  // about a second of silent periods
   int silentFills = 0;
+  UINT32 queued = 0;         // frames in the device after our last write
+  int64_t lastProgress = 0;  // when the device last took samples
+  bool retryAtOnce = true;   // a stream that failed is opened again at once, the first time
   const HANDLE waits[] = {static_cast<HANDLE>(stopEvent_), static_cast<HANDLE>(wakeEvent_), audioEvent};
   for (;;) {
     // While the stream is stopped only a play (or a device change) wakes the thread, so an
@@ -245,16 +258,28 @@ void AudioEngine::RenderThread(int device, std::wstring endpointId) {
     if (checkDevice_.exchange(false)) stream.Release();
     if (!stream.client) {
       // Device gone or default changed: look again. Until it is back, plays are refused.
-      if (FAILED(OpenStream(enumerator.Get(), endpointId, audioEvent, stream))) {
+      const uint32_t asked = retriesAsked_.load();
+      hr = OpenStream(enumerator.Get(), endpointId, audioEvent, stream);
+      lost_ = FAILED(hr);
+      retriesAnswered_ = asked;
+      ::SetEvent(attemptEvent_);
+      if (FAILED(hr)) {
         stream.Release();
-        lost_ = true;
         continue;
       }
-      lost_ = false;
+      queued = 0;
     }
 
     UINT32 padding = 0;
     hr = stream.running ? stream.client->GetCurrentPadding(&padding) : S_OK;
+    if (SUCCEEDED(hr) && stream.running) {
+      const int64_t now = Qpc();
+      if (padding < queued || padding == 0) {
+        lastProgress = now;
+      } else if (now - lastProgress > stallTicks) {
+        hr = AUDCLNT_E_DEVICE_INVALIDATED;  // the device stopped taking samples
+      }
+    }
     // The device's own events keep one period free at the end of the buffer; a play (the wake
     // event) may use it, so a new effect's first samples are written at once instead of at the
     // next period.
@@ -262,16 +287,19 @@ void AudioEngine::RenderThread(int device, std::wstring endpointId) {
     const UINT32 available = SUCCEEDED(hr) ? limit - std::min(padding, limit) : 0;
     BYTE* data = nullptr;
     if (SUCCEEDED(hr) && available > 0) {
-      if (!stream.running && !HasAudibleVoice()) continue;
+      if (!stream.running && !mixer_.HasAudibleVoice()) continue;
       hr = stream.render->GetBuffer(available, &data);
     }
     if (SUCCEEDED(hr) && available > 0) {
-      const bool sound = Mix(reinterpret_cast<float*>(data), available, padding);
+      const bool sound = mixer_.Mix(reinterpret_cast<float*>(data), available, padding);
       hr = stream.render->ReleaseBuffer(available, sound ? 0 : AUDCLNT_BUFFERFLAGS_SILENT);
       silentFills = sound ? 0 : silentFills + 1;
+      queued = padding + available;
+      retryAtOnce = true;
       if (SUCCEEDED(hr) && !stream.running) {
         hr = stream.client->Start();
         stream.running = SUCCEEDED(hr);
+        lastProgress = Qpc();
       } else if (SUCCEEDED(hr) && silentFills > kIdleFillsBeforeStop) {
         stream.client->Stop();
         stream.client->Reset();
@@ -280,14 +308,18 @@ void AudioEngine::RenderThread(int device, std::wstring endpointId) {
       }
     }
     if (FAILED(hr)) {
-      // AUDCLNT_E_DEVICE_INVALIDATED and friends: drop the stream, look for it again.
+      // AUDCLNT_E_DEVICE_INVALIDATED and friends: drop the stream and look for the device again,
+      // at once the first time; it is lost only if that fails. After that the retry timer
+      // paces it, so a device that opens but never plays cannot spin this thread.
       stream.Release();
-      lost_ = true;
+      if (std::exchange(retryAtOnce, false)) Wake();
     }
   }
 
-  enumerator->UnregisterEndpointNotificationCallback(notifications);
-  notifications->Release();
+  if (notifications) {
+    enumerator->UnregisterEndpointNotificationCallback(notifications);
+    notifications->Release();
+  }
   stream.Release();
   enumerator.Reset();
   ::CloseHandle(audioEvent);
@@ -310,174 +342,41 @@ void AudioEngine::RunNullOutput() {
     owedTicks -= frames * frequency / kEngineRate;
     while (frames > 0) {
       const uint32_t step = static_cast<uint32_t>(std::min<int64_t>(frames, 4096));
-      Mix(scratch.data(), step, 0);
+      mixer_.Mix(scratch.data(), step, 0);
       frames -= step;
     }
   }
 }
 
-bool AudioEngine::Mix(float* out, uint32_t frames, uint32_t queuedFrames) {
-  std::memset(out, 0, static_cast<size_t>(frames) * kEngineChannels * sizeof(float));
-  bool sound = false;
-  std::lock_guard<std::mutex> lock(voicesLock_);
-  for (Voice& voice : voices_) {
-    if (!voice.playing) continue;
-    uint64_t n = 0;
-    const float* source = nullptr;
-    if (voice.sound) {
-      const uint64_t length = voice.sound->Frames();
-      if (voice.position >= length) continue;
-      n = std::min<uint64_t>(frames, length - voice.position);
-      source = voice.sound->samples.data() + voice.position * kEngineChannels;
-    } else if (voice.feed) {
-      if (scratch_.size() < static_cast<size_t>(frames) * kEngineChannels) scratch_.resize(frames * kEngineChannels);
-      n = voice.feed->Pull(scratch_.data(), frames);
-      source = scratch_.data();
-    }
-    if (n == 0) continue;
-    const float volume = voice.volume;
-    for (uint64_t i = 0; i < n * kEngineChannels; ++i) out[i] += source[i] * volume;
-    voice.position += n;
-    sound = true;
-    if (voice.timed) {
-      voice.timed = false;
-      playQueuedFrames_ = queuedFrames;
-      playFirstWrite_ = Qpc();
-    }
-  }
-  if (sound) {
-    for (uint64_t i = 0; i < static_cast<uint64_t>(frames) * kEngineChannels; ++i)
-      out[i] = std::clamp(out[i], -1.0f, 1.0f);
-  }
-  return sound;
-}
-
-bool AudioEngine::HasAudibleVoice() const {
-  std::lock_guard<std::mutex> lock(voicesLock_);
-  for (const Voice& voice : voices_) {
-    if (!voice.playing) continue;
-    if (voice.sound && voice.position < voice.sound->Frames()) return true;
-    if (voice.feed && !voice.feed->Drained()) return true;
-  }
-  return false;
-}
-
-AudioEngine::Voice* AudioEngine::FindVoice(uint32_t id) {
-  for (Voice& voice : voices_) {
-    if (voice.id == id) return &voice;
-  }
-  return nullptr;
-}
-
-const AudioEngine::Voice* AudioEngine::FindVoice(uint32_t id) const {
-  for (const Voice& voice : voices_) {
-    if (voice.id == id) return &voice;
-  }
-  return nullptr;
-}
-
 uint32_t AudioEngine::CreateVoice(std::shared_ptr<const Sound> sound) {
-  if (!IsOpen() || lost_ || !sound) return 0;
-  std::lock_guard<std::mutex> lock(voicesLock_);
-  if (voices_.size() >= kMaxVoices) return 0;
-  Voice voice;
-  voice.id = nextId_++;
-  if (nextId_ == 0) nextId_ = 1;
-  voice.sound = std::move(sound);
-  voices_.push_back(std::move(voice));
-  return voices_.back().id;
+  if (!IsOpen() || lost_) return 0;
+  return mixer_.AddVoice(std::move(sound));
 }
 
 uint32_t AudioEngine::CreateStreamVoice(FeedOpener open, uint64_t lengthFrames) {
-  if (!IsOpen() || lost_ || !open) return 0;
-  std::shared_ptr<StreamFeed> feed = open();
-  if (!feed) return 0;
-  std::lock_guard<std::mutex> lock(voicesLock_);
-  if (voices_.size() >= kMaxVoices) return 0;
-  Voice voice;
-  voice.id = nextId_++;
-  if (nextId_ == 0) nextId_ = 1;
-  voice.feed = std::move(feed);
-  voice.reopen = std::move(open);
-  voice.streamLength = lengthFrames;
-  voices_.push_back(std::move(voice));
-  return voices_.back().id;
-}
-
-bool AudioEngine::FreeVoice(uint32_t id) {
-  Voice released;  // the sound or the decoding thread goes outside the lock
-  {
-    std::lock_guard<std::mutex> lock(voicesLock_);
-    const auto found = std::find_if(voices_.begin(), voices_.end(), [id](const Voice& v) { return v.id == id; });
-    if (id == 0 || found == voices_.end()) return false;
-    released = std::move(*found);
-    voices_.erase(found);
-  }
-  return true;
+  if (!IsOpen() || lost_) return 0;
+  return mixer_.AddStreamVoice(std::move(open), lengthFrames);
 }
 
 bool AudioEngine::PlayVoice(uint32_t id, bool restart) {
-  std::shared_ptr<StreamFeed> fresh;  // a streamed voice starts again from a new feed
-  std::shared_ptr<StreamFeed> old;
-  if (restart) {
-    FeedOpener reopen;
-    {
-      std::lock_guard<std::mutex> lock(voicesLock_);
-      Voice* voice = FindVoice(id);
-      if (!voice) return false;
-      if (voice->feed && voice->position > 0) reopen = voice->reopen;
-    }
-    if (reopen && !(fresh = reopen())) return false;
-  }
-  {
-    std::lock_guard<std::mutex> lock(voicesLock_);
-    Voice* voice = FindVoice(id);
-    if (!voice) return false;
-    if (fresh) old = std::exchange(voice->feed, std::move(fresh));
-    if (restart) voice->position = 0;
-    voice->playing = true;
-    voice->timed = true;
-    playRequested_ = Qpc();
-    playFirstWrite_ = 0;
-  }
+  if (!mixer_.PlayVoice(id, restart)) return false;
   Wake();
   return true;
 }
 
-bool AudioEngine::PauseVoice(uint32_t id) { return StopVoice(id); }
-
-bool AudioEngine::StopVoice(uint32_t id) {
-  std::lock_guard<std::mutex> lock(voicesLock_);
-  Voice* voice = FindVoice(id);
-  if (!voice) return false;
-  voice->playing = false;
-  voice->timed = false;
-  return true;
-}
-
-bool AudioEngine::SetVoiceVolume(uint32_t id, float volume) {
-  std::lock_guard<std::mutex> lock(voicesLock_);
-  Voice* voice = FindVoice(id);
-  if (!voice) return false;
-  voice->volume = std::clamp(volume, 0.0f, 1.0f);
-  return true;
-}
-
-bool AudioEngine::VoiceFrames(uint32_t id, uint64_t* position, uint64_t* length) const {
-  std::lock_guard<std::mutex> lock(voicesLock_);
-  const Voice* voice = FindVoice(id);
-  if (!voice) return false;
-  if (position) *position = voice->position;
-  if (length) *length = voice->sound ? voice->sound->Frames() : voice->streamLength;
-  return true;
-}
-
-bool AudioEngine::SetVoicePosition(uint32_t id, uint64_t frame) {
-  std::lock_guard<std::mutex> lock(voicesLock_);
-  Voice* voice = FindVoice(id);
-  if (!voice || !voice->sound || frame > voice->sound->Frames()) return false;  // streams do not seek
-  voice->position = frame;
-  return true;
+bool AudioEngine::EnsureDevice() {
+  if (!IsOpen()) return false;
+  if (!lost_) return true;
+  const uint32_t ticket = ++retriesAsked_;
+  Wake();
+  const ULONGLONG deadline = ::GetTickCount64() + kLostPlayWaitMs;
+  for (;;) {
+    if (!lost_ || static_cast<int32_t>(retriesAnswered_.load() - ticket) >= 0) break;
+    const ULONGLONG now = ::GetTickCount64();
+    if (now >= deadline) break;
+    ::WaitForSingleObject(attemptEvent_, static_cast<DWORD>(deadline - now));
+  }
+  return !lost_;
 }
 
 void AudioEngine::OnDefaultDeviceChanged() {
@@ -493,11 +392,9 @@ void AudioEngine::OnDeviceRemoved(const std::wstring&) {
 }
 
 void AudioEngine::OnDeviceArrived() {
-  if (lost_.load()) Wake();
-}
-
-AudioEngine::PlayTiming AudioEngine::LastPlayTiming() const {
-  return {playRequested_.load(), playFirstWrite_.load(), playQueuedFrames_.load()};
+  // Woken, a lost output looks for its device at once. Not only when lost_ is already set: the
+  // device may come back before the render thread has noticed it was gone.
+  Wake();
 }
 
 }  // namespace velmora::audio

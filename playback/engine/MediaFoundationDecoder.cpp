@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <vector>
 
 namespace velmora::audio {
@@ -174,11 +175,14 @@ class ReaderSource final : public PcmSource {
     // Float keeps the decoder's full precision; some decoders only offer 16-bit integers.
     if (!RequestOutput(reader_.Get(), MFAudioFormat_Float, 0) && !RequestOutput(reader_.Get(), MFAudioFormat_PCM, 16))
       return false;
-    return ReadOutputFormat(reader_.Get(), format_);
+    if (!ReadOutputFormat(reader_.Get(), format_)) return false;
+    declaredFrames_ = static_cast<uint64_t>(DeclaredSeconds(reader_.Get()) * format_.sampleRate);
+    return true;
   }
 
   int Channels() const override { return format_.channels; }
   int SampleRate() const override { return format_.sampleRate; }
+  uint64_t DeclaredFrames() const override { return declaredFrames_; }
   IMFSourceReader* Reader() const { return reader_.Get(); }
   const OutputFormat& Format() const { return format_; }
 
@@ -232,11 +236,12 @@ class ReaderSource final : public PcmSource {
 
   ComPtr<IMFSourceReader> reader_;
   OutputFormat format_;
+  uint64_t declaredFrames_ = 0;
   bool ended_ = false;
   bool failed_ = false;
 };
 
-bool Decode(const std::wstring& path, PcmBuffer& out) {
+bool Decode(const std::wstring& path, PcmBuffer& out) try {
   ReaderSource source;
   if (!source.Open(path)) return false;
   std::vector<float> samples;
@@ -250,6 +255,11 @@ bool Decode(const std::wstring& path, PcmBuffer& out) {
   out.sampleRate = source.SampleRate();
   out.samples = std::move(samples);
   return true;
+} catch (const std::exception&) {
+  // A file that decodes far past what it declared runs into bad_alloc (or, in a 32-bit process,
+  // length_error) before the frame limit: a refusal like any other.
+  out = PcmBuffer{};
+  return false;
 }
 
 // A source that owns the Media Foundation session its reader lives in, so it can be handed to
@@ -258,6 +268,7 @@ class SessionSource final : public PcmSource {
  public:
   int Channels() const override { return source.Channels(); }
   int SampleRate() const override { return source.SampleRate(); }
+  uint64_t DeclaredFrames() const override { return source.DeclaredFrames(); }
   bool ReadMore(std::vector<float>& samples) override { return source.ReadMore(samples); }
 
   MediaFoundationSession session;  // declared first: outlives the reader
@@ -282,10 +293,14 @@ MediaFoundationSession::~MediaFoundationSession() {
 
 std::unique_ptr<PcmSource> OpenMediaFoundationSource(const std::wstring& path, double* declaredSeconds) {
   if (declaredSeconds) *declaredSeconds = 0;
-  auto opened = std::make_unique<SessionSource>();
-  if (!opened->session.Started() || !opened->source.Open(path)) return nullptr;
-  if (declaredSeconds) *declaredSeconds = DeclaredSeconds(opened->source.Reader());
-  return opened;
+  try {
+    auto opened = std::make_unique<SessionSource>();
+    if (!opened->session.Started() || !opened->source.Open(path)) return nullptr;
+    if (declaredSeconds) *declaredSeconds = DeclaredSeconds(opened->source.Reader());
+    return opened;
+  } catch (const std::exception&) {
+    return nullptr;
+  }
 }
 
 bool DecodeWithMediaFoundation(const std::wstring& path, PcmBuffer& out) {

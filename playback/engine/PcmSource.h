@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace velmora::audio {
@@ -11,6 +12,9 @@ class PcmSource {
   virtual ~PcmSource() = default;
   virtual int Channels() const = 0;
   virtual int SampleRate() const = 0;
+  // The length the file declares, in frames at SampleRate(); 0 when it declares none. Read
+  // from headers only, so it may lie: nothing that allocates may trust it.
+  virtual uint64_t DeclaredFrames() const = 0;
   // Appends the next decoded piece (interleaved float frames) to `samples`. False at the end of
   // the sound or on a decoding error; nothing is appended then.
   virtual bool ReadMore(std::vector<float>& samples) = 0;

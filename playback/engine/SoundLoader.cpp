@@ -1,39 +1,104 @@
 #include "playback/engine/SoundLoader.h"
 
+#include "base/ComPtr.h"
 #include "base/Handles.h"
+#include "playback/engine/ByteSource.h"
 #include "playback/engine/Decoders.h"
 #include "playback/engine/MediaFoundationDecoder.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
 #include <vector>
 
 namespace velmora::audio {
 
 namespace {
 
-// A compressed file longer than this plays while it decodes instead of being held in memory.
+// A file longer than this plays while it decodes instead of being held in memory, whatever its
+// format: streamers keep 10-60-minute background music in these slots.
 constexpr double kStreamAboveSeconds = 60.0;
 
-// Files up to this size are read whole and handed to our own decoders; larger ones (a long WAV,
-// a sparse file) go to Media Foundation, which reads them as it decodes.
-constexpr uint64_t kMaxReadBytes = uint64_t{64} << 20;
+// A file decoded whole holds its source samples in memory before they are converted: past this
+// many (two minutes of 48 kHz stereo) it plays as a stream instead. Files that declare a short
+// length and run on (a VBR MP3 without its length table, a lying header) end up here too.
+constexpr size_t kMaxWholeSamples = size_t{48000} * 2 * 120;
 
-bool ReadWholeFile(const std::wstring& path, uint64_t size, std::vector<uint8_t>& bytes) {
-  UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) return false;
-  bytes.resize(static_cast<size_t>(size));
-  size_t done = 0;
-  while (done < bytes.size()) {
-    DWORD chunk = 0;
-    const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, size_t{1} << 24));
-    if (!::ReadFile(file.Get(), bytes.data() + done, want, &chunk, nullptr) || chunk == 0) break;
-    done += chunk;
+// Our file reader for the WAV parser: reads where it is asked, never more.
+class FileBytes final : public ByteSource {
+ public:
+  explicit FileBytes(const std::wstring& path)
+      : file_(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {
+    LARGE_INTEGER size{};
+    if (file_ && ::GetFileSizeEx(file_.Get(), &size)) size_ = static_cast<uint64_t>(size.QuadPart);
   }
-  bytes.resize(done);
-  return true;
+  bool IsOpen() const { return static_cast<bool>(file_); }
+  uint64_t Size() const override { return size_; }
+  size_t ReadAt(uint64_t offset, void* out, size_t count) override {
+    size_t done = 0;
+    while (done < count) {
+      OVERLAPPED at{};
+      const uint64_t from = offset + done;
+      at.Offset = static_cast<DWORD>(from);
+      at.OffsetHigh = static_cast<DWORD>(from >> 32);
+      const DWORD want = static_cast<DWORD>(std::min<size_t>(count - done, size_t{1} << 24));
+      DWORD got = 0;
+      if (!::ReadFile(file_.Get(), static_cast<uint8_t*>(out) + done, want, &got, &at) || got == 0) break;
+      done += got;
+    }
+    return done;
+  }
+
+ private:
+  UniqueFile file_;
+  uint64_t size_ = 0;
+};
+
+std::unique_ptr<PcmSource> OpenWavFile(const std::wstring& path) {
+  auto file = std::make_unique<FileBytes>(path);
+  if (!file->IsOpen()) return nullptr;
+  return OpenWavSource(std::move(file));
+}
+
+std::unique_ptr<PcmSource> OpenVorbisFile(const std::wstring& path) {
+  std::FILE* file = ::_wfopen(path.c_str(), L"rb");
+  if (!file) return nullptr;
+  if (::_fseeki64(file, 0, SEEK_END) != 0) {
+    std::fclose(file);
+    return nullptr;
+  }
+  const int64_t size = ::_ftelli64(file);
+  return OpenVorbisSource(file, size > 0 ? static_cast<uint64_t>(size) : 0);
+}
+
+using SourceOpener = std::unique_ptr<PcmSource> (*)(const std::wstring&);
+
+std::unique_ptr<PcmSource> OpenMediaFoundationFile(const std::wstring& path) {
+  return OpenMediaFoundationSource(path, nullptr);
+}
+
+bool ReadHead(const std::wstring& path, uint8_t (&head)[12]) {
+  FileBytes file(path);
+  return file.IsOpen() && file.ReadAt(0, head, sizeof(head)) == sizeof(head);
+}
+
+// A long file: the first feed takes the source already open, a restart opens the file again.
+SoundLoader::Loaded Streamed(std::unique_ptr<PcmSource> source, const std::wstring& path, SourceOpener open,
+                             bool mediaFoundation, uint64_t engineFrames) {
+  SoundLoader::Loaded streamed;
+  streamed.streamFrames = engineFrames;
+  auto first = std::make_shared<std::unique_ptr<PcmSource>>(std::move(source));
+  StreamFeed::ThreadScope scope;
+  // Media Foundation's objects are free-threaded, but every call needs COM on its thread.
+  if (mediaFoundation) scope = [] { return std::shared_ptr<void>(std::make_shared<ComInit>()); };
+  streamed.openStream = [path, open, first, scope]() -> std::shared_ptr<StreamFeed> {
+    std::unique_ptr<PcmSource> next = *first ? std::move(*first) : open(path);
+    return next ? std::make_shared<StreamFeed>(std::move(next), scope) : nullptr;
+  };
+  return streamed;
 }
 
 }  // namespace
@@ -43,80 +108,95 @@ SoundLoader::SoundLoader(size_t cacheBytes) : capacity_(cacheBytes) {}
 SoundLoader::~SoundLoader() = default;
 
 void SoundLoader::WarmUp() {
-  if (!mediaFoundation_) mediaFoundation_ = std::make_unique<MediaFoundationSession>();
+  try {
+    if (!mediaFoundation_) mediaFoundation_ = std::make_unique<MediaFoundationSession>();
+  } catch (const std::exception&) {  // tried again by the next file that needs it
+  }
 }
 
 SoundLoader::Loaded SoundLoader::Load(const std::wstring& path) {
-  WIN32_FILE_ATTRIBUTE_DATA attributes;
-  if (path.empty() || !::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) return {};
-  if (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return {};
-  const uint64_t size = (uint64_t{attributes.nFileSizeHigh} << 32) | attributes.nFileSizeLow;
-  const uint64_t writeTime =
-      (uint64_t{attributes.ftLastWriteTime.dwHighDateTime} << 32) | attributes.ftLastWriteTime.dwLowDateTime;
+  // Called from a message handler: running out of memory anywhere in here (std::bad_alloc,
+  // std::length_error) is a file that could not be opened, never the end of the program.
+  try {
+    WIN32_FILE_ATTRIBUTE_DATA attributes;
+    if (path.empty() || !::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) return {};
+    if (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return {};
+    const uint64_t size = (uint64_t{attributes.nFileSizeHigh} << 32) | attributes.nFileSizeLow;
+    const uint64_t writeTime =
+        (uint64_t{attributes.ftLastWriteTime.dwHighDateTime} << 32) | attributes.ftLastWriteTime.dwLowDateTime;
 
-  for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-    if (it->path != path) continue;
-    if (it->size == size && it->writeTime == writeTime) {
-      entries_.splice(entries_.begin(), entries_, it);  // most recently used
-      Loaded hit;
-      hit.sound = entries_.front().sound;
-      return hit;
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+      if (it->path != path) continue;
+      if (it->size == size && it->writeTime == writeTime) {
+        entries_.splice(entries_.begin(), entries_, it);  // most recently used
+        Loaded hit;
+        hit.sound = entries_.front().sound;
+        return hit;
+      }
+      cachedBytes_ -= it->sound->Bytes();  // the file changed: decode it again
+      entries_.erase(it);
+      break;
     }
-    cachedBytes_ -= it->sound->Bytes();  // the file changed: decode it again
-    entries_.erase(it);
-    break;
-  }
 
-  Loaded loaded = Decode(path, size);
-  if (!loaded.sound || loaded.sound->Bytes() > capacity_) return loaded;
-  entries_.push_front({path, size, writeTime, loaded.sound});
-  cachedBytes_ += loaded.sound->Bytes();
-  while (cachedBytes_ > capacity_ && !entries_.empty()) {
-    cachedBytes_ -= entries_.back().sound->Bytes();
-    entries_.pop_back();
+    Loaded loaded = Decode(path);
+    if (!loaded.sound || loaded.sound->Bytes() > capacity_) return loaded;
+    entries_.push_front({path, size, writeTime, loaded.sound});
+    cachedBytes_ += loaded.sound->Bytes();
+    while (cachedBytes_ > capacity_ && !entries_.empty()) {
+      cachedBytes_ -= entries_.back().sound->Bytes();
+      entries_.pop_back();
+    }
+    return loaded;
+  } catch (const std::exception&) {
+    return {};
   }
-  return loaded;
 }
 
-SoundLoader::Loaded SoundLoader::Decode(const std::wstring& path, uint64_t size) {
-  PcmBuffer pcm;
-  bool decoded = false;
-  if (size <= kMaxReadBytes) {
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, size, bytes) || bytes.empty()) return {};
-    if (LooksLikeWav(bytes.data(), bytes.size())) {
-      decoded = DecodeWav(bytes.data(), bytes.size(), pcm);
-    } else if (LooksLikeOgg(bytes.data(), bytes.size())) {
-      decoded = DecodeVorbis(bytes.data(), bytes.size(), pcm);
+SoundLoader::Loaded SoundLoader::Decode(const std::wstring& path) {
+  // Our own decoders first, for the formats they know; they read the file as they go, so
+  // finding out a file's length costs a header (WAV) or its last page (Ogg).
+  uint8_t head[12];
+  SourceOpener open = nullptr;
+  if (ReadHead(path, head)) {
+    if (LooksLikeWav(head, sizeof(head))) {
+      open = &OpenWavFile;
+    } else if (LooksLikeOgg(head, sizeof(head))) {
+      open = &OpenVorbisFile;
     }
   }
-  if (!decoded) {
+  std::unique_ptr<PcmSource> source = open ? open(path) : nullptr;
+  const bool mediaFoundation = !source;
+  if (mediaFoundation) {
     // Everything else, and WAV encodings our parser does not take (ADPCM, µ-law…).
     WarmUp();
-    double seconds = 0;
-    std::unique_ptr<PcmSource> source = OpenMediaFoundationSource(path, &seconds);
+    open = &OpenMediaFoundationFile;
+    source = open(path);
     if (!source) return {};
-    if (seconds > kStreamAboveSeconds) {
-      Loaded streamed;
-      streamed.streamFrames = static_cast<uint64_t>(seconds * kEngineRate);
-      // The first feed takes the source already open; a restart opens the file again.
-      auto first = std::make_shared<std::unique_ptr<PcmSource>>(std::move(source));
-      streamed.openStream = [path, first]() -> std::shared_ptr<StreamFeed> {
-        std::unique_ptr<PcmSource> next = first->get() ? std::move(*first) : OpenMediaFoundationSource(path, nullptr);
-        return next ? std::make_shared<StreamFeed>(std::move(next)) : nullptr;
-      };
-      return streamed;
-    }
-    pcm = PcmBuffer();
-    pcm.channels = source->Channels();
-    pcm.sampleRate = source->SampleRate();
-    const size_t maxSamples = kMaxSourceFrames * static_cast<size_t>(std::max(pcm.channels, 1));
-    while (source->ReadMore(pcm.samples)) {
-      if (pcm.samples.size() > maxSamples) return {};
-    }
-    decoded = !pcm.samples.empty();
   }
-  if (!decoded) return {};
+
+  const int rate = source->SampleRate();
+  const size_t channels = static_cast<size_t>(std::max(source->Channels(), 1));
+  const uint64_t declared = source->DeclaredFrames();
+  const double seconds = static_cast<double>(declared) / rate;
+  if (seconds > kStreamAboveSeconds || declared > kMaxWholeSamples / channels) {
+    const uint64_t engineFrames = static_cast<uint64_t>(seconds * kEngineRate);
+    return Streamed(std::move(source), path, open, mediaFoundation, engineFrames);
+  }
+
+  PcmBuffer pcm;
+  pcm.channels = source->Channels();
+  pcm.sampleRate = rate;
+  pcm.samples.reserve(static_cast<size_t>(declared) * channels);
+  while (source->ReadMore(pcm.samples)) {
+    if (pcm.samples.size() > kMaxWholeSamples) {
+      // It runs far past what it declared: play it as it decodes, from its beginning.
+      source.reset();
+      pcm = PcmBuffer();
+      return Streamed(nullptr, path, open, mediaFoundation, 0);
+    }
+  }
+  source.reset();
+  if (pcm.samples.empty()) return {};
   auto sound = std::make_shared<Sound>();
   if (!ToEngineFormat(pcm, *sound)) return {};
   Loaded loaded;

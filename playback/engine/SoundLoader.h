@@ -24,13 +24,14 @@ class SoundLoader {
   SoundLoader(const SoundLoader&) = delete;
   SoundLoader& operator=(const SoundLoader&) = delete;
 
-  // What a file becomes: a sound in memory (short files, cached), or for a long file a way to
-  // start decoding it as it plays. Neither for a missing file, a folder, or anything no decoder
-  // accepts.
+  // What a file becomes: a sound in memory (files up to a minute, cached), or for a longer one
+  // a way to start decoding it as it plays, from its first sample within a period or two, in
+  // memory that does not grow with its length. Neither for a missing file, a folder, anything
+  // no decoder accepts, or when memory runs out; never throws.
   struct Loaded {
     std::shared_ptr<const Sound> sound;
     std::function<std::shared_ptr<StreamFeed>()> openStream;
-    uint64_t streamFrames = 0;  // the long file's declared length at 44,100 Hz
+    uint64_t streamFrames = 0;  // the long file's declared length at 44,100 Hz (0: unknown)
     explicit operator bool() const { return sound || openStream; }
   };
   Loaded Load(const std::wstring& path);
@@ -49,7 +50,7 @@ class SoundLoader {
     std::shared_ptr<const Sound> sound;
   };
 
-  Loaded Decode(const std::wstring& path, uint64_t size);
+  Loaded Decode(const std::wstring& path);
 
   size_t capacity_;
   size_t cachedBytes_ = 0;

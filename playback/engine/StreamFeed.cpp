@@ -1,22 +1,24 @@
 #include "playback/engine/StreamFeed.h"
 
-#include "base/ComPtr.h"
 #include "playback/engine/Pcm.h"
 #include "playback/engine/StreamConverter.h"
 
-#include <windows.h>
-
 #include <algorithm>
+#include <chrono>
+#include <exception>
 
 namespace velmora::audio {
 
 namespace {
 constexpr size_t kRingFrames = kEngineRate * 2;
-constexpr DWORD kFullWaitMs = 20;  // the ring holds two seconds: a nap costs nothing
+constexpr auto kFullWait = std::chrono::milliseconds(20);  // the ring holds two seconds: a nap costs nothing
 }  // namespace
 
-StreamFeed::StreamFeed(std::unique_ptr<PcmSource> source)
-    : source_(std::move(source)), ring_(kRingFrames * kEngineChannels), capacityFrames_(kRingFrames) {
+StreamFeed::StreamFeed(std::unique_ptr<PcmSource> source, ThreadScope scope)
+    : source_(std::move(source)),
+      scope_(std::move(scope)),
+      ring_(kRingFrames * kEngineChannels),
+      capacityFrames_(kRingFrames) {
   thread_ = std::thread([this] { Produce(); });
 }
 
@@ -26,7 +28,17 @@ StreamFeed::~StreamFeed() {
 }
 
 void StreamFeed::Produce() {
-  ComInit com;  // the decoder's objects are free-threaded; calls still need COM on this thread
+  // Nothing may leave a thread function: a piece that cannot be allocated, or a decoder that
+  // throws, ends the sound early instead of the program.
+  try {
+    std::shared_ptr<void> held = scope_ ? scope_() : nullptr;
+    Decode();
+  } catch (const std::exception&) {
+  }
+  ended_ = true;
+}
+
+void StreamFeed::Decode() {
   const int channels = std::max(source_->Channels(), 1);
   StreamConverter converter(channels, source_->SampleRate());
   std::vector<float> decoded;
@@ -38,7 +50,7 @@ void StreamFeed::Produce() {
       const size_t space = capacityFrames_ - static_cast<size_t>(written - read_.load());
       const size_t frames = std::min(space, (converted.size() - convertedStart) / kEngineChannels);
       if (frames == 0) {
-        ::Sleep(kFullWaitMs);
+        std::this_thread::sleep_for(kFullWait);
         continue;
       }
       for (size_t f = 0; f < frames; ++f) {
@@ -56,7 +68,6 @@ void StreamFeed::Produce() {
     if (!source_->ReadMore(decoded)) break;
     converter.Convert(decoded.data(), decoded.size() / static_cast<size_t>(channels), converted);
   }
-  ended_ = true;
 }
 
 size_t StreamFeed::Pull(float* out, size_t frames) {
@@ -68,7 +79,7 @@ size_t StreamFeed::Pull(float* out, size_t frames) {
     out[f * kEngineChannels] = ring_[slot];
     out[f * kEngineChannels + 1] = ring_[slot + 1];
   }
-  read_.store(read + n);
+  read_.store(read + n);  // frees the slots for the decoding thread
   return n;
 }
 

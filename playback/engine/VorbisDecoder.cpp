@@ -1,4 +1,5 @@
-// Ogg Vorbis through stb_vorbis, decoding from memory.
+// Ogg Vorbis through stb_vorbis, decoding from memory (short effects) or from an open file as it
+// plays (long ones).
 //
 // stb_vorbis (1.22, as Debian ships it) trusts its headers too much for files users pick up
 // anywhere. Fuzzing it (tests/fuzz/vorbis_fuzzer.cpp) showed, and its public bug list confirms:
@@ -14,17 +15,19 @@
 // can make it take unbounded memory.
 #include "playback/engine/Decoders.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <memory>
-#include <new>
 #include <vector>
 
-// Only the memory API is used; the FILE* and push-data parts would just be dead code.
-#define STB_VORBIS_NO_STDIO
+// The memory and FILE* APIs are used (the FILE* one reads exactly like the memory one, a byte or
+// a block at a time, so what the header checks below assume holds for both); push-data would
+// just be dead code.
 #define STB_VORBIS_NO_PUSHDATA_API
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wall"
@@ -55,6 +58,12 @@ namespace {
 constexpr int kMaxChannels = 8;
 constexpr unsigned kMaxRate = 768000;
 constexpr int kChunkFrames = 4096;
+// A streamed file's headers are looked for in its first bytes, read in growing steps; cover art
+// in the comments is what makes them long.
+constexpr size_t kFirstHeadBytes = size_t{256} << 10;
+constexpr size_t kMaxHeadBytes = size_t{64} << 20;
+// The last page of a stream is at most 65,307 bytes long.
+constexpr size_t kTailBytes = size_t{64} << 10;
 
 // Real files need well under 200 KB of decoder state besides their comments; more is granted
 // only when stb_vorbis asks for it, up to the cap.
@@ -101,10 +110,14 @@ class HeaderPackets {
  public:
   HeaderPackets(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
 
+  // The bytes ended before the packet did: a longer head of the file may hold it.
+  bool Truncated() const { return m_truncated; }
+
   bool Next(std::vector<uint8_t>& packet) {
     packet.clear();
     if (!m_started) {
-      if (m_size < kPageHeader + 1 + 30 || m_data[26] != 1 || m_data[27] != 30) return false;
+      if (m_size < kPageHeader + 1 + 30) return Short();
+      if (m_data[26] != 1 || m_data[27] != 30) return false;
       m_nextPage = kPageHeader + 1 + 30;
       m_started = true;
     }
@@ -124,19 +137,25 @@ class HeaderPackets {
  private:
   static constexpr size_t kPageHeader = 27;
 
+  bool Short() {
+    m_truncated = true;
+    return false;
+  }
+
   bool LoadPage(bool continuation) {
     const size_t page = m_nextPage;
-    if (m_size - page < kPageHeader) return false;
+    if (m_size - page < kPageHeader) return Short();
     const uint8_t* header = m_data + page;
     if (std::memcmp(header, "OggS", 4) != 0 || header[4] != 0) return false;
     if (((header[5] & 1) != 0) != continuation) return false;
     // An empty page would make stb_vorbis reuse the previous page's lacing values.
     const size_t segments = header[26];
-    if (segments == 0 || m_size - page - kPageHeader < segments) return false;
+    if (segments == 0) return false;
+    if (m_size - page - kPageHeader < segments) return Short();
     size_t bodyBytes = 0;
     for (size_t i = 0; i < segments; ++i) bodyBytes += header[kPageHeader + i];
     const size_t body = page + kPageHeader + segments;
-    if (m_size - body < bodyBytes) return false;
+    if (m_size - body < bodyBytes) return Short();
     m_lacing = page + kPageHeader;
     m_segments = segments;
     m_segment = 0;
@@ -148,6 +167,7 @@ class HeaderPackets {
   const uint8_t* m_data;
   size_t m_size;
   bool m_started = false;
+  bool m_truncated = false;
   size_t m_nextPage = 0;
   size_t m_lacing = 0;
   size_t m_segments = 0;
@@ -302,12 +322,47 @@ bool SetupIsSafe(const std::vector<uint8_t>& packet) {
   return true;
 }
 
-// Opens the stream in a fresh zeroed arena; null when stb_vorbis refuses it.
-VorbisHandle Open(const uint8_t* data, size_t size, size_t arenaSize, std::unique_ptr<char[]>& arena, int& error) {
-  arena = std::make_unique<char[]>(arenaSize);
-  const stb_vorbis_alloc alloc{arena.get(), static_cast<int>(arenaSize)};
-  error = VORBIS__no_error;
-  return VorbisHandle(stb_vorbis_open_memory(data, static_cast<int>(size), &error, &alloc));
+// Checks the comment and setup packets at the start of `head` the way stb_vorbis will read
+// them. Gives the arena bytes the comments need, or 0; `truncated` when `head` ended first.
+size_t CheckHeaders(const uint8_t* head, size_t size, bool& truncated) {
+  HeaderPackets packets(head, size);
+  std::vector<uint8_t> packet;
+  size_t commentMemory = 0;
+  if (packets.Next(packet)) commentMemory = CommentMemory(packet);
+  const bool safe = commentMemory != 0 && packets.Next(packet) && SetupIsSafe(packet);
+  truncated = packets.Truncated();
+  return safe ? commentMemory : 0;
+}
+
+// Opens the stream in the arena stb_vorbis works in: its setup tables, then scratch space
+// carved from the top while decoding. Grown (within the cap) when it says it needs more.
+// `open(alloc, error)` opens from the file's first byte each time; null when it refuses.
+template <typename Open>
+VorbisHandle OpenInArena(size_t commentMemory, Open open, std::unique_ptr<char[]>& arena) {
+  const size_t maxArena = commentMemory + kMaxDecoderMemory;
+  size_t arenaSize = commentMemory + kDecoderMemory;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    arena = std::make_unique<char[]>(arenaSize);
+    const stb_vorbis_alloc alloc{arena.get(), static_cast<int>(arenaSize)};
+    int error = VORBIS__no_error;
+    VorbisHandle decoder(open(&alloc, &error));
+    if (!decoder) {
+      if (error != VORBIS_outofmem || arenaSize == maxArena) return nullptr;
+      arenaSize = maxArena;
+      continue;
+    }
+    const stb_vorbis_info info = stb_vorbis_get_info(decoder.get());
+    const size_t needed = size_t{info.setup_memory_required} + 2 * size_t{info.temp_memory_required} + kScratchSlack;
+    if (needed <= arenaSize) {
+      if (info.channels < 1 || info.channels > kMaxChannels) return nullptr;
+      if (info.sample_rate == 0 || info.sample_rate > kMaxRate) return nullptr;
+      return decoder;
+    }
+    decoder.reset();
+    if (needed > maxArena) return nullptr;
+    arenaSize = needed;
+  }
+  return nullptr;
 }
 
 float Clean(float value) {
@@ -316,6 +371,68 @@ float Clean(float value) {
   if (value < -1.0f) return -1.0f;
   return value;
 }
+
+// Decodes the next chunk, up to `maxFrames` frames, onto `samples` in WAVE channel order; the
+// frames added. A stream cut short decodes up to the damage, like a WAV whose data runs past
+// the end.
+size_t ReadChunk(stb_vorbis* decoder, std::vector<float>& chunk, std::vector<float>& samples, size_t maxFrames) {
+  const stb_vorbis_info info = stb_vorbis_get_info(decoder);
+  const size_t channels = static_cast<size_t>(info.channels);
+  const int* order = kVorbisToWave[info.channels - 1];
+  chunk.resize(kChunkFrames * channels);
+  const int got =
+      stb_vorbis_get_samples_float_interleaved(decoder, info.channels, chunk.data(), static_cast<int>(chunk.size()));
+  if (got <= 0) return 0;
+  const size_t take = std::min(static_cast<size_t>(got), maxFrames);
+  const size_t base = samples.size();
+  samples.resize(base + take * channels);
+  for (size_t f = 0; f < take; ++f) {
+    const float* from = &chunk[f * channels];
+    float* to = &samples[base + f * channels];
+    for (size_t c = 0; c < channels; ++c) to[c] = Clean(from[order[c]]);
+  }
+  return take;
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+bool ReadFileAt(std::FILE* file, uint64_t offset, std::vector<uint8_t>& bytes) {
+  if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0) return false;
+  return std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+// A file decoded as it plays. stb_vorbis reads it through the FILE*, a page at a time.
+class VorbisSource final : public PcmSource {
+ public:
+  VorbisSource(FileHandle file, std::unique_ptr<char[]> arena, VorbisHandle decoder, uint64_t declared)
+      : file_(std::move(file)), arena_(std::move(arena)), decoder_(std::move(decoder)), declared_(declared) {
+    const stb_vorbis_info info = stb_vorbis_get_info(decoder_.get());
+    channels_ = info.channels;
+    rate_ = static_cast<int>(info.sample_rate);
+  }
+
+  int Channels() const override { return channels_; }
+  int SampleRate() const override { return rate_; }
+  uint64_t DeclaredFrames() const override { return declared_; }
+  bool ReadMore(std::vector<float>& samples) override {
+    return ReadChunk(decoder_.get(), chunk_, samples, kChunkFrames) > 0;
+  }
+
+ private:
+  // In this order: the decoder lives in the arena and reads the file.
+  FileHandle file_;
+  std::unique_ptr<char[]> arena_;
+  VorbisHandle decoder_;
+  uint64_t declared_;
+  int channels_ = 0;
+  int rate_ = 0;
+  std::vector<float> chunk_;
+};
+
+uint64_t ReadU64(const uint8_t* p) { return uint64_t{ReadU32(p)} | (uint64_t{ReadU32(p + 4)} << 32); }
 
 }  // namespace
 
@@ -330,76 +447,107 @@ bool DecodeVorbis(const uint8_t* data, size_t size, PcmBuffer& out) {
   if (size > static_cast<size_t>(std::numeric_limits<int>::max())) return false;
 
   try {
-    size_t commentMemory = 0;
-    {
-      HeaderPackets packets(data, size);
-      std::vector<uint8_t> packet;
-      if (!packets.Next(packet)) return false;
-      commentMemory = CommentMemory(packet);
-      if (commentMemory == 0) return false;
-      if (!packets.Next(packet) || !SetupIsSafe(packet)) return false;
-    }
-
-    // The arena stb_vorbis works in: its setup tables, then scratch space carved from the top
-    // while decoding. Grown (within the cap) when it says it needs more.
-    const size_t maxArena = commentMemory + kMaxDecoderMemory;
-    size_t arenaSize = commentMemory + kDecoderMemory;
+    bool truncated = false;
+    const size_t commentMemory = CheckHeaders(data, size, truncated);
+    if (commentMemory == 0) return false;
     std::unique_ptr<char[]> arena;
-    VorbisHandle decoder;
-    for (int attempt = 0; attempt < 3 && !decoder; ++attempt) {
-      int error = VORBIS__no_error;
-      decoder = Open(data, size, arenaSize, arena, error);
-      if (!decoder) {
-        if (error != VORBIS_outofmem || arenaSize == maxArena) return false;
-        arenaSize = maxArena;
-        continue;
-      }
-      const stb_vorbis_info info = stb_vorbis_get_info(decoder.get());
-      const size_t needed = size_t{info.setup_memory_required} + 2 * size_t{info.temp_memory_required} + kScratchSlack;
-      if (needed > arenaSize) {
-        decoder.reset();
-        if (needed > maxArena) return false;
-        arenaSize = needed;
-      }
-    }
+    VorbisHandle decoder = OpenInArena(
+        commentMemory,
+        [&](const stb_vorbis_alloc* alloc, int* error) {
+          return stb_vorbis_open_memory(data, static_cast<int>(size), error, alloc);
+        },
+        arena);
     if (!decoder) return false;
 
-    const stb_vorbis_info info = stb_vorbis_get_info(decoder.get());
-    if (info.channels < 1 || info.channels > kMaxChannels) return false;
-    if (info.sample_rate == 0 || info.sample_rate > kMaxRate) return false;
-
-    const size_t channels = static_cast<size_t>(info.channels);
-    const int* order = kVorbisToWave[info.channels - 1];
-    std::vector<float> chunk(kChunkFrames * channels);
-    std::vector<float>& samples = out.samples;
+    std::vector<float> chunk;
     size_t frames = 0;
-    // A stream cut short decodes up to the damage, like a WAV whose data runs past the end.
     while (frames < kMaxSourceFrames) {
-      const int got = stb_vorbis_get_samples_float_interleaved(decoder.get(), info.channels, chunk.data(),
-                                                               static_cast<int>(chunk.size()));
-      if (got <= 0) break;
-      size_t take = static_cast<size_t>(got);
-      if (take > kMaxSourceFrames - frames) take = kMaxSourceFrames - frames;
-      const size_t base = samples.size();
-      samples.resize(base + take * channels);
-      for (size_t f = 0; f < take; ++f) {
-        const float* from = &chunk[f * channels];
-        float* to = &samples[base + f * channels];
-        for (size_t c = 0; c < channels; ++c) to[c] = Clean(from[order[c]]);
-      }
-      frames += take;
+      const size_t got = ReadChunk(decoder.get(), chunk, out.samples, kMaxSourceFrames - frames);
+      if (got == 0) break;
+      frames += got;
     }
     if (frames == 0) {
       out = PcmBuffer{};
       return false;
     }
+    const stb_vorbis_info info = stb_vorbis_get_info(decoder.get());
     out.channels = info.channels;
     out.sampleRate = static_cast<int>(info.sample_rate);
     return true;
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {  // bad_alloc, or length_error from a vector past its limit
     out = PcmBuffer{};
     return false;
   }
+}
+
+std::unique_ptr<PcmSource> OpenVorbisSource(std::FILE* file, uint64_t size) {
+  FileHandle owned(file);
+  // stb_vorbis keeps its file offsets in longs, 32 bits on Windows.
+  if (!file || size < 28 || size > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) return nullptr;
+  try {
+    // The headers, from a head of the file long enough to hold them.
+    std::vector<uint8_t> head;
+    size_t commentMemory = 0;
+    for (size_t want = kFirstHeadBytes;; want *= 4) {
+      head.resize(static_cast<size_t>(std::min<uint64_t>(size, want)));
+      if (!ReadFileAt(file, 0, head) || !LooksLikeOgg(head.data(), head.size())) return nullptr;
+      bool truncated = false;
+      commentMemory = CheckHeaders(head.data(), head.size(), truncated);
+      if (commentMemory != 0) break;
+      if (!truncated || head.size() == size || want >= kMaxHeadBytes) return nullptr;
+    }
+    // The length, from the last page.
+    std::vector<uint8_t> tail(static_cast<size_t>(std::min<uint64_t>(size, kTailBytes)));
+    uint64_t declared = 0;
+    int rate = 0;
+    if (!ReadFileAt(file, size - tail.size(), tail) ||
+        !OggDeclaredLength(head.data(), head.size(), tail.data(), tail.size(), declared, rate)) {
+      declared = 0;  // unknown: the caller does not trust it anyway
+    }
+    head = std::vector<uint8_t>();
+
+    std::unique_ptr<char[]> arena;
+    VorbisHandle decoder = OpenInArena(
+        commentMemory,
+        [&](const stb_vorbis_alloc* alloc, int* error) -> stb_vorbis* {
+          if (std::fseek(file, 0, SEEK_SET) != 0) return nullptr;
+          return stb_vorbis_open_file_section(file, 0, error, alloc, static_cast<unsigned>(size));
+        },
+        arena);
+    if (!decoder) return nullptr;
+    if (static_cast<int>(stb_vorbis_get_info(decoder.get()).sample_rate) != rate) declared = 0;
+    return std::make_unique<VorbisSource>(std::move(owned), std::move(arena), std::move(decoder), declared);
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
+bool OggDeclaredLength(const uint8_t* head, size_t headSize, const uint8_t* tail, size_t tailSize, uint64_t& frames,
+                       int& sampleRate) {
+  frames = 0;
+  sampleRate = 0;
+  // First page: one 30-byte packet, "\x01vorbis", version, channels, rate.
+  if (!LooksLikeOgg(head, headSize) || headSize < 58 || head[26] != 1 || head[27] != 30) return false;
+  if (head[28] != 1 || std::memcmp(head + 29, "vorbis", 6) != 0) return false;
+  const uint32_t serial = ReadU32(head + 14);
+  const uint32_t rate = ReadU32(head + 40);
+  if (rate == 0 || rate > kMaxRate || tail == nullptr || tailSize < 27) return false;
+  // The last page of this stream that ends a packet (granule position not -1).
+  for (size_t at = tailSize - 27 + 1; at-- > 0;) {
+    const uint8_t* page = tail + at;
+    if (std::memcmp(page, "OggS", 4) != 0 || page[4] != 0 || ReadU32(page + 14) != serial) continue;
+    const size_t segments = page[26];
+    if (tailSize - at - 27 < segments) continue;
+    size_t body = 0;
+    for (size_t i = 0; i < segments; ++i) body += page[27 + i];
+    if (tailSize - at - 27 - segments < body) continue;
+    const uint64_t granule = ReadU64(page + 6);
+    if (granule == ~uint64_t{0}) continue;
+    frames = granule;
+    sampleRate = static_cast<int>(rate);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace velmora::audio

@@ -4,11 +4,17 @@
 // whose sample layout does not add up is refused rather than played as noise.
 #include "playback/engine/Decoders.h"
 
+#include "playback/engine/ByteSource.h"
+#include "playback/engine/PcmSource.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <new>
+#include <exception>
+#include <memory>
+#include <vector>
 
 namespace velmora::audio {
 namespace {
@@ -19,6 +25,11 @@ constexpr uint16_t kFormatExtensible = 0xFFFE;
 constexpr int kMaxChannels = 32;
 constexpr uint32_t kMaxRate = 768000;
 constexpr uint32_t kStreamingSize = 0xFFFFFFFF;
+// Real files have a handful of chunks before the samples; walking a file of millions of tiny
+// chunks would only cost time.
+constexpr int kMaxChunks = 4096;
+// What a streamed WAV reads from disk per piece.
+constexpr size_t kPieceBytes = size_t{64} << 10;
 
 // KSDATAFORMAT_SUBTYPE_PCM / _IEEE_FLOAT share everything after the first two bytes:
 // xxxxxxxx-0000-0010-8000-00aa00389b71, stored little-endian.
@@ -152,6 +163,105 @@ void ConvertSamples(const uint8_t* src, size_t count, const Format& format, floa
   }
 }
 
+// Where the samples of a WAV file are and how they are laid out.
+struct Layout {
+  Format format;
+  uint64_t dataOffset = 0;
+  uint64_t frames = 0;
+};
+
+// The chunk walk. The RIFF size is ignored: writers get it wrong more often than the chunk
+// sizes, and the walk never trusts a size past the end of the file anyway.
+bool FindLayout(ByteSource& file, Layout& layout) {
+  const uint64_t size = file.Size();
+  uint8_t riff[12];
+  if (size < 12 || file.ReadAt(0, riff, 12) != 12 || !LooksLikeWav(riff, 12)) return false;
+
+  bool haveFormat = false;
+  bool haveData = false;
+  uint64_t dataBytes = 0;
+  uint64_t offset = 12;
+  for (int chunk = 0; size - offset >= 8 && !(haveFormat && haveData); ++chunk) {
+    if (chunk == kMaxChunks) return false;
+    uint8_t header[8];
+    if (file.ReadAt(offset, header, 8) != 8) return false;
+    const uint32_t declared = ReadU32(header + 4);
+    const uint64_t bodyOffset = offset + 8;
+    const uint64_t available = size - bodyOffset;
+    const uint64_t body = declared < available ? declared : available;
+
+    if (IsId(header, "fmt ") && !haveFormat) {
+      uint8_t fmt[64];  // the longest layout read is WAVE_FORMAT_EXTENSIBLE's 40 bytes
+      const size_t want = body < sizeof(fmt) ? static_cast<size_t>(body) : sizeof(fmt);
+      if (file.ReadAt(bodyOffset, fmt, want) != want || !ParseFormat(fmt, want, layout.format)) return false;
+      haveFormat = true;
+    } else if (IsId(header, "data") && !haveData) {
+      // A size of 0xFFFFFFFF (or any size past the end) comes from a writer that was cut off
+      // or never seeked back: the samples run to the end of the file.
+      layout.dataOffset = bodyOffset;
+      dataBytes = declared == kStreamingSize ? available : body;
+      haveData = true;
+    }
+
+    if (declared >= available) break;  // this chunk runs to the end of the file
+    uint64_t next = bodyOffset + declared;
+    if (declared & 1u) {
+      // Chunks are padded to even sizes with a zero byte, but some writers forget it: when
+      // the byte after an odd chunk is the start of a chunk id rather than padding, go on
+      // from there.
+      uint8_t peek[4];
+      const bool padMissing =
+          size - next >= 8 && file.ReadAt(next, peek, 4) == 4 && peek[0] != 0 && LooksLikeChunkId(peek);
+      if (!padMissing) next += 1;
+    }
+    offset = next;
+    if (offset > size) break;
+  }
+  if (!haveFormat || !haveData) return false;
+  layout.frames = dataBytes / (layout.format.bytesPerSample * static_cast<uint64_t>(layout.format.channels));
+  return layout.frames > 0;
+}
+
+// Reads the samples a piece at a time, straight from the file.
+class WavSource final : public PcmSource {
+ public:
+  WavSource(std::unique_ptr<ByteSource> file, const Layout& layout)
+      : file_(std::move(file)),
+        layout_(layout),
+        frameBytes_(layout.format.bytesPerSample * static_cast<size_t>(layout.format.channels)) {}
+
+  int Channels() const override { return layout_.format.channels; }
+  int SampleRate() const override { return layout_.format.sampleRate; }
+  uint64_t DeclaredFrames() const override { return layout_.frames; }
+
+  bool ReadMore(std::vector<float>& samples) override {
+    if (done_ >= layout_.frames) return false;
+    // At least one frame per piece, however wide: 32 channels of doubles are 256 bytes.
+    const uint64_t pieceFrames = std::max<uint64_t>(1, kPieceBytes / frameBytes_);
+    const uint64_t frames = std::min(pieceFrames, layout_.frames - done_);
+    bytes_.resize(static_cast<size_t>(frames) * frameBytes_);
+    const size_t got = file_->ReadAt(layout_.dataOffset + done_ * frameBytes_, bytes_.data(), bytes_.size());
+    const size_t whole = got / frameBytes_;  // a file cut short ends at its last whole frame
+    if (whole == 0) {
+      done_ = layout_.frames;
+      return false;
+    }
+    const size_t count = whole * static_cast<size_t>(layout_.format.channels);
+    const size_t start = samples.size();
+    samples.resize(start + count);
+    ConvertSamples(bytes_.data(), count, layout_.format, samples.data() + start);
+    done_ += whole;
+    return true;
+  }
+
+ private:
+  std::unique_ptr<ByteSource> file_;
+  Layout layout_;
+  size_t frameBytes_;
+  uint64_t done_ = 0;
+  std::vector<uint8_t> bytes_;
+};
+
 }  // namespace
 
 bool LooksLikeWav(const uint8_t* data, size_t size) {
@@ -161,63 +271,29 @@ bool LooksLikeWav(const uint8_t* data, size_t size) {
 bool DecodeWav(const uint8_t* data, size_t size, PcmBuffer& out) {
   out = PcmBuffer{};
   if (!LooksLikeWav(data, size)) return false;
+  MemoryBytes file(data, size);
+  Layout layout;
+  if (!FindLayout(file, layout)) return false;
 
-  // The RIFF size is ignored: writers get it wrong more often than the chunk sizes, and the
-  // walk below never trusts a size past the end of the file anyway.
-  Format format;
-  bool haveFormat = false;
-  const uint8_t* samples = nullptr;
-  size_t dataBytes = 0;
-
-  size_t offset = 12;
-  while (size - offset >= 8 && !(haveFormat && samples)) {
-    const uint8_t* header = data + offset;
-    const uint32_t declared = ReadU32(header + 4);
-    const size_t bodyOffset = offset + 8;
-    const size_t available = size - bodyOffset;
-    const size_t body = declared < available ? declared : available;
-
-    if (IsId(header, "fmt ") && !haveFormat) {
-      if (!ParseFormat(data + bodyOffset, body, format)) return false;
-      haveFormat = true;
-    } else if (IsId(header, "data") && !samples) {
-      // A size of 0xFFFFFFFF (or any size past the end) comes from a writer that was cut off
-      // or never seeked back: the samples run to the end of the file.
-      samples = data + bodyOffset;
-      dataBytes = declared == kStreamingSize ? available : body;
-    }
-
-    if (declared >= available) break;  // this chunk runs to the end of the file
-    size_t next = bodyOffset + declared;
-    if (declared & 1u) {
-      // Chunks are padded to even sizes with a zero byte, but some writers forget it: when
-      // the byte after an odd chunk is the start of a chunk id rather than padding, go on
-      // from there.
-      const bool padMissing = size - next >= 8 && data[next] != 0 && LooksLikeChunkId(data + next);
-      if (!padMissing) next += 1;
-    }
-    offset = next;
-    if (offset > size) break;
-  }
-
-  if (!haveFormat || !samples) return false;
-
-  const size_t channels = static_cast<size_t>(format.channels);
-  const size_t frameBytes = format.bytesPerSample * channels;
-  size_t frames = dataBytes / frameBytes;
-  if (frames == 0) return false;
-  if (frames > kMaxSourceFrames) frames = kMaxSourceFrames;  // keep the first ten minutes
-
+  const size_t channels = static_cast<size_t>(layout.format.channels);
+  size_t frames = static_cast<size_t>(std::min<uint64_t>(layout.frames, kMaxSourceFrames));  // the first ten minutes
   try {
     out.samples.resize(frames * channels);
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {
     out = PcmBuffer{};
     return false;
   }
-  ConvertSamples(samples, frames * channels, format, out.samples.data());
-  out.channels = format.channels;
-  out.sampleRate = format.sampleRate;
+  ConvertSamples(data + layout.dataOffset, frames * channels, layout.format, out.samples.data());
+  out.channels = layout.format.channels;
+  out.sampleRate = layout.format.sampleRate;
   return true;
+}
+
+std::unique_ptr<PcmSource> OpenWavSource(std::unique_ptr<ByteSource> file) {
+  if (!file) return nullptr;
+  Layout layout;
+  if (!FindLayout(*file, layout)) return nullptr;
+  return std::make_unique<WavSource>(std::move(file), layout);
 }
 
 }  // namespace velmora::audio

@@ -1,10 +1,12 @@
 // libFuzzer target for the WAV reader and the conversion behind it (built natively by
-// scripts/fuzz.sh).
+// scripts/fuzz.sh): the whole-file decoder, and the reader that streams long files piece by
+// piece, which must hand over exactly the same samples.
 #include "playback/engine/Decoders.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace velmora::audio;
@@ -14,5 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool decoded = DecodeWav(data, size, pcm);
   if (decoded) fuzz::Require(LooksLikeWav(data, size));
   fuzz::CheckDecodeAndConvert(decoded, pcm, 32);
+
+  std::unique_ptr<PcmSource> source = OpenWavSource(std::make_unique<MemoryBytes>(data, size));
+  fuzz::Require(static_cast<bool>(source) == decoded);
+  if (!source) return 0;
+  fuzz::Require(source->Channels() == pcm.channels && source->SampleRate() == pcm.sampleRate);
+  // The declared length is the data chunk's, whatever the file holds; never more than is there.
+  fuzz::Require(source->DeclaredFrames() * static_cast<uint64_t>(pcm.channels) <= size);
+  std::vector<float> streamed;
+  while (source->ReadMore(streamed)) fuzz::Require(streamed.size() % static_cast<size_t>(pcm.channels) == 0);
+  fuzz::Require(streamed.size() / static_cast<size_t>(pcm.channels) == source->DeclaredFrames());
+  if (source->DeclaredFrames() <= kMaxSourceFrames) fuzz::Require(streamed == pcm.samples);
   return 0;
 }

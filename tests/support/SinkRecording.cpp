@@ -149,8 +149,13 @@ bool RunHostCommand(const std::string& command, unsigned timeoutMs) {
   if (!::CreateProcessW(L"Z:\\bin\\sh", wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process))
     return false;
-  if (process.hProcess) ::CloseHandle(process.hProcess);
-  if (process.hThread) ::CloseHandle(process.hThread);
+  // A 32-bit Wine process gets stray values back for a Unix program's handles (seen: stack
+  // addresses), and closing those can close one of ours, standard output among them: only
+  // handles that really name the new process are closed.
+  if (process.hProcess && ::GetProcessId(process.hProcess) == process.dwProcessId) {
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+  }
   const std::wstring markerPath = FromUnixPath(marker.c_str());
   for (unsigned waited = 0; waited < timeoutMs; waited += 20) {
     if (::GetFileAttributesW(markerPath.c_str()) != INVALID_FILE_ATTRIBUTES) {

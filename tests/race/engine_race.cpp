@@ -1,0 +1,143 @@
+// The engine's shared state under ThreadSanitizer, natively (scripts/race.sh): the voice table
+// (Mixer) and the stream feeds, driven the way the program drives them. One thread plays the
+// UI thread (starting, restarting, stopping, freeing voices, sounds and streams), one the
+// render thread (mixing period after period), one reads the play timing as the benchmarks do;
+// every stream feed adds its own decoding thread. A data race makes TSan fail the run.
+#include "playback/engine/Mixer.h"
+#include "playback/engine/PcmSource.h"
+#include "playback/engine/StreamFeed.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <thread>
+#include <vector>
+
+using namespace velmora::audio;
+
+namespace {
+
+int64_t Now() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
+
+// A tone in pieces of varying size, at a rate that needs converting.
+class ToneSource final : public PcmSource {
+ public:
+  ToneSource(int channels, int rate, uint64_t frames, unsigned seed)
+      : channels_(channels), rate_(rate), frames_(frames), random_(seed) {}
+  int Channels() const override { return channels_; }
+  int SampleRate() const override { return rate_; }
+  uint64_t DeclaredFrames() const override { return frames_; }
+  bool ReadMore(std::vector<float>& samples) override {
+    if (done_ >= frames_) return false;
+    const uint64_t n = std::min<uint64_t>(frames_ - done_, 1 + random_() % 6000);
+    for (uint64_t f = 0; f < n; ++f, ++done_) {
+      const float v = 0.5f * static_cast<float>(std::sin(static_cast<double>(done_) * 0.06));
+      for (int c = 0; c < channels_; ++c) samples.push_back(v);
+    }
+    return true;
+  }
+
+ private:
+  int channels_;
+  int rate_;
+  uint64_t frames_;
+  uint64_t done_ = 0;
+  std::minstd_rand random_;
+};
+
+}  // namespace
+
+int main() {
+  const char* limit = std::getenv("RACE_SECONDS");
+  const auto seconds = std::chrono::seconds(limit ? std::atoi(limit) : 20);
+  Mixer mixer(&Now);
+  std::atomic<bool> stop{false};
+  std::atomic<uint64_t> periods{0};
+  std::atomic<uint64_t> plays{0};
+
+  std::thread render([&] {
+    std::vector<float> buffer(441 * 2);
+    while (!stop) {
+      mixer.HasAudibleVoice();
+      mixer.Mix(buffer.data(), 441, 882);
+      for (const float v : buffer) {
+        if (!(v >= -1.0f && v <= 1.0f)) std::abort();
+      }
+      ++periods;
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+  });
+  std::thread timing([&] {
+    while (!stop) {
+      const Mixer::PlayTiming t = mixer.LastPlayTiming();
+      if (t.firstWrite != 0 && t.firstWrite < t.requested) std::abort();  // one play's request, another's write
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+
+  // The UI thread.
+  auto sound = std::make_shared<Sound>();
+  sound->samples.assign(44100 * 2, 0.25f);
+  std::minstd_rand random(42);
+  std::vector<uint32_t> ids;
+  const auto end = std::chrono::steady_clock::now() + seconds;
+  while (std::chrono::steady_clock::now() < end) {
+    const unsigned action = random() % 10;
+    if (action < 2 || ids.empty()) {
+      uint32_t id = 0;
+      if (random() % 2) {
+        id = mixer.AddVoice(sound);
+      } else {
+        const unsigned seed = static_cast<unsigned>(random());
+        const int channels = 1 + static_cast<int>(seed % 6);
+        const int rate = seed % 3 == 0 ? 44100 : 22050 + static_cast<int>(seed % 30000);
+        id = mixer.AddStreamVoice(
+            [=] {
+              return std::make_shared<StreamFeed>(
+                  std::make_unique<ToneSource>(channels, rate, 30000 + seed % 200000, seed));
+            },
+            30000);
+      }
+      if (id != 0) ids.push_back(id);
+    } else {
+      const uint32_t id = ids[random() % ids.size()];
+      switch (action) {
+        case 2:
+        case 3:
+          mixer.PlayVoice(id, random() % 2 == 0);
+          ++plays;
+          break;
+        case 4:
+          mixer.StopVoice(id);
+          break;
+        case 5:
+          mixer.SetVoiceVolume(id, static_cast<float>(random() % 100) / 100.0f);
+          break;
+        case 6: {
+          uint64_t position = 0, length = 0;
+          mixer.VoiceFrames(id, &position, &length);
+          mixer.SetVoicePosition(id, position / 2);
+          break;
+        }
+        default:
+          if (ids.size() > 6 || random() % 4 == 0) {
+            mixer.FreeVoice(id);
+            ids.erase(std::find(ids.begin(), ids.end(), id));
+          }
+          break;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
+  }
+  mixer.FreeAll();
+  stop = true;
+  render.join();
+  timing.join();
+  std::printf("race: %llu periods mixed, %llu plays, no race reported\n",
+              static_cast<unsigned long long>(periods.load()), static_cast<unsigned long long>(plays.load()));
+  return 0;
+}
