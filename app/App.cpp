@@ -134,6 +134,8 @@ void App::OpenSettings(HWND owner) { ui::SettingsWindow::RunModal(store_, *this,
 
 int App::StoredDevice() { return playback::ResolveStoredDevice(store_); }
 
+void App::RefreshDevices() { player_.RefreshDevices(); }
+
 std::wstring App::DeviceName(int device) { return player_.DeviceName(device); }
 
 bool App::SwitchOutputDevice(int device) { return playback::SwitchOutputDevice(player_, store_, device); }

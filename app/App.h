@@ -39,6 +39,7 @@ class App final : public ui::BoardActions,
   void PlayFile(const std::wstring& path) override;
 
   // ui::SettingsActions
+  void RefreshDevices() override;
   std::wstring DeviceName(int device) override;
   bool SwitchOutputDevice(int device) override;
   void HotkeysOn() override;

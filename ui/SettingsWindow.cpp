@@ -100,6 +100,7 @@ void SettingsWindow::CreateControls() {
 
 void SettingsWindow::Fill() {
   HWND combo = Control(kDeviceCombo);
+  actions_.RefreshDevices();
   for (int n = 1; n <= kMaxDevice; ++n) {
     const std::wstring name = actions_.DeviceName(n);
     if (name != L"!!!!!!") ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));

@@ -17,6 +17,9 @@ namespace velmora::ui {
 class SettingsActions {
  public:
   virtual ~SettingsActions() = default;
+  // Looks at the system's devices once, at each opening: the names asked for next, and a
+  // switch to one of them, are what it saw.
+  virtual void RefreshDevices() = 0;
   // The name of device n, or "!!!!!!".
   virtual std::wstring DeviceName(int device) = 0;
   // Releases the audio and starts it on `device`. On failure the audio is started again on the
