@@ -1,5 +1,6 @@
 // Hotkey press to sound: from the moment the X server delivers the key (the message's time) to
 // the first samples written into the device buffer, over 100 presses.
+#include "bench/BenchFigures.h"
 #include "config/ConfigStore.h"
 #include "hotkeys/HotkeyHost.h"
 #include "playback/AudioPlayer.h"
@@ -13,6 +14,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+using namespace velmora::bench;
 
 namespace {
 
@@ -45,12 +48,6 @@ void Pump() {
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
-}
-
-double Percentile(std::vector<double> v, double p) {
-  if (v.empty()) return -1;
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
 }
 
 }  // namespace

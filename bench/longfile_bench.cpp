@@ -4,6 +4,7 @@
 //    process's working set while they play;
 //  - 20 unplug/replug cycles of the chosen output: whether the next click is heard within 2 s of
 //    the device's return, and how long after it.
+#include "bench/BenchFigures.h"
 #include "playback/AudioPlayer.h"
 #include "tests/support/Files.h"
 #include "tests/support/SinkRecording.h"
@@ -19,25 +20,9 @@
 
 using namespace velmora::playback;
 
+using namespace velmora::bench;
+
 namespace {
-
-int64_t Now() {
-  LARGE_INTEGER t;
-  ::QueryPerformanceCounter(&t);
-  return t.QuadPart;
-}
-
-double TicksToMs(int64_t ticks) {
-  LARGE_INTEGER f;
-  ::QueryPerformanceFrequency(&f);
-  return static_cast<double>(ticks) * 1000.0 / static_cast<double>(f.QuadPart);
-}
-
-double Percentile(std::vector<double> v, double p) {
-  if (v.empty()) return -1;
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
-}
 
 double WorkingSetKb() {
   PROCESS_MEMORY_COUNTERS memory{};

@@ -1,5 +1,6 @@
 // Trigger latency, idle cost and resource flatness of the audio engine on a real (virtual)
 // device: the test script's PulseAudio sink "VelmoraSinkA".
+#include "bench/BenchFigures.h"
 #include "playback/AudioPlayer.h"
 #include "playback/engine/Devices.h"
 #include "tests/support/Files.h"
@@ -17,19 +18,9 @@
 
 using namespace velmora::playback;
 
+using namespace velmora::bench;
+
 namespace {
-
-double TicksToMs(int64_t ticks) {
-  LARGE_INTEGER f;
-  ::QueryPerformanceFrequency(&f);
-  return static_cast<double>(ticks) * 1000.0 / static_cast<double>(f.QuadPart);
-}
-
-double Percentile(std::vector<double> v, double p) {
-  if (v.empty()) return -1;
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
-}
 
 // Waits until the render thread has written the last play's first samples; its latency in ms.
 double WaitFirstWrite(AudioPlayer& player) {
