@@ -23,6 +23,8 @@ packages_i386=(
   gstreamer1.0-plugins-ugly:i386 gstreamer1.0-libav:i386
 )
 
+source "$(dirname "$0")/runs-32bit.sh"
+
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
@@ -125,7 +127,9 @@ install_wine32() {
 }
 
 mapfile -t missing < <(missing_of "${packages_i386[@]}")
-if [ ${#missing[@]} -gt 0 ]; then
+if [ ${#missing[@]} -gt 0 ] && ! runs_32bit; then
+  echo "install-deps: this machine runs no 32-bit programs; 32-bit Wine is not installed"
+elif [ ${#missing[@]} -gt 0 ]; then
   echo "install-deps: installing ${missing[*]}"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386

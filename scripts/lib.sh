@@ -1,9 +1,11 @@
 # Shared by the build, run, test and bench scripts. Source it; do not run it.
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_ROOT="${VELMORA_BUILD_ROOT:-$ROOT/build}"
-# The build the run, test and bench steps work on; the 32-bit release build unless select_arch
-# says otherwise.
+source "$ROOT/scripts/runs-32bit.sh"
+# The build the run, test and bench steps work on: the 32-bit release build unless select_arch
+# says otherwise, or the 64-bit one on a machine that runs no 32-bit programs.
 RUN_ARCH=i686
+runs_32bit || RUN_ARCH=x86_64
 RUN_BUILD="$BUILD_ROOT/$RUN_ARCH"
 select_arch() { RUN_ARCH=$1; RUN_BUILD="$BUILD_ROOT/$1"; }
 
@@ -50,6 +52,20 @@ ensure_display() {
 # WoW64), code page 936, created on first use and warmed so that every later Wine process starts
 # in milliseconds.
 wine_env() {
+  if ! runs_32bit; then
+    # Debian's `wine` starts the 32-bit loader whenever 32-bit Wine is installed, and every
+    # Wine program fails then. Only the 64-bit loader is used: `wine` and `wine-stable` (which
+    # wineboot and friends call) lead to it, and so does every program Wine starts itself.
+    local shim="$BUILD_ROOT/wine64-only"
+    if [ ! -x "$shim/wine-stable" ]; then
+      mkdir -p "$shim"
+      printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' > "$shim/wine"
+      cp "$shim/wine" "$shim/wine-stable"
+      chmod +x "$shim/wine" "$shim/wine-stable"
+    fi
+    case ":$PATH:" in *":$shim:"*) ;; *) export PATH="$shim:$PATH" ;; esac
+    export WINELOADER=/usr/lib/wine/wine64
+  fi
   export WINEPREFIX="$RUN_BUILD/wineprefix"
   export WINEARCH=win64
   export WINEDEBUG="${WINEDEBUG:--all}"
@@ -62,7 +78,8 @@ wine_start() {
   wine_env
   # A prefix made while only wine64 was installed has no 32-bit system and fails every i686
   # program with "could not load kernel32.dll": it is made anew.
-  if [ -f "$WINEPREFIX/system.reg" ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+  if runs_32bit && [ -f "$WINEPREFIX/system.reg" ] &&
+     [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
     log "recreating the Wine prefix (it predates 32-bit Wine)"
     wineserver -k >/dev/null 2>&1 || true
     rm -rf "$WINEPREFIX"

@@ -20,8 +20,10 @@ namespace {
 
 constexpr DWORD kRetryMs = 500;  // how often a lost device is looked for again
 // A running stream whose device has not taken a sample for this long has been dropped under us
-// (Wine's PulseAudio driver keeps answering for a stream whose sink went away): open it again.
-constexpr int64_t kStallMs = 300;
+// (a driver that keeps answering for a stream whose device went away): open it again. A safety
+// net only, well above the pauses a busy machine puts between two periods: reopening a stream
+// that was merely late throws away what it held, which the listener hears as a gap.
+constexpr int64_t kStallMs = 2000;
 // How long a play waits for the render thread to look for a lost device.
 constexpr DWORD kLostPlayWaitMs = 250;
 
