@@ -36,6 +36,15 @@ inline constexpr wchar_t kDeviceEndpointKey[] = L"endpoint";
 inline constexpr wchar_t kVolumeSection[] = L"idv";
 inline constexpr wchar_t kVolumeKey[] = L"v";
 
+// The monitor (监听): a second output that plays every effect with the output device.
+// 开关 "真"/"假" (missing = off), id and endpoint as for the output device, v 1..100 (missing =
+// 100). Older versions ignore the section.
+inline constexpr wchar_t kMonitorSection[] = L"监听";
+inline constexpr wchar_t kMonitorSwitchKey[] = L"开关";
+inline constexpr wchar_t kMonitorDeviceKey[] = L"id";
+inline constexpr wchar_t kMonitorEndpointKey[] = L"endpoint";
+inline constexpr wchar_t kMonitorVolumeKey[] = L"v";
+
 // Hotkey name -> sound file path.
 inline constexpr wchar_t kHotkeyPathSection[] = L"快捷键";
 

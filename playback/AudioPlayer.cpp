@@ -2,7 +2,9 @@
 
 #include "playback/engine/Devices.h"
 
+#include <algorithm>
 #include <cmath>
+#include <exception>
 
 namespace velmora::playback {
 
@@ -89,6 +91,38 @@ std::wstring AudioPlayer::DeviceName(int device) const {
 }
 
 void AudioPlayer::LoadPlugins() { loader_.WarmUp(); }
+
+bool AudioPlayer::StartMonitor(int device, const std::wstring& endpointId) {
+  if (!engine_.IsOpen() || device < 0) return false;
+  std::wstring endpoint;
+  try {
+    if (device >= audio::kFirstEndpointDevice) {
+      endpoint = !endpointId.empty() ? endpointId
+                 : haveDevices_      ? EndpointId(device)
+                                     : audio::EndpointIdForDevice(device);
+      if (endpoint.empty()) return false;
+    }
+  } catch (const std::exception&) {  // no memory for the enumeration
+    return false;
+  }
+  const bool sameAsOutput =
+      device >= audio::kFirstEndpointDevice ? endpoint == engine_.EndpointId() : device == engine_.Device();
+  if (sameAsOutput) {
+    engine_.CloseMonitor();
+    return true;
+  }
+  if (engine_.MonitorOpen() && engine_.MonitorDevice() == device && engine_.MonitorEndpointId() == endpoint)
+    return true;
+  return engine_.OpenMonitor(device, endpoint);
+}
+
+void AudioPlayer::StopMonitor() { engine_.CloseMonitor(); }
+
+void AudioPlayer::SetMonitorLevel(int level) {
+  // The board's rule: the lowest step (1, a gain of 0.01) is silence.
+  const float gain = level <= 1 ? 0.0f : static_cast<float>(std::min(level, 100)) / 100.0f;
+  engine_.SetOutputGain(audio::kMonitorOutput, gain);
+}
 
 int StartAudio(AudioPlayer& player, int device) {
   if (player.Initialise(0, device, kOutputRate, 0, nullptr, nullptr) != 1) return 0;

@@ -56,6 +56,15 @@ class AudioPlayer {
   // of the first compressed file instead, so that first play does not pay for it.
   virtual void LoadPlugins();
 
+  // The monitor: every effect plays on `device` too (numbers as for Initialise; a device of 2..
+  // opens `endpointId`, or the endpoint the last RefreshDevices listed when it is empty). A
+  // monitor on the output device itself is not opened, so the effect plays there once. Needs
+  // the player started. True when the monitor plays (or has nothing to do).
+  bool StartMonitor(int device, const std::wstring& endpointId);
+  void StopMonitor();
+  // 1..100 on top of the board's volume; the lowest step mutes, as on the board.
+  void SetMonitorLevel(int level);
+
   StreamHandle LastStream() const { return lastStream_; }
   StreamHandle PreviousStream() const { return previousStream_; }
   audio::AudioEngine& Engine() { return engine_; }

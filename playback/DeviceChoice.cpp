@@ -2,6 +2,7 @@
 
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
+#include "playback/Monitor.h"
 #include "playback/engine/Devices.h"
 
 namespace velmora::playback {
@@ -26,9 +27,10 @@ bool SwitchOutputDevice(AudioPlayer& player, const config::ConfigStore& store, i
   player.ReleaseLibrary();
   if (StartAudio(player, device) == 1) {
     store.WriteValue(config::kDeviceSection, config::kDeviceEndpointKey, player.Engine().EndpointId());
+    ApplyMonitorSetting(player, store);  // the monitor follows: it may be the new output itself
     return true;
   }
-  if (previous >= 0) StartAudio(player, previous);
+  if (previous >= 0 && StartAudio(player, previous) == 1) ApplyMonitorSetting(player, store);
   return false;
 }
 

@@ -5,10 +5,15 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 bash "$ROOT/scripts/install-deps.sh"
-benches=(rebuild_bench playback_bench longfile_bench board_bench hotkey_bench skin_bench velmora)
+benches=(rebuild_bench playback_bench monitor_bench longfile_bench board_bench hotkey_bench skin_bench velmora)
 trap 'cleanup_session; stop_audio_server' EXIT
 ensure_display
-for arch in x86_64 i686; do
+archs=(x86_64 i686)
+if ! runs_32bit; then
+  log "this machine runs no 32-bit programs: the i686 figures cannot be measured here"
+  archs=(x86_64)
+fi
+for arch in "${archs[@]}"; do
   configure_and_build "$arch" "${benches[@]}" >/dev/null
   begin_arch_session "$arch"
   prefix=""

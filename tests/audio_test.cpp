@@ -551,3 +551,53 @@ TEST_F(AudioTest, EveryFormatComesOutAsTheSameTone) {
     EXPECT_EQ(reporter_.failures, before + 1);
   }
 }
+
+// The monitor end to end, on both test sinks at once: sink A is the stream's device, sink B the
+// host's headphones.
+TEST_F(AudioTest, MonitorPlaysWithTheOutputAndOutlivesBeingUnplugged) {
+  ASSERT_EQ(StartAudio(player_, sinkA_), 1);
+  ASSERT_TRUE(player_.StartMonitor(sinkB_, L""));
+  player_.SetMonitorLevel(50);
+  playback_.SetVolumeLevel(80);
+  {
+    SinkRecording a("velmora_a");
+    SinkRecording b("velmora_b");
+    ASSERT_TRUE(playback_.PlayFile(kilo_));  // the hotkey road: full board volume
+    const std::vector<float> onA = a.WaitForSound(0.05, 8820);
+    const std::vector<float> onB = b.WaitForSound(0.05, 8820);
+    const long long startA = velmora::test::ToneOnset(onA, 1000, 0.1);
+    const long long startB = velmora::test::ToneOnset(onB, 1000, 0.05);
+    ASSERT_GE(startA, 0);
+    ASSERT_GE(startB, 0) << "nothing came out of the monitor";
+    EXPECT_NEAR(MedianToneAmplitude(onA, 1000, static_cast<size_t>(startA) + 2000, 4410), 0.5, 0.08);
+    EXPECT_NEAR(MedianToneAmplitude(onB, 1000, static_cast<size_t>(startB) + 2000, 4410), 0.25, 0.05);
+    // Replaced and stopped together.
+    ASSERT_TRUE(playback_.PlayFile(low_));
+    const std::vector<float> lowB = b.WaitForSound(0.05, onB.size() - static_cast<size_t>(startB) + 8820);
+    EXPECT_NEAR(MedianToneAmplitude(lowB, 440, lowB.size() - 4410, 4410), 0.25, 0.05);
+    EXPECT_LT(MedianToneAmplitude(lowB, 1000, lowB.size() - 4410, 4410), 0.02);
+    playback_.StopPlayback();
+    EXPECT_GE(velmora::test::FirstAbove(a.WaitForSilence(0.01, 4410), 0.05), 0);
+    const std::vector<float> quietB = b.WaitForSilence(0.01, 4410);
+    EXPECT_LT(velmora::test::Peak(quietB, quietB.size() - 4410), 0.01) << "the monitor played on after stop";
+  }
+
+  // The monitor unplugged: the output plays on, plays succeed without a word; it comes back on
+  // its own.
+  ASSERT_TRUE(AudioControl("unplug", "velmora_b"));
+  player_.Engine().OnDeviceRemoved(L"");
+  SinkRecording a("velmora_a");
+  ASSERT_TRUE(playback_.PlayFile(kilo_));
+  const std::vector<float> stillA = a.WaitForSound(0.05, 8820);
+  EXPECT_GE(velmora::test::ToneOnset(stillA, 1000, 0.1), 0) << "losing the monitor silenced the output";
+  EXPECT_EQ(reporter_.failures, 0);
+  ASSERT_TRUE(AudioControl("plug", "velmora_b"));
+  player_.Engine().OnDeviceArrived();
+  SinkRecording b("velmora_b");
+  bool heard = false;
+  for (int attempt = 0; attempt < 8 && !heard; ++attempt) {
+    ASSERT_TRUE(playback_.PlayFile(kilo_));
+    heard = velmora::test::ToneOnset(b.WaitForSound(0.05, 4410, 1000), 1000, 0.05) >= 0;
+  }
+  EXPECT_TRUE(heard) << "the monitor did not come back with its device";
+}

@@ -33,6 +33,7 @@ uint32_t Mixer::Add(Voice voice) {
   voices_.reserve(kMaxVoices);  // once: the render thread never waits on a reallocation after that
   voice.id = nextId_++;
   if (nextId_ == 0) nextId_ = 1;
+  JoinOutputs(voice);
   voices_.push_back(std::move(voice));
   return voices_.back().id;
 }
@@ -74,6 +75,35 @@ bool Mixer::FreeVoice(uint32_t id) noexcept {
   return true;
 }
 
+void Mixer::JoinOutputs(Voice& voice) {
+  for (int o = 1; o < kMaxOutputs; ++o) {
+    voice.position[o] = voice.position[0];
+    if (!voice.feed) continue;
+    if (present_[o]) {
+      voice.feed->Join(o);
+    } else {
+      voice.feed->Leave(o);
+    }
+  }
+}
+
+void Mixer::SetOutputPresent(int output, bool present) noexcept {
+  if (output <= 0 || output >= kMaxOutputs) return;
+  std::lock_guard<std::mutex> lock(lock_);
+  if (present_[output] == present) return;
+  present_[output] = present;
+  for (Voice& voice : voices_) {
+    JoinOutputs(voice);
+    voice.timed[output] = false;
+  }
+}
+
+void Mixer::SetOutputGain(int output, float gain) noexcept {
+  if (output < 0 || output >= kMaxOutputs) return;
+  std::lock_guard<std::mutex> lock(lock_);
+  gain_[output] = std::clamp(gain, 0.0f, 1.0f);
+}
+
 void Mixer::FreeAll() noexcept {
   std::vector<Voice> released;
   std::lock_guard<std::mutex> lock(lock_);
@@ -91,7 +121,7 @@ bool Mixer::PlayVoice(uint32_t id, bool restart) noexcept {
         std::lock_guard<std::mutex> lock(lock_);
         Voice* voice = FindVoice(id);
         if (!voice) return false;
-        if (voice->feed && voice->position > 0) reopen = voice->reopen;
+        if (voice->feed && voice->position[0] > 0) reopen = voice->reopen;
       }
       if (reopen && !(fresh = reopen())) return false;
     }
@@ -102,10 +132,14 @@ bool Mixer::PlayVoice(uint32_t id, bool restart) noexcept {
   Voice* voice = FindVoice(id);
   if (!voice) return false;
   if (fresh) old = std::exchange(voice->feed, std::move(fresh));
-  if (restart) voice->position = 0;
+  if (restart) voice->position[0] = 0;
+  JoinOutputs(*voice);  // every output starts it together, from where output 0 starts it
   voice->playing = true;
-  voice->timed = true;
-  timing_ = {clock_(), 0, 0};
+  const int64_t now = clock_();
+  for (int o = 0; o < kMaxOutputs; ++o) {
+    voice->timed[o] = present_[o];
+    if (present_[o]) timing_[o] = {now, 0, 0};
+  }
   return true;
   // `old` (declared before the lock) is released after it.
 }
@@ -115,7 +149,7 @@ bool Mixer::StopVoice(uint32_t id) noexcept {
   Voice* voice = FindVoice(id);
   if (!voice) return false;
   voice->playing = false;
-  voice->timed = false;
+  for (bool& timed : voice->timed) timed = false;
   return true;
 }
 
@@ -131,7 +165,7 @@ bool Mixer::VoiceFrames(uint32_t id, uint64_t* position, uint64_t* length) const
   std::lock_guard<std::mutex> lock(lock_);
   const Voice* voice = FindVoice(id);
   if (!voice) return false;
-  if (position) *position = voice->position;
+  if (position) *position = voice->position[0];
   if (length) *length = voice->sound ? voice->sound->Frames() : voice->streamLength;
   return true;
 }
@@ -140,38 +174,42 @@ bool Mixer::SetVoicePosition(uint32_t id, uint64_t frame) noexcept {
   std::lock_guard<std::mutex> lock(lock_);
   Voice* voice = FindVoice(id);
   if (!voice || !voice->sound || frame > voice->sound->Frames()) return false;  // streams do not seek
-  voice->position = frame;
+  for (uint64_t& position : voice->position) position = frame;
   return true;
 }
 
-bool Mixer::Mix(float* out, uint32_t frames, uint32_t queuedFrames) {
+bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames) {
   std::memset(out, 0, static_cast<size_t>(frames) * kEngineChannels * sizeof(float));
+  if (output < 0 || output >= kMaxOutputs) return false;
   // Sized before the lock, so the render thread never allocates while the UI thread waits.
-  if (scratch_.size() < static_cast<size_t>(frames) * kEngineChannels) scratch_.resize(frames * kEngineChannels);
+  std::vector<float>& scratch = scratch_[output];
+  if (scratch.size() < static_cast<size_t>(frames) * kEngineChannels) scratch.resize(frames * kEngineChannels);
   bool sound = false;
   std::lock_guard<std::mutex> lock(lock_);
+  if (!present_[output]) return false;
   for (Voice& voice : voices_) {
     if (!voice.playing) continue;
+    uint64_t& position = voice.position[output];
     uint64_t n = 0;
     const float* source = nullptr;
     if (voice.sound) {
       const uint64_t length = voice.sound->Frames();
-      if (voice.position >= length) continue;
-      n = std::min<uint64_t>(frames, length - voice.position);
-      source = voice.sound->samples.data() + voice.position * kEngineChannels;
+      if (position >= length) continue;
+      n = std::min<uint64_t>(frames, length - position);
+      source = voice.sound->samples.data() + position * kEngineChannels;
     } else if (voice.feed) {
-      n = voice.feed->Pull(scratch_.data(), frames);
-      source = scratch_.data();
+      n = voice.feed->Pull(output, scratch.data(), frames);
+      source = scratch.data();
     }
     if (n == 0) continue;
-    const float volume = voice.volume;
+    const float volume = voice.volume * gain_[output];
     for (uint64_t i = 0; i < n * kEngineChannels; ++i) out[i] += source[i] * volume;
-    voice.position += n;
+    position += n;
     sound = true;
-    if (voice.timed) {
-      voice.timed = false;
-      timing_.queuedFrames = queuedFrames;
-      timing_.firstWrite = clock_();
+    if (voice.timed[output]) {
+      voice.timed[output] = false;
+      timing_[output].queuedFrames = queuedFrames;
+      timing_[output].firstWrite = clock_();
     }
   }
   if (sound) {
@@ -181,19 +219,20 @@ bool Mixer::Mix(float* out, uint32_t frames, uint32_t queuedFrames) {
   return sound;
 }
 
-bool Mixer::HasAudibleVoice() const {
+bool Mixer::HasAudibleVoice(int output) const {
   std::lock_guard<std::mutex> lock(lock_);
+  if (output < 0 || output >= kMaxOutputs || !present_[output]) return false;
   for (const Voice& voice : voices_) {
     if (!voice.playing) continue;
-    if (voice.sound && voice.position < voice.sound->Frames()) return true;
-    if (voice.feed && !voice.feed->Drained()) return true;
+    if (voice.sound && voice.position[output] < voice.sound->Frames()) return true;
+    if (voice.feed && !voice.feed->Drained(output)) return true;
   }
   return false;
 }
 
-Mixer::PlayTiming Mixer::LastPlayTiming() const {
+Mixer::PlayTiming Mixer::LastPlayTiming(int output) const {
   std::lock_guard<std::mutex> lock(lock_);
-  return timing_;
+  return output >= 0 && output < kMaxOutputs ? timing_[output] : PlayTiming{};
 }
 
 }  // namespace velmora::audio

@@ -1,11 +1,18 @@
 // The voices and their mix: the hand-off between the controlling thread, which starts and stops
-// voices, and the render thread, which mixes them into the device buffer. Pure logic (a mutex
-// and atomics, no Windows), so it also runs natively under ThreadSanitizer (scripts/race.sh).
+// voices, and the outputs' render threads, which mix them into their device buffers. Pure logic
+// (a mutex and atomics, no Windows), so it also runs natively under ThreadSanitizer
+// (scripts/race.sh).
+//
+// Outputs: output 0 is the output device, 1 the monitor. Every voice plays on every present
+// output, each at its own device's pace with a position of its own, from one decoded sound (a
+// streamed one from one decoding: see StreamFeed). Each output has a gain of its own on top of
+// the voices' volumes.
 //
 // Threads: every voice operation comes from one controlling thread (the UI thread); Mix and
-// HasAudibleVoice from the render thread; LastPlayTiming from anywhere. They meet in the voice
-// table, under a lock held for the length of one buffer fill. Nothing that allocates, decodes or
-// joins a thread runs under the lock: a replaced sound or feed is released after it.
+// HasAudibleVoice of an output from that output's render thread; LastPlayTiming from anywhere.
+// They meet in the voice table, under a lock held for the length of one buffer fill. Nothing
+// that allocates, decodes or joins a thread runs under the lock: a replaced sound or feed is
+// released after it.
 #pragma once
 
 #include "playback/engine/Pcm.h"
@@ -19,6 +26,8 @@
 #include <vector>
 
 namespace velmora::audio {
+
+inline constexpr int kMaxOutputs = StreamFeed::kMaxReaders;
 
 class Mixer {
  public:
@@ -42,18 +51,25 @@ class Mixer {
   bool SetVoicePosition(uint32_t id, uint64_t frame) noexcept;
   void FreeAll() noexcept;
 
-  // Render thread. Mixes `frames` frames of every playing voice into `out` (stereo float) and
-  // advances them; `queuedFrames` are already in the device ahead of them. Returns whether
-  // anything but silence was written.
-  bool Mix(float* out, uint32_t frames, uint32_t queuedFrames);
-  bool HasAudibleVoice() const;
+  // An output other than 0 comes (its voices join where output 0 is) or goes. Output 0 is
+  // always present.
+  void SetOutputPresent(int output, bool present) noexcept;
+  // The output's own gain (0..1) on top of the voices' volumes.
+  void SetOutputGain(int output, float gain) noexcept;
+
+  // Render thread of `output`. Mixes `frames` frames of every playing voice into `out` (stereo
+  // float) and advances them; `queuedFrames` are already in the device ahead of them. Returns
+  // whether anything but silence was written.
+  bool Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames);
+  bool Mix(float* out, uint32_t frames, uint32_t queuedFrames) { return Mix(0, out, frames, queuedFrames); }
+  bool HasAudibleVoice(int output = 0) const;
 
   struct PlayTiming {
     int64_t requested = 0;
     int64_t firstWrite = 0;
     uint32_t queuedFrames = 0;
   };
-  PlayTiming LastPlayTiming() const;
+  PlayTiming LastPlayTiming(int output = 0) const;
 
  private:
   struct Voice {
@@ -62,22 +78,26 @@ class Mixer {
     std::shared_ptr<StreamFeed> feed;    // one decoding as it plays
     FeedOpener reopen;
     uint64_t streamLength = 0;
-    uint64_t position = 0;  // frames
+    uint64_t position[kMaxOutputs] = {};  // frames, each output's own
     float volume = 1.0f;
     bool playing = false;
-    bool timed = false;  // first write still to be stamped
+    bool timed[kMaxOutputs] = {};  // first write on that output still to be stamped
   };
+  void JoinOutputs(Voice& voice);
 
   Voice* FindVoice(uint32_t id);
   const Voice* FindVoice(uint32_t id) const;
   uint32_t Add(Voice voice);
 
   int64_t (*clock_)();
-  std::vector<float> scratch_;  // render thread only
+  std::vector<float> scratch_[kMaxOutputs];  // each output's render thread its own
   mutable std::mutex lock_;
   std::vector<Voice> voices_;
   uint32_t nextId_ = 1;
-  PlayTiming timing_;  // under lock_, so a reader never sees one play's request with another's write
+  bool present_[kMaxOutputs] = {true};
+  float gain_[kMaxOutputs] = {1.0f, 1.0f};
+  // Under lock_, so a reader never sees one play's request with another's write.
+  PlayTiming timing_[kMaxOutputs];
 };
 
 }  // namespace velmora::audio

@@ -12,6 +12,9 @@ namespace velmora::audio {
 namespace {
 constexpr size_t kRingFrames = kEngineRate * 2;
 constexpr auto kFullWait = std::chrono::milliseconds(20);  // the ring holds two seconds: a nap costs nothing
+// How far a later reader may fall behind reader 0 before it skips ahead: well inside the ring,
+// so the decoder always has room for reader 0.
+constexpr uint64_t kMaxLagFrames = kRingFrames / 2;
 }  // namespace
 
 StreamFeed::StreamFeed(std::unique_ptr<PcmSource> source, ThreadScope scope)
@@ -19,6 +22,7 @@ StreamFeed::StreamFeed(std::unique_ptr<PcmSource> source, ThreadScope scope)
       scope_(std::move(scope)),
       ring_(kRingFrames * kEngineChannels),
       capacityFrames_(kRingFrames) {
+  present_[0] = true;
   thread_ = std::thread([this] { Produce(); });
 }
 
@@ -47,7 +51,17 @@ void StreamFeed::Decode() {
   while (!stop_) {
     if (convertedStart < converted.size()) {
       const uint64_t written = written_.load();
-      const size_t space = capacityFrames_ - static_cast<size_t>(written - read_.load());
+      const uint64_t lead = read_[0].load();
+      uint64_t slowest = lead;
+      for (int r = 1; r < kMaxReaders; ++r) {
+        // The read position is stored before the reader is marked present, so it is never stale.
+        // A reader that stopped pulling (its device is gone) holds nothing back: past the lag
+        // limit it skips ahead to reader 0 when it pulls again.
+        if (!present_[r].load()) continue;
+        const uint64_t read = read_[r].load();
+        if (read < lead && lead - read <= kMaxLagFrames) slowest = std::min(slowest, read);
+      }
+      const size_t space = capacityFrames_ - static_cast<size_t>(written - slowest);
       const size_t frames = std::min(space, (converted.size() - convertedStart) / kEngineChannels);
       if (frames == 0) {
         std::this_thread::sleep_for(kFullWait);
@@ -70,8 +84,12 @@ void StreamFeed::Decode() {
   }
 }
 
-size_t StreamFeed::Pull(float* out, size_t frames) {
-  const uint64_t read = read_.load();
+size_t StreamFeed::Pull(int reader, float* out, size_t frames) {
+  uint64_t read = read_[reader].load();
+  if (reader != 0) {
+    const uint64_t lead = read_[0].load();
+    if (lead > read + kMaxLagFrames) read = lead;
+  }
   const size_t available = static_cast<size_t>(written_.load() - read);
   const size_t n = std::min(frames, available);
   for (size_t f = 0; f < n; ++f) {
@@ -79,10 +97,20 @@ size_t StreamFeed::Pull(float* out, size_t frames) {
     out[f * kEngineChannels] = ring_[slot];
     out[f * kEngineChannels + 1] = ring_[slot + 1];
   }
-  read_.store(read + n);  // frees the slots for the decoding thread
+  read_[reader].store(read + n);  // frees the slots for the decoding thread
   return n;
 }
 
-bool StreamFeed::Drained() const { return ended_.load() && written_.load() == read_.load(); }
+bool StreamFeed::Drained(int reader) const { return ended_.load() && written_.load() == read_[reader].load(); }
+
+void StreamFeed::Join(int reader) {
+  if (reader <= 0 || reader >= kMaxReaders) return;
+  read_[reader].store(read_[0].load());
+  present_[reader].store(true);
+}
+
+void StreamFeed::Leave(int reader) {
+  if (reader > 0 && reader < kMaxReaders) present_[reader].store(false);
+}
 
 }  // namespace velmora::audio

@@ -29,6 +29,8 @@ SinkRecording::SinkRecording(const std::string& sinkName) {
   start_ = FileSize(path_) / 4 * 4;
 }
 
+long long SinkRecording::FileFrames() const { return FileSize(path_) / 4; }
+
 std::vector<float> SinkRecording::Left() const {
   std::vector<float> out;
   HANDLE file = ::CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -71,7 +73,8 @@ double MedianToneAmplitude(const std::vector<float>& samples, double frequency, 
   constexpr size_t kWindow = 882;
   std::vector<double> amplitudes;
   const size_t end = End(samples, from, count);
-  for (size_t i = from; i + kWindow <= end; i += kWindow) amplitudes.push_back(ToneAmplitude(samples, frequency, i, kWindow));
+  for (size_t i = from; i + kWindow <= end; i += kWindow)
+    amplitudes.push_back(ToneAmplitude(samples, frequency, i, kWindow));
   if (amplitudes.empty()) return 0;
   std::nth_element(amplitudes.begin(), amplitudes.begin() + static_cast<long>(amplitudes.size() / 2), amplitudes.end());
   return amplitudes[amplitudes.size() / 2];
@@ -131,9 +134,8 @@ namespace velmora::test {
 bool RunHostCommand(const std::string& command, unsigned timeoutMs) {
   // Wine cannot wait on a Unix process, so the command leaves a marker file when it is done.
   static int counter = 0;
-  const std::string marker =
-      std::string(VELMORA_AUDIO_DIR_UNIX) + "/done-" + std::to_string(::GetCurrentProcessId()) + "-" +
-      std::to_string(++counter);
+  const std::string marker = std::string(VELMORA_AUDIO_DIR_UNIX) + "/done-" + std::to_string(::GetCurrentProcessId()) +
+                             "-" + std::to_string(++counter);
   // Wine splits the command line by Windows rules: double quotes group, \" is a literal quote.
   std::string script = command + "; touch " + marker;
   std::string quoted;
@@ -146,8 +148,7 @@ bool RunHostCommand(const std::string& command, unsigned timeoutMs) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(L"Z:\\bin\\sh", wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
+  if (!::CreateProcessW(L"Z:\\bin\\sh", wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return false;
   // A 32-bit Wine process gets stray values back for a Unix program's handles (seen: stack
   // addresses), and closing those can close one of ours, standard output among them: only

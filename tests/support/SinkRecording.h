@@ -19,6 +19,10 @@ class SinkRecording {
   std::vector<float> WaitForSound(double threshold, size_t after, unsigned timeoutMs = 4000) const;
   // Polls until the last `quiet` samples are all below `threshold`; returns the recording.
   std::vector<float> WaitForSilence(double threshold, size_t quiet, unsigned timeoutMs = 4000) const;
+  // Frames in the whole recording file now, and where this recording started in it: indexes
+  // into the file that stay comparable across recordings of the same sink.
+  long long FileFrames() const;
+  long long StartFrame() const { return start_ / 4; }
 
  private:
   std::wstring path_;

@@ -1,0 +1,164 @@
+// The monitor: how closely its sound follows the output device's, how fast a trigger reaches its
+// buffer, and what it costs while nothing plays. On the test sound server's two sinks: A is the
+// output device, B the monitor.
+#include "bench/BenchFigures.h"
+#include "playback/AudioPlayer.h"
+#include "tests/support/Files.h"
+#include "tests/support/SinkRecording.h"
+#include "tests/support/TempProgramDir.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace velmora::bench;
+using namespace velmora::playback;
+using velmora::test::SinkRecording;
+
+namespace {
+
+double CpuPercentOver(DWORD ms) {
+  FILETIME created, exited, kernel0, user0, kernel1, user1;
+  ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel0, &user0);
+  const int64_t t0 = Now();
+  ::Sleep(ms);
+  const int64_t t1 = Now();
+  ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel1, &user1);
+  auto ticks = [](FILETIME f) { return (static_cast<int64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
+  const double cpuMs = static_cast<double>(ticks(kernel1) - ticks(kernel0) + ticks(user1) - ticks(user0)) / 10000.0;
+  return 100.0 * cpuMs / TicksToMs(t1 - t0);
+}
+
+int Sink(const AudioPlayer& player, const std::wstring& name) {
+  for (int n = 2; n < 128; ++n) {
+    const std::wstring found = player.DeviceName(n);
+    if (found == kNoDeviceName) break;
+    if (found.find(name) != std::wstring::npos) return n;
+  }
+  return -1;
+}
+
+// When each recorder's file grew, watched every millisecond. A sample's time at the sink is
+// read off the best case: the poll that saw the most frames for its time had just got a fresh
+// piece, so frames / rate - time at that poll is the file's lead over the clock, and a sample n
+// was played at n / rate - lead. Both recorders run alike, so their own latency cancels out of
+// the difference.
+class FileClock {
+ public:
+  FileClock(const SinkRecording& a, const SinkRecording& b) : a_(a), b_(b), thread_([this] { Watch(); }) {}
+  ~FileClock() {
+    stop_ = true;
+    thread_.join();
+  }
+  // The time (ms on the bench clock) frame `frame` of recorder `which` was played, judged from
+  // the polls within a second and a half of `aroundMs`.
+  double FrameTimeMs(int which, long long frame, double aroundMs) const {
+    std::lock_guard<std::mutex> lock(lock_);
+    double lead = -1e300;
+    for (const Poll& p : polls_) {
+      if (p.ms < aroundMs - 1500 || p.ms > aroundMs + 1500) continue;
+      lead = std::max(lead, static_cast<double>(which == 0 ? p.a : p.b) / 44.1 - p.ms);
+    }
+    return static_cast<double>(frame) / 44.1 - lead;
+  }
+
+ private:
+  struct Poll {
+    double ms;
+    long long a, b;
+  };
+  void Watch() {
+    const int64_t origin = Now();
+    while (!stop_) {
+      const Poll p{TicksToMs(Now() - origin), a_.FileFrames(), b_.FileFrames()};
+      {
+        std::lock_guard<std::mutex> lock(lock_);
+        polls_.push_back(p);
+      }
+      ::Sleep(1);
+    }
+  }
+  const SinkRecording& a_;
+  const SinkRecording& b_;
+  mutable std::mutex lock_;
+  std::vector<Poll> polls_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+}  // namespace
+
+int main() {
+  velmora::test::TempProgramDir dir(L"监听");
+  const std::wstring click = dir / L"click.wav";
+  velmora::test::WriteBytes(click, velmora::test::ToneWav(1000, 0.3, 0.5));
+  AudioPlayer player;
+  const int a = Sink(player, L"VelmoraSinkA"), b = Sink(player, L"VelmoraSinkB");
+  if (StartAudio(player, a) != 1 || !player.StartMonitor(b, L"")) {
+    std::printf("error: no audio device\n");
+    return 1;
+  }
+
+  // One click at a time, recorded on both sinks in one run; from an idle board (the streams
+  // stopped) and while something plays.
+  const SinkRecording wholeA("velmora_a"), wholeB("velmora_b");
+  const int64_t origin = Now();
+  std::vector<double> skewMs;
+  {
+    FileClock clock(wholeA, wholeB);
+    StreamHandle stream = 0;
+    for (int i = 0; i < 40; ++i) {
+      ::Sleep(i % 2 == 0 ? 1300 : 60 + (i * 37) % 60);
+      const SinkRecording onA("velmora_a"), onB("velmora_b");
+      stream = player.OpenAndPlay(click, 1, stream);
+      const double playedMs = TicksToMs(Now() - origin);
+      const long long startA = velmora::test::FirstAbove(onA.WaitForSound(0.05, 4410), 0.1);
+      const long long startB = velmora::test::FirstAbove(onB.WaitForSound(0.05, 4410), 0.1);
+      if (startA < 0 || startB < 0) continue;
+      ::Sleep(300);  // polls after the onset, for the best case around it
+      skewMs.push_back(clock.FrameTimeMs(0, onA.StartFrame() + startA, playedMs) -
+                       clock.FrameTimeMs(1, onB.StartFrame() + startB, playedMs));
+    }
+  }
+  std::vector<double> absSkew;
+  for (double s : skewMs) absSkew.push_back(s < 0 ? -s : s);
+  std::printf("monitor.onset_skew_p50_ms: %.2f ms\n", Percentile(absSkew, 0.5));
+  std::printf("monitor.onset_skew_p99_ms: %.2f ms\n", Percentile(absSkew, 0.99));
+  std::printf("monitor.onset_skew_signed_p50_ms: %.2f ms\n", Percentile(skewMs, 0.5));
+  std::printf("monitor.onset_clicks_heard: %zu of 40\n", skewMs.size());
+
+  // Trigger to first samples in each device's buffer, a cached sound.
+  std::vector<double> mainMs, monitorMs;
+  StreamHandle stream = player.OpenAndPlay(click, 1, 0);
+  for (int i = 0; i < 200; ++i) {
+    ::Sleep(40 + (i * 37) % 60);
+    stream = player.OpenAndPlay(click, 1, stream);
+    for (int wait = 0; wait < 2000; ++wait) {
+      if (player.Engine().LastPlayTiming(velmora::audio::kMainOutput).firstWrite != 0 &&
+          player.Engine().LastPlayTiming(velmora::audio::kMonitorOutput).firstWrite != 0)
+        break;
+      ::Sleep(1);
+    }
+    for (auto [output, into] :
+         {std::pair{velmora::audio::kMainOutput, &mainMs}, std::pair{velmora::audio::kMonitorOutput, &monitorMs}}) {
+      const auto timing = player.Engine().LastPlayTiming(output);
+      if (timing.firstWrite != 0) into->push_back(TicksToMs(timing.firstWrite - timing.requested));
+    }
+  }
+  std::printf("monitor.latency.cached.p50_ms: %.2f ms\n", Percentile(monitorMs, 0.5));
+  std::printf("monitor.latency.cached.p99_ms: %.2f ms\n", Percentile(monitorMs, 0.99));
+  std::printf("monitor.output_latency.cached.p50_ms: %.2f ms\n", Percentile(mainMs, 0.5));
+
+  // Idle with the monitor on, then with it off, in one run.
+  player.StopChannel(stream);
+  ::Sleep(1500);  // both streams stop after a second of silence
+  std::printf("monitor.idle_cpu_percent: %.3f %%\n", CpuPercentOver(10000));
+  player.StopMonitor();
+  std::printf("monitor.idle_cpu_percent_monitor_off: %.3f %%\n", CpuPercentOver(10000));
+  player.ReleaseLibrary();
+  return 0;
+}

@@ -1,0 +1,84 @@
+#include "playback/Monitor.h"
+
+#include "config/ConfigKeys.h"
+#include "config/ConfigStore.h"
+#include "playback/Playback.h"
+#include "playback/engine/Devices.h"
+
+#include <algorithm>
+
+namespace velmora::playback {
+
+namespace {
+
+// The device number the stored endpoint has now (numbers follow sorted IDs and can shift when a
+// device is plugged in), rewritten when it moved; -1 when the endpoint is gone.
+int ResolveEndpoint(const config::ConfigStore& store, const MonitorSetting& setting) {
+  if (setting.endpoint.empty() || setting.device < audio::kFirstEndpointDevice) return setting.device;
+  const std::vector<audio::Endpoint> endpoints = audio::ListEndpoints();
+  for (size_t i = 0; i < endpoints.size(); ++i) {
+    if (endpoints[i].id != setting.endpoint) continue;
+    const int now = static_cast<int>(i) + audio::kFirstEndpointDevice;
+    if (now != setting.device)
+      store.WriteValue(config::kMonitorSection, config::kMonitorDeviceKey, config::ConfigNumberText(now));
+    return now;
+  }
+  return -1;
+}
+
+}  // namespace
+
+MonitorSetting ReadMonitorSetting(const config::ConfigStore& store) {
+  MonitorSetting setting;
+  setting.on = store.ReadValue(config::kMonitorSection, config::kMonitorSwitchKey) == config::kOn;
+  const long device = config::ParseConfigNumber(store.ReadValue(config::kMonitorSection, config::kMonitorDeviceKey));
+  if (device >= audio::kDefaultDevice && device <= 1000) setting.device = static_cast<int>(device);
+  setting.endpoint = store.ReadValue(config::kMonitorSection, config::kMonitorEndpointKey);
+  const std::wstring level = store.ReadValue(config::kMonitorSection, config::kMonitorVolumeKey);
+  if (!level.empty())
+    setting.level =
+        static_cast<int>(std::clamp<long>(config::ParseConfigNumber(level), kMinVolumeLevel, kMaxVolumeLevel));
+  return setting;
+}
+
+void ApplyMonitorSetting(AudioPlayer& player, const config::ConfigStore& store) {
+  const MonitorSetting setting = ReadMonitorSetting(store);
+  player.SetMonitorLevel(setting.level);
+  if (!setting.on) {
+    player.StopMonitor();
+    return;
+  }
+  const int device = ResolveEndpoint(store, setting);
+  if (device < 0) {
+    player.StopMonitor();
+    return;
+  }
+  player.StartMonitor(device, device >= audio::kFirstEndpointDevice ? setting.endpoint : std::wstring());
+}
+
+bool SwitchMonitorDevice(AudioPlayer& player, const config::ConfigStore& store, int device) {
+  if (device == kMonitorOff) {
+    store.WriteValue(config::kMonitorSection, config::kMonitorSwitchKey, config::kOff);
+    player.StopMonitor();
+    return true;
+  }
+  // The endpoint that was listed, as for the output device.
+  const std::wstring endpoint = player.EndpointId(device);
+  store.WriteValue(config::kMonitorSection, config::kMonitorSwitchKey, config::kOn);
+  store.WriteValue(config::kMonitorSection, config::kMonitorDeviceKey, config::ConfigNumberText(device));
+  store.WriteValue(config::kMonitorSection, config::kMonitorEndpointKey, endpoint);
+  return player.StartMonitor(device, endpoint);
+}
+
+void SetMonitorOn(AudioPlayer& player, const config::ConfigStore& store, bool on) {
+  store.WriteValue(config::kMonitorSection, config::kMonitorSwitchKey, on ? config::kOn : config::kOff);
+  ApplyMonitorSetting(player, store);
+}
+
+void SetMonitorLevel(AudioPlayer& player, const config::ConfigStore& store, int level) {
+  level = std::clamp(level, kMinVolumeLevel, kMaxVolumeLevel);
+  store.WriteValue(config::kMonitorSection, config::kMonitorVolumeKey, config::ConfigNumberText(level));
+  player.SetMonitorLevel(level);
+}
+
+}  // namespace velmora::playback

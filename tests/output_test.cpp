@@ -1,0 +1,177 @@
+// The engine's routing on offline outputs: the output device and the monitor pulled by the test
+// as their devices would pull them, with no sound server and no waiting. What is checked is the
+// samples each output would have played.
+#include "playback/AudioPlayer.h"
+#include "playback/engine/Engine.h"
+#include "playback/engine/PcmSource.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+using namespace velmora::audio;
+
+namespace {
+
+constexpr uint32_t kPeriod = 441;  // 10 ms
+
+std::shared_ptr<const Sound> Ramp(size_t frames, float scale) {
+  auto sound = std::make_shared<Sound>();
+  for (size_t i = 0; i < frames; ++i) {
+    const float v = scale * static_cast<float>((i % 100) + 1) / 100.0f;
+    sound->samples.push_back(v);
+    sound->samples.push_back(-v);
+  }
+  return sound;
+}
+
+// `periods` device periods of one output, left channel only.
+std::vector<float> Pull(AudioEngine& engine, int output, int periods) {
+  std::vector<float> left;
+  std::vector<float> buffer(kPeriod * kEngineChannels);
+  for (int p = 0; p < periods; ++p) {
+    engine.Render(output, buffer.data(), kPeriod);
+    for (uint32_t f = 0; f < kPeriod; ++f) left.push_back(buffer[f * kEngineChannels]);
+  }
+  return left;
+}
+
+// A long sound decoding as it plays: frame n's left sample is 0.001 + (n modulo 1000) / 1000, so
+// any frame lost, repeated or torn shows, and silence (a decoder behind) is told apart. Counts
+// how often it was opened (decoded).
+float CountedSample(uint64_t frame) { return 0.001f + static_cast<float>(frame % 1000) / 1000.0f; }
+
+class CountingSource final : public PcmSource {
+ public:
+  explicit CountingSource(std::atomic<int>& opened) { ++opened; }
+  int Channels() const override { return 2; }
+  int SampleRate() const override { return kEngineRate; }
+  uint64_t DeclaredFrames() const override { return kEngineRate * 60; }
+  bool ReadMore(std::vector<float>& samples) override {
+    if (next_ >= DeclaredFrames()) return false;
+    for (int i = 0; i < 4410; ++i, ++next_) {
+      samples.push_back(CountedSample(next_));
+      samples.push_back(0.0f);
+    }
+    return true;
+  }
+
+ private:
+  uint64_t next_ = 0;
+};
+
+class OfflineOutputs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(engine_.OpenOffline());
+    ASSERT_TRUE(engine_.OpenOfflineMonitor());
+  }
+  AudioEngine engine_;
+};
+
+}  // namespace
+
+TEST_F(OfflineOutputs, BothOutputsStartReplaceAndStopTogetherAtTheirOwnGain) {
+  engine_.SetOutputGain(kMonitorOutput, 0.5f);
+  const uint32_t first = engine_.CreateVoice(Ramp(44100, 1.0f));
+  ASSERT_NE(first, 0u);
+  ASSERT_TRUE(engine_.SetVoiceVolume(first, 0.8f));
+  ASSERT_TRUE(engine_.PlayVoice(first, true));
+  const std::vector<float> main = Pull(engine_, kMainOutput, 10);
+  const std::vector<float> monitor = Pull(engine_, kMonitorOutput, 10);
+  // The same samples from the same first frame; the monitor at board volume x its own level.
+  for (size_t i = 0; i < main.size(); ++i) {
+    ASSERT_NEAR(main[i], 0.8f * static_cast<float>((i % 100) + 1) / 100.0f, 1e-6f) << i;
+    ASSERT_NEAR(monitor[i], main[i] * 0.5f, 1e-6f) << i;
+  }
+
+  // Replaced: both outputs go over to the new sound at its first frame; the old one is gone.
+  engine_.FreeVoice(first);
+  const uint32_t second = engine_.CreateVoice(Ramp(44100, -1.0f));
+  ASSERT_TRUE(engine_.PlayVoice(second, true));
+  const std::vector<float> mainAfter = Pull(engine_, kMainOutput, 1);
+  const std::vector<float> monitorAfter = Pull(engine_, kMonitorOutput, 1);
+  EXPECT_NEAR(mainAfter[0], -0.01f, 1e-6f);
+  EXPECT_NEAR(monitorAfter[0], -0.005f, 1e-6f);
+
+  // Stopped: both silent. The monitor's lowest step mutes it alone.
+  engine_.StopVoice(second);
+  for (float v : Pull(engine_, kMainOutput, 2)) ASSERT_EQ(v, 0.0f);
+  for (float v : Pull(engine_, kMonitorOutput, 2)) ASSERT_EQ(v, 0.0f);
+  engine_.SetOutputGain(kMonitorOutput, 0.0f);
+  ASSERT_TRUE(engine_.PlayVoice(second, true));
+  EXPECT_NE(Pull(engine_, kMainOutput, 1)[5], 0.0f);
+  for (float v : Pull(engine_, kMonitorOutput, 1)) ASSERT_EQ(v, 0.0f);
+}
+
+TEST_F(OfflineOutputs, AMonitorSwitchedOnMidEffectJoinsWhereTheOutputIs) {
+  engine_.CloseMonitor();
+  const uint32_t voice = engine_.CreateVoice(Ramp(44100, 1.0f));
+  ASSERT_TRUE(engine_.PlayVoice(voice, true));
+  Pull(engine_, kMainOutput, 3);  // 1,323 frames in
+  ASSERT_TRUE(engine_.OpenOfflineMonitor());
+  const std::vector<float> main = Pull(engine_, kMainOutput, 1);
+  const std::vector<float> monitor = Pull(engine_, kMonitorOutput, 1);
+  EXPECT_EQ(main, monitor);
+  EXPECT_NEAR(main[0], static_cast<float>((1323 % 100) + 1) / 100.0f, 1e-6f);
+}
+
+TEST_F(OfflineOutputs, ALongFileIsDecodedOnceForBothAndAStalledMonitorHoldsNothingBack) {
+  std::atomic<int> opened{0};
+  const uint32_t voice = engine_.CreateStreamVoice(
+      [&opened] { return std::make_shared<StreamFeed>(std::make_unique<CountingSource>(opened)); }, kEngineRate * 60);
+  ASSERT_NE(voice, 0u);
+  ASSERT_TRUE(engine_.PlayVoice(voice, true));
+  // Pulls `periods` periods' worth of frames from `output`, checking each against the count.
+  // Where the decoder is behind, the output gets silence and the test waits for it: what is
+  // checked is continuity, not speed.
+  auto pullDecoded = [this](int output, int periods, uint64_t& frame) {
+    std::vector<float> buffer(kPeriod * kEngineChannels);
+    uint32_t left = kPeriod * periods;
+    for (int idle = 0; left > 0 && idle < 2000;) {
+      engine_.Render(output, buffer.data(), std::min(left, kPeriod));
+      uint32_t got = 0;
+      while (got < std::min(left, kPeriod) && buffer[got * kEngineChannels] != 0.0f) {
+        ASSERT_NEAR(buffer[got * kEngineChannels], CountedSample(frame), 1e-6f) << "output " << output;
+        ++got;
+        ++frame;
+      }
+      left -= got;
+      if (got == 0) {
+        ++idle;
+        ::Sleep(1);
+      }
+    }
+    ASSERT_EQ(left, 0u) << "output " << output << " starved at frame " << frame;
+  };
+  uint64_t mainFrame = 0, monitorFrame = 0;
+  pullDecoded(kMainOutput, 20, mainFrame);
+  pullDecoded(kMonitorOutput, 20, monitorFrame);
+  // The monitor's device stops taking samples (gone, or its clock far behind): the output
+  // device plays on for three seconds, more than the decoder's ring holds.
+  pullDecoded(kMainOutput, 300, mainFrame);
+  // Back, it skips ahead to where the output device is instead of replaying the old part.
+  monitorFrame = mainFrame;
+  pullDecoded(kMonitorOutput, 5, monitorFrame);
+  EXPECT_EQ(opened.load(), 1) << "the long file was decoded more than once";
+}
+
+TEST(MonitorRouting, AMonitorOnTheOutputDeviceItselfIsNotOpened) {
+  velmora::playback::AudioPlayer player;
+  ASSERT_EQ(velmora::playback::StartAudio(player, kNoSoundDevice), 1);
+  EXPECT_TRUE(player.StartMonitor(kNoSoundDevice, L""));
+  EXPECT_FALSE(player.Engine().MonitorOpen()) << "the effect would play twice on one device";
+  EXPECT_TRUE(player.StartMonitor(kDefaultDevice, L""));
+  EXPECT_TRUE(player.Engine().MonitorOpen());
+  EXPECT_EQ(player.Engine().MonitorDevice(), kDefaultDevice);
+  player.StopMonitor();
+  EXPECT_FALSE(player.Engine().MonitorOpen());
+  player.ReleaseLibrary();
+  EXPECT_FALSE(player.StartMonitor(kDefaultDevice, L"")) << "no monitor without an output";
+}
