@@ -71,15 +71,6 @@ LongFileFigures MeasureLongFile(AudioPlayer& player, const std::wstring& path, S
   return figures;
 }
 
-int DeviceNamed(const AudioPlayer& player, const std::wstring& name) {
-  for (int n = 2; n < 128; ++n) {
-    const std::wstring found = player.DeviceName(n);
-    if (found == kNoDeviceName) break;
-    if (found.find(name) != std::wstring::npos) return n;
-  }
-  return -1;
-}
-
 void LongFiles() {
   const std::string dir = VELMORA_BENCH_SOUNDS_UNIX;
   if (!MakeHourFiles(dir)) {
@@ -87,7 +78,7 @@ void LongFiles() {
     return;
   }
   AudioPlayer player;
-  if (StartAudio(player, DeviceNamed(player, L"VelmoraSinkA")) != 1) {
+  if (StartAudio(player, velmora::test::TestSinkDevice(L"VelmoraSinkA")) != 1) {
     std::printf("error: no audio device\n");
     return;
   }
@@ -118,7 +109,7 @@ void Replug() {
   const std::wstring click = dir / L"click.wav";
   velmora::test::WriteBytes(click, velmora::test::ToneWav(1000, 2.0, 0.5));
   AudioPlayer player;
-  if (StartAudio(player, DeviceNamed(player, L"VelmoraSinkB")) != 1) {
+  if (StartAudio(player, velmora::test::TestSinkDevice(L"VelmoraSinkB")) != 1) {
     std::printf("error: no audio device\n");
     return;
   }

@@ -21,27 +21,6 @@ using velmora::test::SinkRecording;
 
 namespace {
 
-double CpuPercentOver(DWORD ms) {
-  FILETIME created, exited, kernel0, user0, kernel1, user1;
-  ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel0, &user0);
-  const int64_t t0 = Now();
-  ::Sleep(ms);
-  const int64_t t1 = Now();
-  ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel1, &user1);
-  auto ticks = [](FILETIME f) { return (static_cast<int64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
-  const double cpuMs = static_cast<double>(ticks(kernel1) - ticks(kernel0) + ticks(user1) - ticks(user0)) / 10000.0;
-  return 100.0 * cpuMs / TicksToMs(t1 - t0);
-}
-
-int Sink(const AudioPlayer& player, const std::wstring& name) {
-  for (int n = 2; n < 128; ++n) {
-    const std::wstring found = player.DeviceName(n);
-    if (found == kNoDeviceName) break;
-    if (found.find(name) != std::wstring::npos) return n;
-  }
-  return -1;
-}
-
 // When each recorder's file grew, watched every millisecond. A sample's time at the sink is
 // read off the best case: the poll that saw the most frames for its time had just got a fresh
 // piece, so frames / rate - time at that poll is the file's lead over the clock, and a sample n
@@ -97,7 +76,7 @@ int main() {
   const std::wstring click = dir / L"click.wav";
   velmora::test::WriteBytes(click, velmora::test::ToneWav(1000, 0.3, 0.5));
   AudioPlayer player;
-  const int a = Sink(player, L"VelmoraSinkA"), b = Sink(player, L"VelmoraSinkB");
+  const int a = velmora::test::TestSinkDevice(L"VelmoraSinkA"), b = velmora::test::TestSinkDevice(L"VelmoraSinkB");
   if (StartAudio(player, a) != 1 || !player.StartMonitor(b, L"")) {
     std::printf("error: no audio device\n");
     return 1;

@@ -44,28 +44,6 @@ int ThreadCount() {
 }
 
 // The process's CPU time over the next `ms` milliseconds, in percent of one core.
-double CpuPercentOver(DWORD ms) {
-  FILETIME created, exited, kernel0, user0, kernel1, user1;
-  ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel0, &user0);
-  LARGE_INTEGER t0, t1;
-  ::QueryPerformanceCounter(&t0);
-  ::Sleep(ms);
-  ::QueryPerformanceCounter(&t1);
-  ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel1, &user1);
-  auto ticks = [](FILETIME f) { return (static_cast<int64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
-  const double cpuMs = static_cast<double>(ticks(kernel1) - ticks(kernel0) + ticks(user1) - ticks(user0)) / 10000.0;
-  return 100.0 * cpuMs / TicksToMs(t1.QuadPart - t0.QuadPart);
-}
-
-int DeviceNamed(const AudioPlayer& player, const std::wstring& name) {
-  for (int n = 2; n < 128; ++n) {
-    const std::wstring found = player.DeviceName(n);
-    if (found == kNoDeviceName) break;
-    if (found.find(name) != std::wstring::npos) return n;
-  }
-  return 1;
-}
-
 }  // namespace
 
 int main() {
@@ -75,7 +53,7 @@ int main() {
   const std::wstring quiet = dir / L"quiet.wav";
   velmora::test::WriteBytes(quiet, velmora::test::ToneWav(1000, 2.0, 0.0));
   AudioPlayer player;
-  if (StartAudio(player, DeviceNamed(player, L"VelmoraSinkA")) != 1) {
+  if (StartAudio(player, velmora::test::TestSinkDevice(L"VelmoraSinkA")) != 1) {
     std::printf("error: no audio device\n");
     return 1;
   }
@@ -161,8 +139,10 @@ int main() {
   ::Sleep(200);
   ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
   ::GetProcessHandleCount(::GetCurrentProcess(), &handlesAfter);
-  std::printf("plays10k.memory_growth_kb: %.0f kB\n", (static_cast<double>(memory.PagefileUsage) - memoryBefore) / 1024);
-  std::printf("plays10k.handle_growth: %ld handles\n", static_cast<long>(handlesAfter) - static_cast<long>(handlesBefore));
+  std::printf("plays10k.memory_growth_kb: %.0f kB\n",
+              (static_cast<double>(memory.PagefileUsage) - memoryBefore) / 1024);
+  std::printf("plays10k.handle_growth: %ld handles\n",
+              static_cast<long>(handlesAfter) - static_cast<long>(handlesBefore));
   std::printf("plays10k.thread_growth: %d threads\n", ThreadCount() - threadsBefore);
   player.ReleaseLibrary();
   std::printf("idle.cpu_percent_without_device: %.3f %%\n", CpuPercentOver(10000));
