@@ -84,13 +84,14 @@ int main() {
 
   // One click at a time, recorded on both sinks in one run; from an idle board (the streams
   // stopped) and while something plays.
+  constexpr int kClicks = 100;
   const SinkRecording wholeA("velmora_a"), wholeB("velmora_b");
   const int64_t origin = Now();
   std::vector<double> skewMs;
   {
     FileClock clock(wholeA, wholeB);
     StreamHandle stream = 0;
-    for (int i = 0; i < 40; ++i) {
+    for (int i = 0; i < kClicks; ++i) {
       ::Sleep(i % 2 == 0 ? 1300 : 60 + (i * 37) % 60);
       const SinkRecording onA("velmora_a"), onB("velmora_b");
       stream = player.OpenAndPlay(click, 1, stream);
@@ -108,7 +109,7 @@ int main() {
   std::printf("monitor.onset_skew_p50_ms: %.2f ms\n", Percentile(absSkew, 0.5));
   std::printf("monitor.onset_skew_p99_ms: %.2f ms\n", Percentile(absSkew, 0.99));
   std::printf("monitor.onset_skew_signed_p50_ms: %.2f ms\n", Percentile(skewMs, 0.5));
-  std::printf("monitor.onset_clicks_heard: %zu of 40\n", skewMs.size());
+  std::printf("monitor.onset_clicks_heard: %zu of %d\n", skewMs.size(), kClicks);
 
   // Trigger to first samples in each device's buffer, a cached sound.
   std::vector<double> mainMs, monitorMs;

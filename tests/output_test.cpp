@@ -175,3 +175,49 @@ TEST(MonitorRouting, AMonitorOnTheOutputDeviceItselfIsNotOpened) {
   player.ReleaseLibrary();
   EXPECT_FALSE(player.StartMonitor(kDefaultDevice, L"")) << "no monitor without an output";
 }
+
+namespace {
+int64_t g_ticks = 0;  // a clock of 44,100 ticks a second, one per frame
+int64_t TestClock() { return g_ticks; }
+
+size_t FirstSound(const std::vector<float>& buffer) {
+  for (size_t i = 0; i < buffer.size(); i += kEngineChannels) {
+    if (buffer[i] != 0.0f) return i / kEngineChannels;
+  }
+  return buffer.size() / kEngineChannels;
+}
+}  // namespace
+
+// Each device has its own amount queued ahead of a new effect; the one that would sound it
+// sooner writes silence ahead of it, so both devices start it together.
+TEST(MixerStartTime, OutputsWithLessQueuedWaitForTheOther) {
+  Mixer mixer(&TestClock, kEngineRate);
+  mixer.SetOutputPresent(kMonitorOutput, true);
+  std::vector<float> buffer(882 * kEngineChannels);
+  g_ticks = 1000;
+  mixer.Mix(kMainOutput, buffer.data(), 200, 400);    // the output device's queue ends at 1600
+  mixer.Mix(kMonitorOutput, buffer.data(), 100, 50);  // the monitor's at 1150
+  const uint32_t voice = mixer.AddVoice(Ramp(44100, 1.0f));
+  ASSERT_TRUE(mixer.PlayVoice(voice, true, true));
+  g_ticks = 1010;
+  mixer.Mix(kMainOutput, buffer.data(), 882, 590);  // written at its queue's end: sounds at 1600
+  EXPECT_EQ(FirstSound(buffer), 0u);
+  EXPECT_NEAR(buffer[0], 0.01f, 1e-6f) << "from the sound's first frame";
+  mixer.Mix(kMonitorOutput, buffer.data(), 882, 140);  // would sound at 1150: 450 frames of silence
+  EXPECT_EQ(FirstSound(buffer), 450u);
+  EXPECT_NEAR(buffer[450 * kEngineChannels], 0.01f, 1e-6f);
+
+  // Due past this whole buffer: it waits, and is not advanced. Stopped streams start at once.
+  mixer.Mix(kMainOutput, buffer.data(), 882, 1500);  // queue now ends 2,382 frames ahead
+  ASSERT_TRUE(mixer.PlayVoice(voice, true, true));
+  mixer.Mix(kMonitorOutput, buffer.data(), 882, 0);
+  EXPECT_EQ(FirstSound(buffer), 882u);
+  g_ticks += 1764;  // two buffers later, the monitor's queue empty again
+  mixer.Mix(kMonitorOutput, buffer.data(), 882, 0);
+  EXPECT_EQ(FirstSound(buffer), 2382u - 1764u);
+  mixer.OutputStopped(kMainOutput);
+  mixer.OutputStopped(kMonitorOutput);
+  ASSERT_TRUE(mixer.PlayVoice(voice, true, true));
+  mixer.Mix(kMonitorOutput, buffer.data(), 882, 0);
+  EXPECT_EQ(FirstSound(buffer), 0u);
+}

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -17,9 +18,16 @@ int64_t Qpc() {
   return t.QuadPart;
 }
 
+int64_t QpcFrequency() {
+  LARGE_INTEGER f;
+  ::QueryPerformanceFrequency(&f);
+  return f.QuadPart;
+}
+
 }  // namespace
 
-AudioEngine::AudioEngine() : mixer_(&Qpc), outputs_{{mixer_, kMainOutput}, {mixer_, kMonitorOutput}} {}
+AudioEngine::AudioEngine()
+    : mixer_(&Qpc, QpcFrequency()), main_(mixer_, kMainOutput), monitor_(mixer_, kMonitorOutput) {}
 
 AudioEngine::~AudioEngine() { Close(); }
 
@@ -32,44 +40,42 @@ bool AudioEngine::Open(int device) {
   }
 }
 
-bool AudioEngine::Open(int device, const std::wstring& endpointId) {
-  return outputs_[kMainOutput].Open(device, endpointId);
-}
+bool AudioEngine::Open(int device, const std::wstring& endpointId) { return main_.Open(device, endpointId); }
 
-bool AudioEngine::OpenOffline() { return outputs_[kMainOutput].OpenOffline(); }
+bool AudioEngine::OpenOffline() { return main_.OpenOffline(); }
 
 void AudioEngine::Close() {
   CloseMonitor();
-  outputs_[kMainOutput].Close();
+  main_.Close();
   mixer_.FreeAll();
 }
 
-bool AudioEngine::EnsureDevice() { return outputs_[kMainOutput].EnsureDevice(); }
+bool AudioEngine::EnsureDevice() { return main_.EnsureDevice(); }
 
 bool AudioEngine::OpenMonitor(int device, const std::wstring& endpointId) {
   if (!IsOpen()) return false;
   CloseMonitor();
-  if (!outputs_[kMonitorOutput].Open(device, endpointId)) return false;
+  if (!monitor_.Open(device, endpointId)) return false;
   mixer_.SetOutputPresent(kMonitorOutput, true);
-  outputs_[kMonitorOutput].Wake();  // what is playing now is heard there at once
+  monitor_.Wake();  // what is playing now is heard there at once
   return true;
 }
 
 bool AudioEngine::OpenOfflineMonitor() {
   if (!IsOpen()) return false;
   CloseMonitor();
-  if (!outputs_[kMonitorOutput].OpenOffline()) return false;
+  if (!monitor_.OpenOffline()) return false;
   mixer_.SetOutputPresent(kMonitorOutput, true);
   return true;
 }
 
 void AudioEngine::CloseMonitor() {
   mixer_.SetOutputPresent(kMonitorOutput, false);
-  outputs_[kMonitorOutput].Close();
+  monitor_.Close();
 }
 
 bool AudioEngine::Render(int output, float* out, uint32_t frames) {
-  return output >= 0 && output < kMaxOutputs && outputs_[output].Render(out, frames);
+  return output >= 0 && output < kMaxOutputs && outputs_[output]->Render(out, frames);
 }
 
 uint32_t AudioEngine::CreateVoice(std::shared_ptr<const Sound> sound) {
@@ -83,26 +89,29 @@ uint32_t AudioEngine::CreateStreamVoice(FeedOpener open, uint64_t lengthFrames) 
 }
 
 bool AudioEngine::PlayVoice(uint32_t id, bool restart) {
-  if (!mixer_.PlayVoice(id, restart)) return false;
+  // With a monitor, both devices sound the first sample together: when the one with more queued
+  // ahead of it can. Each device's period runs on its own phase, so that is up to a period later
+  // than the other alone could; without a monitor, nothing waits.
+  if (!mixer_.PlayVoice(id, restart, monitor_.IsOpen())) return false;
   WakeOutputs();
   return true;
 }
 
 void AudioEngine::WakeOutputs() {
-  for (Output& output : outputs_) output.Wake();
+  for (Output* output : outputs_) output->Wake();
 }
 
 void AudioEngine::OnDefaultDeviceChanged() {
-  for (Output& output : outputs_) output.OnDefaultDeviceChanged();
+  for (Output* output : outputs_) output->OnDefaultDeviceChanged();
 }
 
 void AudioEngine::OnDeviceRemoved(const std::wstring&) {
   // Whichever endpoint it was, each output checks its own by reopening it.
-  for (Output& output : outputs_) output.OnDeviceRemoved();
+  for (Output* output : outputs_) output->OnDeviceRemoved();
 }
 
 void AudioEngine::OnDeviceArrived() {
-  for (Output& output : outputs_) output.OnDeviceArrived();
+  for (Output* output : outputs_) output->OnDeviceArrived();
 }
 
 }  // namespace velmora::audio

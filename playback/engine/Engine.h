@@ -38,12 +38,12 @@ class AudioEngine {
   bool OpenOffline();
   // Stops every output, releases the devices and every voice.
   void Close();
-  bool IsOpen() const { return outputs_[kMainOutput].IsOpen(); }
-  int Device() const { return outputs_[kMainOutput].Device(); }
+  bool IsOpen() const { return main_.IsOpen(); }
+  int Device() const { return main_.Device(); }
   // The endpoint ID of the opened endpoint device (empty for devices 0 and 1, or when closed).
-  const std::wstring& EndpointId() const { return outputs_[kMainOutput].EndpointId(); }
+  const std::wstring& EndpointId() const { return main_.EndpointId(); }
   // True while the output device is gone (unplugged, disabled) and not yet back.
-  bool DeviceLost() const { return outputs_[kMainOutput].Lost(); }
+  bool DeviceLost() const { return main_.Lost(); }
   // For a play: true when the output device is there. While it is lost, asks its render thread
   // to look for it at once and waits (a quarter of a second at most) for the answer, so the
   // first click after the device is back plays instead of failing until the next retry.
@@ -54,10 +54,10 @@ class AudioEngine {
   bool OpenMonitor(int device, const std::wstring& endpointId);
   bool OpenOfflineMonitor();
   void CloseMonitor();
-  bool MonitorOpen() const { return outputs_[kMonitorOutput].IsOpen(); }
-  int MonitorDevice() const { return outputs_[kMonitorOutput].Device(); }
-  const std::wstring& MonitorEndpointId() const { return outputs_[kMonitorOutput].EndpointId(); }
-  bool MonitorLost() const { return outputs_[kMonitorOutput].Lost(); }
+  bool MonitorOpen() const { return monitor_.IsOpen(); }
+  int MonitorDevice() const { return monitor_.Device(); }
+  const std::wstring& MonitorEndpointId() const { return monitor_.EndpointId(); }
+  bool MonitorLost() const { return monitor_.Lost(); }
 
   // An output's own gain (0..1), on top of the voices' volumes.
   void SetOutputGain(int output, float gain) { mixer_.SetOutputGain(output, gain); }
@@ -101,7 +101,10 @@ class AudioEngine {
   void WakeOutputs();
 
   Mixer mixer_;
-  Output outputs_[kMaxOutputs];
+  // The outputs by name, and by number for what is done to each alike.
+  Output main_;
+  Output monitor_;
+  Output* const outputs_[kMaxOutputs] = {&main_, &monitor_};
 };
 
 }  // namespace velmora::audio

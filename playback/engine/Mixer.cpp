@@ -9,9 +9,12 @@ namespace velmora::audio {
 
 namespace {
 constexpr size_t kMaxVoices = 64;
+// The most silence written ahead of a voice to start it with the other outputs: a start time
+// further off than this is a clock gone wrong, not a device to wait for.
+constexpr int64_t kMaxLeadFrames = kEngineRate / 10;
 }  // namespace
 
-Mixer::Mixer(int64_t (*clock)()) : clock_(clock) {}
+Mixer::Mixer(int64_t (*clock)(), int64_t ticksPerSecond) : clock_(clock), ticksPerSecond_(ticksPerSecond) {}
 
 Mixer::Voice* Mixer::FindVoice(uint32_t id) {
   for (Voice& voice : voices_) {
@@ -104,6 +107,12 @@ void Mixer::SetOutputGain(int output, float gain) noexcept {
   gain_[output] = std::clamp(gain, 0.0f, 1.0f);
 }
 
+void Mixer::OutputStopped(int output) noexcept {
+  if (output < 0 || output >= kMaxOutputs) return;
+  std::lock_guard<std::mutex> lock(lock_);
+  playout_[output] = 0;
+}
+
 void Mixer::FreeAll() noexcept {
   std::vector<Voice> released;
   std::lock_guard<std::mutex> lock(lock_);
@@ -111,7 +120,7 @@ void Mixer::FreeAll() noexcept {
   // `released` goes after the lock: declared first, destroyed last.
 }
 
-bool Mixer::PlayVoice(uint32_t id, bool restart) noexcept {
+bool Mixer::PlayVoice(uint32_t id, bool restart, bool together) noexcept {
   std::shared_ptr<StreamFeed> fresh;  // a streamed voice starts again from a new feed
   std::shared_ptr<StreamFeed> old;
   try {
@@ -136,6 +145,13 @@ bool Mixer::PlayVoice(uint32_t id, bool restart) noexcept {
   JoinOutputs(*voice);  // every output starts it together, from where output 0 starts it
   voice->playing = true;
   const int64_t now = clock_();
+  voice->startAt = 0;
+  if (together && ticksPerSecond_ > 0) {
+    voice->startAt = now;
+    for (int o = 0; o < kMaxOutputs; ++o) {
+      if (present_[o]) voice->startAt = std::max(voice->startAt, playout_[o]);
+    }
+  }
   for (int o = 0; o < kMaxOutputs; ++o) {
     voice->timed[o] = present_[o];
     if (present_[o]) timing_[o] = {now, 0, 0};
@@ -178,7 +194,7 @@ bool Mixer::SetVoicePosition(uint32_t id, uint64_t frame) noexcept {
   return true;
 }
 
-bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames) {
+bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, bool clocked) {
   std::memset(out, 0, static_cast<size_t>(frames) * kEngineChannels * sizeof(float));
   if (output < 0 || output >= kMaxOutputs) return false;
   // Sized before the lock, so the render thread never allocates while the UI thread waits.
@@ -187,31 +203,43 @@ bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames) 
   bool sound = false;
   std::lock_guard<std::mutex> lock(lock_);
   if (!present_[output]) return false;
+  const int64_t now = clock_();
   for (Voice& voice : voices_) {
     if (!voice.playing) continue;
+    // A voice held for its start time begins `lead` frames into this buffer, or not yet.
+    uint32_t lead = 0;
+    if (voice.timed[output] && voice.startAt != 0 && ticksPerSecond_ > 0) {
+      const int64_t wanted = (voice.startAt - now) * kEngineRate / ticksPerSecond_ - queuedFrames;
+      if (wanted >= static_cast<int64_t>(frames) && wanted <= kMaxLeadFrames) continue;
+      if (wanted > 0 && wanted <= kMaxLeadFrames) lead = static_cast<uint32_t>(wanted);
+    }
     uint64_t& position = voice.position[output];
     uint64_t n = 0;
     const float* source = nullptr;
     if (voice.sound) {
       const uint64_t length = voice.sound->Frames();
       if (position >= length) continue;
-      n = std::min<uint64_t>(frames, length - position);
+      n = std::min<uint64_t>(frames - lead, length - position);
       source = voice.sound->samples.data() + position * kEngineChannels;
     } else if (voice.feed) {
-      n = voice.feed->Pull(output, scratch.data(), frames);
+      n = voice.feed->Pull(output, scratch.data(), frames - lead);
       source = scratch.data();
     }
     if (n == 0) continue;
     const float volume = voice.volume * gain_[output];
-    for (uint64_t i = 0; i < n * kEngineChannels; ++i) out[i] += source[i] * volume;
+    float* into = out + static_cast<size_t>(lead) * kEngineChannels;
+    for (uint64_t i = 0; i < n * kEngineChannels; ++i) into[i] += source[i] * volume;
     position += n;
     sound = true;
     if (voice.timed[output]) {
       voice.timed[output] = false;
-      timing_[output].queuedFrames = queuedFrames;
-      timing_[output].firstWrite = clock_();
+      timing_[output].queuedFrames = queuedFrames + lead;
+      timing_[output].firstWrite = now;
     }
   }
+  playout_[output] = clocked && ticksPerSecond_ > 0
+                         ? now + static_cast<int64_t>(queuedFrames + frames) * ticksPerSecond_ / kEngineRate
+                         : 0;
   if (sound) {
     for (uint64_t i = 0; i < static_cast<uint64_t>(frames) * kEngineChannels; ++i)
       out[i] = std::clamp(out[i], -1.0f, 1.0f);

@@ -31,8 +31,9 @@ inline constexpr int kMaxOutputs = StreamFeed::kMaxReaders;
 
 class Mixer {
  public:
-  // `clock` stamps plays and first writes (QueryPerformanceCounter ticks in the engine).
-  explicit Mixer(int64_t (*clock)());
+  // `clock` stamps plays and first writes (QueryPerformanceCounter ticks in the engine), which
+  // tick `ticksPerSecond` times a second (0: plays are never held for a start time).
+  explicit Mixer(int64_t (*clock)(), int64_t ticksPerSecond = 0);
   Mixer(const Mixer&) = delete;
   Mixer& operator=(const Mixer&) = delete;
 
@@ -43,8 +44,13 @@ class Mixer {
   using FeedOpener = std::function<std::shared_ptr<StreamFeed>()>;
   uint32_t AddStreamVoice(FeedOpener open, uint64_t lengthFrames) noexcept;
   bool FreeVoice(uint32_t id) noexcept;
-  // False also when a restarted stream cannot be opened again.
-  bool PlayVoice(uint32_t id, bool restart) noexcept;
+  // False also when a restarted stream cannot be opened again. `together`: every present output's
+  // device sounds the first sample at the same time, the soonest time all of them can (each has
+  // its own amount queued ahead of it, on its own period's phase): an output that could sound it
+  // sooner writes silence ahead of it. Otherwise each starts it as soon as it can.
+  bool PlayVoice(uint32_t id, bool restart, bool together = false) noexcept;
+  // The output's stream stopped: what it writes next sounds at once.
+  void OutputStopped(int output) noexcept;
   bool StopVoice(uint32_t id) noexcept;
   bool SetVoiceVolume(uint32_t id, float volume) noexcept;
   bool VoiceFrames(uint32_t id, uint64_t* position, uint64_t* length) const noexcept;
@@ -60,7 +66,9 @@ class Mixer {
   // Render thread of `output`. Mixes `frames` frames of every playing voice into `out` (stereo
   // float) and advances them; `queuedFrames` are already in the device ahead of them. Returns
   // whether anything but silence was written.
-  bool Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames);
+  // `clocked`: a device pulls it in real time (an offline output does not, and never makes a
+  // play wait).
+  bool Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, bool clocked = true);
   bool Mix(float* out, uint32_t frames, uint32_t queuedFrames) { return Mix(0, out, frames, queuedFrames); }
   bool HasAudibleVoice(int output = 0) const;
 
@@ -80,6 +88,7 @@ class Mixer {
     uint64_t streamLength = 0;
     uint64_t position[kMaxOutputs] = {};  // frames, each output's own
     float volume = 1.0f;
+    int64_t startAt = 0;
     bool playing = false;
     bool timed[kMaxOutputs] = {};  // first write on that output still to be stamped
   };
@@ -90,6 +99,7 @@ class Mixer {
   uint32_t Add(Voice voice);
 
   int64_t (*clock_)();
+  int64_t ticksPerSecond_;
   std::vector<float> scratch_[kMaxOutputs];  // each output's render thread its own
   mutable std::mutex lock_;
   std::vector<Voice> voices_;
@@ -98,6 +108,10 @@ class Mixer {
   float gain_[kMaxOutputs] = {1.0f, 1.0f};
   // Under lock_, so a reader never sees one play's request with another's write.
   PlayTiming timing_[kMaxOutputs];
+  // When what each output has written so far runs out of its device (clock ticks; 0 while its
+  // stream is stopped): the soonest a voice started now can sound there. Set under lock_ by the
+  // write itself, so a play either is in that write or comes after all of it.
+  int64_t playout_[kMaxOutputs] = {};
 };
 
 }  // namespace velmora::audio

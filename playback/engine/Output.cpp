@@ -205,12 +205,13 @@ void Output::Close() {
     thread_.join();
   }
   offline_ = false;
+  mixer_.OutputStopped(index_);
   device_ = -1;
   endpointId_.clear();
   lost_ = false;
 }
 
-bool Output::Render(float* out, uint32_t frames) { return offline_ && mixer_.Mix(index_, out, frames, 0); }
+bool Output::Render(float* out, uint32_t frames) { return offline_ && mixer_.Mix(index_, out, frames, 0, false); }
 
 void Output::Wake() { ::SetEvent(wakeEvent_); }
 
@@ -307,6 +308,7 @@ void Output::RenderThread(int device, std::wstring endpointId, std::promise<bool
         stream.client->Stop();
         stream.client->Reset();
         stream.running = false;
+        mixer_.OutputStopped(index_);
         silentFills = 0;
       }
     }
@@ -315,6 +317,7 @@ void Output::RenderThread(int device, std::wstring endpointId, std::promise<bool
       // at once the first time; it is lost only if that fails. After that the retry timer
       // paces it, so a device that opens but never plays cannot spin this thread.
       stream.Release();
+      mixer_.OutputStopped(index_);
       if (std::exchange(retryAtOnce, false)) Wake();
     }
   }

@@ -204,7 +204,6 @@ void FoldFrameToStereo(const float* frame, int channels, float& left, float& rig
   }
 }
 
-
 bool ToEngineFormat(const PcmBuffer& in, Sound& out) {
   out.samples.clear();
   if (in.channels <= 0 || in.sampleRate <= 0 || in.samples.empty()) return false;
