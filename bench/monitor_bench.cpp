@@ -109,6 +109,7 @@ int main() {
   std::printf("monitor.onset_skew_p50_ms: %.2f ms\n", Percentile(absSkew, 0.5));
   std::printf("monitor.onset_skew_p99_ms: %.2f ms\n", Percentile(absSkew, 0.99));
   std::printf("monitor.onset_skew_signed_p50_ms: %.2f ms\n", Percentile(skewMs, 0.5));
+  std::printf("monitor.onset_skew_p90_ms: %.2f ms\n", Percentile(absSkew, 0.9));
   std::printf("monitor.onset_clicks_heard: %zu of %d\n", skewMs.size(), kClicks);
 
   // Trigger to first samples in each device's buffer, a cached sound.

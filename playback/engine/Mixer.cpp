@@ -194,7 +194,7 @@ bool Mixer::SetVoicePosition(uint32_t id, uint64_t frame) noexcept {
   return true;
 }
 
-bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, bool clocked) {
+bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, int64_t queuedAt) {
   std::memset(out, 0, static_cast<size_t>(frames) * kEngineChannels * sizeof(float));
   if (output < 0 || output >= kMaxOutputs) return false;
   // Sized before the lock, so the render thread never allocates while the UI thread waits.
@@ -204,12 +204,17 @@ bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, 
   std::lock_guard<std::mutex> lock(lock_);
   if (!present_[output]) return false;
   const int64_t now = clock_();
+  // When this write will sound: the end of what the device held when it was asked, which does
+  // not move however long ago that was.
+  const bool clocked = queuedAt != kUnclocked && ticksPerSecond_ > 0;
+  int64_t start = (queuedAt == kQueuedNow ? now : queuedAt) +
+                  (clocked ? static_cast<int64_t>(queuedFrames) * ticksPerSecond_ / kEngineRate : 0);
   for (Voice& voice : voices_) {
     if (!voice.playing) continue;
     // A voice held for its start time begins `lead` frames into this buffer, or not yet.
     uint32_t lead = 0;
     if (voice.timed[output] && voice.startAt != 0 && ticksPerSecond_ > 0) {
-      const int64_t wanted = (voice.startAt - now) * kEngineRate / ticksPerSecond_ - queuedFrames;
+      const int64_t wanted = (voice.startAt - start) * kEngineRate / ticksPerSecond_;
       if (wanted >= static_cast<int64_t>(frames) && wanted <= kMaxLeadFrames) continue;
       if (wanted > 0 && wanted <= kMaxLeadFrames) lead = static_cast<uint32_t>(wanted);
     }
@@ -237,9 +242,7 @@ bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, 
       timing_[output].firstWrite = now;
     }
   }
-  playout_[output] = clocked && ticksPerSecond_ > 0
-                         ? now + static_cast<int64_t>(queuedFrames + frames) * ticksPerSecond_ / kEngineRate
-                         : 0;
+  playout_[output] = clocked ? start + static_cast<int64_t>(frames) * ticksPerSecond_ / kEngineRate : 0;
   if (sound) {
     for (uint64_t i = 0; i < static_cast<uint64_t>(frames) * kEngineChannels; ++i)
       out[i] = std::clamp(out[i], -1.0f, 1.0f);

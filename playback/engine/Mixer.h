@@ -66,9 +66,12 @@ class Mixer {
   // Render thread of `output`. Mixes `frames` frames of every playing voice into `out` (stereo
   // float) and advances them; `queuedFrames` are already in the device ahead of them. Returns
   // whether anything but silence was written.
-  // `clocked`: a device pulls it in real time (an offline output does not, and never makes a
-  // play wait).
-  bool Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, bool clocked = true);
+  // `queuedAt`: when the device reported `queuedFrames` (clock ticks), since the render thread
+  // may be held up between asking and mixing; kQueuedNow for now, kUnclocked for an output no
+  // device pulls in real time (an offline output), which never makes a play wait.
+  static constexpr int64_t kQueuedNow = -1;
+  static constexpr int64_t kUnclocked = 0;
+  bool Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, int64_t queuedAt = kQueuedNow);
   bool Mix(float* out, uint32_t frames, uint32_t queuedFrames) { return Mix(0, out, frames, queuedFrames); }
   bool HasAudibleVoice(int output = 0) const;
 

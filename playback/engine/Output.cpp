@@ -211,7 +211,9 @@ void Output::Close() {
   lost_ = false;
 }
 
-bool Output::Render(float* out, uint32_t frames) { return offline_ && mixer_.Mix(index_, out, frames, 0, false); }
+bool Output::Render(float* out, uint32_t frames) {
+  return offline_ && mixer_.Mix(index_, out, frames, 0, Mixer::kUnclocked);
+}
 
 void Output::Wake() { ::SetEvent(wakeEvent_); }
 
@@ -276,6 +278,7 @@ void Output::RenderThread(int device, std::wstring endpointId, std::promise<bool
 
     UINT32 padding = 0;
     hr = stream.running ? stream.client->GetCurrentPadding(&padding) : S_OK;
+    const int64_t paddingAt = Qpc();
     if (SUCCEEDED(hr) && stream.running) {
       const int64_t now = Qpc();
       if (padding < queued || padding == 0) {
@@ -295,7 +298,7 @@ void Output::RenderThread(int device, std::wstring endpointId, std::promise<bool
       hr = stream.render->GetBuffer(available, &data);
     }
     if (SUCCEEDED(hr) && available > 0) {
-      const bool sound = mixer_.Mix(index_, reinterpret_cast<float*>(data), available, padding);
+      const bool sound = mixer_.Mix(index_, reinterpret_cast<float*>(data), available, padding, paddingAt);
       hr = stream.render->ReleaseBuffer(available, sound ? 0 : AUDCLNT_BUFFERFLAGS_SILENT);
       silentFills = sound ? 0 : silentFills + 1;
       queued = padding + available;
