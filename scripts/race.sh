@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the engine's thread-touching logic that needs no Windows (the voice table and the stream
 # feeds, playback/engine/Mixer.cpp and StreamFeed.cpp) natively under ThreadSanitizer, driven by
-# tests/race/engine_race.cpp from a UI-like, a render-like and a timing-reader thread plus each
-# feed's decoding thread. RACE_SECONDS bounds the run (default 20). Fails on any reported race.
+# tests/race/engine_race.cpp from a UI-like thread, two render-like ones (the output device and the
+# monitor) and a timing reader, plus each feed's decoding thread. RACE_SECONDS bounds the run
+# (default 20). Fails on any reported race.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 out="$BUILD_ROOT/race"

@@ -54,23 +54,28 @@ class ToneSource final : public PcmSource {
 int main() {
   const char* limit = std::getenv("RACE_SECONDS");
   const auto seconds = std::chrono::seconds(limit ? std::atoi(limit) : 20);
-  Mixer mixer(&Now);
+  Mixer mixer(&Now, 1000000000);
   std::atomic<bool> stop{false};
   std::atomic<uint64_t> periods{0};
   std::atomic<uint64_t> plays{0};
 
-  std::thread render([&] {
-    std::vector<float> buffer(441 * 2);
-    while (!stop) {
-      mixer.HasAudibleVoice();
-      mixer.Mix(buffer.data(), 441, 882);
-      for (const float v : buffer) {
-        if (!(v >= -1.0f && v <= 1.0f)) std::abort();
+  // The output device's and the monitor's render threads, each at its own pace.
+  auto renderer = [&](int output, int pauseUs) {
+    return std::thread([&, output, pauseUs] {
+      std::vector<float> buffer(441 * 2);
+      while (!stop) {
+        mixer.HasAudibleVoice(output);
+        mixer.Mix(output, buffer.data(), 441, 882, Now());
+        for (const float v : buffer) {
+          if (!(v >= -1.0f && v <= 1.0f)) std::abort();
+        }
+        ++periods;
+        std::this_thread::sleep_for(std::chrono::microseconds(pauseUs));
       }
-      ++periods;
-      std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-  });
+    });
+  };
+  std::thread render = renderer(0, 500);
+  std::thread monitor = renderer(1, 650);
   std::thread timing([&] {
     while (!stop) {
       const Mixer::PlayTiming t = mixer.LastPlayTiming();
@@ -108,11 +113,13 @@ int main() {
       switch (action) {
         case 2:
         case 3:
-          mixer.PlayVoice(id, random() % 2 == 0);
+          mixer.PlayVoice(id, random() % 2 == 0, random() % 2 == 0);
           ++plays;
           break;
         case 4:
           mixer.StopVoice(id);
+          if (random() % 8 == 0) mixer.SetOutputPresent(1, random() % 2 == 0);  // monitor off / on
+          if (random() % 8 == 0) mixer.OutputStopped(static_cast<int>(random() % 2));
           break;
         case 5:
           mixer.SetVoiceVolume(id, static_cast<float>(random() % 100) / 100.0f);
@@ -136,6 +143,7 @@ int main() {
   mixer.FreeAll();
   stop = true;
   render.join();
+  monitor.join();
   timing.join();
   std::printf("race: %llu periods mixed, %llu plays, no race reported\n",
               static_cast<unsigned long long>(periods.load()), static_cast<unsigned long long>(plays.load()));
