@@ -9,6 +9,7 @@
 #include "config/Folders.h"
 #include "config/Rebuild.h"
 #include "playback/DeviceChoice.h"
+#include "playback/Monitor.h"
 #include "ui/EditorWindow.h"
 #include "ui/SmallWindows.h"
 
@@ -58,7 +59,10 @@ void App::StartupSequence() {
   config::CheckLocation(store_, FileNamePart(ModulePath()), *this);
   // The board shows no menu bar: TrayMenu is only ever a popup.
   const int device = StoredDevice();
-  if (device >= 0) playback::StartAudio(player_, device);
+  if (device >= 0) {
+    playback::StartAudio(player_, device);
+    playback::ApplyMonitorSetting(player_, store_);  // the monitor, when it is on, plays beside it
+  }
   trayIcon_ = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
                                               ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
   tray_.Add(board_.Hwnd(), trayIcon_);
@@ -140,6 +144,10 @@ std::wstring App::DeviceName(int device) { return player_.DeviceName(device); }
 
 bool App::SwitchOutputDevice(int device) { return playback::SwitchOutputDevice(player_, store_, device); }
 
+bool App::SwitchMonitorDevice(int device) { return playback::SwitchMonitorDevice(player_, store_, device); }
+
+void App::SetMonitorLevel(int level) { playback::SetMonitorLevel(player_, store_, level); }
+
 void App::HotkeysOn() { LoadHotkeyHost(); }
 
 void App::HotkeysOff() { hotkeys::HotkeyHost::Unload(); }
@@ -176,6 +184,10 @@ void App::OnTrayCommand(TrayCommand command) {
     case TrayCommand::Rebuild:
       RebuildInNotice();  // leaves the board visible
       break;
+    case TrayCommand::Monitor:
+      // The opposite of what the menu showed: it was read from the same setting a moment ago.
+      playback::SetMonitorOn(player_, store_, !playback::ReadMonitorSetting(store_).on);
+      break;
     case TrayCommand::Exit:
       ::DestroyWindow(board_.Hwnd());
       break;
@@ -188,7 +200,8 @@ bool App::BoardMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resu
     // Left button up and right button up (or the menu key) open the menu; a double click does
     // nothing of its own.
     const UINT mouse = static_cast<UINT>(lParam);
-    if (mouse == WM_LBUTTONUP || mouse == WM_RBUTTONUP || mouse == WM_CONTEXTMENU) tray_.ShowMenu();
+    if (mouse == WM_LBUTTONUP || mouse == WM_RBUTTONUP || mouse == WM_CONTEXTMENU)
+      tray_.ShowMenu(playback::ReadMonitorSetting(store_).on);
     return true;
   }
   if (message == TrayIcon::TaskbarCreatedMessage()) {

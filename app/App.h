@@ -42,6 +42,8 @@ class App final : public ui::BoardActions,
   void RefreshDevices() override;
   std::wstring DeviceName(int device) override;
   bool SwitchOutputDevice(int device) override;
+  bool SwitchMonitorDevice(int device) override;
+  void SetMonitorLevel(int level) override;
   void HotkeysOn() override;
   void HotkeysOff() override;
   bool HotkeysLoaded() override;

@@ -6,6 +6,23 @@ namespace velmora::app {
 
 namespace {
 
+struct TrayMenuItem {
+  TrayCommand command;
+  const wchar_t* text;  // null: a separator
+};
+
+constexpr TrayMenuItem kTrayMenu[] = {
+    {TrayCommand::ShowBoard, L"显示界面"},
+    {TrayCommand::HideBoard, L"最小化界面"},
+    {TrayCommand{}, nullptr},
+    {TrayCommand::Settings, L"软件设置"},
+    {TrayCommand::Instructions, L"软件说明"},
+    {TrayCommand::Rebuild, L"更新配置"},
+    {TrayCommand::OutputSettings, L"音效输出设置"},
+    {TrayCommand::Monitor, L"监听"},
+    {TrayCommand::Exit, L"退出"},
+};
+
 NOTIFYICONDATAW IconData(HWND owner, HICON icon) {
   NOTIFYICONDATAW data{};
   data.cbSize = sizeof(data);
@@ -19,6 +36,19 @@ NOTIFYICONDATAW IconData(HWND owner, HICON icon) {
 }
 
 }  // namespace
+
+HMENU CreateTrayMenu(bool monitorOn) {
+  HMENU menu = ::CreatePopupMenu();
+  for (const TrayMenuItem& item : kTrayMenu) {
+    if (!item.text) {
+      ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      continue;
+    }
+    const UINT checked = item.command == TrayCommand::Monitor && monitorOn ? MF_CHECKED : MF_UNCHECKED;
+    ::AppendMenuW(menu, MF_STRING | checked, static_cast<UINT_PTR>(item.command), item.text);
+  }
+  return menu;
+}
 
 TrayIcon::~TrayIcon() { Remove(); }
 
@@ -54,19 +84,8 @@ void TrayIcon::ReAdd() {
   Add(owner_, icon_);
 }
 
-void TrayIcon::ShowMenu() {
-  HMENU menu = ::CreatePopupMenu();
-  auto item = [menu](TrayCommand command, const wchar_t* text) {
-    ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(command), text);
-  };
-  item(TrayCommand::ShowBoard, L"显示界面");
-  item(TrayCommand::HideBoard, L"最小化界面");
-  ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  item(TrayCommand::Settings, L"软件设置");
-  item(TrayCommand::Instructions, L"软件说明");
-  item(TrayCommand::Rebuild, L"更新配置");
-  item(TrayCommand::OutputSettings, L"音效输出设置");
-  item(TrayCommand::Exit, L"退出");
+void TrayIcon::ShowMenu(bool monitorOn) {
+  HMENU menu = CreateTrayMenu(monitorOn);
   POINT cursor;
   ::GetCursorPos(&cursor);
   // Without the owner in the foreground the menu would stay open after a click elsewhere; the

@@ -16,8 +16,12 @@ enum class TrayCommand : UINT {
   Instructions,       // 软件说明
   Rebuild,            // 更新配置
   OutputSettings,     // 音效输出设置
+  Monitor,            // 监听 (a check item)
   Exit,               // 退出
 };
+
+// TrayMenu as a popup menu, 监听 checked when `monitorOn`; the caller destroys it.
+HMENU CreateTrayMenu(bool monitorOn);
 
 class TrayIcon {
  public:
@@ -37,7 +41,7 @@ class TrayIcon {
 
   // Pops TrayMenu up at the cursor, owned by the owner window; the chosen command arrives as
   // WM_COMMAND. Closes when the user clicks elsewhere.
-  void ShowMenu();
+  void ShowMenu(bool monitorOn);
 
  private:
   HWND owner_ = nullptr;

@@ -25,6 +25,8 @@ class NoSettingsActions : public velmora::ui::SettingsActions {
   void RefreshDevices() override {}
   std::wstring DeviceName(int) override { return L"!!!!!!"; }
   bool SwitchOutputDevice(int) override { return false; }
+  bool SwitchMonitorDevice(int) override { return false; }
+  void SetMonitorLevel(int) override {}
   void HotkeysOn() override {}
   void HotkeysOff() override {}
   bool HotkeysLoaded() override { return false; }
@@ -91,7 +93,7 @@ TEST(Dpi, SecondaryWindowsFollowTheirMonitor) {
     velmora::ui::SettingsWindow settings(store, actions);
     ASSERT_TRUE(settings.Open(nullptr));
     CheckFollowsDpi(settings.Hwnd(), settings.Control(velmora::ui::SettingsWindow::kDeviceCombo),
-                    RECT{71, 69, 71 + 345, 69 + 20}, 484, 346);
+                    RECT{71, 69, 71 + 345, 69 + 20}, 484, 410);
     // Its self-drawn buttons follow too.
     const RECT ok = settings.ButtonRect(velmora::ui::SettingsWindow::Button::Ok);
     EXPECT_EQ(ok.left, 373);

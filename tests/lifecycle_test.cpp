@@ -1,5 +1,6 @@
 // The real program started as a process: first start, second instance, another copy, the
 // automatic rebuild, the ways to end it, the tray menu, the notice window, odd stored values.
+#include "app/TrayIcon.h"
 #include "base/Paths.h"
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
@@ -15,6 +16,7 @@
 #include <commctrl.h>
 
 #include <functional>
+#include <vector>
 
 using velmora::config::ConfigStore;
 using velmora::test::ProgramCopy;
@@ -41,6 +43,28 @@ bool ChooseTrayItem(HWND board, int downPresses, LPARAM button = WM_RBUTTONUP) {
   for (int i = 0; i < downPresses; ++i) PressKey(VK_DOWN);
   PressKey(VK_RETURN);
   return WaitFor([] { return velmora::test::OpenMenu() == nullptr; }, 5000);
+}
+
+// The line of text (0 = the first item; the separator has none) beside which the open menu
+// shows a check mark, or -1 when it shows none. Only a check mark is drawn left of the texts.
+int CheckedMenuLine(HWND menu) {
+  const velmora::test::Capture shot = velmora::test::Capture::OfWindowOnScreen(menu);
+  const int margin = ::GetSystemMetrics(SM_CXMENUCHECK);
+  const auto dark = [&shot](int x, int y) {
+    const COLORREF c = shot.At(x, y);
+    return GetRValue(c) < 80 && GetGValue(c) < 80 && GetBValue(c) < 80;
+  };
+  int line = -1, textRows = 0;
+  bool inText = false;
+  for (int y = 3; y < shot.Height() - 3; ++y) {
+    bool text = false, mark = false;
+    for (int x = margin + 2; x < shot.Width() - 3 && !text; ++x) text = dark(x, y);
+    for (int x = 3; x < margin && !mark; ++x) mark = dark(x, y);
+    if (text && !inText) ++textRows;
+    inText = text;
+    if (mark && line < 0) line = textRows - 1;
+  }
+  return line;
 }
 
 int SliderLevel(HWND board) {
@@ -163,7 +187,7 @@ TEST_F(Lifecycle, EveryWayOfClosingEndsWithZeroAndRemovesTheIcon) {
     } else if (way == 1) {  // Esc
       ::PostMessageW(board, WM_KEYDOWN, VK_ESCAPE, 0);
     } else {  // the tray menu's 退出, the last item
-      ASSERT_TRUE(ChooseTrayItem(board, 7));
+      ASSERT_TRUE(ChooseTrayItem(board, 8));
     }
     DWORD code = 99;
     ASSERT_TRUE(copy.WaitExit(10000, &code)) << "way " << way;
@@ -238,6 +262,71 @@ TEST_F(Lifecycle, TrayMenuShowsHidesRebuildsAndExplains) {
   ::PostMessageW(board, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   ::Sleep(1000);
   EXPECT_EQ(TrayIconCount(), iconsBefore_ + 1);
+}
+
+TEST(TrayMenu, MonitorIsACheckItemRightAfterOutputSettings) {
+  for (const bool on : {false, true}) {
+    HMENU menu = velmora::app::CreateTrayMenu(on);
+    std::vector<std::wstring> texts;
+    for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+      wchar_t text[32] = L"";
+      ::GetMenuStringW(menu, i, text, 32, MF_BYPOSITION);
+      texts.push_back(text);
+      EXPECT_EQ((::GetMenuState(menu, i, MF_BYPOSITION) & MF_CHECKED) != 0, on && i == 7) << i;
+    }
+    EXPECT_EQ(texts, (std::vector<std::wstring>{L"显示界面", L"最小化界面", L"", L"软件设置", L"软件说明", L"更新配置",
+                                                L"音效输出设置", L"监听", L"退出"}));
+    EXPECT_EQ(::GetMenuItemID(menu, 7), static_cast<UINT>(velmora::app::TrayCommand::Monitor));
+    ::DestroyMenu(menu);
+  }
+}
+
+// 监听 in the running program: started with it as stored (an effect is heard on the monitor's
+// sink as well), checked in the menu as stored, and switched by choosing it.
+TEST_F(Lifecycle, TrayMonitorItemShowsAndSwitchesTheStoredMonitor) {
+  const int sinkA = velmora::test::TestSinkDevice(L"VelmoraSinkA");
+  const int sinkB = velmora::test::TestSinkDevice(L"VelmoraSinkB");
+  ASSERT_GE(sinkA, 2) << "run the tests through scripts/test.sh";
+  ASSERT_GE(sinkB, 2);
+  ProgramCopy copy(L"监听");
+  RecordLocation(copy);
+  const std::wstring tone = copy / L"效.wav";
+  velmora::test::WriteBytes(tone, velmora::test::ToneWav(1000, 1.0, 0.5));
+  ConfigStore store(copy.Folder());
+  store.WriteValue(L"id", L"id", std::to_wstring(sinkA));
+  store.WriteValue(L"rj", L"热键开关", L"真");
+  store.WriteValue(L"快捷键", L"F9", tone);
+  store.WriteValue(L"监听", L"开关", L"真");
+  store.WriteValue(L"监听", L"id", std::to_wstring(sinkB));
+  ASSERT_TRUE(copy.Start());
+  ASSERT_TRUE(copy.WaitSettled());
+  const HWND board = copy.Board();
+
+  for (const bool on : {true, false}) {
+    ::PostMessageW(board, kTrayMessage, 1, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitFor([&menu] { return (menu = velmora::test::OpenMenu()) != nullptr; }, 5000));
+    ::Sleep(300);  // painted
+    EXPECT_EQ(CheckedMenuLine(menu), on ? 6 : -1) << "监听 is the seventh line";
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitFor([] { return velmora::test::OpenMenu() == nullptr; }, 5000));
+
+    // The effect of F9: always on the output, on the monitor only when on.
+    velmora::test::SinkRecording outputSink("velmora_a");
+    velmora::test::SinkRecording monitorSink("velmora_b");
+    // Wine hands a hotkey over only while one of its windows has the X focus: the board's.
+    RECT boardRect;
+    ::GetWindowRect(board, &boardRect);
+    ::SetCursorPos(boardRect.left + 300, boardRect.top + 430);
+    velmora::test::RunHostCommand("xdotool search --onlyvisible --name Velmora windowfocus");
+    ASSERT_TRUE(velmora::test::RunHostCommand("xdotool key F9"));
+    EXPECT_GE(velmora::test::FirstAbove(outputSink.WaitForSound(0.05, 4410), 0.05), 0) << "the effect did not play";
+    const std::vector<float> heard = monitorSink.WaitForSound(0.05, 4410, on ? 4000 : 500);
+    EXPECT_EQ(velmora::test::FirstAbove(heard, 0.05) >= 0, on) << (on ? "the monitor is silent" : "still monitored");
+
+    ASSERT_TRUE(ChooseTrayItem(board, 7));
+    EXPECT_TRUE(WaitFor([&] { return store.ReadValue(L"监听", L"开关") == (on ? L"假" : L"真"); }));
+  }
 }
 
 TEST_F(Lifecycle, NoticeIsOnScreenWhileManyFilesAreRebuilt) {

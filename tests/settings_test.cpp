@@ -1,10 +1,11 @@
 // The settings window on the real window: filled from the configuration, its check-box rules,
-// device switches moving the sound between the test sinks (and a failed one keeping it), and
-// hotkeys off and on in one run.
+// device switches moving the sound between the test sinks (and a failed one keeping it), the
+// monitor's device list and volume, and hotkeys off and on in one run.
 #include "config/ConfigStore.h"
 #include "hotkeys/HotkeyHost.h"
 #include "playback/AudioPlayer.h"
 #include "playback/DeviceChoice.h"
+#include "playback/Monitor.h"
 #include "playback/Playback.h"
 #include "tests/support/Dialogs.h"
 #include "tests/support/Files.h"
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 using velmora::config::ConfigStore;
 using velmora::test::PumpMessages;
@@ -43,6 +45,10 @@ class RealActions : public velmora::ui::SettingsActions {
   bool SwitchOutputDevice(int device) override {
     return velmora::playback::SwitchOutputDevice(player_, store_, device);
   }
+  bool SwitchMonitorDevice(int device) override {
+    return velmora::playback::SwitchMonitorDevice(player_, store_, device);
+  }
+  void SetMonitorLevel(int level) override { velmora::playback::SetMonitorLevel(player_, store_, level); }
   void HotkeysOn() override { velmora::hotkeys::HotkeyHost::Load(store_, hotkeys_, nullptr); }
   void HotkeysOff() override { velmora::hotkeys::HotkeyHost::Unload(); }
   bool HotkeysLoaded() override { return velmora::hotkeys::HotkeyHost::HostLoaded(); }
@@ -57,6 +63,19 @@ class RealActions : public velmora::ui::SettingsActions {
 };
 
 bool Checked(HWND control) { return ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+std::wstring ItemText(HWND combo, int item) {
+  std::wstring text(static_cast<size_t>(::SendMessageW(combo, CB_GETLBTEXTLEN, item, 0)), L'\0');
+  ::SendMessageW(combo, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text.data()));
+  return text;
+}
+
+RECT ChildRect(HWND child) {
+  RECT r;
+  ::GetWindowRect(child, &r);
+  ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
 
 class SettingsTest : public ::testing::Test {
  protected:
@@ -85,6 +104,14 @@ class SettingsTest : public ::testing::Test {
     EXPECT_FALSE(seen.ownerEnabled) << "a second pick could start a switch inside the first";
     return seen.text;
   }
+  // Picks item `index` of the monitor list as the user would.
+  void PickMonitorItem(int index) {
+    HWND combo = window_.Control(SettingsWindow::kMonitorCombo);
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ::SendMessageW(window_.Hwnd(), WM_COMMAND, MAKEWPARAM(SettingsWindow::kMonitorCombo, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(combo));
+  }
+  std::wstring Stored(const wchar_t* key) const { return store_.ReadValue(L"监听", key); }
   std::wstring storedWhileShown_;
 
   velmora::test::TempProgramDir dir_{L"设置"};
@@ -111,6 +138,23 @@ TEST_F(SettingsTest, FillsFromTheConfigurationAndKeepsTheBoxesExclusive) {
   EXPECT_TRUE(Checked(window_.Control(SettingsWindow::kManualRebuild)));
   EXPECT_FALSE(Checked(window_.Control(SettingsWindow::kKeypad)));
   EXPECT_FALSE(Checked(window_.Control(SettingsWindow::kMainKeyboard)));
+  // The monitor rows lie under the output row: "不监听", then the output list's devices in its
+  // order; with nothing stored, not monitoring at full level.
+  HWND monitor = window_.Control(SettingsWindow::kMonitorCombo);
+  HWND level = window_.Control(SettingsWindow::kMonitorLevel);
+  EXPECT_EQ(velmora::test::WindowText(window_.Control(SettingsWindow::kMonitorLabel)), L"监听输出:");
+  EXPECT_EQ(velmora::test::WindowText(window_.Control(SettingsWindow::kMonitorLevelLabel)), L"监听音量:");
+  const RECT output = ChildRect(combo), monitorRow = ChildRect(monitor), levelRow = ChildRect(level);
+  EXPECT_EQ(monitorRow.left, output.left);
+  EXPECT_EQ(monitorRow.right, output.right);
+  EXPECT_GE(monitorRow.top, output.bottom);
+  EXPECT_GE(levelRow.top, monitorRow.bottom);
+  EXPECT_LE(levelRow.bottom, ChildRect(window_.Control(SettingsWindow::kHotkeysOn)).top);
+  ASSERT_EQ(::SendMessageW(monitor, CB_GETCOUNT, 0, 0), named + 1);
+  EXPECT_EQ(ItemText(monitor, 0), L"不监听");
+  for (int i = 0; i < named; ++i) EXPECT_EQ(ItemText(monitor, i + 1), ItemText(combo, i));
+  EXPECT_EQ(::SendMessageW(monitor, CB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(::SendMessageW(level, TBM_GETPOS, 0, 0), 100);
 
   Click(SettingsWindow::kKeypad);
   Click(SettingsWindow::kKeypad);  // already checked: stays checked, written again
@@ -129,12 +173,12 @@ TEST_F(SettingsTest, FillsFromTheConfigurationAndKeepsTheBoxesExclusive) {
   EXPECT_EQ(store_.ReadValue(L"更新", L"开关"), L"真");
 
   // 立即更新配置 and 软件说明 reach the program; 确定并保存 only closes.
-  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(250, 225));
-  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(300, 328));
+  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(250, 289));
+  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(300, 392));
   EXPECT_EQ(actions_.rebuilds, 1);
   EXPECT_EQ(actions_.instructions, 1);
   const std::string before = velmora::test::ReadBytes(store_.ConfigFilePath());
-  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(400, 328));
+  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(400, 392));
   EXPECT_EQ(window_.Hwnd(), nullptr);
   EXPECT_EQ(velmora::test::ReadBytes(store_.ConfigFilePath()), before);
 }
@@ -178,6 +222,61 @@ TEST_F(SettingsTest, DeviceSwitchesMoveTheSoundAndAFailedOneKeepsIt) {
   velmora::test::SinkRecording still("velmora_a");
   EXPECT_TRUE(playback.PlayFile(tone)) << "the failed switch left the program without sound";
   EXPECT_GE(velmora::test::FirstAbove(still.WaitForSound(0.05, 4410), 0.05), 0);
+  ASSERT_TRUE(velmora::test::ChangeSoundServer("plug", "velmora_b"));
+}
+
+// Item k of the monitor list is device k. A pick is stored and heard on its sink; one that does
+// not open says so and is still stored. The level moves in the board's steps of ten.
+TEST_F(SettingsTest, MonitorPicksAndLevelAreStoredAsMade) {
+  const int sinkA = velmora::test::TestSinkDevice(L"VelmoraSinkA");
+  const int sinkB = velmora::test::TestSinkDevice(L"VelmoraSinkB");
+  ASSERT_GE(sinkA, 2) << "run the tests through scripts/test.sh";
+  ASSERT_GE(sinkB, 2);
+  ASSERT_EQ(velmora::playback::StartAudio(player_, sinkA), 1);
+  Silent silent;
+  velmora::playback::Playback playback(player_, store_, silent);
+  const std::wstring tone = dir_ / L"音.wav";
+  velmora::test::WriteBytes(tone, velmora::test::ToneWav(1000, 1.0, 0.5));
+  store_.WriteValue(L"监听", L"开关", L"真");
+  store_.WriteValue(L"监听", L"id", std::to_wstring(sinkB));
+  store_.WriteValue(L"监听", L"v", L"40");
+  ASSERT_TRUE(window_.Open(nullptr));
+  HWND level = window_.Control(SettingsWindow::kMonitorLevel);
+  EXPECT_EQ(::SendMessageW(window_.Control(SettingsWindow::kMonitorCombo), CB_GETCURSEL, 0, 0), sinkB);
+  EXPECT_EQ(::SendMessageW(level, TBM_GETPOS, 0, 0), 40);
+
+  for (const bool on : {false, true}) {
+    velmora::test::MessageBoxWatcher watcher(L"信息：");
+    PickMonitorItem(on ? sinkB : 0);
+    EXPECT_EQ(Stored(L"开关"), on ? L"真" : L"假");
+    velmora::test::SinkRecording monitorSink("velmora_b");
+    ASSERT_TRUE(playback.PlayFile(tone));
+    const std::vector<float> heard = monitorSink.WaitForSound(0.05, 4410, on ? 4000 : 1500);
+    EXPECT_EQ(velmora::test::FirstAbove(heard, 0.05) >= 0, on) << (on ? "the monitor is silent" : "still monitored");
+    playback.StopPlayback();
+    EXPECT_EQ(watcher.Count(), 0) << "no message for a pick that worked";
+  }
+  EXPECT_EQ(Stored(L"id"), std::to_wstring(sinkB));
+  EXPECT_EQ(Stored(L"endpoint"), player_.EndpointId(sinkB));
+  EXPECT_NE(Stored(L"endpoint"), L"");
+
+  // As the keys move it: 40 → 30, down to 10 and then 1 (silence), and up again to 11.
+  for (const auto& [key, presses, stored] : {std::tuple{VK_LEFT, 1, L"30"}, std::tuple{VK_LEFT, 2, L"10"},
+                                             std::tuple{VK_LEFT, 1, L"1"}, std::tuple{VK_RIGHT, 1, L"11"}}) {
+    for (int i = 0; i < presses; ++i) ::SendMessageW(level, WM_KEYDOWN, key, 0);
+    EXPECT_EQ(Stored(L"v"), stored);
+  }
+
+  // The sink goes away between listing and choosing: the message, and the choice kept.
+  PickMonitorItem(0);
+  ASSERT_TRUE(velmora::test::ChangeSoundServer("unplug", "velmora_b"));
+  velmora::test::MessageBoxWatcher watcher(L"信息：");
+  PickMonitorItem(sinkB);
+  const velmora::test::MessageBoxSeen seen = watcher.Finish();
+  EXPECT_EQ(seen.text, L"监听通道设置失败");
+  EXPECT_EQ(seen.owner, window_.Hwnd());
+  EXPECT_EQ(Stored(L"开关"), L"真");
+  EXPECT_EQ(Stored(L"id"), std::to_wstring(sinkB));
   ASSERT_TRUE(velmora::test::ChangeSoundServer("plug", "velmora_b"));
 }
 
@@ -225,11 +324,11 @@ TEST_F(SettingsTest, OneModalWindowWhoseOwnerWaits) {
 TEST_F(SettingsTest, TheNoteReadsInFullWithinItsLabel) {
   ASSERT_TRUE(window_.Open(nullptr));
   const velmora::test::Capture shot = velmora::test::Capture::OfClient(window_.Hwnd());
-  // The note's label is 72 design pixels tall from y = 240; its last line (手动更新配置…) ends
+  // The note's label is 72 design pixels tall from y = 304; its last line (手动更新配置…) ends
   // in the bottom rows, above the buttons.
   const auto& scale = window_.Scale();
   int white = 0;
-  for (int y = scale(240 + 72 - 13); y < scale(240 + 72); ++y)
+  for (int y = scale(304 + 72 - 13); y < scale(304 + 72); ++y)
     for (int x = 0; x < scale(270); ++x) {
       const COLORREF c = shot.At(x, y);
       white += GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) > 200;

@@ -2,9 +2,12 @@
 
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
+#include "playback/Monitor.h"
+#include "playback/Playback.h"
 #include "ui/SmallWindows.h"
 
 #include <windowsx.h>
+#include <commctrl.h>
 
 namespace velmora::ui {
 
@@ -13,6 +16,21 @@ namespace {
 constexpr Colour kBlue = Rgb(0, 96, 192);
 constexpr Colour kWhiteText = Rgb(255, 255, 255);
 constexpr Colour kPurple = Rgb(88, 48, 224);
+
+// The two monitor rows (监听输出, 监听音量) sit under the output row. Everything from the
+// 快捷键设置 title down keeps its design position, lowered by their height.
+constexpr int kMonitorRowsHeight = 64;
+constexpr DesignRect Lowered(DesignRect r) { return DesignRect{r.x, r.y + kMonitorRowsHeight, r.w, r.h}; }
+constexpr int kWindowWidth = 484;
+constexpr int kWindowHeight = 346 + kMonitorRowsHeight;
+
+constexpr wchar_t kMonitorOffItem[] = L"不监听";
+
+// The monitor list's item 0 is "不监听"; item k is device k (the output list's item k - 1).
+int MonitorItemDevice(LRESULT item) { return item == 0 ? playback::kMonitorOff : static_cast<int>(item); }
+WPARAM MonitorDeviceItem(const playback::MonitorSetting& setting) {
+  return setting.on ? static_cast<WPARAM>(setting.device) : 0;
+}
 
 struct ButtonDesign {
   SettingsWindow::Button button;
@@ -25,9 +43,10 @@ struct ButtonDesign {
 
 constexpr ButtonDesign kButtons[] = {
     {SettingsWindow::Button::Close, {448, 0, 33, 32}, L"×", kBlue, Rgb(255, 0, 0), 21},
-    {SettingsWindow::Button::RebuildNow, {216, 214, 88, 24}, L"立即更新配置", Rgb(144, 0, 255), Rgb(144, 0, 255), 0},
-    {SettingsWindow::Button::Instructions, {280, 317, 80, 24}, L"软件说明", kPurple, kPurple, 0},
-    {SettingsWindow::Button::Ok, {373, 317, 80, 24}, L"确定并保存", kPurple, kPurple, 0},
+    {SettingsWindow::Button::RebuildNow, Lowered({216, 214, 88, 24}), L"立即更新配置", Rgb(144, 0, 255),
+     Rgb(144, 0, 255), 0},
+    {SettingsWindow::Button::Instructions, Lowered({280, 317, 80, 24}), L"软件说明", kPurple, kPurple, 0},
+    {SettingsWindow::Button::Ok, Lowered({373, 317, 80, 24}), L"确定并保存", kPurple, kPurple, 0},
 };
 
 std::wstring Note() {
@@ -69,7 +88,10 @@ void SettingsWindow::RunModal(const config::ConfigStore& store, SettingsActions&
 
 bool SettingsWindow::Open(HWND owner) {
   RegisterClassOnce(kClassName, nullptr);
-  if (!CreateScaled(kClassName, L"软件设置", WS_POPUP | WS_CLIPCHILDREN, WS_EX_APPWINDOW, 484, 346, owner))
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES};  // the monitor's trackbar
+  ::InitCommonControlsEx(&controls);
+  if (!CreateScaled(kClassName, L"软件设置", WS_POPUP | WS_CLIPCHILDREN, WS_EX_APPWINDOW, kWindowWidth, kWindowHeight,
+                    owner))
     return false;
   CloseOnEscape(Hwnd());
   ::ShowWindow(Hwnd(), SW_SHOW);
@@ -79,18 +101,30 @@ bool SettingsWindow::Open(HWND owner) {
 void SettingsWindow::CreateControls() {
   AddChild(L"STATIC", L"音效输出:", SS_LEFT, {11, 71, 61, 16}, kDeviceLabel, 0);
   AddChild(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, {71, 69, 345, 20 + 200}, kDeviceCombo, 0);
+  AddChild(L"STATIC", L"监听输出:", SS_LEFT, {11, 103, 61, 16}, kMonitorLabel, 0);
+  AddChild(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, {71, 101, 345, 20 + 200}, kMonitorCombo, 0);
+  AddChild(L"STATIC", L"监听音量:", SS_LEFT, {11, 135, 61, 16}, kMonitorLevelLabel, 0);
+  // The board's volume scale: arrow keys and clicks beside the thumb move it by ten, and the
+  // lowest position (1) is silence.
+  HWND level =
+      AddChild(TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS | WS_TABSTOP, {71, 131, 345, 24}, kMonitorLevel, 0);
+  UseClassicLook(level);
+  ::SendMessageW(level, TBM_SETRANGEMIN, FALSE, playback::kMinVolumeLevel);
+  ::SendMessageW(level, TBM_SETRANGEMAX, FALSE, playback::kMaxVolumeLevel);
+  ::SendMessageW(level, TBM_SETLINESIZE, 0, 10);
+  ::SendMessageW(level, TBM_SETPAGESIZE, 0, 10);
   const struct {
     const wchar_t* caption;
     DWORD style;
     DesignRect rect;
     ControlId id;
   } choices[] = {
-      {L"开启快捷键功能", BS_RADIOBUTTON, {8, 144, 104, 16}, kHotkeysOn},
-      {L"关闭快捷键功能", BS_RADIOBUTTON, {112, 144, 104, 16}, kHotkeysOff},
-      {L"数值小键盘", BS_CHECKBOX, {224, 144, 88, 16}, kKeypad},
-      {L"数值大键盘", BS_CHECKBOX, {224, 176, 96, 16}, kMainKeyboard},
-      {L"自动更新配置", BS_CHECKBOX, {8, 216, 96, 16}, kAutoRebuild},
-      {L"手动更新配置", BS_CHECKBOX, {112, 212, 104, 24}, kManualRebuild},
+      {L"开启快捷键功能", BS_RADIOBUTTON, Lowered({8, 144, 104, 16}), kHotkeysOn},
+      {L"关闭快捷键功能", BS_RADIOBUTTON, Lowered({112, 144, 104, 16}), kHotkeysOff},
+      {L"数值小键盘", BS_CHECKBOX, Lowered({224, 144, 88, 16}), kKeypad},
+      {L"数值大键盘", BS_CHECKBOX, Lowered({224, 176, 96, 16}), kMainKeyboard},
+      {L"自动更新配置", BS_CHECKBOX, Lowered({8, 216, 96, 16}), kAutoRebuild},
+      {L"手动更新配置", BS_CHECKBOX, Lowered({112, 212, 104, 24}), kManualRebuild},
   };
   // White captions on the blue face: with a visual style the system would draw them in the
   // theme's text colour whatever WM_CTLCOLORSTATIC says.
@@ -100,13 +134,21 @@ void SettingsWindow::CreateControls() {
 
 void SettingsWindow::Fill() {
   HWND combo = Control(kDeviceCombo);
+  HWND monitor = Control(kMonitorCombo);
+  ::SendMessageW(monitor, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kMonitorOffItem));
   actions_.RefreshDevices();
   for (int n = 1; n <= kMaxDevice; ++n) {
     const std::wstring name = actions_.DeviceName(n);
-    if (name != L"!!!!!!") ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    if (name == L"!!!!!!") continue;
+    ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    ::SendMessageW(monitor, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
   }
   const long device = config::ParseConfigNumber(store_.ReadValue(config::kDeviceSection, config::kDeviceKey));
   ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(device - 1), 0);  // 0: nothing selected
+  const playback::MonitorSetting setting = playback::ReadMonitorSetting(store_);
+  ::SendMessageW(monitor, CB_SETCURSEL, MonitorDeviceItem(setting), 0);
+  monitorLevel_ = setting.level;
+  ::SendMessageW(Control(kMonitorLevel), TBM_SETPOS, TRUE, setting.level);
   const std::wstring hotkeys = store_.ReadValue(config::kHotkeySwitchSection, config::kHotkeySwitchKey);
   if (hotkeys == config::kOn || hotkeys == config::kOff) {
     Check(Control(kHotkeysOn), hotkeys == config::kOn);
@@ -139,6 +181,14 @@ void SettingsWindow::OnCommand(int id, int code) {
       } else {
         ShowInformation(Hwnd(), L"声卡通道设置失败");  // nothing stored
       }
+      return;
+    }
+    case kMonitorCombo: {
+      if (code != CBN_SELCHANGE) return;
+      const LRESULT selected = ::SendMessageW(Control(kMonitorCombo), CB_GETCURSEL, 0, 0);
+      if (selected < 0) return;
+      // Stored even when the device does not open, so the monitor comes on when it is back.
+      if (!actions_.SwitchMonitorDevice(MonitorItemDevice(selected))) ShowInformation(Hwnd(), L"监听通道设置失败");
       return;
     }
     case kHotkeysOn:
@@ -180,6 +230,13 @@ void SettingsWindow::OnCommand(int id, int code) {
   }
 }
 
+void SettingsWindow::OnMonitorLevel() {
+  const int level = static_cast<int>(::SendMessageW(Control(kMonitorLevel), TBM_GETPOS, 0, 0));
+  if (level == monitorLevel_) return;  // a drag reports every move, most of them on the same level
+  monitorLevel_ = level;
+  actions_.SetMonitorLevel(level);
+}
+
 RECT SettingsWindow::ButtonRect(Button button) const {
   for (const ButtonDesign& design : kButtons)
     if (design.button == button) return scale_.Rect(design.rect);
@@ -218,15 +275,17 @@ void SettingsWindow::Paint(HDC dc) {
   const struct {
     DesignRect rect;
     const wchar_t* text;
-  } titles[] = {{{8, 16, 200, 24}, L"音效输出通道设置界面"}, {{8, 104, 144, 24}, L"快捷键设置"}, {{8, 174, 88, 24}, L"配置音效"}};
+  } titles[] = {{{8, 16, 200, 24}, L"音效输出通道设置界面"},
+                {Lowered({8, 104, 144, 24}), L"快捷键设置"},
+                {Lowered({8, 174, 88, 24}), L"配置音效"}};
   for (const auto& title : titles)
     PaintControl(dc, scale_.Rect(title.rect), ControlKind::TransparentLabel, title.text, Colours{kWhiteText, kNoColour},
                  fonts_.Get(16, FW_BOLD), TextAlign::Left);
   ::SelectObject(dc, fonts_.Get(0));
-  for (const DesignRect& rule : {DesignRect{5, 48, 427, 1}, DesignRect{6, 128, 427, 1}, DesignRect{8, 208, 427, 1}})
+  for (const DesignRect& rule : {DesignRect{5, 48, 427, 1}, Lowered({6, 128, 427, 1}), Lowered({8, 208, 427, 1})})
     PaintControl(dc, scale_.Rect(rule), ControlKind::Label, L"", Colours{0, Rgb(192, 192, 192)}, fonts_.Get(0),
                  TextAlign::Left);
-  RECT note = scale_.Rect(DesignRect{0, 240, 488, 72});
+  RECT note = scale_.Rect(Lowered({0, 240, 488, 72}));
   ::SetTextColor(dc, kWhiteText);
   ::SetBkMode(dc, TRANSPARENT);
   DrawWrappedFitted(dc, note, Note(), fonts_);
@@ -274,6 +333,9 @@ LRESULT SettingsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       return 0;
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_HSCROLL:
+      if (reinterpret_cast<HWND>(lParam) == Control(kMonitorLevel)) OnMonitorLevel();
       return 0;
     case WM_DESTROY:
       background_.Reset();

@@ -1,5 +1,6 @@
-// The settings window: output device, hotkeys on/off, digit keys, rebuild mode. Every control
-// writes its setting the moment it is used; closing never writes.
+// The settings window: output device, monitor (监听) device and volume, hotkeys on/off, digit
+// keys, rebuild mode. Every control writes its setting the moment it is used; closing never
+// writes.
 #pragma once
 
 #include "ui/controls/ControlPaint.h"
@@ -25,6 +26,12 @@ class SettingsActions {
   // Releases the audio and starts it on `device`. On failure the audio is started again on the
   // device that was in use, so the program keeps its sound. True on success.
   virtual bool SwitchOutputDevice(int device) = 0;
+  // Puts the monitor on `device` (numbered as for DeviceName), or switches it off for
+  // playback::kMonitorOff; stores the choice either way. False when the device could not be
+  // opened.
+  virtual bool SwitchMonitorDevice(int device) = 0;
+  // The monitor's own volume, 1..100; stored.
+  virtual void SetMonitorLevel(int level) = 0;
   virtual void HotkeysOn() = 0;
   virtual void HotkeysOff() = 0;
   virtual bool HotkeysLoaded() = 0;
@@ -39,8 +46,22 @@ class SettingsWindow final : public ScaledWindow {
  public:
   static constexpr wchar_t kClassName[] = L"VelmoraSettings";
   static constexpr int kMaxDevice = 128;
-  enum ControlId : int { kDeviceCombo = 201, kHotkeysOn, kHotkeysOff, kKeypad, kMainKeyboard, kAutoRebuild,
-                         kManualRebuild, kDeviceLabel };
+  enum ControlId : int {
+    kDeviceCombo = 201,
+    kHotkeysOn,
+    kHotkeysOff,
+    kKeypad,
+    kMainKeyboard,
+    kAutoRebuild,
+    kManualRebuild,
+    kDeviceLabel,
+    kMonitorCombo,
+    kMonitorLabel,
+    kMonitorLevel,
+    kMonitorLevelLabel
+  };
+  // kMonitorCombo holds "不监听" and then the output list's devices: its item k (k >= 1) is
+  // device k, the output list's item k - 1. kMonitorLevel is a trackbar of 1..100.
   enum class Button { Close, RebuildNow, Instructions, Ok, None };
 
   // Opens the window modally (owner disabled meanwhile) and returns when it is closed. There is
@@ -63,6 +84,7 @@ class SettingsWindow final : public ScaledWindow {
   void CreateControls();
   void Fill();
   void OnCommand(int id, int code);
+  void OnMonitorLevel();
   void Paint(HDC dc) override;
   Button ButtonAt(POINT point) const;
 
@@ -70,6 +92,7 @@ class SettingsWindow final : public ScaledWindow {
   SettingsActions& actions_;
   UniqueBrush background_;
   Button hover_ = Button::None;
+  int monitorLevel_ = 0;  // what the monitor volume control last stored or showed
 };
 
 }  // namespace velmora::ui
