@@ -1,5 +1,6 @@
 #include "playback/engine/Engine.h"
 
+#include "playback/engine/Clock.h"
 #include "playback/engine/Devices.h"
 
 #include <windows.h>
@@ -9,22 +10,6 @@
 #include <utility>
 
 namespace velmora::audio {
-
-namespace {
-
-int64_t Qpc() {
-  LARGE_INTEGER t;
-  ::QueryPerformanceCounter(&t);
-  return t.QuadPart;
-}
-
-int64_t QpcFrequency() {
-  LARGE_INTEGER f;
-  ::QueryPerformanceFrequency(&f);
-  return f.QuadPart;
-}
-
-}  // namespace
 
 AudioEngine::AudioEngine()
     : mixer_(&Qpc, QpcFrequency()), main_(mixer_, kMainOutput), monitor_(mixer_, kMonitorOutput) {}

@@ -1,6 +1,7 @@
 #include "playback/engine/Output.h"
 
 #include "base/ComPtr.h"
+#include "playback/engine/Clock.h"
 #include "playback/engine/Devices.h"
 
 #include <windows.h>
@@ -26,18 +27,6 @@ constexpr DWORD kRetryMs = 500;  // how often a lost device is looked for again
 constexpr int64_t kStallMs = 2000;
 // How long a play waits for the render thread to look for a lost device.
 constexpr DWORD kLostPlayWaitMs = 250;
-
-int64_t Qpc() {
-  LARGE_INTEGER t;
-  ::QueryPerformanceCounter(&t);
-  return t.QuadPart;
-}
-
-int64_t QpcFrequency() {
-  LARGE_INTEGER f;
-  ::QueryPerformanceFrequency(&f);
-  return f.QuadPart;
-}
 
 // Forwards endpoint notifications to one output. Windows calls it on a thread of its own, which
 // must not block: the output only sets atomics there and wakes the render thread, which does the
