@@ -39,7 +39,14 @@ DWORD WINAPI MessageBoxWatcher::Watch(LPVOID param) {
     if (box && ::IsWindowVisible(box)) {
       MessageBoxSeen seen;
       seen.found = true;
-      ::EnumChildWindows(box, ReadChild, reinterpret_cast<LPARAM>(&seen));
+      // A box just made visible may not have its text yet on a busy machine: read it again for a
+      // moment before taking it as empty.
+      for (int tries = 0; tries < 25; ++tries) {
+        seen.hasIcon = false;
+        ::EnumChildWindows(box, ReadChild, reinterpret_cast<LPARAM>(&seen));
+        if (!seen.text.empty()) break;
+        ::Sleep(20);
+      }
       seen.onlyOk = ::GetDlgItem(box, IDOK) != nullptr && ::GetDlgItem(box, IDCANCEL) == nullptr &&
                     ::GetDlgItem(box, IDYES) == nullptr;
       seen.owner = ::GetWindow(box, GW_OWNER);
