@@ -1,6 +1,8 @@
 // What the benchmarks share: the performance counter in milliseconds, CPU use and percentiles.
 #pragma once
 
+#include "playback/engine/Clock.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -10,16 +12,11 @@
 
 namespace velmora::bench {
 
-inline int64_t Now() {
-  LARGE_INTEGER t;
-  ::QueryPerformanceCounter(&t);
-  return t.QuadPart;
-}
+// The engine's clock, so figures compare directly with its play timings.
+inline int64_t Now() { return audio::Qpc(); }
 
 inline double TicksToMs(int64_t ticks) {
-  LARGE_INTEGER f;
-  ::QueryPerformanceFrequency(&f);
-  return static_cast<double>(ticks) * 1000.0 / static_cast<double>(f.QuadPart);
+  return static_cast<double>(ticks) * 1000.0 / static_cast<double>(audio::QpcFrequency());
 }
 
 // The process's CPU time over the next `ms` milliseconds, in percent of one core.
