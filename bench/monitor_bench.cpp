@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -102,6 +103,7 @@ int main() {
       ::Sleep(300);  // polls after the onset, for the best case around it
       skewMs.push_back(clock.FrameTimeMs(0, onA.StartFrame() + startA, playedMs) -
                        clock.FrameTimeMs(1, onB.StartFrame() + startB, playedMs));
+      if (std::getenv("VELMORA_SKEW_TRACE")) std::printf("click %d: %.2f ms\n", i, skewMs.back());
     }
   }
   std::vector<double> absSkew;

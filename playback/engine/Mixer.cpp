@@ -12,6 +12,12 @@ constexpr size_t kMaxVoices = 64;
 // The most silence written ahead of a voice to start it with the other outputs: a start time
 // further off than this is a clock gone wrong, not a device to wait for.
 constexpr int64_t kMaxLeadFrames = kEngineRate / 10;
+// How much later than expected a device's queue may read for no other reason than where in its
+// period it was asked (periods are 10 ms in shared mode).
+constexpr int64_t kMaxPhaseFrames = kEngineRate * 15 / 1000;
+// A write lets the expected end of the queue creep this share of its length later than the
+// frames it adds: far more than two sound cards' clocks drift apart.
+constexpr uint32_t kDriftShare = 64;
 }  // namespace
 
 Mixer::Mixer(int64_t (*clock)(), int64_t ticksPerSecond) : clock_(clock), ticksPerSecond_(ticksPerSecond) {}
@@ -194,6 +200,26 @@ bool Mixer::SetVoicePosition(uint32_t id, uint64_t frame) noexcept {
   return true;
 }
 
+int64_t Mixer::WriteSoundsAt(int output, int64_t asked, uint32_t queuedFrames, uint32_t frames) {
+  const auto ticks = [this](int64_t n) { return n * ticksPerSecond_ / kEngineRate; };
+  // The end of what the device held when it was asked. A device takes its queue a period at a
+  // time, so this reads late by up to a period unless it was asked right at a period's turn,
+  // as the device's own wake-ups are; a wake-up of ours (a play) comes at any point of it. The
+  // earliest reading so far, carried on by what was written since, is the right one; it may
+  // creep later a little on every write, for the clocks' drift, and is given up for a reading
+  // later by more than a period can explain (the device fell behind).
+  const int64_t reading = asked + ticks(queuedFrames);
+  int64_t& end = playout_[output];
+  if (queuedFrames == 0 || end == 0 || reading > end + ticks(kMaxPhaseFrames)) {
+    end = reading;  // ran dry, just started or fell behind: the reading is all there is
+  } else {
+    end = std::max(asked, std::min(end + ticks(frames / kDriftShare), reading));
+  }
+  const int64_t start = end;
+  end += ticks(frames);
+  return start;
+}
+
 bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, int64_t queuedAt) {
   std::memset(out, 0, static_cast<size_t>(frames) * kEngineChannels * sizeof(float));
   if (output < 0 || output >= kMaxOutputs) return false;
@@ -204,11 +230,9 @@ bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, 
   std::lock_guard<std::mutex> lock(lock_);
   if (!present_[output]) return false;
   const int64_t now = clock_();
-  // When this write will sound: the end of what the device held when it was asked, which does
-  // not move however long ago that was.
   const bool clocked = queuedAt != kUnclocked && ticksPerSecond_ > 0;
-  int64_t start = (queuedAt == kQueuedNow ? now : queuedAt) +
-                  (clocked ? static_cast<int64_t>(queuedFrames) * ticksPerSecond_ / kEngineRate : 0);
+  const int64_t asked = queuedAt == kQueuedNow ? now : queuedAt;
+  const int64_t start = clocked ? WriteSoundsAt(output, asked, queuedFrames, frames) : asked;
   for (Voice& voice : voices_) {
     if (!voice.playing) continue;
     // A voice held for its start time begins `lead` frames into this buffer, or not yet.
@@ -242,7 +266,7 @@ bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, 
       timing_[output].firstWrite = now;
     }
   }
-  playout_[output] = clocked ? start + static_cast<int64_t>(frames) * ticksPerSecond_ / kEngineRate : 0;
+  if (!clocked) playout_[output] = 0;
   if (sound) {
     for (uint64_t i = 0; i < static_cast<uint64_t>(frames) * kEngineChannels; ++i)
       out[i] = std::clamp(out[i], -1.0f, 1.0f);

@@ -96,6 +96,8 @@ class Mixer {
     bool timed[kMaxOutputs] = {};  // first write on that output still to be stamped
   };
   void JoinOutputs(Voice& voice);
+  // When a write of `frames` to a device asked at `asked` starts to sound; under lock_.
+  int64_t WriteSoundsAt(int output, int64_t asked, uint32_t queuedFrames, uint32_t frames);
 
   Voice* FindVoice(uint32_t id);
   const Voice* FindVoice(uint32_t id) const;
@@ -113,7 +115,8 @@ class Mixer {
   PlayTiming timing_[kMaxOutputs];
   // When what each output has written so far runs out of its device (clock ticks; 0 while its
   // stream is stopped): the soonest a voice started now can sound there. Set under lock_ by the
-  // write itself, so a play either is in that write or comes after all of it.
+  // write itself, so a play either is in that write or comes after all of it; read back by the
+  // next write as the best guess of when it sounds.
   int64_t playout_[kMaxOutputs] = {};
 };
 
