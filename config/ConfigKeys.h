@@ -44,6 +44,13 @@ inline constexpr wchar_t kMonitorSwitchKey[] = L"开关";
 inline constexpr wchar_t kMonitorDeviceKey[] = L"id";
 inline constexpr wchar_t kMonitorEndpointKey[] = L"endpoint";
 inline constexpr wchar_t kMonitorVolumeKey[] = L"v";
+inline constexpr wchar_t kMicSection[] = L"麦克风";
+inline constexpr wchar_t kMicSwitchKey[] = L"开关";
+inline constexpr wchar_t kMicDeviceKey[] = L"id";
+inline constexpr wchar_t kMicEndpointKey[] = L"endpoint";
+inline constexpr wchar_t kMicVolumeKey[] = L"v";
+inline constexpr wchar_t kMicToMonitorKey[] = L"监听";
+inline constexpr wchar_t kMicDuckingKey[] = L"闪避";
 
 // Hotkey name -> sound file path.
 inline constexpr wchar_t kHotkeyPathSection[] = L"快捷键";

@@ -124,6 +124,46 @@ void AudioPlayer::SetMonitorLevel(int level) {
   engine_.SetOutputGain(audio::kMonitorOutput, gain);
 }
 
+bool AudioPlayer::StartMic(int device, const std::wstring& endpointId) {
+  if (!engine_.IsOpen() || device < audio::kDefaultDevice) return false;
+  std::wstring endpoint;
+  try {
+    if (device >= audio::kFirstEndpointDevice) {
+      endpoint = !endpointId.empty() ? endpointId : audio::DeviceSnapshot::Take(audio::Flow::Capture).EndpointId(device);
+      if (endpoint.empty()) return false;
+    }
+  } catch (const std::exception&) {  // no memory for the enumeration
+    return false;
+  }
+  if (engine_.InputOpen() && engine_.InputDevice() == device && engine_.InputEndpointId() == endpoint) return true;
+  return engine_.OpenInput(device, endpoint);
+}
+
+void AudioPlayer::StopMic() { engine_.CloseInput(); }
+
+void AudioPlayer::SetMicLevel(int level) {
+  engine_.SetInputGain(level <= 1 ? 0.0f : static_cast<float>(std::min(level, 100)) / 100.0f);
+}
+
+void AudioPlayer::SetMicToMonitor(bool on) { engine_.SetInputToMonitor(on); }
+
+void AudioPlayer::SetMicDucking(int db) { engine_.SetInputDucking(static_cast<float>(std::clamp(db, 0, 30))); }
+
+void AudioPlayer::RefreshCaptureDevices() {
+  try {
+    captureDevices_ = audio::DeviceSnapshot::Take(audio::Flow::Capture);
+  } catch (const std::exception&) {
+    captureDevices_ = audio::DeviceSnapshot();
+  }
+}
+
+std::wstring AudioPlayer::CaptureDeviceName(int device) const {
+  std::wstring name = device == audio::kDefaultDevice ? audio::kDefaultCaptureDeviceName
+                      : device > audio::kDefaultDevice ? captureDevices_.Name(device)
+                                                       : std::wstring();
+  return name.empty() ? std::wstring(kNoDeviceName) : name;
+}
+
 int StartAudio(AudioPlayer& player, int device) {
   if (player.Initialise(0, device, kOutputRate, 0, nullptr, nullptr) != 1) return 0;
   player.LoadPlugins();

@@ -65,6 +65,24 @@ class AudioPlayer {
   // 1..100 on top of the board's volume; the lowest step mutes, as on the board.
   void SetMonitorLevel(int level);
 
+  // The microphone (麦克风直通): capture device `device` (1 the default capture device, 2.. the
+  // capture endpoints; `endpointId` as for StartMonitor, from RefreshCaptureDevices) mixed into
+  // the output device, and into the monitor when SetMicToMonitor says so. Needs the player
+  // started; the output device's own switch keeps it (Engine().Close ends it). False when the
+  // capture device cannot be opened now.
+  bool StartMic(int device, const std::wstring& endpointId);
+  void StopMic();
+  // 1..100; the lowest step mutes, as on the board.
+  void SetMicLevel(int level);
+  void SetMicToMonitor(bool on);
+  // 0 (off)..30 dB of ducking while an effect plays.
+  void SetMicDucking(int db);
+  // The capture devices as the last RefreshCaptureDevices saw them: the name of device n
+  // ("!!!!!!" when there is none) and its endpoint ID (empty below 2).
+  void RefreshCaptureDevices();
+  std::wstring CaptureDeviceName(int device) const;
+  std::wstring CaptureEndpointId(int device) const { return captureDevices_.EndpointId(device); }
+
   StreamHandle LastStream() const { return lastStream_; }
   StreamHandle PreviousStream() const { return previousStream_; }
   audio::AudioEngine& Engine() { return engine_; }
@@ -74,6 +92,7 @@ class AudioPlayer {
   audio::AudioEngine engine_;
   audio::SoundLoader loader_;
   audio::DeviceSnapshot devices_;
+  audio::DeviceSnapshot captureDevices_;
   bool haveDevices_ = false;
   StreamHandle lastStream_ = 0;
   StreamHandle previousStream_ = 0;

@@ -2,31 +2,13 @@
 
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
+#include "playback/DeviceChoice.h"
 #include "playback/Playback.h"
 #include "playback/engine/Devices.h"
 
 #include <algorithm>
 
 namespace velmora::playback {
-
-namespace {
-
-// The device number the stored endpoint has now (numbers follow sorted IDs and can shift when a
-// device is plugged in), rewritten when it moved; -1 when the endpoint is gone.
-int ResolveEndpoint(const config::ConfigStore& store, const MonitorSetting& setting) {
-  if (setting.endpoint.empty() || setting.device < audio::kFirstEndpointDevice) return setting.device;
-  const std::vector<audio::Endpoint> endpoints = audio::ListEndpoints();
-  for (size_t i = 0; i < endpoints.size(); ++i) {
-    if (endpoints[i].id != setting.endpoint) continue;
-    const int now = static_cast<int>(i) + audio::kFirstEndpointDevice;
-    if (now != setting.device)
-      store.WriteValue(config::kMonitorSection, config::kMonitorDeviceKey, config::ConfigNumberText(now));
-    return now;
-  }
-  return -1;
-}
-
-}  // namespace
 
 MonitorSetting ReadMonitorSetting(const config::ConfigStore& store) {
   MonitorSetting setting;
@@ -48,7 +30,8 @@ void ApplyMonitorSetting(AudioPlayer& player, const config::ConfigStore& store) 
     player.StopMonitor();
     return;
   }
-  const int device = ResolveEndpoint(store, setting);
+  const int device =
+      ResolveStoredEndpoint(store, config::kMonitorSection, config::kMonitorDeviceKey, setting.device, setting.endpoint);
   if (device < 0) {
     player.StopMonitor();
     return;

@@ -18,7 +18,7 @@ std::atomic<unsigned> g_listings{0};
 
 unsigned EndpointListings() { return g_listings.load(); }
 
-std::vector<Endpoint> ListEndpoints() {
+std::vector<Endpoint> ListEndpoints(Flow flow) {
   ++g_listings;
   ComInit com;
   std::vector<Endpoint> endpoints;
@@ -27,7 +27,7 @@ std::vector<Endpoint> ListEndpoints() {
                                 enumerator.PutVoid())))
     return endpoints;
   ComPtr<IMMDeviceCollection> collection;
-  if (FAILED(enumerator->EnumAudioEndpoints(eRender, DEVICE_STATE_ACTIVE, collection.Put()))) return endpoints;
+  if (FAILED(enumerator->EnumAudioEndpoints(flow == Flow::Capture ? eCapture : eRender, DEVICE_STATE_ACTIVE, collection.Put()))) return endpoints;
   UINT count = 0;
   collection->GetCount(&count);
   for (UINT i = 0; i < count; ++i) {
@@ -53,8 +53,8 @@ std::vector<Endpoint> ListEndpoints() {
 }
 
 std::wstring DeviceSnapshot::Name(int device) const {
-  if (device == kNoSoundDevice) return kNoSoundDeviceName;
-  if (device == kDefaultDevice) return kDefaultDeviceName;
+  if (device == kNoSoundDevice) return flow_ == Flow::Capture ? std::wstring() : kNoSoundDeviceName;
+  if (device == kDefaultDevice) return flow_ == Flow::Capture ? kDefaultCaptureDeviceName : kDefaultDeviceName;
   if (device < kFirstEndpointDevice) return {};
   const size_t index = static_cast<size_t>(device - kFirstEndpointDevice);
   return index < endpoints_.size() ? endpoints_[index].name : std::wstring();

@@ -30,6 +30,7 @@ bool AudioEngine::Open(int device, const std::wstring& endpointId) { return main
 bool AudioEngine::OpenOffline() { return main_.OpenOffline(); }
 
 void AudioEngine::Close() {
+  CloseInput();
   CloseMonitor();
   main_.Close();
   mixer_.FreeAll();
@@ -57,6 +58,46 @@ bool AudioEngine::OpenOfflineMonitor() {
 void AudioEngine::CloseMonitor() {
   mixer_.SetOutputPresent(kMonitorOutput, false);
   monitor_.Close();
+}
+
+bool AudioEngine::OpenInput(int device, const std::wstring& endpointId) {
+  if (!IsOpen()) return false;
+  CloseInput();
+  try {
+    auto input = std::make_shared<LiveInput>(QpcFrequency());
+    if (!capture_.Open(device, endpointId, input, [this] { WakeOutputs(); })) return false;
+    input_ = input;
+    mixer_.SetInput(std::move(input));
+  } catch (const std::exception&) {
+    capture_.Close();
+    return false;
+  }
+  WakeOutputs();
+  return true;
+}
+
+bool AudioEngine::OpenOfflineInput(uint32_t targetFrames) {
+  if (!IsOpen()) return false;
+  CloseInput();
+  try {
+    input_ = std::make_shared<LiveInput>(QpcFrequency(), targetFrames);
+  } catch (const std::exception&) {
+    return false;
+  }
+  mixer_.SetInput(input_);
+  WakeOutputs();
+  return true;
+}
+
+void AudioEngine::CloseInput() {
+  mixer_.SetInput(nullptr);
+  capture_.Close();
+  input_.reset();
+}
+
+void AudioEngine::SetInputToMonitor(bool on) {
+  mixer_.SetInputRouted(kMonitorOutput, on);
+  monitor_.Wake();
 }
 
 bool AudioEngine::Render(int output, float* out, uint32_t frames) {
@@ -88,15 +129,18 @@ void AudioEngine::WakeOutputs() {
 
 void AudioEngine::OnDefaultDeviceChanged() {
   for (Output* output : outputs_) output->OnDefaultDeviceChanged();
+  capture_.OnDefaultDeviceChanged();
 }
 
 void AudioEngine::OnDeviceRemoved(const std::wstring&) {
   // Whichever endpoint it was, each output checks its own by reopening it.
   for (Output* output : outputs_) output->OnDeviceRemoved();
+  capture_.OnDeviceRemoved();
 }
 
 void AudioEngine::OnDeviceArrived() {
   for (Output* output : outputs_) output->OnDeviceArrived();
+  capture_.OnDeviceArrived();
 }
 
 }  // namespace velmora::audio

@@ -1,13 +1,16 @@
 // The audio engine: a mixer of voices (Mixer.h) feeding its outputs (Output.h): output 0, the
 // output device, and output 1, the monitor, which plays every voice together with it. Either is
 // an endpoint, the null output, or an offline output that tests pull samples from. One decoded
-// sound serves every output; it is never decoded twice.
+// sound serves every output; it is never decoded twice. A live input (the microphone, Capture.h
+// and LiveInput.h) is mixed under the voices.
 //
 // Threads: every public method is called on one controlling thread (the UI thread), except the
 // device-change handlers, which the system calls on a thread of its own. Each output's render
 // thread owns its device and meets the UI thread only in the mixer and a few atomics and events.
 #pragma once
 
+#include "playback/engine/Capture.h"
+#include "playback/engine/LiveInput.h"
 #include "playback/engine/Mixer.h"
 #include "playback/engine/Output.h"
 #include "playback/engine/Pcm.h"
@@ -59,6 +62,23 @@ class AudioEngine {
   const std::wstring& MonitorEndpointId() const { return monitor_.EndpointId(); }
   bool MonitorLost() const { return monitor_.Lost(); }
 
+  // The microphone: capture device 1 (default) or 2.. (endpoint `endpointId`, from the capture
+  // list of Devices.h) mixed into the output device, and into the monitor when routed there.
+  // Needs the output device open. Reopening closes the previous one. False when the capture
+  // device cannot be opened now. A device lost later is looked for again by itself (InputLost).
+  bool OpenInput(int device, const std::wstring& endpointId);
+  // An input with no device that the caller writes into (tests, benchmarks): Input()->Write.
+  bool OpenOfflineInput(uint32_t targetFrames = LiveInput::kDefaultTargetFrames);
+  void CloseInput();
+  bool InputOpen() const { return input_ != nullptr; }
+  int InputDevice() const { return capture_.Device(); }
+  const std::wstring& InputEndpointId() const { return capture_.EndpointId(); }
+  bool InputLost() const { return capture_.Lost(); }
+  LiveInput* Input() const { return input_.get(); }
+  void SetInputGain(float gain) { mixer_.SetInputGain(gain); }
+  void SetInputToMonitor(bool on);
+  void SetInputDucking(float db) { mixer_.SetInputDucking(db); }
+
   // An output's own gain (0..1), on top of the voices' volumes.
   void SetOutputGain(int output, float gain) { mixer_.SetOutputGain(output, gain); }
   // Offline outputs: the next `frames` frames of `output`, as its device would take them.
@@ -105,6 +125,8 @@ class AudioEngine {
   Output main_;
   Output monitor_;
   Output* const outputs_[kMaxOutputs] = {&main_, &monitor_};
+  Capture capture_;
+  std::shared_ptr<LiveInput> input_;
 };
 
 }  // namespace velmora::audio

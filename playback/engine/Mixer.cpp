@@ -1,6 +1,7 @@
 #include "playback/engine/Mixer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <exception>
 #include <utility>
@@ -226,6 +227,7 @@ bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, 
   // Sized before the lock, so the render thread never allocates while the UI thread waits.
   std::vector<float>& scratch = scratch_[output];
   if (scratch.size() < static_cast<size_t>(frames) * kEngineChannels) scratch.resize(frames * kEngineChannels);
+  if (inputScratch_[output].size() < scratch.size()) inputScratch_[output].resize(scratch.size());
   bool sound = false;
   std::lock_guard<std::mutex> lock(lock_);
   if (!present_[output]) return false;
@@ -267,6 +269,10 @@ bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, 
     }
   }
   if (!clocked) playout_[output] = 0;
+  if (input_ && inputRouted_[output]) {
+    MixInput(output, out, frames, sound, now);
+    sound = true;
+  }
   if (sound) {
     for (uint64_t i = 0; i < static_cast<uint64_t>(frames) * kEngineChannels; ++i)
       out[i] = std::clamp(out[i], -1.0f, 1.0f);
@@ -274,9 +280,55 @@ bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, 
   return sound;
 }
 
+void Mixer::SetInput(std::shared_ptr<LiveInput> input) noexcept {
+  std::lock_guard<std::mutex> lock(lock_);
+  input_.swap(input);
+  for (float& gain : inputGainNow_) gain = 0.0f;  // a new input fades in from silence
+  // The old input goes after the lock: declared first, released last.
+}
+
+void Mixer::SetInputGain(float gain) noexcept {
+  std::lock_guard<std::mutex> lock(lock_);
+  inputGain_ = std::clamp(gain, 0.0f, 1.0f);
+}
+
+void Mixer::SetInputRouted(int output, bool routed) noexcept {
+  if (output <= 0 || output >= kMaxOutputs) return;  // output 0 always has it
+  std::lock_guard<std::mutex> lock(lock_);
+  if (routed && !inputRouted_[output]) inputGainNow_[output] = 0.0f;
+  inputRouted_[output] = routed;
+}
+
+void Mixer::SetInputDucking(float db) noexcept {
+  std::lock_guard<std::mutex> lock(lock_);
+  duckGain_ = db > 0 ? std::pow(10.0f, -std::min(db, 60.0f) / 20.0f) : 1.0f;
+}
+
+void Mixer::MixInput(int output, float* out, uint32_t frames, bool voices, int64_t now) {
+  float* voice = inputScratch_[output].data();
+  if (!input_->Read(output, voice, frames, now)) return;
+  // Per frame: the level moves to its new value across this buffer, the ducking with its own
+  // attack and release, so neither a volume step nor an effect's start clicks.
+  static const float kAttack = 1.0f - std::exp(-1.0f / (0.010f * kEngineRate));
+  static const float kRelease = 1.0f - std::exp(-1.0f / (0.300f * kEngineRate));
+  const float duckTo = voices ? duckGain_ : 1.0f;
+  const float duckRate = duckTo < duckNow_[output] ? kAttack : kRelease;
+  const float gainStep = (inputGain_ * gain_[output] - inputGainNow_[output]) / static_cast<float>(frames);
+  float gain = inputGainNow_[output];
+  float duck = duckNow_[output];
+  for (uint32_t i = 0; i < frames; ++i) {
+    gain += gainStep;
+    duck += (duckTo - duck) * duckRate;
+    for (int c = 0; c < kEngineChannels; ++c) out[i * kEngineChannels + c] += voice[i * kEngineChannels + c] * gain * duck;
+  }
+  inputGainNow_[output] = inputGain_ * gain_[output];
+  duckNow_[output] = duck;
+}
+
 bool Mixer::HasAudibleVoice(int output) const {
   std::lock_guard<std::mutex> lock(lock_);
   if (output < 0 || output >= kMaxOutputs || !present_[output]) return false;
+  if (input_ && inputRouted_[output]) return true;
   for (const Voice& voice : voices_) {
     if (!voice.playing) continue;
     if (voice.sound && voice.position[output] < voice.sound->Frames()) return true;

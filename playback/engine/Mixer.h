@@ -15,6 +15,7 @@
 // released after it.
 #pragma once
 
+#include "playback/engine/LiveInput.h"
 #include "playback/engine/Pcm.h"
 #include "playback/engine/StreamFeed.h"
 
@@ -63,6 +64,15 @@ class Mixer {
   // The output's own gain (0..1) on top of the voices' volumes.
   void SetOutputGain(int output, float gain) noexcept;
 
+  // The live input (the microphone), mixed under the voices at a gain of its own into output 0
+  // and, when routed there, the other outputs; null for none. With ducking (dB > 0) it is
+  // lowered by that much while a voice sounds on the same output (10 ms down, 300 ms back up).
+  // An output the input is routed to never counts as idle.
+  void SetInput(std::shared_ptr<LiveInput> input) noexcept;
+  void SetInputGain(float gain) noexcept;
+  void SetInputRouted(int output, bool routed) noexcept;
+  void SetInputDucking(float db) noexcept;
+
   // Render thread of `output`. Mixes `frames` frames of every playing voice into `out` (stereo
   // float) and advances them; `queuedFrames` are already in the device ahead of them. Returns
   // whether anything but silence was written.
@@ -106,6 +116,8 @@ class Mixer {
   int64_t (*clock_)();
   int64_t ticksPerSecond_;
   std::vector<float> scratch_[kMaxOutputs];  // each output's render thread its own
+  std::vector<float> inputScratch_[kMaxOutputs];
+  void MixInput(int output, float* out, uint32_t frames, bool voices, int64_t now);
   mutable std::mutex lock_;
   std::vector<Voice> voices_;
   uint32_t nextId_ = 1;
@@ -118,6 +130,13 @@ class Mixer {
   // write itself, so a play either is in that write or comes after all of it; read back by the
   // next write as the best guess of when it sounds.
   int64_t playout_[kMaxOutputs] = {};
+  std::shared_ptr<LiveInput> input_;
+  float inputGain_ = 1.0f;
+  bool inputRouted_[kMaxOutputs] = {true};
+  float duckGain_ = 1.0f;  // the input's gain while a voice sounds
+  // Each output's render thread: where its input gain and ducking envelope stand.
+  float inputGainNow_[kMaxOutputs] = {};
+  float duckNow_[kMaxOutputs] = {1.0f, 1.0f};
 };
 
 }  // namespace velmora::audio

@@ -3,6 +3,7 @@
 #include "base/ComPtr.h"
 #include "playback/engine/Clock.h"
 #include "playback/engine/Devices.h"
+#include "playback/engine/EndpointNotifications.h"
 
 #include <windows.h>
 #include <audioclient.h>
@@ -27,58 +28,6 @@ constexpr DWORD kRetryMs = 500;  // how often a lost device is looked for again
 constexpr int64_t kStallMs = 2000;
 // How long a play waits for the render thread to look for a lost device.
 constexpr DWORD kLostPlayWaitMs = 250;
-
-// Forwards endpoint notifications to one output. Windows calls it on a thread of its own, which
-// must not block: the output only sets atomics there and wakes the render thread, which does the
-// work. It is registered by the render thread once its stream is open and unregistered before
-// that thread releases the enumerator, so no call arrives for an output that is closing.
-class NotificationClient final : public IMMNotificationClient {
- public:
-  NotificationClient(Output& output, bool followsDefault) : output_(output), followsDefault_(followsDefault) {}
-
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(IMMNotificationClient)) {
-      *out = static_cast<IMMNotificationClient*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow flow, ERole role, LPCWSTR) override {
-    if (flow == eRender && role == eConsole && followsDefault_) output_.OnDefaultDeviceChanged();
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR id, DWORD state) override {
-    if (state == DEVICE_STATE_ACTIVE) {
-      output_.OnDeviceArrived();
-    } else if (id) {
-      output_.OnDeviceRemoved();
-    }
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR id) override {
-    if (id) output_.OnDeviceRemoved();
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) override {
-    output_.OnDeviceArrived();
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) override { return S_OK; }
-
- private:
-  virtual ~NotificationClient() = default;
-  Output& output_;
-  bool followsDefault_;
-  std::atomic<ULONG> refs_{1};
-};
 
 // One initialised, running shared-mode stream.
 struct OutputStream {
@@ -230,7 +179,7 @@ void Output::RenderThread(int device, std::wstring endpointId, std::promise<bool
     started.set_value(false);
     return;
   }
-  NotificationClient* notifications = new (std::nothrow) NotificationClient(*this, device == kDefaultDevice);
+  auto* notifications = new (std::nothrow) NotificationClient<Output>(*this, device == kDefaultDevice, eRender);
   if (notifications) enumerator->RegisterEndpointNotificationCallback(notifications);
   started.set_value(true);
 

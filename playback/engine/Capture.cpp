@@ -1,0 +1,209 @@
+#include "playback/engine/Capture.h"
+
+#include "base/ComPtr.h"
+#include "playback/engine/Clock.h"
+#include "playback/engine/Devices.h"
+#include "playback/engine/EndpointNotifications.h"
+
+#include <windows.h>
+#include <audioclient.h>
+#include <avrt.h>
+#include <mmdeviceapi.h>
+
+#include <exception>
+#include <new>
+#include <utility>
+
+namespace velmora::audio {
+
+namespace {
+
+constexpr DWORD kRetryMs = 500;
+// A running device that has sent nothing for this long has been dropped under us.
+constexpr int64_t kStallMs = 2000;
+
+struct CaptureStream {
+  ComPtr<IAudioClient> client;
+  ComPtr<IAudioCaptureClient> capture;
+
+  void Release() {
+    if (client) client->Stop();
+    capture.Reset();
+    client.Reset();
+  }
+};
+
+// Opens and starts the capture device at the engine's rate and layout (44.1 kHz stereo float;
+// the system converts from whatever the device records).
+HRESULT OpenCapture(IMMDeviceEnumerator* enumerator, const std::wstring& endpointId, HANDLE audioEvent,
+                    CaptureStream& out) {
+  out.Release();
+  ComPtr<IMMDevice> device;
+  HRESULT hr = endpointId.empty() ? enumerator->GetDefaultAudioEndpoint(eCapture, eConsole, device.Put())
+                                  : enumerator->GetDevice(endpointId.c_str(), device.Put());
+  if (FAILED(hr)) return hr;
+  DWORD state = 0;
+  if (SUCCEEDED(device->GetState(&state)) && state != DEVICE_STATE_ACTIVE) return AUDCLNT_E_DEVICE_INVALIDATED;
+  ComPtr<IAudioClient> client;
+  if (FAILED(hr = device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, client.PutVoid()))) return hr;
+  WAVEFORMATEX format{};
+  format.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
+  format.nChannels = kEngineChannels;
+  format.nSamplesPerSec = kEngineRate;
+  format.wBitsPerSample = 32;
+  format.nBlockAlign = static_cast<WORD>(format.nChannels * sizeof(float));
+  format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+  constexpr DWORD kFlags = AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM |
+                           AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY | AUDCLNT_STREAMFLAGS_NOPERSIST;
+  // A packet is handed over each device period; the buffer only has to hold a few while this
+  // thread is late, and its size adds nothing to the delay.
+  if (FAILED(hr = client->Initialize(AUDCLNT_SHAREMODE_SHARED, kFlags, 1000000, 0, &format, nullptr))) return hr;
+  if (FAILED(hr = client->SetEventHandle(audioEvent))) return hr;
+  ComPtr<IAudioCaptureClient> capture;
+  if (FAILED(hr = client->GetService(__uuidof(IAudioCaptureClient), capture.PutVoid()))) return hr;
+  if (FAILED(hr = client->Start())) return hr;
+  out.client = std::move(client);
+  out.capture = std::move(capture);
+  return S_OK;
+}
+
+}  // namespace
+
+Capture::Capture() {
+  stopEvent_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  wakeEvent_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+}
+
+Capture::~Capture() {
+  Close();
+  ::CloseHandle(stopEvent_);
+  ::CloseHandle(wakeEvent_);
+}
+
+bool Capture::Open(int device, const std::wstring& endpointId, std::shared_ptr<LiveInput> input,
+                   std::function<void()> started) {
+  if (IsOpen() || !input || device < kDefaultDevice) return false;
+  if (device >= kFirstEndpointDevice && endpointId.empty()) return false;
+  try {
+    device_ = device;
+    endpointId_ = device >= kFirstEndpointDevice ? endpointId : std::wstring();
+    input_ = std::move(input);
+    onStarted_ = std::move(started);
+    lost_ = false;
+    reopen_ = false;
+    ::ResetEvent(stopEvent_);
+    std::promise<bool> opened;
+    std::future<bool> result = opened.get_future();
+    thread_ = std::thread([this, promise = std::move(opened)]() mutable { Run(promise); });
+    const bool ok = result.get();
+    if (!ok) Close();
+    return ok;
+  } catch (const std::exception&) {
+    Close();
+    return false;
+  }
+}
+
+void Capture::Close() {
+  if (thread_.joinable()) {
+    ::SetEvent(stopEvent_);
+    thread_.join();
+  }
+  device_ = -1;
+  endpointId_.clear();
+  input_.reset();
+  onStarted_ = nullptr;
+  lost_ = false;
+}
+
+void Capture::Run(std::promise<bool>& opened) {
+  ComInit com;
+  DWORD taskIndex = 0;
+  HANDLE mmcss = ::AvSetMmThreadCharacteristicsW(L"Pro Audio", &taskIndex);
+  ComPtr<IMMDeviceEnumerator> enumerator;
+  CaptureStream stream;
+  HANDLE audioEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  HRESULT hr = ::CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                  enumerator.PutVoid());
+  if (SUCCEEDED(hr)) hr = OpenCapture(enumerator.Get(), endpointId_, audioEvent, stream);
+  if (FAILED(hr)) {
+    stream.Release();
+    enumerator.Reset();
+    ::CloseHandle(audioEvent);
+    if (mmcss) ::AvRevertMmThreadCharacteristics(mmcss);
+    opened.set_value(false);
+    return;
+  }
+  auto* notifications = new (std::nothrow) NotificationClient<Capture>(*this, device_ == kDefaultDevice, eCapture);
+  if (notifications) enumerator->RegisterEndpointNotificationCallback(notifications);
+  input_->Restart();
+  opened.set_value(true);
+  if (onStarted_) onStarted_();
+
+  const int64_t frequency = QpcFrequency();
+  int64_t lastPacket = Qpc();
+  const HANDLE waits[] = {static_cast<HANDLE>(stopEvent_), static_cast<HANDLE>(wakeEvent_), audioEvent};
+  for (;;) {
+    const DWORD woke = ::WaitForMultipleObjects(stream.client ? 3 : 2, waits, FALSE, stream.client ? 200 : kRetryMs);
+    if (woke == WAIT_OBJECT_0) break;
+    if (reopen_.exchange(false)) stream.Release();
+    if (!stream.client) {
+      hr = OpenCapture(enumerator.Get(), endpointId_, audioEvent, stream);
+      lost_ = FAILED(hr);
+      if (FAILED(hr)) {
+        stream.Release();
+        continue;
+      }
+      input_->Restart();
+      lastPacket = Qpc();
+      if (onStarted_) onStarted_();
+    }
+    UINT32 packet = 0;
+    while (SUCCEEDED(hr = stream.capture->GetNextPacketSize(&packet)) && packet > 0) {
+      BYTE* data = nullptr;
+      UINT32 frames = 0;
+      DWORD flags = 0;
+      UINT64 qpcPosition = 0;  // when the first frame was recorded, in 100 ns units
+      if (FAILED(hr = stream.capture->GetBuffer(&data, &frames, &flags, nullptr, &qpcPosition))) break;
+      const int64_t now = Qpc();
+      int64_t recorded = qpcPosition != 0 ? static_cast<int64_t>(static_cast<double>(qpcPosition) * static_cast<double>(frequency) / 1e7) : 0;
+      if (recorded <= 0 || recorded > now) recorded = now - static_cast<int64_t>(frames) * frequency / kEngineRate;
+      input_->Write((flags & AUDCLNT_BUFFERFLAGS_SILENT) ? nullptr : reinterpret_cast<const float*>(data), frames,
+                    recorded);
+      hr = stream.capture->ReleaseBuffer(frames);
+      lastPacket = now;
+      if (FAILED(hr)) break;
+    }
+    if (SUCCEEDED(hr) && Qpc() - lastPacket > kStallMs * frequency / 1000) hr = AUDCLNT_E_DEVICE_INVALIDATED;
+    if (FAILED(hr)) {
+      // Gone: the outputs go on without the voice; looked for again at once, then twice a second.
+      stream.Release();
+      input_->Restart();
+      ::SetEvent(wakeEvent_);
+    }
+  }
+
+  if (notifications) {
+    enumerator->UnregisterEndpointNotificationCallback(notifications);
+    notifications->Release();
+  }
+  stream.Release();
+  enumerator.Reset();
+  ::CloseHandle(audioEvent);
+  if (mmcss) ::AvRevertMmThreadCharacteristics(mmcss);
+}
+
+void Capture::OnDefaultDeviceChanged() {
+  if (device_ != kDefaultDevice) return;
+  reopen_ = true;
+  ::SetEvent(wakeEvent_);
+}
+
+void Capture::OnDeviceRemoved() {
+  reopen_ = true;
+  ::SetEvent(wakeEvent_);
+}
+
+void Capture::OnDeviceArrived() { ::SetEvent(wakeEvent_); }
+
+}  // namespace velmora::audio

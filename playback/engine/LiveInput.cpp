@@ -1,0 +1,156 @@
+#include "playback/engine/LiveInput.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace velmora::audio {
+
+namespace {
+// The fill is smoothed over about half a second: a packet's arrival moves it, the clocks' drift
+// does not.
+constexpr double kFillSeconds = 0.5;
+// The correction: proportional to the fill's error (0.1 % for 2 ms), plus its integral, which
+// holds a steady drift with no error left; never more than 0.5 %.
+constexpr double kProportional = 0.5;
+constexpr double kIntegral = 0.05;
+constexpr double kMaxCorrection = 0.005;
+// A reader this far past its target skips ahead to it.
+constexpr double kMaxExcessSeconds = 0.06;
+constexpr float kFadeStep = 1.0f / (kEngineRate * 5 / 1000);  // fades in over 5 ms
+
+float Hermite(float y0, float y1, float y2, float y3, float t) {
+  const float c1 = 0.5f * (y2 - y0);
+  const float c2 = y0 - 2.5f * y1 + 2.0f * y2 - 0.5f * y3;
+  const float c3 = 0.5f * (y3 - y0) + 1.5f * (y1 - y2);
+  return ((c3 * t + c2) * t + c1) * t + y1;
+}
+}  // namespace
+
+LiveInput::LiveInput(int64_t ticksPerSecond, uint32_t targetFrames)
+    : ticksPerSecond_(ticksPerSecond),
+      target_(std::clamp<uint32_t>(targetFrames, 64, kCapacity / 4)),
+      ring_(static_cast<size_t>(kCapacity) * kEngineChannels, 0.0f) {}
+
+void LiveInput::Write(const float* samples, uint32_t frames, int64_t capturedAt) {
+  uint64_t at = written_.load(std::memory_order_relaxed);
+  if (capturedAt != 0) {
+    stampSeq_.fetch_add(1, std::memory_order_acq_rel);
+    stampFrame_.store(at, std::memory_order_relaxed);
+    stampTicks_.store(capturedAt, std::memory_order_relaxed);
+    stampSeq_.fetch_add(1, std::memory_order_acq_rel);
+  }
+  while (frames > 0) {
+    const uint32_t slot = static_cast<uint32_t>(at % kCapacity);
+    const uint32_t n = std::min(frames, kCapacity - slot);
+    float* into = ring_.data() + static_cast<size_t>(slot) * kEngineChannels;
+    if (samples) {
+      std::memcpy(into, samples, static_cast<size_t>(n) * kEngineChannels * sizeof(float));
+      samples += static_cast<size_t>(n) * kEngineChannels;
+    } else {
+      std::memset(into, 0, static_cast<size_t>(n) * kEngineChannels * sizeof(float));
+    }
+    at += n;
+    frames -= n;
+  }
+  written_.store(at, std::memory_order_release);
+}
+
+void LiveInput::Restart() {
+  restartedAt_.store(written_.load(std::memory_order_relaxed), std::memory_order_relaxed);
+  generation_.fetch_add(1, std::memory_order_release);
+}
+
+bool LiveInput::Read(int reader, float* out, uint32_t frames, int64_t now) {
+  std::memset(out, 0, static_cast<size_t>(frames) * kEngineChannels * sizeof(float));
+  if (reader < 0 || reader >= kMaxReaders || frames == 0) return false;
+  Reader& r = readers_[reader];
+  const uint32_t generation = generation_.load(std::memory_order_acquire);
+  const uint64_t written = written_.load(std::memory_order_acquire);
+  if (r.generation != generation) {
+    r.generation = generation;
+    r.playing = false;
+    r.dry = false;
+  }
+  const double target = target_;
+  if (r.dry) {
+    // Ran dry: goes on from where it stopped once the target is filled again.
+    if (static_cast<double>(written) - r.position < target) return false;
+    r.dry = false;
+    r.playing = true;
+    r.fade = 0;
+  } else if (!r.playing) {
+    // Starts once a target's worth has come since the device (re)started, the target behind.
+    if (written - restartedAt_.load(std::memory_order_relaxed) < target_ + 3) return false;
+    r.position = static_cast<double>(written - target_);
+    r.fill = target;
+    r.integral = 0;
+    r.fade = 0;
+    r.playing = true;
+  }
+  double fill = static_cast<double>(written) - r.position;
+  if (fill > target + kMaxExcessSeconds * kEngineRate) {
+    r.position = static_cast<double>(written) - target;
+    r.skips.fetch_add(1, std::memory_order_relaxed);
+    r.fade = 0;
+    fill = target;
+  }
+  // The ratio: from the fill's smoothed error, in seconds.
+  const double seconds = static_cast<double>(frames) / kEngineRate;
+  r.fill += (fill - r.fill) * std::min(1.0, seconds / kFillSeconds);
+  const double error = (r.fill - target) / kEngineRate;
+  r.integral = std::clamp(r.integral + error * seconds, -kMaxCorrection / kIntegral, kMaxCorrection / kIntegral);
+  r.ratio = 1.0 + std::clamp(kProportional * error + kIntegral * r.integral, -kMaxCorrection, kMaxCorrection);
+  r.statFill.store(r.fill, std::memory_order_relaxed);
+  r.statRatio.store(r.ratio, std::memory_order_relaxed);
+
+  // Interpolation reads one frame before and two after each position.
+  if (fill < frames * r.ratio + 3) {
+    r.playing = false;
+    r.dry = true;
+    r.underruns.fetch_add(1, std::memory_order_relaxed);
+    return false;
+  }
+  const uint64_t oldest = std::max<uint64_t>(restartedAt_.load(std::memory_order_relaxed), written > kCapacity ? written - kCapacity + 1 : 0);
+  double position = r.position;
+  for (uint32_t i = 0; i < frames; ++i, position += r.ratio) {
+    const uint64_t k = static_cast<uint64_t>(position);
+    const float t = static_cast<float>(position - static_cast<double>(k));
+    const uint64_t before = k > oldest ? k - 1 : k;
+    const float gain = r.fade;
+    for (int c = 0; c < kEngineChannels; ++c) {
+      out[static_cast<size_t>(i) * kEngineChannels + c] =
+          gain * Hermite(Sample(before, c), Sample(k, c), Sample(k + 1, c), Sample(k + 2, c), t);
+    }
+    if (r.fade < 1.0f) r.fade = std::min(1.0f, r.fade + kFadeStep);
+  }
+
+  if (ticksPerSecond_ > 0 && now != 0) {
+    const uint32_t seq = stampSeq_.load(std::memory_order_acquire);
+    const uint64_t stampFrame = stampFrame_.load(std::memory_order_relaxed);
+    const int64_t stampTicks = stampTicks_.load(std::memory_order_relaxed);
+    if (seq % 2 == 0 && seq == stampSeq_.load(std::memory_order_acquire) && stampTicks != 0) {
+      const double recorded = static_cast<double>(stampTicks) +
+                              (r.position - static_cast<double>(stampFrame)) * static_cast<double>(ticksPerSecond_) / kEngineRate;
+      r.statLatencyMs.store((static_cast<double>(now) - recorded) * 1000.0 / static_cast<double>(ticksPerSecond_), std::memory_order_relaxed);
+    }
+  }
+  r.position += frames * r.ratio;
+  r.reads.fetch_add(1, std::memory_order_relaxed);
+  return true;
+}
+
+LiveInput::ReaderStats LiveInput::Stats(int reader) const {
+  ReaderStats stats;
+  if (reader < 0 || reader >= kMaxReaders) return stats;
+  const Reader& r = readers_[reader];
+  stats.underruns = r.underruns.load(std::memory_order_relaxed);
+  stats.skips = r.skips.load(std::memory_order_relaxed);
+  stats.fillFrames = r.statFill.load(std::memory_order_relaxed);
+  stats.ratio = r.statRatio.load(std::memory_order_relaxed);
+  stats.latencyMs = r.statLatencyMs.load(std::memory_order_relaxed);
+  stats.reads = r.reads.load(std::memory_order_relaxed);
+  return stats;
+}
+
+}  // namespace velmora::audio
