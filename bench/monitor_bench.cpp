@@ -2,6 +2,7 @@
 // buffer, and what it costs while nothing plays. On the test sound server's two sinks: A is the
 // output device, B the monitor.
 #include "bench/BenchFigures.h"
+#include "bench/FileClock.h"
 #include "playback/AudioPlayer.h"
 #include "tests/support/Files.h"
 #include "tests/support/SinkRecording.h"
@@ -9,68 +10,13 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 using namespace velmora::bench;
 using namespace velmora::playback;
 using velmora::test::SinkRecording;
-
-namespace {
-
-// When each recorder's file grew, watched every millisecond. A sample's time at the sink is
-// read off the best case: the poll that saw the most frames for its time had just got a fresh
-// piece, so frames / rate - time at that poll is the file's lead over the clock, and a sample n
-// was played at n / rate - lead. Both recorders run alike, so their own latency cancels out of
-// the difference.
-class FileClock {
- public:
-  FileClock(const SinkRecording& a, const SinkRecording& b) : a_(a), b_(b), thread_([this] { Watch(); }) {}
-  ~FileClock() {
-    stop_ = true;
-    thread_.join();
-  }
-  // The time (ms on the bench clock) frame `frame` of recorder `which` was played, judged from
-  // the polls within a second and a half of `aroundMs`.
-  double FrameTimeMs(int which, long long frame, double aroundMs) const {
-    std::lock_guard<std::mutex> lock(lock_);
-    double lead = -1e300;
-    for (const Poll& p : polls_) {
-      if (p.ms < aroundMs - 1500 || p.ms > aroundMs + 1500) continue;
-      lead = std::max(lead, static_cast<double>(which == 0 ? p.a : p.b) / 44.1 - p.ms);
-    }
-    return static_cast<double>(frame) / 44.1 - lead;
-  }
-
- private:
-  struct Poll {
-    double ms;
-    long long a, b;
-  };
-  void Watch() {
-    const int64_t origin = Now();
-    while (!stop_) {
-      const Poll p{TicksToMs(Now() - origin), a_.FileFrames(), b_.FileFrames()};
-      {
-        std::lock_guard<std::mutex> lock(lock_);
-        polls_.push_back(p);
-      }
-      ::Sleep(1);
-    }
-  }
-  const SinkRecording& a_;
-  const SinkRecording& b_;
-  mutable std::mutex lock_;
-  std::vector<Poll> polls_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
-}  // namespace
 
 int main() {
   velmora::test::TempProgramDir dir(L"监听");
@@ -87,16 +33,15 @@ int main() {
   // stopped) and while something plays.
   constexpr int kClicks = 100;
   const SinkRecording wholeA("velmora_a"), wholeB("velmora_b");
-  const int64_t origin = Now();
   std::vector<double> skewMs;
   {
-    FileClock clock(wholeA, wholeB);
+    FileClock clock({&wholeA, &wholeB});
     StreamHandle stream = 0;
     for (int i = 0; i < kClicks; ++i) {
       ::Sleep(i % 2 == 0 ? 1300 : 60 + (i * 37) % 60);
       const SinkRecording onA("velmora_a"), onB("velmora_b");
       stream = player.OpenAndPlay(click, 1, stream);
-      const double playedMs = TicksToMs(Now() - origin);
+      const double playedMs = clock.NowMs();
       const long long startA = velmora::test::FirstAbove(onA.WaitForSound(0.05, 4410), 0.1);
       const long long startB = velmora::test::FirstAbove(onB.WaitForSound(0.05, 4410), 0.1);
       if (startA < 0 || startB < 0) continue;

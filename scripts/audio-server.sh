@@ -1,6 +1,8 @@
 # Sourced by the test and bench scripts: a private PulseAudio server with two null sinks, the
 # test's two output devices, and a recorder on each sink's monitor so tests can check what
-# really came out. start_audio_server DIR; stop_audio_server.
+# really came out. A third null sink, velmora_mic, is the microphone: its monitor is the default
+# capture device, and what tests play into it (test-audio-ctl.sh tone) is what the program
+# captures; it is recorded too. start_audio_server DIR; stop_audio_server.
 
 AUDIO_PIDS=()
 AUDIO_TAG=""
@@ -20,7 +22,9 @@ start_audio_server() {
 load-module module-native-protocol-unix socket=$dir/native auth-anonymous=1
 load-module module-null-sink sink_name=velmora_a sink_properties=device.description=VelmoraSinkA
 load-module module-null-sink sink_name=velmora_b sink_properties=device.description=VelmoraSinkB
+load-module module-null-sink sink_name=velmora_mic sink_properties=device.description=VelmoraMic
 set-default-sink velmora_a
+set-default-source velmora_mic.monitor
 PA
   pulseaudio -n -F "$dir/pa.pa" --daemonize=yes --exit-idle-time=-1 --disallow-exit \
     --log-target=file:"$dir/pulse.log" >/dev/null 2>&1 || true
@@ -36,7 +40,7 @@ PA
   # each sink played from these files (s16le, 44.1 kHz, stereo).
   local sink
   AUDIO_TAG=$(recorder_tag "$dir")
-  for sink in velmora_a velmora_b; do
+  for sink in velmora_a velmora_b velmora_mic; do
     : > "$dir/$sink.raw"
     parec -d "$sink.monitor" --client-name="$AUDIO_TAG" --format=s16le --rate=44100 --channels=2 \
       --latency-msec=10 >> "$dir/$sink.raw" 2>/dev/null &

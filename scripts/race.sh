@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs the engine's thread-touching logic that needs no Windows (the voice table and the stream
-# feeds, playback/engine/Mixer.cpp and StreamFeed.cpp) natively under ThreadSanitizer, driven by
+# Runs the engine's thread-touching logic that needs no Windows (the voice table, the stream
+# feeds and the microphone's ring, playback/engine/Mixer.cpp, StreamFeed.cpp and LiveInput.cpp) natively under ThreadSanitizer, driven by
 # tests/race/engine_race.cpp from a UI-like thread, two render-like ones (the output device and the
 # monitor) and a timing reader, plus each feed's decoding thread. RACE_SECONDS bounds the run
 # (default 20). Fails on any reported race.
@@ -12,6 +12,6 @@ log "building engine_race with -fsanitize=thread"
 engine="$ROOT/playback/engine"
 clang++ -std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=thread -I"$ROOT" -o "$out/engine_race" \
   "$ROOT/tests/race/engine_race.cpp" "$engine/Mixer.cpp" "$engine/StreamFeed.cpp" "$engine/StreamConverter.cpp" \
-  "$engine/Pcm.cpp"
+  "$engine/Pcm.cpp" "$engine/LiveInput.cpp"
 log "running for ${RACE_SECONDS:-20}s"
 TSAN_OPTIONS="halt_on_error=1 exitcode=66 ${TSAN_OPTIONS:-}" "$out/engine_race"

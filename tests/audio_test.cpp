@@ -601,3 +601,56 @@ TEST_F(AudioTest, MonitorPlaysWithTheOutputAndOutlivesBeingUnplugged) {
   }
   EXPECT_TRUE(heard) << "the monitor did not come back with its device";
 }
+
+TEST_F(AudioTest, MicrophoneReachesTheOutputTheMonitorOnlyWhenAskedAndComesBackWithItsDevice) {
+  ASSERT_EQ(StartAudio(player_, sinkA_), 1);
+  ASSERT_TRUE(player_.StartMonitor(sinkB_, L""));
+  player_.RefreshCaptureDevices();
+  int mic = -1;
+  for (int n = velmora::audio::kFirstEndpointDevice; n < 128 && mic < 0; ++n) {
+    const std::wstring name = player_.CaptureDeviceName(n);
+    if (name == kNoDeviceName) break;
+    if (name.find(L"VelmoraMic") != std::wstring::npos) mic = n;
+  }
+  ASSERT_GE(mic, 2) << "the test microphone is missing";
+  ASSERT_TRUE(player_.StartMic(mic, L""));
+  player_.SetMicLevel(50);
+  const std::string voice = velmora::test::ToneWav(660, 1.0, 0.5);
+  // The voice's level where it is heard; returns once it is over, so voices never overlap.
+  auto hear = [&](SinkRecording& at, double threshold) {
+    const std::vector<float> got = at.WaitForSound(threshold, 22050);
+    const long long start = velmora::test::ToneOnset(got, 660, threshold);
+    at.WaitForSilence(0.01, 4410);
+    return start < 0 ? -1.0 : MedianToneAmplitude(got, 660, static_cast<size_t>(start) + 2205, 8820);
+  };
+  {
+    SinkRecording a("velmora_a"), b("velmora_b");
+    ASSERT_TRUE(velmora::test::PlayIntoSink("velmora_mic", voice));
+    EXPECT_NEAR(hear(a, 0.05), 0.25, 0.05) << "the voice at half its level on the output";
+    EXPECT_LT(velmora::test::Peak(b.Left()), 0.01) << "the voice reached the monitor unasked";
+  }
+  player_.SetMicToMonitor(true);
+  {
+    SinkRecording b("velmora_b");
+    ASSERT_TRUE(velmora::test::PlayIntoSink("velmora_mic", voice));
+    EXPECT_NEAR(hear(b, 0.05), 0.25, 0.05);
+  }
+
+  // The microphone unplugged: effects play on without a word; the voice comes back by itself.
+  ASSERT_TRUE(AudioControl("unplug", "velmora_mic"));
+  player_.Engine().OnDeviceRemoved(L"");
+  SinkRecording a("velmora_a");
+  ASSERT_TRUE(playback_.PlayFile(kilo_));
+  EXPECT_GE(velmora::test::ToneOnset(a.WaitForSound(0.05, 8820), 1000, 0.1), 0) << "losing the microphone silenced the effects";
+  EXPECT_EQ(reporter_.failures, 0);
+  playback_.StopPlayback();
+  ASSERT_TRUE(AudioControl("plug", "velmora_mic"));
+  player_.Engine().OnDeviceArrived();
+  bool back = false;
+  for (int attempt = 0; attempt < 6 && !back; ++attempt) {
+    SinkRecording again("velmora_a");
+    ASSERT_TRUE(velmora::test::PlayIntoSink("velmora_mic", voice));
+    back = hear(again, 0.05) > 0.15;
+  }
+  EXPECT_TRUE(back) << "the voice did not come back with its device";
+}

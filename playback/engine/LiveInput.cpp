@@ -7,16 +7,22 @@
 namespace velmora::audio {
 
 namespace {
-// The fill is smoothed over about half a second: a packet's arrival moves it, the clocks' drift
+// The fill is smoothed over about a second: a late packet moves it, the clocks' drift
 // does not.
-constexpr double kFillSeconds = 0.5;
-// The correction: proportional to the fill's error (0.1 % for 2 ms), plus its integral, which
+constexpr double kFillSeconds = 1.0;
+// The correction: proportional to the fill's error (0.1 % for 3.3 ms), plus its integral, which
 // holds a steady drift with no error left; never more than 0.5 %.
-constexpr double kProportional = 0.5;
-constexpr double kIntegral = 0.05;
+constexpr double kProportional = 0.3;
+constexpr double kIntegral = 0.03;
 constexpr double kMaxCorrection = 0.005;
+// A reader that ran dry waits for this much more from then on (up to kMaxTargetSeconds): the
+// device hands its packets over less evenly than the target allowed for.
+constexpr double kTargetStepSeconds = 0.005;
+constexpr double kMaxTargetSeconds = 0.06;
 // A reader this far past its target skips ahead to it.
 constexpr double kMaxExcessSeconds = 0.06;
+// The longest a device is taken to record before it hands a packet over.
+constexpr double kMaxPacketSeconds = 0.03;
 constexpr float kFadeStep = 1.0f / (kEngineRate * 5 / 1000);  // fades in over 5 ms
 
 float Hermite(float y0, float y1, float y2, float y3, float t) {
@@ -30,14 +36,17 @@ float Hermite(float y0, float y1, float y2, float y3, float t) {
 LiveInput::LiveInput(int64_t ticksPerSecond, uint32_t targetFrames)
     : ticksPerSecond_(ticksPerSecond),
       target_(std::clamp<uint32_t>(targetFrames, 64, kCapacity / 4)),
-      ring_(static_cast<size_t>(kCapacity) * kEngineChannels, 0.0f) {}
+      ring_(static_cast<size_t>(kCapacity) * kEngineChannels, 0.0f) {
+  for (Reader& r : readers_) r.target = target_;
+}
 
 void LiveInput::Write(const float* samples, uint32_t frames, int64_t capturedAt) {
   uint64_t at = written_.load(std::memory_order_relaxed);
-  if (capturedAt != 0) {
+  if (capturedAt != 0 && ticksPerSecond_ > 0) {
+    // When the last of these frames was recorded.
     stampSeq_.fetch_add(1, std::memory_order_acq_rel);
-    stampFrame_.store(at, std::memory_order_relaxed);
-    stampTicks_.store(capturedAt, std::memory_order_relaxed);
+    stampFrame_.store(at + frames, std::memory_order_relaxed);
+    stampTicks_.store(capturedAt + static_cast<int64_t>(frames) * ticksPerSecond_ / kEngineRate, std::memory_order_relaxed);
     stampSeq_.fetch_add(1, std::memory_order_acq_rel);
   }
   while (frames > 0) {
@@ -71,8 +80,9 @@ bool LiveInput::Read(int reader, float* out, uint32_t frames, int64_t now) {
     r.generation = generation;
     r.playing = false;
     r.dry = false;
+    r.target = target_;
   }
-  const double target = target_;
+  const double target = r.target;
   if (r.dry) {
     // Ran dry: goes on from where it stopped once the target is filled again.
     if (static_cast<double>(written) - r.position < target) return false;
@@ -81,33 +91,40 @@ bool LiveInput::Read(int reader, float* out, uint32_t frames, int64_t now) {
     r.fade = 0;
   } else if (!r.playing) {
     // Starts once a target's worth has come since the device (re)started, the target behind.
-    if (written - restartedAt_.load(std::memory_order_relaxed) < target_ + 3) return false;
-    r.position = static_cast<double>(written - target_);
+    const double recorded = static_cast<double>(written) + RecordedSinceLastPacket(written, now);
+    if (recorded - static_cast<double>(restartedAt_.load(std::memory_order_relaxed)) < target + 3) return false;
+    r.position = recorded - target;
     r.fill = target;
     r.integral = 0;
     r.fade = 0;
     r.playing = true;
   }
-  double fill = static_cast<double>(written) - r.position;
-  if (fill > target + kMaxExcessSeconds * kEngineRate) {
-    r.position = static_cast<double>(written) - target;
+  // The device hands its frames over a packet at a time, so what has come lags what it has
+  // recorded by up to a packet, more or less depending on where in the packet this read falls.
+  // The fill is reckoned from what it has recorded by now, which moves smoothly, so that phase
+  // (which two clocks apart sweep through slowly) does not look like a change of fill.
+  const double recorded = static_cast<double>(written) + RecordedSinceLastPacket(written, now);
+  if (static_cast<double>(written) - r.position > target + kMaxExcessSeconds * kEngineRate) {
+    r.position = recorded - target;
     r.skips.fetch_add(1, std::memory_order_relaxed);
     r.fade = 0;
-    fill = target;
   }
+  const double fill = static_cast<double>(written) - r.position;
   // The ratio: from the fill's smoothed error, in seconds.
   const double seconds = static_cast<double>(frames) / kEngineRate;
-  r.fill += (fill - r.fill) * std::min(1.0, seconds / kFillSeconds);
+  r.fill += (recorded - r.position - r.fill) * std::min(1.0, seconds / kFillSeconds);
   const double error = (r.fill - target) / kEngineRate;
   r.integral = std::clamp(r.integral + error * seconds, -kMaxCorrection / kIntegral, kMaxCorrection / kIntegral);
   r.ratio = 1.0 + std::clamp(kProportional * error + kIntegral * r.integral, -kMaxCorrection, kMaxCorrection);
   r.statFill.store(r.fill, std::memory_order_relaxed);
+  r.statTarget.store(r.target, std::memory_order_relaxed);
   r.statRatio.store(r.ratio, std::memory_order_relaxed);
 
   // Interpolation reads one frame before and two after each position.
   if (fill < frames * r.ratio + 3) {
     r.playing = false;
     r.dry = true;
+    r.target = std::min(r.target + kTargetStepSeconds * kEngineRate, std::max<double>(target_, kMaxTargetSeconds * kEngineRate));
     r.underruns.fetch_add(1, std::memory_order_relaxed);
     return false;
   }
@@ -125,19 +142,20 @@ bool LiveInput::Read(int reader, float* out, uint32_t frames, int64_t now) {
     if (r.fade < 1.0f) r.fade = std::min(1.0f, r.fade + kFadeStep);
   }
 
-  if (ticksPerSecond_ > 0 && now != 0) {
-    const uint32_t seq = stampSeq_.load(std::memory_order_acquire);
-    const uint64_t stampFrame = stampFrame_.load(std::memory_order_relaxed);
-    const int64_t stampTicks = stampTicks_.load(std::memory_order_relaxed);
-    if (seq % 2 == 0 && seq == stampSeq_.load(std::memory_order_acquire) && stampTicks != 0) {
-      const double recorded = static_cast<double>(stampTicks) +
-                              (r.position - static_cast<double>(stampFrame)) * static_cast<double>(ticksPerSecond_) / kEngineRate;
-      r.statLatencyMs.store((static_cast<double>(now) - recorded) * 1000.0 / static_cast<double>(ticksPerSecond_), std::memory_order_relaxed);
-    }
-  }
+  r.statLatencyMs.store((recorded - r.position) * 1000.0 / kEngineRate, std::memory_order_relaxed);
   r.position += frames * r.ratio;
   r.reads.fetch_add(1, std::memory_order_relaxed);
   return true;
+}
+
+double LiveInput::RecordedSinceLastPacket(uint64_t written, int64_t now) const {
+  if (ticksPerSecond_ <= 0 || now == 0) return 0;
+  const uint32_t seq = stampSeq_.load(std::memory_order_acquire);
+  const uint64_t frame = stampFrame_.load(std::memory_order_relaxed);
+  const int64_t ticks = stampTicks_.load(std::memory_order_relaxed);
+  if (seq % 2 != 0 || seq != stampSeq_.load(std::memory_order_acquire) || ticks == 0 || frame != written) return 0;
+  const double since = static_cast<double>(now - ticks) * kEngineRate / static_cast<double>(ticksPerSecond_);
+  return std::clamp(since, 0.0, kMaxPacketSeconds * kEngineRate);
 }
 
 LiveInput::ReaderStats LiveInput::Stats(int reader) const {
@@ -147,6 +165,7 @@ LiveInput::ReaderStats LiveInput::Stats(int reader) const {
   stats.underruns = r.underruns.load(std::memory_order_relaxed);
   stats.skips = r.skips.load(std::memory_order_relaxed);
   stats.fillFrames = r.statFill.load(std::memory_order_relaxed);
+  stats.targetFrames = r.statTarget.load(std::memory_order_relaxed);
   stats.ratio = r.statRatio.load(std::memory_order_relaxed);
   stats.latencyMs = r.statLatencyMs.load(std::memory_order_relaxed);
   stats.reads = r.reads.load(std::memory_order_relaxed);

@@ -4,7 +4,8 @@
 // reader resamples by a ratio kept a hair off 1 (at most 0.5 %, inaudible) that holds its fill
 // at the target: the voice stays that late and no later, and never runs dry or over. A reader
 // whose device fell far behind (it stalled, or was gone) skips ahead to the target; one that
-// runs dry waits until the target is filled again and goes on from there; either fades back in.
+// runs dry waits until the target is filled again and goes on from there, and keeps a little
+// more in hand from then on; either fades back in.
 // Pure logic (atomics, no lock, no Windows), so it also runs natively under ThreadSanitizer.
 //
 // Threads: Write and Restart from one writer (the capture thread); Read of a reader from that
@@ -23,7 +24,7 @@ class LiveInput {
  public:
   static constexpr int kMaxReaders = 2;
   // Two capture periods of 10 ms: a packet arrives while the last one is being read.
-  static constexpr uint32_t kDefaultTargetFrames = kEngineRate * 20 / 1000;
+  static constexpr uint32_t kDefaultTargetFrames = kEngineRate * 25 / 1000;
 
   // `ticksPerSecond` of the clock Write's and Read's times are in (0: no latency figures).
   explicit LiveInput(int64_t ticksPerSecond = 0, uint32_t targetFrames = kDefaultTargetFrames);
@@ -45,8 +46,9 @@ class LiveInput {
     uint64_t underruns = 0;  // ran dry while playing
     uint64_t skips = 0;      // fell so far behind that it skipped ahead
     double fillFrames = 0;   // smoothed fill ahead of each read
+    double targetFrames = 0; // what it holds the fill at (raised after running dry)
     double ratio = 1;        // frames taken per frame given
-    double latencyMs = 0;    // age of the first frame of the last read, when it was read
+    double latencyMs = 0;    // how long before the last read its first frame was recorded
     uint64_t reads = 0;
   };
   ReaderStats Stats(int reader) const;
@@ -59,13 +61,17 @@ class LiveInput {
     uint32_t generation = 0;
     bool playing = false;
     bool dry = false;
+    double target = 0;
     double fill = 0;
     double integral = 0;
     double ratio = 1;
     float fade = 0;  // gain ramping in after a start
     std::atomic<uint64_t> underruns{0}, skips{0}, reads{0};
-    std::atomic<double> statFill{0}, statRatio{1}, statLatencyMs{0};
+    std::atomic<double> statFill{0}, statTarget{0}, statRatio{1}, statLatencyMs{0};
   };
+  // Frames the device has recorded by `now` and not yet handed over, judged from when the last
+  // packet's last frame was recorded; 0 without a clock.
+  double RecordedSinceLastPacket(uint64_t written, int64_t now) const;
   float Sample(uint64_t frame, int channel) const { return ring_[(frame % kCapacity) * kEngineChannels + channel]; }
 
   const int64_t ticksPerSecond_;

@@ -2,7 +2,8 @@
 // (Mixer) and the stream feeds, driven the way the program drives them. One thread plays the
 // UI thread (starting, restarting, stopping, freeing voices, sounds and streams), one the
 // render thread (mixing period after period), one reads the play timing as the benchmarks do;
-// every stream feed adds its own decoding thread. A data race makes TSan fail the run.
+// one writes the microphone's packets as the capture thread does; every stream feed adds its own
+// decoding thread. A data race makes TSan fail the run.
 #include "playback/engine/Mixer.h"
 #include "playback/engine/PcmSource.h"
 #include "playback/engine/StreamFeed.h"
@@ -76,8 +77,19 @@ int main() {
   };
   std::thread render = renderer(0, 500);
   std::thread monitor = renderer(1, 650);
+  // The microphone's capture thread, now and then lost and back.
+  auto input = std::make_shared<LiveInput>(1000000000);
+  std::thread capture([&] {
+    std::vector<float> packet(441 * 2, 0.1f);
+    for (unsigned n = 0; !stop; ++n) {
+      input->Write(n % 7 == 0 ? nullptr : packet.data(), 441, Now());
+      if (n % 500 == 0) input->Restart();
+      std::this_thread::sleep_for(std::chrono::microseconds(450));
+    }
+  });
   std::thread timing([&] {
     while (!stop) {
+      if (input->Stats(static_cast<int>(periods % 2)).ratio > 1.01) std::abort();
       const Mixer::PlayTiming t = mixer.LastPlayTiming();
       if (t.firstWrite != 0 && t.firstWrite < t.requested) std::abort();  // one play's request, another's write
       std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -123,6 +135,10 @@ int main() {
           break;
         case 5:
           mixer.SetVoiceVolume(id, static_cast<float>(random() % 100) / 100.0f);
+          if (random() % 4 == 0) mixer.SetInput(random() % 3 == 0 ? nullptr : input);  // microphone off / on
+          if (random() % 4 == 0) mixer.SetInputRouted(1, random() % 2 == 0);
+          if (random() % 4 == 0) mixer.SetInputGain(static_cast<float>(random() % 100) / 100.0f);
+          if (random() % 4 == 0) mixer.SetInputDucking(static_cast<float>(random() % 31));
           break;
         case 6: {
           uint64_t position = 0, length = 0;
@@ -144,6 +160,7 @@ int main() {
   stop = true;
   render.join();
   monitor.join();
+  capture.join();
   timing.join();
   std::printf("race: %llu periods mixed, %llu plays, no race reported\n",
               static_cast<unsigned long long>(periods.load()), static_cast<unsigned long long>(plays.load()));

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -54,12 +55,11 @@ std::wstring FromUnixPath(const char* unixPath) {
   return L"Z:" + wide;
 }
 
-std::string ToneWav(double frequency, double seconds, double amplitude) {
-  const uint32_t frames = static_cast<uint32_t>(seconds * 44100);
+std::string StereoWav(const std::vector<float>& mono) {
   std::string pcm;
-  pcm.reserve(frames * 4);
-  for (uint32_t i = 0; i < frames; ++i) {
-    const auto v = static_cast<int16_t>(std::lround(amplitude * 32767 * std::sin(2 * 3.14159265358979 * frequency * i / 44100)));
+  pcm.reserve(mono.size() * 4);
+  for (float sample : mono) {
+    const auto v = static_cast<int16_t>(std::lround(std::clamp(sample, -1.0f, 1.0f) * 32767));
     for (int c = 0; c < 2; ++c) {
       pcm.push_back(static_cast<char>(v & 0xFF));
       pcm.push_back(static_cast<char>((v >> 8) & 0xFF));
@@ -69,6 +69,13 @@ std::string ToneWav(double frequency, double seconds, double amplitude) {
   auto u16 = [](uint16_t x) { return std::string{char(x), char(x >> 8)}; };
   return "RIFF" + u32(36 + static_cast<uint32_t>(pcm.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(2) + u32(44100) +
          u32(44100 * 4) + u16(4) + u16(16) + "data" + u32(static_cast<uint32_t>(pcm.size())) + pcm;
+}
+
+std::string ToneWav(double frequency, double seconds, double amplitude) {
+  std::vector<float> mono(static_cast<size_t>(seconds * 44100));
+  for (size_t i = 0; i < mono.size(); ++i)
+    mono[i] = static_cast<float>(amplitude * std::sin(2 * 3.14159265358979 * frequency * static_cast<double>(i) / 44100));
+  return StereoWav(mono);
 }
 
 std::string Gbk(std::wstring_view text) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 #include <string_view>
 
 namespace velmora::test {
@@ -20,6 +21,8 @@ std::wstring FromUnixPath(const char* unixPath);
 
 // A 16-bit stereo 44.1 kHz WAV file's bytes holding a sine of the given amplitude (0..1).
 std::string ToneWav(double frequency, double seconds, double amplitude);
+// The same file holding `mono` (44.1 kHz, -1..1) on both channels.
+std::string StereoWav(const std::vector<float>& mono);
 
 // UTF-8 literal -> GBK bytes, for writing configuration files by hand in tests.
 std::string Gbk(std::wstring_view text);

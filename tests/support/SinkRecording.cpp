@@ -173,6 +173,15 @@ bool ChangeSoundServer(const std::string& action, const std::string& sink) {
                         VELMORA_AUDIO_DIR_UNIX + " " + action + " " + sink);
 }
 
+bool PlayIntoSink(const std::string& sink, const std::string& wavBytes) {
+  static int counter = 0;
+  const std::string unixPath = std::string(VELMORA_AUDIO_DIR_UNIX) + "/into-" + sink + "-" +
+                               std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++counter) + ".wav";
+  WriteBytes(FromUnixPath(unixPath.c_str()), wavBytes);
+  return RunHostCommand(std::string("bash ") + VELMORA_SOURCE_DIR_UNIX + "/scripts/test-audio-ctl.sh " +
+                        VELMORA_AUDIO_DIR_UNIX + " tone " + sink + " " + unixPath);
+}
+
 int TestSinkDevice(const wchar_t* description) {
   const std::vector<audio::Endpoint> endpoints = audio::ListEndpoints();
   for (size_t i = 0; i < endpoints.size(); ++i) {

@@ -61,6 +61,10 @@ bool RunHostCommand(const std::string& command, unsigned timeoutMs = 10000);
 // or "plug" for sink "velmora_a" / "velmora_b".
 bool ChangeSoundServer(const std::string& action, const std::string& sink);
 
+// Plays the WAV file `wavBytes` into a test sink ("velmora_mic": the microphone, whose monitor
+// is the default capture device) from the Linux side; returns once it has started.
+bool PlayIntoSink(const std::string& sink, const std::string& wavBytes);
+
 // The engine's device number of a test sink ("VelmoraSinkA"), or -1.
 int TestSinkDevice(const wchar_t* description);
 
