@@ -3,7 +3,7 @@
 #include "base/ComPtr.h"
 #include "playback/engine/Clock.h"
 #include "playback/engine/Devices.h"
-#include "playback/engine/EndpointNotifications.h"
+#include "playback/engine/DeviceThread.h"
 
 #include <windows.h>
 #include <audioclient.h>
@@ -38,27 +38,11 @@ struct CaptureStream {
 HRESULT OpenCapture(IMMDeviceEnumerator* enumerator, const std::wstring& endpointId, HANDLE audioEvent,
                     CaptureStream& out) {
   out.Release();
-  ComPtr<IMMDevice> device;
-  HRESULT hr = endpointId.empty() ? enumerator->GetDefaultAudioEndpoint(eCapture, eConsole, device.Put())
-                                  : enumerator->GetDevice(endpointId.c_str(), device.Put());
-  if (FAILED(hr)) return hr;
-  DWORD state = 0;
-  if (SUCCEEDED(device->GetState(&state)) && state != DEVICE_STATE_ACTIVE) return AUDCLNT_E_DEVICE_INVALIDATED;
   ComPtr<IAudioClient> client;
-  if (FAILED(hr = device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, client.PutVoid()))) return hr;
-  WAVEFORMATEX format{};
-  format.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
-  format.nChannels = kEngineChannels;
-  format.nSamplesPerSec = kEngineRate;
-  format.wBitsPerSample = 32;
-  format.nBlockAlign = static_cast<WORD>(format.nChannels * sizeof(float));
-  format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
-  constexpr DWORD kFlags = AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM |
-                           AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY | AUDCLNT_STREAMFLAGS_NOPERSIST;
   // A packet is handed over each device period; the buffer only has to hold a few while this
   // thread is late, and its size adds nothing to the delay.
-  if (FAILED(hr = client->Initialize(AUDCLNT_SHAREMODE_SHARED, kFlags, 1000000, 0, &format, nullptr))) return hr;
-  if (FAILED(hr = client->SetEventHandle(audioEvent))) return hr;
+  HRESULT hr = OpenEngineClient(enumerator, endpointId, eCapture, 1000000, audioEvent, client);
+  if (FAILED(hr)) return hr;
   ComPtr<IAudioCaptureClient> capture;
   if (FAILED(hr = client->GetService(__uuidof(IAudioCaptureClient), capture.PutVoid()))) return hr;
   if (FAILED(hr = client->Start())) return hr;
@@ -117,25 +101,17 @@ void Capture::Close() {
 }
 
 void Capture::Run(std::promise<bool>& opened) {
-  ComInit com;
-  DWORD taskIndex = 0;
-  HANDLE mmcss = ::AvSetMmThreadCharacteristicsW(L"Pro Audio", &taskIndex);
-  ComPtr<IMMDeviceEnumerator> enumerator;
+  DeviceThread<Capture> thread;
   CaptureStream stream;
-  HANDLE audioEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  HRESULT hr = ::CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                  enumerator.PutVoid());
-  if (SUCCEEDED(hr)) hr = OpenCapture(enumerator.Get(), endpointId_, audioEvent, stream);
+  const HANDLE audioEvent = thread.Event();
+  HRESULT hr = thread.Created();
+  if (SUCCEEDED(hr)) hr = OpenCapture(thread.Enumerator(), endpointId_, audioEvent, stream);
   if (FAILED(hr)) {
     stream.Release();
-    enumerator.Reset();
-    ::CloseHandle(audioEvent);
-    if (mmcss) ::AvRevertMmThreadCharacteristics(mmcss);
     opened.set_value(false);
     return;
   }
-  auto* notifications = new (std::nothrow) NotificationClient<Capture>(*this, device_ == kDefaultDevice, eCapture);
-  if (notifications) enumerator->RegisterEndpointNotificationCallback(notifications);
+  thread.Listen(*this, device_ == kDefaultDevice, eCapture);
   input_->Restart();
   opened.set_value(true);
   if (onStarted_) onStarted_();
@@ -148,7 +124,7 @@ void Capture::Run(std::promise<bool>& opened) {
     if (woke == WAIT_OBJECT_0) break;
     if (reopen_.exchange(false)) stream.Release();
     if (!stream.client) {
-      hr = OpenCapture(enumerator.Get(), endpointId_, audioEvent, stream);
+      hr = OpenCapture(thread.Enumerator(), endpointId_, audioEvent, stream);
       lost_ = FAILED(hr);
       if (FAILED(hr)) {
         stream.Release();
@@ -183,14 +159,7 @@ void Capture::Run(std::promise<bool>& opened) {
     }
   }
 
-  if (notifications) {
-    enumerator->UnregisterEndpointNotificationCallback(notifications);
-    notifications->Release();
-  }
   stream.Release();
-  enumerator.Reset();
-  ::CloseHandle(audioEvent);
-  if (mmcss) ::AvRevertMmThreadCharacteristics(mmcss);
 }
 
 void Capture::OnDefaultDeviceChanged() {

@@ -3,7 +3,7 @@
 #include "base/ComPtr.h"
 #include "playback/engine/Clock.h"
 #include "playback/engine/Devices.h"
-#include "playback/engine/EndpointNotifications.h"
+#include "playback/engine/DeviceThread.h"
 
 #include <windows.h>
 #include <audioclient.h>
@@ -51,32 +51,13 @@ struct OutputStream {
 HRESULT OpenStream(IMMDeviceEnumerator* enumerator, const std::wstring& endpointId, HANDLE audioEvent,
                    OutputStream& out) {
   out.Release();
-  ComPtr<IMMDevice> device;
-  HRESULT hr = endpointId.empty() ? enumerator->GetDefaultAudioEndpoint(eRender, eConsole, device.Put())
-                                  : enumerator->GetDevice(endpointId.c_str(), device.Put());
-  if (FAILED(hr)) return hr;
-  DWORD state = 0;
-  if (SUCCEEDED(device->GetState(&state)) && state != DEVICE_STATE_ACTIVE) return AUDCLNT_E_DEVICE_INVALIDATED;
-  ComPtr<IAudioClient> client;
-  hr = device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, client.PutVoid());
-  if (FAILED(hr)) return hr;
-
-  WAVEFORMATEX format{};
-  format.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
-  format.nChannels = kEngineChannels;
-  format.nSamplesPerSec = kEngineRate;
-  format.wBitsPerSample = 32;
-  format.nBlockAlign = static_cast<WORD>(format.nChannels * sizeof(float));
-  format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
-  constexpr DWORD kFlags = AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM |
-                           AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY | AUDCLNT_STREAMFLAGS_NOPERSIST;
   // Two device periods of buffer: one being played, one free for a new effect to land in. The
   // less is queued, the sooner a replaced effect falls silent.
+  ComPtr<IAudioClient> client;
+  HRESULT hr = OpenEngineClient(enumerator, endpointId, eRender, 0, audioEvent, client);
+  if (FAILED(hr)) return hr;
   REFERENCE_TIME period = 0;
   if (FAILED(client->GetDevicePeriod(&period, nullptr)) || period <= 0) period = 100000;  // 10 ms
-  hr = client->Initialize(AUDCLNT_SHAREMODE_SHARED, kFlags, 2 * period, 0, &format, nullptr);
-  if (FAILED(hr)) return hr;
-  if (FAILED(hr = client->SetEventHandle(audioEvent))) return hr;
   if (FAILED(hr = client->GetBufferSize(&out.bufferFrames))) return hr;
   out.periodFrames = static_cast<UINT32>(std::min<int64_t>(period * kEngineRate / 10000000, out.bufferFrames / 2));
   ComPtr<IAudioRenderClient> render;
@@ -161,26 +142,17 @@ void Output::RenderThread(int device, std::wstring endpointId, std::promise<bool
     RunNullOutput();
     return;
   }
-  ComInit com;
-  DWORD taskIndex = 0;
-  HANDLE mmcss = ::AvSetMmThreadCharacteristicsW(L"Pro Audio", &taskIndex);
-
-  ComPtr<IMMDeviceEnumerator> enumerator;
+  DeviceThread<Output> thread;
   OutputStream stream;
-  HANDLE audioEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  HRESULT hr = ::CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                  enumerator.PutVoid());
-  if (SUCCEEDED(hr)) hr = OpenStream(enumerator.Get(), endpointId, audioEvent, stream);
+  const HANDLE audioEvent = thread.Event();
+  HRESULT hr = thread.Created();
+  if (SUCCEEDED(hr)) hr = OpenStream(thread.Enumerator(), endpointId, audioEvent, stream);
   if (FAILED(hr)) {
     stream.Release();
-    enumerator.Reset();
-    ::CloseHandle(audioEvent);
-    if (mmcss) ::AvRevertMmThreadCharacteristics(mmcss);
     started.set_value(false);
     return;
   }
-  auto* notifications = new (std::nothrow) NotificationClient<Output>(*this, device == kDefaultDevice, eRender);
-  if (notifications) enumerator->RegisterEndpointNotificationCallback(notifications);
+  thread.Listen(*this, device == kDefaultDevice, eRender);
   started.set_value(true);
 
   const int64_t stallTicks = kStallMs * QpcFrequency() / 1000;
@@ -203,7 +175,7 @@ void Output::RenderThread(int device, std::wstring endpointId, std::promise<bool
     if (!stream.client) {
       // Device gone or default changed: look again. Until it is back, plays are refused.
       const uint32_t asked = retriesAsked_.load();
-      hr = OpenStream(enumerator.Get(), endpointId, audioEvent, stream);
+      hr = OpenStream(thread.Enumerator(), endpointId, audioEvent, stream);
       lost_ = FAILED(hr);
       retriesAnswered_ = asked;
       ::SetEvent(attemptEvent_);
@@ -263,14 +235,7 @@ void Output::RenderThread(int device, std::wstring endpointId, std::promise<bool
     }
   }
 
-  if (notifications) {
-    enumerator->UnregisterEndpointNotificationCallback(notifications);
-    notifications->Release();
-  }
   stream.Release();
-  enumerator.Reset();
-  ::CloseHandle(audioEvent);
-  if (mmcss) ::AvRevertMmThreadCharacteristics(mmcss);
 }
 
 void Output::RunNullOutput() {

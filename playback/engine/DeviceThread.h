@@ -1,0 +1,162 @@
+// What a thread of the engine that owns a device (an output's render thread, the microphone's
+// capture thread) sets up first and tears down last, and the endpoint notifications (device
+// added, removed, default changed) handed to it. Included by those threads' files only: it
+// brings in the Windows audio headers.
+#pragma once
+
+#include "base/ComPtr.h"
+#include "playback/engine/Pcm.h"
+
+#include <windows.h>
+#include <audioclient.h>
+#include <avrt.h>
+#include <mmdeviceapi.h>
+#include <mmreg.h>
+
+#include <atomic>
+#include <new>
+#include <string>
+#include <utility>
+
+namespace velmora::audio {
+
+// Forwards endpoint notifications to one device user (an output, or the capture of the
+// microphone). Windows calls it on a thread of its own, which must not block: the user only sets
+// atomics there and wakes its thread, which does the work. It is registered by that thread once
+// its stream is open and unregistered before the thread releases the enumerator, so no call
+// arrives for one that is closing.
+template <typename User>
+class NotificationClient final : public IMMNotificationClient {
+ public:
+  NotificationClient(User& output, bool followsDefault, EDataFlow flow)
+      : output_(output), followsDefault_(followsDefault), flow_(flow) {}
+
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IMMNotificationClient)) {
+      *out = static_cast<IMMNotificationClient*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow flow, ERole role, LPCWSTR) override {
+    if (flow == flow_ && role == eConsole && followsDefault_) output_.OnDefaultDeviceChanged();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR id, DWORD state) override {
+    if (state == DEVICE_STATE_ACTIVE) {
+      output_.OnDeviceArrived();
+    } else if (id) {
+      output_.OnDeviceRemoved();
+    }
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR id) override {
+    if (id) output_.OnDeviceRemoved();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) override {
+    output_.OnDeviceArrived();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) override { return S_OK; }
+
+ private:
+  virtual ~NotificationClient() = default;
+  User& output_;
+  bool followsDefault_;
+  EDataFlow flow_;
+  std::atomic<ULONG> refs_{1};
+};
+
+// The engine's own format, 44.1 kHz stereo float, in which every stream is opened; the system
+// converts to and from what the device runs at.
+inline WAVEFORMATEX EngineFormat() {
+  WAVEFORMATEX format{};
+  format.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
+  format.nChannels = kEngineChannels;
+  format.nSamplesPerSec = kEngineRate;
+  format.wBitsPerSample = 32;
+  format.nBlockAlign = static_cast<WORD>(format.nChannels * sizeof(float));
+  format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+  return format;
+}
+
+// The shared-mode, event-driven client of `endpointId` (the default device of `flow` when empty)
+// initialised in the engine's format with a buffer of `bufferDuration` (100 ns units), the
+// system converting to and from the device's own; AUDCLNT_E_DEVICE_INVALIDATED for a device that
+// is there but not active.
+inline HRESULT OpenEngineClient(IMMDeviceEnumerator* enumerator, const std::wstring& endpointId, EDataFlow flow,
+                                REFERENCE_TIME bufferDuration, HANDLE audioEvent, ComPtr<IAudioClient>& out) {
+  ComPtr<IMMDevice> device;
+  HRESULT hr = endpointId.empty() ? enumerator->GetDefaultAudioEndpoint(flow, eConsole, device.Put())
+                                  : enumerator->GetDevice(endpointId.c_str(), device.Put());
+  if (FAILED(hr)) return hr;
+  DWORD state = 0;
+  if (SUCCEEDED(device->GetState(&state)) && state != DEVICE_STATE_ACTIVE) return AUDCLNT_E_DEVICE_INVALIDATED;
+  ComPtr<IAudioClient> client;
+  if (FAILED(hr = device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, client.PutVoid()))) return hr;
+  if (bufferDuration <= 0) {  // two device periods
+    REFERENCE_TIME period = 0;
+    if (FAILED(client->GetDevicePeriod(&period, nullptr)) || period <= 0) period = 100000;  // 10 ms
+    bufferDuration = 2 * period;
+  }
+  const WAVEFORMATEX format = EngineFormat();
+  constexpr DWORD kFlags = AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM |
+                           AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY | AUDCLNT_STREAMFLAGS_NOPERSIST;
+  if (FAILED(hr = client->Initialize(AUDCLNT_SHAREMODE_SHARED, kFlags, bufferDuration, 0, &format, nullptr))) return hr;
+  if (FAILED(hr = client->SetEventHandle(audioEvent))) return hr;
+  out = std::move(client);
+  return S_OK;
+}
+
+// COM, the "Pro Audio" scheduling class, the device enumerator and the event the device signals,
+// for the life of a device thread; and, once its stream is open, the endpoint notifications for
+// `User`, unregistered before the enumerator goes.
+template <typename User>
+class DeviceThread {
+ public:
+  DeviceThread() : event_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+    DWORD taskIndex = 0;
+    mmcss_ = ::AvSetMmThreadCharacteristicsW(L"Pro Audio", &taskIndex);
+    created_ = ::CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                  enumerator_.PutVoid());
+  }
+  ~DeviceThread() {
+    if (notifications_) {
+      enumerator_->UnregisterEndpointNotificationCallback(notifications_);
+      notifications_->Release();
+    }
+    enumerator_.Reset();
+    ::CloseHandle(event_);
+    if (mmcss_) ::AvRevertMmThreadCharacteristics(mmcss_);
+  }
+  DeviceThread(const DeviceThread&) = delete;
+  DeviceThread& operator=(const DeviceThread&) = delete;
+
+  // The enumerator's creation.
+  HRESULT Created() const { return created_; }
+  IMMDeviceEnumerator* Enumerator() const { return enumerator_.Get(); }
+  HANDLE Event() const { return event_; }
+  void Listen(User& user, bool followsDefault, EDataFlow flow) {
+    notifications_ = new (std::nothrow) NotificationClient<User>(user, followsDefault, flow);
+    if (notifications_) enumerator_->RegisterEndpointNotificationCallback(notifications_);
+  }
+
+ private:
+  ComInit com_;
+  HANDLE mmcss_ = nullptr;
+  ComPtr<IMMDeviceEnumerator> enumerator_;
+  HANDLE event_;
+  HRESULT created_ = E_FAIL;
+  NotificationClient<User>* notifications_ = nullptr;
+};
+
+}  // namespace velmora::audio
