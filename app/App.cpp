@@ -9,6 +9,7 @@
 #include "config/Folders.h"
 #include "config/Rebuild.h"
 #include "playback/DeviceChoice.h"
+#include "playback/Microphone.h"
 #include "playback/Monitor.h"
 #include "ui/EditorWindow.h"
 #include "ui/SmallWindows.h"
@@ -147,6 +148,18 @@ bool App::SwitchOutputDevice(int device) { return playback::SwitchOutputDevice(p
 bool App::SwitchMonitorDevice(int device) { return playback::SwitchMonitorDevice(player_, store_, device); }
 
 void App::SetMonitorLevel(int level) { playback::SetMonitorLevel(player_, store_, level); }
+
+void App::RefreshCaptureDevices() { player_.RefreshCaptureDevices(); }
+
+std::wstring App::CaptureDeviceName(int device) { return player_.CaptureDeviceName(device); }
+
+bool App::SwitchMicDevice(int device) { return playback::SwitchMicDevice(player_, store_, device); }
+
+void App::SetMicLevel(int level) { playback::SetMicLevel(player_, store_, level); }
+
+void App::SetMicToMonitor(bool on) { playback::SetMicToMonitor(player_, store_, on); }
+
+void App::SetMicDucking(int db) { playback::SetMicDucking(player_, store_, db); }
 
 void App::HotkeysOn() { LoadHotkeyHost(); }
 
