@@ -63,6 +63,7 @@ void App::StartupSequence() {
   if (device >= 0) {
     playback::StartAudio(player_, device);
     playback::ApplyMonitorSetting(player_, store_);  // the monitor, when it is on, plays beside it
+    playback::ApplyMicSetting(player_, store_);      // and the voice goes out with the effects
   }
   trayIcon_ = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
                                               ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
@@ -201,6 +202,9 @@ void App::OnTrayCommand(TrayCommand command) {
       // The opposite of what the menu showed: it was read from the same setting a moment ago.
       playback::SetMonitorOn(player_, store_, !playback::ReadMonitorSetting(store_).on);
       break;
+    case TrayCommand::Mic:
+      playback::SetMicOn(player_, store_, !playback::ReadMicSetting(store_).on);  // as for 监听
+      break;
     case TrayCommand::Exit:
       ::DestroyWindow(board_.Hwnd());
       break;
@@ -214,7 +218,7 @@ bool App::BoardMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resu
     // nothing of its own.
     const UINT mouse = static_cast<UINT>(lParam);
     if (mouse == WM_LBUTTONUP || mouse == WM_RBUTTONUP || mouse == WM_CONTEXTMENU)
-      tray_.ShowMenu(playback::ReadMonitorSetting(store_).on);
+      tray_.ShowMenu(TrayChecks{playback::ReadMonitorSetting(store_).on, playback::ReadMicSetting(store_).on});
     return true;
   }
   if (message == TrayIcon::TaskbarCreatedMessage()) {
