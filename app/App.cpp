@@ -9,6 +9,7 @@
 #include "config/Folders.h"
 #include "config/Rebuild.h"
 #include "playback/DeviceChoice.h"
+#include "playback/Microphone.h"
 #include "playback/Monitor.h"
 #include "ui/EditorWindow.h"
 #include "ui/SmallWindows.h"
@@ -62,6 +63,7 @@ void App::StartupSequence() {
   if (device >= 0) {
     playback::StartAudio(player_, device);
     playback::ApplyMonitorSetting(player_, store_);  // the monitor, when it is on, plays beside it
+    playback::ApplyMicSetting(player_, store_);      // and the voice goes out with the effects
   }
   trayIcon_ = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
                                               ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
@@ -148,6 +150,18 @@ bool App::SwitchMonitorDevice(int device) { return playback::SwitchMonitorDevice
 
 void App::SetMonitorLevel(int level) { playback::SetMonitorLevel(player_, store_, level); }
 
+void App::RefreshCaptureDevices() { player_.RefreshCaptureDevices(); }
+
+std::wstring App::CaptureDeviceName(int device) { return player_.CaptureDeviceName(device); }
+
+bool App::SwitchMicDevice(int device) { return playback::SwitchMicDevice(player_, store_, device); }
+
+void App::SetMicLevel(int level) { playback::SetMicLevel(player_, store_, level); }
+
+void App::SetMicToMonitor(bool on) { playback::SetMicToMonitor(player_, store_, on); }
+
+void App::SetMicDucking(int db) { playback::SetMicDucking(player_, store_, db); }
+
 void App::HotkeysOn() { LoadHotkeyHost(); }
 
 void App::HotkeysOff() { hotkeys::HotkeyHost::Unload(); }
@@ -188,6 +202,9 @@ void App::OnTrayCommand(TrayCommand command) {
       // The opposite of what the menu showed: it was read from the same setting a moment ago.
       playback::SetMonitorOn(player_, store_, !playback::ReadMonitorSetting(store_).on);
       break;
+    case TrayCommand::Mic:
+      playback::SetMicOn(player_, store_, !playback::ReadMicSetting(store_).on);  // as for 监听
+      break;
     case TrayCommand::Exit:
       ::DestroyWindow(board_.Hwnd());
       break;
@@ -201,7 +218,7 @@ bool App::BoardMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resu
     // nothing of its own.
     const UINT mouse = static_cast<UINT>(lParam);
     if (mouse == WM_LBUTTONUP || mouse == WM_RBUTTONUP || mouse == WM_CONTEXTMENU)
-      tray_.ShowMenu(playback::ReadMonitorSetting(store_).on);
+      tray_.ShowMenu(TrayChecks{playback::ReadMonitorSetting(store_).on, playback::ReadMicSetting(store_).on});
     return true;
   }
   if (message == TrayIcon::TaskbarCreatedMessage()) {

@@ -44,6 +44,12 @@ class App final : public ui::BoardActions,
   bool SwitchOutputDevice(int device) override;
   bool SwitchMonitorDevice(int device) override;
   void SetMonitorLevel(int level) override;
+  void RefreshCaptureDevices() override;
+  std::wstring CaptureDeviceName(int device) override;
+  bool SwitchMicDevice(int device) override;
+  void SetMicLevel(int level) override;
+  void SetMicToMonitor(bool on) override;
+  void SetMicDucking(int db) override;
   void HotkeysOn() override;
   void HotkeysOff() override;
   bool HotkeysLoaded() override;

@@ -8,7 +8,8 @@ namespace {
 
 struct TrayMenuItem {
   TrayCommand command;
-  const wchar_t* text;  // null: a separator
+  const wchar_t* text;                // null: a separator
+  bool TrayChecks::*check = nullptr;  // a check item: which of the checks it shows
 };
 
 constexpr TrayMenuItem kTrayMenu[] = {
@@ -19,7 +20,8 @@ constexpr TrayMenuItem kTrayMenu[] = {
     {TrayCommand::Instructions, L"软件说明"},
     {TrayCommand::Rebuild, L"更新配置"},
     {TrayCommand::OutputSettings, L"音效输出设置"},
-    {TrayCommand::Monitor, L"监听"},
+    {TrayCommand::Monitor, L"监听", &TrayChecks::monitor},
+    {TrayCommand::Mic, L"麦克风直通", &TrayChecks::mic},
     {TrayCommand::Exit, L"退出"},
 };
 
@@ -37,14 +39,14 @@ NOTIFYICONDATAW IconData(HWND owner, HICON icon) {
 
 }  // namespace
 
-HMENU CreateTrayMenu(bool monitorOn) {
+HMENU CreateTrayMenu(TrayChecks checks) {
   HMENU menu = ::CreatePopupMenu();
   for (const TrayMenuItem& item : kTrayMenu) {
     if (!item.text) {
       ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
       continue;
     }
-    const UINT checked = item.command == TrayCommand::Monitor && monitorOn ? MF_CHECKED : MF_UNCHECKED;
+    const UINT checked = item.check && checks.*item.check ? MF_CHECKED : MF_UNCHECKED;
     ::AppendMenuW(menu, MF_STRING | checked, static_cast<UINT_PTR>(item.command), item.text);
   }
   return menu;
@@ -84,8 +86,8 @@ void TrayIcon::ReAdd() {
   Add(owner_, icon_);
 }
 
-void TrayIcon::ShowMenu(bool monitorOn) {
-  HMENU menu = CreateTrayMenu(monitorOn);
+void TrayIcon::ShowMenu(TrayChecks checks) {
+  HMENU menu = CreateTrayMenu(checks);
   POINT cursor;
   ::GetCursorPos(&cursor);
   // Without the owner in the foreground the menu would stay open after a click elsewhere; the

@@ -17,11 +17,18 @@ enum class TrayCommand : UINT {
   Rebuild,            // 更新配置
   OutputSettings,     // 音效输出设置
   Monitor,            // 监听 (a check item)
+  Mic,                // 麦克风直通 (a check item)
   Exit,               // 退出
 };
 
-// TrayMenu as a popup menu, 监听 checked when `monitorOn`; the caller destroys it.
-HMENU CreateTrayMenu(bool monitorOn);
+// What the check items of TrayMenu show: the stored 开关 of 监听 and of 麦克风.
+struct TrayChecks {
+  bool monitor = false;
+  bool mic = false;
+};
+
+// TrayMenu as a popup menu, its check items as `checks` says; the caller destroys it.
+HMENU CreateTrayMenu(TrayChecks checks);
 
 class TrayIcon {
  public:
@@ -41,7 +48,7 @@ class TrayIcon {
 
   // Pops TrayMenu up at the cursor, owned by the owner window; the chosen command arrives as
   // WM_COMMAND. Closes when the user clicks elsewhere.
-  void ShowMenu(bool monitorOn);
+  void ShowMenu(TrayChecks checks);
 
  private:
   HWND owner_ = nullptr;

@@ -61,13 +61,7 @@ int main() {
     std::printf("error: no audio device\n");
     return 1;
   }
-  player.RefreshCaptureDevices();
-  int mic = -1;
-  for (int n = velmora::audio::kFirstEndpointDevice; n < 128 && mic < 0; ++n) {
-    const std::wstring name = player.CaptureDeviceName(n);
-    if (name == kNoDeviceName) break;
-    if (name.find(L"VelmoraMic") != std::wstring::npos) mic = n;
-  }
+  const int mic = velmora::test::TestSinkCaptureDevice(L"VelmoraMic");
   // Idle first, with the pass-through off, then on with nothing playing, in one run.
   ::Sleep(1500);
   const double idleOff = CpuPercentOver(10000);

@@ -605,13 +605,7 @@ TEST_F(AudioTest, MonitorPlaysWithTheOutputAndOutlivesBeingUnplugged) {
 TEST_F(AudioTest, MicrophoneReachesTheOutputTheMonitorOnlyWhenAskedAndComesBackWithItsDevice) {
   ASSERT_EQ(StartAudio(player_, sinkA_), 1);
   ASSERT_TRUE(player_.StartMonitor(sinkB_, L""));
-  player_.RefreshCaptureDevices();
-  int mic = -1;
-  for (int n = velmora::audio::kFirstEndpointDevice; n < 128 && mic < 0; ++n) {
-    const std::wstring name = player_.CaptureDeviceName(n);
-    if (name == kNoDeviceName) break;
-    if (name.find(L"VelmoraMic") != std::wstring::npos) mic = n;
-  }
+  const int mic = velmora::test::TestSinkCaptureDevice(L"VelmoraMic");
   ASSERT_GE(mic, 2) << "the test microphone is missing";
   ASSERT_TRUE(player_.StartMic(mic, L""));
   player_.SetMicLevel(50);

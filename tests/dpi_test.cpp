@@ -27,6 +27,12 @@ class NoSettingsActions : public velmora::ui::SettingsActions {
   bool SwitchOutputDevice(int) override { return false; }
   bool SwitchMonitorDevice(int) override { return false; }
   void SetMonitorLevel(int) override {}
+  void RefreshCaptureDevices() override {}
+  std::wstring CaptureDeviceName(int) override { return L"!!!!!!"; }
+  bool SwitchMicDevice(int) override { return false; }
+  void SetMicLevel(int) override {}
+  void SetMicToMonitor(bool) override {}
+  void SetMicDucking(int) override {}
   void HotkeysOn() override {}
   void HotkeysOff() override {}
   bool HotkeysLoaded() override { return false; }
@@ -93,7 +99,7 @@ TEST(Dpi, SecondaryWindowsFollowTheirMonitor) {
     velmora::ui::SettingsWindow settings(store, actions);
     ASSERT_TRUE(settings.Open(nullptr));
     CheckFollowsDpi(settings.Hwnd(), settings.Control(velmora::ui::SettingsWindow::kDeviceCombo),
-                    RECT{71, 69, 71 + 345, 69 + 20}, 484, 410);
+                    RECT{71, 69, 71 + 345, 69 + 20}, 484, 538);
     // Its self-drawn buttons follow too.
     const RECT ok = settings.ButtonRect(velmora::ui::SettingsWindow::Button::Ok);
     EXPECT_EQ(ok.left, 373);
@@ -146,8 +152,8 @@ TEST(Dpi, ThemedChildProcess) {
   PumpMessages(300);
   const auto shot = velmora::test::Capture::OfScreen(settings.Hwnd());
   using Id = velmora::ui::SettingsWindow::ControlId;
-  for (const Id id : {Id::kHotkeysOn, Id::kHotkeysOff, Id::kKeypad, Id::kMainKeyboard, Id::kAutoRebuild,
-                      Id::kManualRebuild}) {
+  for (const Id id : {Id::kMicToMonitor, Id::kHotkeysOn, Id::kHotkeysOff, Id::kKeypad, Id::kMainKeyboard,
+                      Id::kAutoRebuild, Id::kManualRebuild}) {
     HWND box = settings.Control(id);
     HTHEME own = ::OpenThemeData(box, L"Button");
     EXPECT_EQ(own, nullptr) << id << " keeps the classic look";

@@ -187,7 +187,7 @@ TEST_F(Lifecycle, EveryWayOfClosingEndsWithZeroAndRemovesTheIcon) {
     } else if (way == 1) {  // Esc
       ::PostMessageW(board, WM_KEYDOWN, VK_ESCAPE, 0);
     } else {  // the tray menu's 退出, the last item
-      ASSERT_TRUE(ChooseTrayItem(board, 8));
+      ASSERT_TRUE(ChooseTrayItem(board, 9));
     }
     DWORD code = 99;
     ASSERT_TRUE(copy.WaitExit(10000, &code)) << "way " << way;
@@ -264,19 +264,22 @@ TEST_F(Lifecycle, TrayMenuShowsHidesRebuildsAndExplains) {
   EXPECT_EQ(TrayIconCount(), iconsBefore_ + 1);
 }
 
-TEST(TrayMenu, MonitorIsACheckItemRightAfterOutputSettings) {
-  for (const bool on : {false, true}) {
-    HMENU menu = velmora::app::CreateTrayMenu(on);
+// 监听 right after 音效输出设置 and 麦克风直通 right after 监听, each checked by its own switch.
+TEST(TrayMenu, MonitorAndMicAreCheckItemsAfterOutputSettings) {
+  for (const auto& [monitorOn, micOn] : {std::pair{false, false}, std::pair{true, false}, std::pair{false, true}}) {
+    HMENU menu = velmora::app::CreateTrayMenu({monitorOn, micOn});
     std::vector<std::wstring> texts;
     for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
       wchar_t text[32] = L"";
       ::GetMenuStringW(menu, i, text, 32, MF_BYPOSITION);
       texts.push_back(text);
-      EXPECT_EQ((::GetMenuState(menu, i, MF_BYPOSITION) & MF_CHECKED) != 0, on && i == 7) << i;
+      EXPECT_EQ((::GetMenuState(menu, i, MF_BYPOSITION) & MF_CHECKED) != 0, (monitorOn && i == 7) || (micOn && i == 8))
+          << i;
     }
     EXPECT_EQ(texts, (std::vector<std::wstring>{L"显示界面", L"最小化界面", L"", L"软件设置", L"软件说明", L"更新配置",
-                                                L"音效输出设置", L"监听", L"退出"}));
+                                                L"音效输出设置", L"监听", L"麦克风直通", L"退出"}));
     EXPECT_EQ(::GetMenuItemID(menu, 7), static_cast<UINT>(velmora::app::TrayCommand::Monitor));
+    EXPECT_EQ(::GetMenuItemID(menu, 8), static_cast<UINT>(velmora::app::TrayCommand::Mic));
     ::DestroyMenu(menu);
   }
 }
@@ -327,6 +330,52 @@ TEST_F(Lifecycle, TrayMonitorItemShowsAndSwitchesTheStoredMonitor) {
     ASSERT_TRUE(ChooseTrayItem(board, 7));
     EXPECT_TRUE(WaitFor([&] { return store.ReadValue(L"监听", L"开关") == (on ? L"假" : L"真"); }));
   }
+}
+
+// 麦克风直通 in the running program: started with it as stored (what the microphone picks up is
+// heard on the output device), checked in the menu as stored, and switched by choosing it. The
+// microphone is sink B's monitor, and this test plays the voice into sink B.
+TEST_F(Lifecycle, TrayMicItemShowsAndSwitchesTheStoredMic) {
+  const int sinkA = velmora::test::TestSinkDevice(L"VelmoraSinkA");
+  const int sinkB = velmora::test::TestSinkDevice(L"VelmoraSinkB");
+  const int micB = velmora::test::TestSinkCaptureDevice(L"VelmoraSinkB");
+  ASSERT_GE(sinkA, 2) << "run the tests through scripts/test.sh";
+  ASSERT_GE(sinkB, 2);
+  ASSERT_GE(micB, 2);
+  ProgramCopy copy(L"麦克风");
+  RecordLocation(copy);
+  const std::wstring voice = copy / L"声.wav";
+  velmora::test::WriteBytes(voice, velmora::test::ToneWav(1000, 1.0, 0.5));
+  ConfigStore store(copy.Folder());
+  store.WriteValue(L"id", L"id", std::to_wstring(sinkA));
+  store.WriteValue(L"麦克风", L"开关", L"真");
+  store.WriteValue(L"麦克风", L"id", std::to_wstring(micB));
+  ASSERT_TRUE(copy.Start());
+  ASSERT_TRUE(copy.WaitSettled());
+  const HWND board = copy.Board();
+  velmora::playback::AudioPlayer speaker;
+  ASSERT_EQ(velmora::playback::StartAudio(speaker, sinkB), 1);
+
+  for (const bool on : {true, false}) {
+    ::PostMessageW(board, kTrayMessage, 1, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitFor([&menu] { return (menu = velmora::test::OpenMenu()) != nullptr; }, 5000));
+    ::Sleep(300);  // painted
+    EXPECT_EQ(CheckedMenuLine(menu), on ? 7 : -1) << "麦克风直通 is the eighth line";
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitFor([] { return velmora::test::OpenMenu() == nullptr; }, 5000));
+
+    velmora::test::SinkRecording output("velmora_a");
+    const velmora::playback::StreamHandle stream = speaker.OpenAndPlay(voice, 1, 0);
+    ASSERT_NE(stream, 0u);
+    const std::vector<float> heard = output.WaitForSound(0.05, 4410, on ? 4000 : 1500);
+    EXPECT_EQ(velmora::test::FirstAbove(heard, 0.05) >= 0, on) << (on ? "the voice is not heard" : "still heard");
+    speaker.StopChannel(stream);
+
+    ASSERT_TRUE(ChooseTrayItem(board, 8));
+    EXPECT_TRUE(WaitFor([&] { return store.ReadValue(L"麦克风", L"开关") == (on ? L"假" : L"真"); }));
+  }
+  speaker.ReleaseLibrary();
 }
 
 TEST_F(Lifecycle, NoticeIsOnScreenWhileManyFilesAreRebuilt) {

@@ -1,10 +1,11 @@
 // The settings window on the real window: filled from the configuration, its check-box rules,
 // device switches moving the sound between the test sinks (and a failed one keeping it), the
-// monitor's device list and volume, and hotkeys off and on in one run.
+// monitor's device list and volume, the microphone's rows, and hotkeys off and on in one run.
 #include "config/ConfigStore.h"
 #include "hotkeys/HotkeyHost.h"
 #include "playback/AudioPlayer.h"
 #include "playback/DeviceChoice.h"
+#include "playback/Microphone.h"
 #include "playback/Monitor.h"
 #include "playback/Playback.h"
 #include "tests/support/Dialogs.h"
@@ -49,6 +50,12 @@ class RealActions : public velmora::ui::SettingsActions {
     return velmora::playback::SwitchMonitorDevice(player_, store_, device);
   }
   void SetMonitorLevel(int level) override { velmora::playback::SetMonitorLevel(player_, store_, level); }
+  void RefreshCaptureDevices() override { player_.RefreshCaptureDevices(); }
+  std::wstring CaptureDeviceName(int device) override { return player_.CaptureDeviceName(device); }
+  bool SwitchMicDevice(int device) override { return velmora::playback::SwitchMicDevice(player_, store_, device); }
+  void SetMicLevel(int level) override { velmora::playback::SetMicLevel(player_, store_, level); }
+  void SetMicToMonitor(bool on) override { velmora::playback::SetMicToMonitor(player_, store_, on); }
+  void SetMicDucking(int db) override { velmora::playback::SetMicDucking(player_, store_, db); }
   void HotkeysOn() override { velmora::hotkeys::HotkeyHost::Load(store_, hotkeys_, nullptr); }
   void HotkeysOff() override { velmora::hotkeys::HotkeyHost::Unload(); }
   bool HotkeysLoaded() override { return velmora::hotkeys::HotkeyHost::HostLoaded(); }
@@ -104,14 +111,15 @@ class SettingsTest : public ::testing::Test {
     EXPECT_FALSE(seen.ownerEnabled) << "a second pick could start a switch inside the first";
     return seen.text;
   }
-  // Picks item `index` of the monitor list as the user would.
-  void PickMonitorItem(int index) {
-    HWND combo = window_.Control(SettingsWindow::kMonitorCombo);
+  // Picks item `index` of a drop-down list as the user would.
+  void PickItem(SettingsWindow::ControlId list, int index) {
+    HWND combo = window_.Control(list);
     ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    ::SendMessageW(window_.Hwnd(), WM_COMMAND, MAKEWPARAM(SettingsWindow::kMonitorCombo, CBN_SELCHANGE),
-                   reinterpret_cast<LPARAM>(combo));
+    ::SendMessageW(window_.Hwnd(), WM_COMMAND, MAKEWPARAM(list, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
   }
+  void PickMonitorItem(int index) { PickItem(SettingsWindow::kMonitorCombo, index); }
   std::wstring Stored(const wchar_t* key) const { return store_.ReadValue(L"监听", key); }
+  std::wstring MicStored(const wchar_t* key) const { return store_.ReadValue(L"麦克风", key); }
   std::wstring storedWhileShown_;
 
   velmora::test::TempProgramDir dir_{L"设置"};
@@ -155,6 +163,28 @@ TEST_F(SettingsTest, FillsFromTheConfigurationAndKeepsTheBoxesExclusive) {
   for (int i = 0; i < named; ++i) EXPECT_EQ(ItemText(monitor, i + 1), ItemText(combo, i));
   EXPECT_EQ(::SendMessageW(monitor, CB_GETCURSEL, 0, 0), 0);
   EXPECT_EQ(::SendMessageW(level, TBM_GETPOS, 0, 0), 100);
+  // The microphone's four rows under the monitor's, each below the last and ending where the
+  // others end; everything below them, and the window's bottom, lowered by their height. With
+  // nothing stored: not used, full level, not to the monitor, no ducking.
+  EXPECT_EQ(velmora::test::WindowText(window_.Control(SettingsWindow::kMicLevelLabel)), L"麦克风音量:");
+  int bottom = levelRow.bottom;
+  for (const auto id : {SettingsWindow::kMicCombo, SettingsWindow::kMicLevel, SettingsWindow::kMicToMonitor,
+                        SettingsWindow::kMicDucking}) {
+    const RECT row = ChildRect(window_.Control(id));
+    EXPECT_GE(row.top, bottom) << id;
+    EXPECT_LE(row.right, output.right) << id;
+    bottom = row.bottom;
+  }
+  const auto& scale = window_.Scale();
+  RECT client;
+  ::GetClientRect(window_.Hwnd(), &client);
+  EXPECT_EQ(client.bottom, scale(346 + 64 + 128));
+  EXPECT_EQ(ChildRect(window_.Control(SettingsWindow::kHotkeysOn)).top, scale(144 + 64 + 128));
+  HWND ducking = window_.Control(SettingsWindow::kMicDucking);
+  EXPECT_EQ(::SendMessageW(window_.Control(SettingsWindow::kMicCombo), CB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(::SendMessageW(window_.Control(SettingsWindow::kMicLevel), TBM_GETPOS, 0, 0), 100);
+  EXPECT_FALSE(Checked(window_.Control(SettingsWindow::kMicToMonitor)));
+  EXPECT_EQ(ItemText(ducking, static_cast<int>(::SendMessageW(ducking, CB_GETCURSEL, 0, 0))), L"不闪避");
 
   Click(SettingsWindow::kKeypad);
   Click(SettingsWindow::kKeypad);  // already checked: stays checked, written again
@@ -173,12 +203,12 @@ TEST_F(SettingsTest, FillsFromTheConfigurationAndKeepsTheBoxesExclusive) {
   EXPECT_EQ(store_.ReadValue(L"更新", L"开关"), L"真");
 
   // 立即更新配置 and 软件说明 reach the program; 确定并保存 only closes.
-  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(250, 289));
-  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(300, 392));
+  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(250, 417));
+  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(300, 520));
   EXPECT_EQ(actions_.rebuilds, 1);
   EXPECT_EQ(actions_.instructions, 1);
   const std::string before = velmora::test::ReadBytes(store_.ConfigFilePath());
-  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(400, 392));
+  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(400, 520));
   EXPECT_EQ(window_.Hwnd(), nullptr);
   EXPECT_EQ(velmora::test::ReadBytes(store_.ConfigFilePath()), before);
 }
@@ -195,7 +225,8 @@ TEST_F(SettingsTest, DeviceSwitchesMoveTheSoundAndAFailedOneKeepsIt) {
   store_.WriteValue(L"id", L"id", std::to_wstring(sinkA));
   const unsigned listingsBefore = velmora::audio::EndpointListings();
   ASSERT_TRUE(window_.Open(nullptr));
-  EXPECT_EQ(velmora::audio::EndpointListings() - listingsBefore, 1u) << "one look at the devices per opening";
+  EXPECT_EQ(velmora::audio::EndpointListings() - listingsBefore, 2u)
+      << "one look at the outputs and one at the microphones per opening";
   EXPECT_EQ(::SendMessageW(window_.Control(SettingsWindow::kDeviceCombo), CB_GETCURSEL, 0, 0), sinkA - 1);
 
   for (const auto& [device, heard, quiet] : {std::tuple{sinkB, "velmora_b", "velmora_a"},
@@ -280,6 +311,97 @@ TEST_F(SettingsTest, MonitorPicksAndLevelAreStoredAsMade) {
   ASSERT_TRUE(velmora::test::ChangeSoundServer("plug", "velmora_b"));
 }
 
+// Item k of the microphone list is capture device k, as for the monitor: a pick opens it and
+// 不使用 closes it, one that does not open says so and is still stored. The volume moves in the
+// board's steps; the check box and the ducking list write at once.
+TEST_F(SettingsTest, MicPicksAndControlsAreStoredAsMade) {
+  const int sinkA = velmora::test::TestSinkDevice(L"VelmoraSinkA");
+  const int micB = velmora::test::TestSinkCaptureDevice(L"VelmoraSinkB");
+  ASSERT_GE(sinkA, 2) << "run the tests through scripts/test.sh";
+  ASSERT_GE(micB, 2) << "the test sinks' monitors are the microphones";
+  ASSERT_EQ(velmora::playback::StartAudio(player_, sinkA), 1);
+  store_.WriteValue(L"麦克风", L"开关", L"真");
+  store_.WriteValue(L"麦克风", L"id", std::to_wstring(micB));
+  store_.WriteValue(L"麦克风", L"v", L"40");
+  store_.WriteValue(L"麦克风", L"监听", L"真");
+  store_.WriteValue(L"麦克风", L"闪避", L"14");  // between two items: the lower one shows
+  ASSERT_TRUE(window_.Open(nullptr));
+  HWND mic = window_.Control(SettingsWindow::kMicCombo);
+  HWND level = window_.Control(SettingsWindow::kMicLevel);
+  HWND toMonitor = window_.Control(SettingsWindow::kMicToMonitor);
+  HWND ducking = window_.Control(SettingsWindow::kMicDucking);
+  EXPECT_EQ(::SendMessageW(mic, CB_GETCURSEL, 0, 0), micB);
+  EXPECT_NE(ItemText(mic, micB).find(L"VelmoraSinkB"), std::wstring::npos);
+  EXPECT_EQ(::SendMessageW(level, TBM_GETPOS, 0, 0), 40);
+  EXPECT_TRUE(Checked(toMonitor));
+  EXPECT_EQ(ItemText(ducking, static_cast<int>(::SendMessageW(ducking, CB_GETCURSEL, 0, 0))), L"12 dB");
+
+  for (const bool on : {false, true}) {
+    velmora::test::MessageBoxWatcher watcher(L"信息：");
+    PickItem(SettingsWindow::kMicCombo, on ? micB : 0);
+    EXPECT_EQ(MicStored(L"开关"), on ? L"真" : L"假");
+    EXPECT_EQ(player_.Engine().InputOpen(), on);
+    EXPECT_EQ(watcher.Count(), 0) << "no message for a pick that worked";
+  }
+  EXPECT_EQ(MicStored(L"id"), std::to_wstring(micB));
+  EXPECT_EQ(MicStored(L"endpoint"), player_.CaptureEndpointId(micB));
+  EXPECT_NE(MicStored(L"endpoint"), L"");
+
+  // As the keys move it: 40 → 30, down to 1 (silence), and up again to 11.
+  for (const auto& [key, presses, stored] :
+       {std::tuple{VK_LEFT, 1, L"30"}, std::tuple{VK_LEFT, 3, L"1"}, std::tuple{VK_RIGHT, 1, L"11"}}) {
+    for (int i = 0; i < presses; ++i) ::SendMessageW(level, WM_KEYDOWN, key, 0);
+    EXPECT_EQ(MicStored(L"v"), stored);
+  }
+  EXPECT_EQ(Stored(L"v"), L"") << "the monitor's volume is its own";
+
+  for (const bool on : {false, true}) {
+    Click(SettingsWindow::kMicToMonitor);
+    EXPECT_EQ(Checked(toMonitor), on);
+    EXPECT_EQ(MicStored(L"监听"), on ? L"真" : L"假");
+  }
+  const wchar_t* const depths[] = {L"不闪避", L"6 dB", L"12 dB", L"18 dB", L"24 dB", L"30 dB"};
+  ASSERT_EQ(::SendMessageW(ducking, CB_GETCOUNT, 0, 0), 6);
+  for (const int item : {5, 1, 2, 3, 4, 0}) {
+    EXPECT_EQ(ItemText(ducking, item), depths[item]);
+    PickItem(SettingsWindow::kMicDucking, item);
+    EXPECT_EQ(MicStored(L"闪避"), std::to_wstring(item * 6));
+  }
+
+  // The sink (and so its monitor) goes away between listing and choosing: the message, and
+  // the choice kept.
+  PickItem(SettingsWindow::kMicCombo, 0);
+  ASSERT_TRUE(velmora::test::ChangeSoundServer("unplug", "velmora_b"));
+  velmora::test::MessageBoxWatcher watcher(L"信息：");
+  PickItem(SettingsWindow::kMicCombo, micB);
+  const velmora::test::MessageBoxSeen seen = watcher.Finish();
+  EXPECT_EQ(watcher.Count(), 1);
+  EXPECT_EQ(seen.text, L"麦克风设置失败");
+  EXPECT_EQ(seen.owner, window_.Hwnd());
+  EXPECT_FALSE(seen.hasIcon);
+  EXPECT_EQ(MicStored(L"开关"), L"真");
+  EXPECT_EQ(MicStored(L"id"), std::to_wstring(micB));
+  ASSERT_TRUE(velmora::test::ChangeSoundServer("plug", "velmora_b"));
+}
+
+// With no microphone found the player's capture list is empty (as after an enumeration that
+// failed or found none; under Wine a sound server without sources still shows one), and the
+// list still offers 不使用 and the system's default microphone, which may come later.
+TEST_F(SettingsTest, WithNoCaptureDeviceTheMicListOffersOffAndTheDefault) {
+  class NoneFound : public RealActions {
+   public:
+    using RealActions::RealActions;
+    void RefreshCaptureDevices() override {}
+  } actions(player_, store_);
+  SettingsWindow window(store_, actions);
+  ASSERT_TRUE(window.Open(nullptr));
+  HWND mic = window.Control(SettingsWindow::kMicCombo);
+  ASSERT_EQ(::SendMessageW(mic, CB_GETCOUNT, 0, 0), 2);
+  EXPECT_EQ(ItemText(mic, 0), L"不使用");
+  EXPECT_EQ(ItemText(mic, 1), L"系统默认麦克风");
+  ::DestroyWindow(window.Hwnd());
+}
+
 namespace {
 struct SecondAsk {
   const ConfigStore* store = nullptr;
@@ -324,11 +446,11 @@ TEST_F(SettingsTest, OneModalWindowWhoseOwnerWaits) {
 TEST_F(SettingsTest, TheNoteReadsInFullWithinItsLabel) {
   ASSERT_TRUE(window_.Open(nullptr));
   const velmora::test::Capture shot = velmora::test::Capture::OfClient(window_.Hwnd());
-  // The note's label is 72 design pixels tall from y = 304; its last line (手动更新配置…) ends
+  // The note's label is 72 design pixels tall from y = 432; its last line (手动更新配置…) ends
   // in the bottom rows, above the buttons.
   const auto& scale = window_.Scale();
   int white = 0;
-  for (int y = scale(304 + 72 - 13); y < scale(304 + 72); ++y)
+  for (int y = scale(432 + 72 - 13); y < scale(432 + 72); ++y)
     for (int x = 0; x < scale(270); ++x) {
       const COLORREF c = shot.At(x, y);
       white += GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) > 200;

@@ -2,6 +2,7 @@
 
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
+#include "playback/Microphone.h"
 #include "playback/Monitor.h"
 #include "playback/Playback.h"
 #include "ui/SmallWindows.h"
@@ -17,18 +18,49 @@ constexpr Colour kBlue = Rgb(0, 96, 192);
 constexpr Colour kWhiteText = Rgb(255, 255, 255);
 constexpr Colour kPurple = Rgb(88, 48, 224);
 
-// The two monitor rows (监听输出, 监听音量) sit under the output row. Everything from the
-// 快捷键设置 title down keeps its design position, lowered by their height.
+// The two monitor rows (监听输出, 监听音量) sit under the output row and the four microphone
+// rows (麦克风, 麦克风音量, 麦克风同时送监听, 效果闪避) under them. Everything from the 快捷键设置
+// title down keeps its design position, lowered by their height.
 constexpr int kMonitorRowsHeight = 64;
-constexpr DesignRect Lowered(DesignRect r) { return DesignRect{r.x, r.y + kMonitorRowsHeight, r.w, r.h}; }
+constexpr int kMicRowsHeight = 128;
+constexpr DesignRect Lowered(DesignRect r) {
+  return DesignRect{r.x, r.y + kMonitorRowsHeight + kMicRowsHeight, r.w, r.h};
+}
 constexpr int kWindowWidth = 484;
-constexpr int kWindowHeight = 346 + kMonitorRowsHeight;
+constexpr int kWindowHeight = 346 + kMonitorRowsHeight + kMicRowsHeight;
+// "麦克风音量:" is a character longer than the labels above it: with a 12-pixel font it would run
+// into a control at 71, so the microphone's controls start further right and end where the
+// others end.
+constexpr int kMicControlX = 83;
+constexpr int kControlRight = 71 + 345;
 
 constexpr wchar_t kMonitorOffItem[] = L"不监听";
+constexpr wchar_t kMicOffItem[] = L"不使用";
+
+struct DuckingItem {
+  const wchar_t* text;
+  int db;
+};
+constexpr DuckingItem kDuckingItems[] = {{L"不闪避", 0}, {L"6 dB", 6},   {L"12 dB", 12},
+                                         {L"18 dB", 18}, {L"24 dB", 24}, {L"30 dB", 30}};
+
+// A stored depth between two items shows the lower one: the list never claims more ducking than
+// there is.
+WPARAM DuckingItemOf(int db) {
+  WPARAM item = 0;
+  for (WPARAM i = 0; i < ARRAYSIZE(kDuckingItems); ++i)
+    if (kDuckingItems[i].db <= db) item = i;
+  return item;
+}
 
 // The monitor list's item 0 is "不监听"; item k is device k (the output list's item k - 1).
 int MonitorItemDevice(LRESULT item) { return item == 0 ? playback::kMonitorOff : static_cast<int>(item); }
 WPARAM MonitorDeviceItem(const playback::MonitorSetting& setting) {
+  return setting.on ? static_cast<WPARAM>(setting.device) : 0;
+}
+// The microphone list alike: item 0 is "不使用", item k capture device k.
+int MicItemDevice(LRESULT item) { return item == 0 ? playback::kMicOff : static_cast<int>(item); }
+WPARAM MicDeviceItem(const playback::MicSetting& setting) {
   return setting.on ? static_cast<WPARAM>(setting.device) : 0;
 }
 
@@ -88,7 +120,7 @@ void SettingsWindow::RunModal(const config::ConfigStore& store, SettingsActions&
 
 bool SettingsWindow::Open(HWND owner) {
   RegisterClassOnce(kClassName, nullptr);
-  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES};  // the monitor's trackbar
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES};  // the volume trackbars
   ::InitCommonControlsEx(&controls);
   if (!CreateScaled(kClassName, L"软件设置", WS_POPUP | WS_CLIPCHILDREN, WS_EX_APPWINDOW, kWindowWidth, kWindowHeight,
                     owner))
@@ -106,19 +138,31 @@ void SettingsWindow::CreateControls() {
   AddChild(L"STATIC", L"监听音量:", SS_LEFT, {11, 135, 61, 16}, kMonitorLevelLabel, 0);
   // The board's volume scale: arrow keys and clicks beside the thumb move it by ten, and the
   // lowest position (1) is silence.
-  HWND level =
-      AddChild(TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS | WS_TABSTOP, {71, 131, 345, 24}, kMonitorLevel, 0);
-  UseClassicLook(level);
-  ::SendMessageW(level, TBM_SETRANGEMIN, FALSE, playback::kMinVolumeLevel);
-  ::SendMessageW(level, TBM_SETRANGEMAX, FALSE, playback::kMaxVolumeLevel);
-  ::SendMessageW(level, TBM_SETLINESIZE, 0, 10);
-  ::SendMessageW(level, TBM_SETPAGESIZE, 0, 10);
+  const auto addLevel = [this](DesignRect rect, ControlId id) {
+    HWND level = AddChild(TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS | WS_TABSTOP, rect, id, 0);
+    UseClassicLook(level);
+    ::SendMessageW(level, TBM_SETRANGEMIN, FALSE, playback::kMinVolumeLevel);
+    ::SendMessageW(level, TBM_SETRANGEMAX, FALSE, playback::kMaxVolumeLevel);
+    ::SendMessageW(level, TBM_SETLINESIZE, 0, 10);
+    ::SendMessageW(level, TBM_SETPAGESIZE, 0, 10);
+  };
+  addLevel({71, 131, 345, 24}, kMonitorLevel);
+  constexpr int micWidth = kControlRight - kMicControlX;
+  AddChild(L"STATIC", L"麦克风:", SS_LEFT, {11, 167, 70, 16}, kMicLabel, 0);
+  AddChild(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, {kMicControlX, 165, micWidth, 20 + 200},
+           kMicCombo, 0);
+  AddChild(L"STATIC", L"麦克风音量:", SS_LEFT, {11, 199, 70, 16}, kMicLevelLabel, 0);
+  addLevel({kMicControlX, 195, micWidth, 24}, kMicLevel);
+  AddChild(L"STATIC", L"效果闪避:", SS_LEFT, {11, 263, 70, 16}, kMicDuckingLabel, 0);
+  AddChild(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, {kMicControlX, 261, 96, 20 + 200}, kMicDucking,
+           0);
   const struct {
     const wchar_t* caption;
     DWORD style;
     DesignRect rect;
     ControlId id;
   } choices[] = {
+      {L"麦克风同时送监听", BS_CHECKBOX, {kMicControlX, 231, 144, 16}, kMicToMonitor},
       {L"开启快捷键功能", BS_RADIOBUTTON, Lowered({8, 144, 104, 16}), kHotkeysOn},
       {L"关闭快捷键功能", BS_RADIOBUTTON, Lowered({112, 144, 104, 16}), kHotkeysOff},
       {L"数值小键盘", BS_CHECKBOX, Lowered({224, 144, 88, 16}), kKeypad},
@@ -149,6 +193,7 @@ void SettingsWindow::Fill() {
   ::SendMessageW(monitor, CB_SETCURSEL, MonitorDeviceItem(setting), 0);
   monitorLevel_ = setting.level;
   ::SendMessageW(Control(kMonitorLevel), TBM_SETPOS, TRUE, setting.level);
+  FillMic();
   const std::wstring hotkeys = store_.ReadValue(config::kHotkeySwitchSection, config::kHotkeySwitchKey);
   if (hotkeys == config::kOn || hotkeys == config::kOff) {
     Check(Control(kHotkeysOn), hotkeys == config::kOn);
@@ -164,6 +209,26 @@ void SettingsWindow::Fill() {
     Check(Control(kKeypad), keyboard == config::kKeyboardKeypad);
     Check(Control(kMainKeyboard), keyboard == config::kKeyboardMain);
   }
+}
+
+void SettingsWindow::FillMic() {
+  HWND mic = Control(kMicCombo);
+  ::SendMessageW(mic, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kMicOffItem));
+  actions_.RefreshCaptureDevices();
+  for (int n = 1; n <= kMaxDevice; ++n) {
+    const std::wstring name = actions_.CaptureDeviceName(n);
+    if (name == L"!!!!!!") break;  // capture devices are numbered without gaps
+    ::SendMessageW(mic, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  }
+  HWND ducking = Control(kMicDucking);
+  for (const DuckingItem& item : kDuckingItems)
+    ::SendMessageW(ducking, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.text));
+  const playback::MicSetting setting = playback::ReadMicSetting(store_);
+  ::SendMessageW(mic, CB_SETCURSEL, MicDeviceItem(setting), 0);
+  micLevel_ = setting.level;
+  ::SendMessageW(Control(kMicLevel), TBM_SETPOS, TRUE, setting.level);
+  Check(Control(kMicToMonitor), setting.toMonitor);
+  ::SendMessageW(ducking, CB_SETCURSEL, DuckingItemOf(setting.duckingDb), 0);
 }
 
 void SettingsWindow::OnCommand(int id, int code) {
@@ -189,6 +254,27 @@ void SettingsWindow::OnCommand(int id, int code) {
       if (selected < 0) return;
       // Stored even when the device does not open, so the monitor comes on when it is back.
       if (!actions_.SwitchMonitorDevice(MonitorItemDevice(selected))) ShowInformation(Hwnd(), L"监听通道设置失败");
+      return;
+    }
+    case kMicCombo: {
+      if (code != CBN_SELCHANGE) return;
+      const LRESULT selected = ::SendMessageW(Control(kMicCombo), CB_GETCURSEL, 0, 0);
+      if (selected < 0) return;
+      // Stored even when the device does not open, as for the monitor.
+      if (!actions_.SwitchMicDevice(MicItemDevice(selected))) ShowInformation(Hwnd(), L"麦克风设置失败");
+      return;
+    }
+    case kMicToMonitor: {
+      HWND box = Control(kMicToMonitor);
+      Check(box, !Checked(box));
+      actions_.SetMicToMonitor(Checked(box));
+      return;
+    }
+    case kMicDucking: {
+      if (code != CBN_SELCHANGE) return;
+      const LRESULT selected = ::SendMessageW(Control(kMicDucking), CB_GETCURSEL, 0, 0);
+      if (selected < 0 || selected >= static_cast<LRESULT>(ARRAYSIZE(kDuckingItems))) return;
+      actions_.SetMicDucking(kDuckingItems[selected].db);
       return;
     }
     case kHotkeysOn:
@@ -230,11 +316,11 @@ void SettingsWindow::OnCommand(int id, int code) {
   }
 }
 
-void SettingsWindow::OnMonitorLevel() {
-  const int level = static_cast<int>(::SendMessageW(Control(kMonitorLevel), TBM_GETPOS, 0, 0));
-  if (level == monitorLevel_) return;  // a drag reports every move, most of them on the same level
-  monitorLevel_ = level;
-  actions_.SetMonitorLevel(level);
+bool SettingsWindow::LevelMoved(ControlId trackbar, int& shown) {
+  const int level = static_cast<int>(::SendMessageW(Control(trackbar), TBM_GETPOS, 0, 0));
+  if (level == shown) return false;  // a drag reports every move, most of them on the same level
+  shown = level;
+  return true;
 }
 
 RECT SettingsWindow::ButtonRect(Button button) const {
@@ -335,7 +421,10 @@ LRESULT SettingsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
     case WM_HSCROLL:
-      if (reinterpret_cast<HWND>(lParam) == Control(kMonitorLevel)) OnMonitorLevel();
+      if (reinterpret_cast<HWND>(lParam) == Control(kMonitorLevel) && LevelMoved(kMonitorLevel, monitorLevel_))
+        actions_.SetMonitorLevel(monitorLevel_);
+      if (reinterpret_cast<HWND>(lParam) == Control(kMicLevel) && LevelMoved(kMicLevel, micLevel_))
+        actions_.SetMicLevel(micLevel_);
       return 0;
     case WM_DESTROY:
       background_.Reset();

@@ -1,6 +1,6 @@
-// The settings window: output device, monitor (监听) device and volume, hotkeys on/off, digit
-// keys, rebuild mode. Every control writes its setting the moment it is used; closing never
-// writes.
+// The settings window: output device, monitor (监听) device and volume, microphone pass-through
+// (麦克风直通: device, volume, to the monitor too, ducking), hotkeys on/off, digit keys, rebuild
+// mode. Every control writes its setting the moment it is used; closing never writes.
 #pragma once
 
 #include "ui/controls/ControlPaint.h"
@@ -32,6 +32,18 @@ class SettingsActions {
   virtual bool SwitchMonitorDevice(int device) = 0;
   // The monitor's own volume, 1..100; stored.
   virtual void SetMonitorLevel(int level) = 0;
+  // The capture devices, as RefreshDevices for the outputs: one look at each opening, and
+  // CaptureDeviceName(n) names device n (1 the default capture device) or says "!!!!!!".
+  virtual void RefreshCaptureDevices() = 0;
+  virtual std::wstring CaptureDeviceName(int device) = 0;
+  // Puts the microphone on capture device `device`, or switches it off for playback::kMicOff;
+  // stores the choice either way. False when the device could not be opened.
+  virtual bool SwitchMicDevice(int device) = 0;
+  // The voice's volume 1..100, whether it goes to the monitor too, and how far it is lowered
+  // while an effect plays (0..30 dB); each stored.
+  virtual void SetMicLevel(int level) = 0;
+  virtual void SetMicToMonitor(bool on) = 0;
+  virtual void SetMicDucking(int db) = 0;
   virtual void HotkeysOn() = 0;
   virtual void HotkeysOff() = 0;
   virtual bool HotkeysLoaded() = 0;
@@ -58,10 +70,19 @@ class SettingsWindow final : public ScaledWindow {
     kMonitorCombo,
     kMonitorLabel,
     kMonitorLevel,
-    kMonitorLevelLabel
+    kMonitorLevelLabel,
+    kMicCombo,
+    kMicLabel,
+    kMicLevel,
+    kMicLevelLabel,
+    kMicToMonitor,
+    kMicDucking,
+    kMicDuckingLabel
   };
   // kMonitorCombo holds "不监听" and then the output list's devices: its item k (k >= 1) is
   // device k, the output list's item k - 1. kMonitorLevel is a trackbar of 1..100.
+  // kMicCombo holds "不使用" and then the capture devices: its item k (k >= 1) is capture device
+  // k. kMicLevel is a trackbar like kMonitorLevel; kMicDucking's items are 0, 6, .. 30 dB.
   enum class Button { Close, RebuildNow, Instructions, Ok, None };
 
   // Opens the window modally (owner disabled meanwhile) and returns when it is closed. There is
@@ -83,8 +104,10 @@ class SettingsWindow final : public ScaledWindow {
  private:
   void CreateControls();
   void Fill();
+  void FillMic();
   void OnCommand(int id, int code);
-  void OnMonitorLevel();
+  // Reads volume trackbar `trackbar` into `shown`; true when that is a level not stored yet.
+  bool LevelMoved(ControlId trackbar, int& shown);
   void Paint(HDC dc) override;
   Button ButtonAt(POINT point) const;
 
@@ -93,6 +116,7 @@ class SettingsWindow final : public ScaledWindow {
   UniqueBrush background_;
   Button hover_ = Button::None;
   int monitorLevel_ = 0;  // what the monitor volume control last stored or showed
+  int micLevel_ = 0;      // the same for the microphone's
 };
 
 }  // namespace velmora::ui

@@ -182,13 +182,19 @@ bool PlayIntoSink(const std::string& sink, const std::string& wavBytes) {
                         VELMORA_AUDIO_DIR_UNIX + " tone " + sink + " " + unixPath);
 }
 
-int TestSinkDevice(const wchar_t* description) {
-  const std::vector<audio::Endpoint> endpoints = audio::ListEndpoints();
+namespace {
+int FindEndpoint(const wchar_t* description, audio::Flow flow) {
+  const std::vector<audio::Endpoint> endpoints = audio::ListEndpoints(flow);
   for (size_t i = 0; i < endpoints.size(); ++i) {
     if (endpoints[i].name.find(description) != std::wstring::npos)
       return static_cast<int>(i) + audio::kFirstEndpointDevice;
   }
   return -1;
 }
+}  // namespace
+
+int TestSinkDevice(const wchar_t* description) { return FindEndpoint(description, audio::Flow::Render); }
+
+int TestSinkCaptureDevice(const wchar_t* description) { return FindEndpoint(description, audio::Flow::Capture); }
 
 }  // namespace velmora::test

@@ -67,5 +67,8 @@ bool PlayIntoSink(const std::string& sink, const std::string& wavBytes);
 
 // The engine's device number of a test sink ("VelmoraSinkA"), or -1.
 int TestSinkDevice(const wchar_t* description);
+// The capture device number of a test sink's monitor, which Wine lists as a microphone
+// ("Monitor of VelmoraSinkA"): what plays on the sink is what it captures. -1 when not listed.
+int TestSinkCaptureDevice(const wchar_t* description);
 
 }  // namespace velmora::test
