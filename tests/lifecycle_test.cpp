@@ -67,6 +67,19 @@ int CheckedMenuLine(HWND menu) {
   return line;
 }
 
+// Opens the board's tray menu, reads CheckedMenuLine off it and closes it again; -2 when no menu
+// opened.
+int TrayMenuCheckedLine(HWND board) {
+  ::PostMessageW(board, kTrayMessage, 1, WM_RBUTTONUP);
+  HWND menu = nullptr;
+  if (!WaitFor([&menu] { return (menu = velmora::test::OpenMenu()) != nullptr; }, 5000)) return -2;
+  ::Sleep(300);  // painted
+  const int line = CheckedMenuLine(menu);
+  PressKey(VK_ESCAPE);
+  WaitFor([] { return velmora::test::OpenMenu() == nullptr; }, 5000);
+  return line;
+}
+
 int SliderLevel(HWND board) {
   HWND slider = ::FindWindowExW(board, nullptr, TRACKBAR_CLASSW, nullptr);
   return slider ? static_cast<int>(::SendMessageW(slider, TBM_GETPOS, 0, 0)) : -1;
@@ -306,13 +319,7 @@ TEST_F(Lifecycle, TrayMonitorItemShowsAndSwitchesTheStoredMonitor) {
   const HWND board = copy.Board();
 
   for (const bool on : {true, false}) {
-    ::PostMessageW(board, kTrayMessage, 1, WM_RBUTTONUP);
-    HWND menu = nullptr;
-    ASSERT_TRUE(WaitFor([&menu] { return (menu = velmora::test::OpenMenu()) != nullptr; }, 5000));
-    ::Sleep(300);  // painted
-    EXPECT_EQ(CheckedMenuLine(menu), on ? 6 : -1) << "监听 is the seventh line";
-    PressKey(VK_ESCAPE);
-    ASSERT_TRUE(WaitFor([] { return velmora::test::OpenMenu() == nullptr; }, 5000));
+    EXPECT_EQ(TrayMenuCheckedLine(board), on ? 6 : -1) << "监听 is the seventh line";
 
     // The effect of F9: always on the output, on the monitor only when on.
     velmora::test::SinkRecording outputSink("velmora_a");
@@ -357,13 +364,7 @@ TEST_F(Lifecycle, TrayMicItemShowsAndSwitchesTheStoredMic) {
   ASSERT_EQ(velmora::playback::StartAudio(speaker, sinkB), 1);
 
   for (const bool on : {true, false}) {
-    ::PostMessageW(board, kTrayMessage, 1, WM_RBUTTONUP);
-    HWND menu = nullptr;
-    ASSERT_TRUE(WaitFor([&menu] { return (menu = velmora::test::OpenMenu()) != nullptr; }, 5000));
-    ::Sleep(300);  // painted
-    EXPECT_EQ(CheckedMenuLine(menu), on ? 7 : -1) << "麦克风直通 is the eighth line";
-    PressKey(VK_ESCAPE);
-    ASSERT_TRUE(WaitFor([] { return velmora::test::OpenMenu() == nullptr; }, 5000));
+    EXPECT_EQ(TrayMenuCheckedLine(board), on ? 7 : -1) << "麦克风直通 is the eighth line";
 
     velmora::test::SinkRecording output("velmora_a");
     const velmora::playback::StreamHandle stream = speaker.OpenAndPlay(voice, 1, 0);
