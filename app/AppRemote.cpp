@@ -15,9 +15,7 @@ namespace velmora::app {
 namespace {
 
 // A Windows colour (0x00BBGGRR) as 0xRRGGBB.
-uint32_t Rgb(ui::Colour colour) {
-  return ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
-}
+uint32_t Rgb(ui::Colour colour) { return ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu); }
 
 }  // namespace
 

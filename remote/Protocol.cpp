@@ -45,8 +45,16 @@ bool ReadInteger(const Json& object, const char* name, long long min, long long 
     failure = Fail("wrong_type", texts::kWrongType);
     return false;
   }
-  const bool inRange = found->is_number_unsigned() ? found->get<unsigned long long>() <= static_cast<unsigned long long>(max)
-                                                   : found->get<long long>() >= min && found->get<long long>() <= max;
+  // The parser keeps every non-negative number unsigned, so a large one is looked at as such.
+  bool inRange = false;
+  if (found->is_number_unsigned()) {
+    const unsigned long long value = found->get<unsigned long long>();
+    inRange =
+        value <= static_cast<unsigned long long>(max) && (min <= 0 || value >= static_cast<unsigned long long>(min));
+  } else {
+    const long long value = found->get<long long>();
+    inRange = value >= min && value <= max;
+  }
   if (!inRange) {
     failure = Fail("out_of_range", texts::kOutOfRange);
     return false;

@@ -36,8 +36,8 @@ struct BoardState {
 
 enum class PlayOutcome {
   Played,
-  NoFile,        // an empty slot or an unassigned hotkey: nothing happens, as with a click
-  Failed,        // the file did not open (the user has been told, as for a click)
+  NoFile,  // an empty slot or an unassigned hotkey: nothing happens, as with a click
+  Failed,  // the file did not open (the user has been told, as for a click)
   NoSuchSlot,
   NoSuchHotkey,
 };

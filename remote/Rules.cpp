@@ -26,8 +26,9 @@ int ParsePort(std::wstring_view stored) {
 }
 
 bool IsWellFormedToken(std::string_view token) {
-  return token.size() == 2 * kTokenBytes &&
-         std::all_of(token.begin(), token.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+  return token.size() == 2 * kTokenBytes && std::all_of(token.begin(), token.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
 }
 
 std::string TokenFromBytes(const uint8_t (&bytes)[kTokenBytes]) {

@@ -37,9 +37,9 @@ constexpr auto kIdleTimeout = std::chrono::seconds(30);
 constexpr auto kDrainTimeout = std::chrono::seconds(5);
 constexpr size_t kHeaderLimit = 16 * 1024;
 constexpr size_t kDrainLimit = 1024 * 1024;
-constexpr size_t kMaxQueuedEvents = 64;    // a WebSocket client further behind is dropped
-constexpr int kMaxJobsPerSocket = 8;       // commands of one WebSocket client at the UI thread
-constexpr int kMaxRefusals = 32;           // over-the-limit connections being told so at once
+constexpr size_t kMaxQueuedEvents = 64;  // a WebSocket client further behind is dropped
+constexpr int kMaxJobsPerSocket = 8;     // commands of one WebSocket client at the UI thread
+constexpr int kMaxRefusals = 32;         // over-the-limit connections being told so at once
 constexpr auto kStopGrace = std::chrono::seconds(2);
 constexpr char kServerName[] = "Velmora";
 
@@ -87,8 +87,8 @@ struct Server::Core : std::enable_shared_from_this<Server::Core> {
   std::atomic<int> connections{0};
   std::atomic<int> refusals{0};
   std::atomic<int> listeners{0};
-  std::vector<std::weak_ptr<Connection>> open;        // server thread only
-  std::vector<std::weak_ptr<EventSocket>> sockets;    // server thread only
+  std::vector<std::weak_ptr<Connection>> open;      // server thread only
+  std::vector<std::weak_ptr<EventSocket>> sockets;  // server thread only
   std::promise<void> finished;
 
   // Answers from the UI thread come in through here; once the server stops, nothing more is
@@ -455,8 +455,7 @@ class EventSocket final : public Connection, public std::enable_shared_from_this
 };
 
 void HttpSession::Upgrade(Request request) {
-  auto socket =
-      std::make_shared<EventSocket>(core_, std::move(*seat_), stream_.release_socket());
+  auto socket = std::make_shared<EventSocket>(core_, std::move(*seat_), stream_.release_socket());
   seat_.reset();
   core_->Track(socket);
   socket->Run(std::move(request));
@@ -529,9 +528,9 @@ StartResult Server::Start(const ServerSettings& settings) {
   auto core = std::make_shared<Core>(link_, settings);
   core->hostNames = HostNames(settings.lan);
   core->namesRead = std::chrono::steady_clock::now();
-  const tcp::endpoint endpoint(settings.lan ? net::ip::address(net::ip::address_v4::any())
-                                            : net::ip::address(net::ip::address_v4::loopback()),
-                               static_cast<unsigned short>(settings.port));
+  const tcp::endpoint endpoint(
+      settings.lan ? net::ip::address(net::ip::address_v4::any()) : net::ip::address(net::ip::address_v4::loopback()),
+      static_cast<unsigned short>(settings.port));
   beast::error_code ec;
   core->acceptor.open(endpoint.protocol(), ec);
   if (ec) return StartResult::Failed;

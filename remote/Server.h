@@ -17,8 +17,8 @@ enum class StartResult { Started, PortInUse, Failed };
 
 struct ServerSettings {
   int port = 0;
-  bool lan = false;    // every address of the machine, or 127.0.0.1 only
-  std::string token;   // 32 lowercase hex digits
+  bool lan = false;   // every address of the machine, or 127.0.0.1 only
+  std::string token;  // 32 lowercase hex digits
 };
 
 inline constexpr int kMaxConnections = 256;
