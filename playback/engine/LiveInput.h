@@ -72,7 +72,9 @@ class LiveInput {
   // Frames the device has recorded by `now` and not yet handed over, judged from when the last
   // packet's last frame was recorded; 0 without a clock.
   double RecordedSinceLastPacket(uint64_t written, int64_t now) const;
-  float Sample(uint64_t frame, int channel) const { return ring_[(frame % kCapacity) * kEngineChannels + channel]; }
+  float Sample(uint64_t frame, int channel) const {
+    return ring_[static_cast<size_t>(frame % kCapacity) * kEngineChannels + static_cast<size_t>(channel)];
+  }
 
   const int64_t ticksPerSecond_;
   const uint32_t target_;
