@@ -80,11 +80,13 @@ void App::StartupSequence() {
     RebuildInNotice();
     HideMainWindow();
   }
+  // A port that is taken leaves the board as it is: the settings window tells of it.
+  RestartRemote();
 }
 
 void App::LoadHotkeyHost() { hotkeys::HotkeyHost::Load(store_, *this, board_.Hwnd()); }
 
-void App::PlayFile(const std::wstring& path) { playback_.PlayFile(path); }
+void App::PlayFile(const std::wstring& path) { PlayFromHotkey(path); }
 
 void App::EndSecondInstance() {
   // Another instance runs from this folder: end silently with exit code 0, but leave neither a
@@ -96,6 +98,7 @@ void App::EndSecondInstance() {
 }
 
 void App::ShutdownSequence() {
+  remote_.Stop();
   player_.ReleaseLibrary();
   tray_.Remove();
   skin::SkinEngine::End();
@@ -108,6 +111,7 @@ void App::ShutdownSequence() {
 void App::RebuildInNotice() {
   ui::NoticeWindow::Run([this] {
     config::RebuildConfiguration(store_, board_);  // ends with LoadCaptions
+    NotifyRemote(remote::BoardEvent::Captions);
     ShowRestored(board_.Hwnd());
   });
 }
@@ -124,15 +128,24 @@ void App::ShowMainWindow() {
   ::SetForegroundWindow(board_.Hwnd());
 }
 
-void App::PlayEffect(config::EffectSlot slot) { playback_.PlayEffect(slot.category, slot.index); }
+void App::PlayEffect(config::EffectSlot slot) { PlayFromBoard(slot); }
 
 void App::EditEffect(config::EffectSlot slot) {
-  ui::EditorWindow::Open(slot, store_, board_.Hwnd(), conflicts_, [this] { config::LoadCaptions(store_, board_); });
+  ui::EditorWindow::Open(slot, store_, board_.Hwnd(), conflicts_, [this] {
+    config::LoadCaptions(store_, board_);
+    NotifyRemote(remote::BoardEvent::Captions);
+  });
 }
 
-void App::StopPlayback() { playback_.StopPlayback(); }
+void App::StopPlayback() {
+  playback_.StopPlayback();
+  NotifyRemote(remote::BoardEvent::Stop);
+}
 
-void App::StepVolume(int delta) { playback_.StepVolume(delta); }
+void App::StepVolume(int delta) {
+  playback_.StepVolume(delta);
+  NotifyRemote(remote::BoardEvent::Volume);
+}
 
 void App::OpenOutputSettings() { OpenSettings(board_.Hwnd()); }
 

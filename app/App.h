@@ -10,6 +10,7 @@
 #include "hotkeys/HotkeyHost.h"
 #include "playback/AudioPlayer.h"
 #include "playback/Playback.h"
+#include "remote/RemoteControl.h"
 #include "skin/SkinEngine.h"
 #include "ui/MainWindow.h"
 #include "ui/SettingsWindow.h"
@@ -19,7 +20,8 @@ namespace velmora::app {
 class App final : public ui::BoardActions,
                   public config::LocationChangeHandler,
                   public hotkeys::HotkeyActions,
-                  public ui::SettingsActions {
+                  public ui::SettingsActions,
+                  public remote::RemoteActions {
  public:
   App();
   // Runs the program; it ends the process itself (exit code 0) when the board is closed.
@@ -60,6 +62,18 @@ class App final : public ui::BoardActions,
   void RunRebuild() override;
   void HideMainWindow() override;
 
+  // remote::RemoteActions (StopPlayback and StepVolume are the board's own, above)
+  remote::BoardView Slots() override;
+  remote::BoardState State() override;
+  remote::PlayOutcome PlaySlot(int category, int index) override;
+  remote::PlayOutcome PlayHotkey(const std::wstring& name) override;
+  void SetVolumeLevel(int level) override;
+
+  // Starts the remote control with section 遥控 as stored now (restarting it when it runs), or
+  // stops it when that says off. PortInUse: the settings window shows remote::kPortInUseText.
+  remote::RemoteStatus RestartRemote();
+  remote::RemoteStatus RemoteStatus() const { return remote_.Status(); }
+
  private:
   void StartupSequence();
   [[noreturn]] void ShutdownSequence();
@@ -70,6 +84,9 @@ class App final : public ui::BoardActions,
   void LoadHotkeyHost();
   void OpenSettings(HWND owner);
   int StoredDevice();
+  playback::PlayResult PlayFromBoard(config::EffectSlot slot);
+  bool PlayFromHotkey(const std::wstring& path);
+  void NotifyRemote(remote::BoardEvent event);
 
   skin::SkinModule skin_;  // first: started before any window, ended after them
   config::ConfigStore store_;
@@ -79,6 +96,11 @@ class App final : public ui::BoardActions,
   playback::Playback playback_;
   ui::MainWindow board_;
   TrayIcon tray_;
+  remote::RemoteControl remote_{*this};
+  // What played last, for the remote control's state: a slot, or a hotkey's file whose slot is
+  // looked up only when someone asks.
+  config::EffectSlot lastSlot_{};
+  std::wstring lastHotkeyFile_;
   UniqueFile lock_;
   HICON trayIcon_ = nullptr;
   bool startHidden_ = false;

@@ -52,6 +52,15 @@ inline constexpr wchar_t kMicVolumeKey[] = L"v";
 inline constexpr wchar_t kMicToMonitorKey[] = L"监听";
 inline constexpr wchar_t kMicDuckingKey[] = L"闪避";
 
+// The remote control (遥控): 开关 "真"/"假" (missing = off), 端口 1..65535 (missing or odd =
+// 39393), 局域网 "真"/"假" (missing = off: 127.0.0.1 only), 令牌 32 lowercase hex digits, made
+// when the control is first switched on.
+inline constexpr wchar_t kRemoteSection[] = L"遥控";
+inline constexpr wchar_t kRemoteSwitchKey[] = L"开关";
+inline constexpr wchar_t kRemotePortKey[] = L"端口";
+inline constexpr wchar_t kRemoteLanKey[] = L"局域网";
+inline constexpr wchar_t kRemoteTokenKey[] = L"令牌";
+
 // Hotkey name -> sound file path.
 inline constexpr wchar_t kHotkeyPathSection[] = L"快捷键";
 

@@ -20,21 +20,22 @@ Playback::Playback(AudioPlayer& player, const config::ConfigStore& store, Failur
 
 float Playback::LevelVolume() const { return static_cast<float>(static_cast<double>(VolumeLevel()) / 100.0); }
 
-void Playback::PlayEffect(int category, int index) {
+PlayResult Playback::PlayEffect(int category, int index) {
   const config::CategoryInfo& c = config::Category(category);
   std::wstring path;
   try {
     path = store_.ReadValue(c.pathSection, config::SlotKey(index));
   } catch (const std::exception&) {  // no memory for the slot's path: the play fails as any other
     reporter_.OpenFailed();
-    return;
+    return PlayResult::Failed;
   }
-  if (path.empty()) return;
+  if (path.empty()) return PlayResult::NoFile;
   // The board's volume is set before the first sample goes out: set after the start, the first
   // buffer would already sound at full volume, a loud blip at a low level.
   const float volume = LevelVolume();
-  Open(path, &volume);
+  const bool opened = Open(path, &volume);
   player_.SetChannelVolume(volume, currentStream_, 0);
+  return opened ? PlayResult::Played : PlayResult::Failed;
 }
 
 bool Playback::PlayFile(const std::wstring& path) { return Open(path, nullptr); }
@@ -63,6 +64,13 @@ bool Playback::Open(const std::wstring& path, const float* startVolume) {
   }
   status_ = kStatusPlaying;
   return true;
+}
+
+bool Playback::Sounding() const {
+  if (status_ != kStatusPlaying || currentStream_ == 0) return false;
+  // A stream still decoding may not know its length yet: it counts as sounding.
+  const float length = player_.ChannelLength(currentStream_);
+  return length <= 0 || player_.ChannelPosition(currentStream_) < static_cast<double>(length);
 }
 
 void Playback::StopPlayback() {

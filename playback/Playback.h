@@ -42,12 +42,16 @@ class VolumeLevelHolder {
   virtual void SetLevel(int level) = 0;
 };
 
+// What became of a play asked for by a click (or by the remote control, which takes the same
+// road).
+enum class PlayResult { Played, NoFile, Failed };
+
 class Playback {
  public:
   Playback(AudioPlayer& player, const config::ConfigStore& store, FailureReporter& reporter);
 
   // Plays the slot's file at the board's volume; a slot without a path does nothing.
-  void PlayEffect(int category, int index);
+  PlayResult PlayEffect(int category, int index);
   // Plays a file at full volume (the hotkey road). False, after the message, when it fails.
   bool PlayFile(const std::wstring& path);
   void StopPlayback();
@@ -63,6 +67,8 @@ class Playback {
   const std::wstring& CurrentFile() const { return currentFile_; }
   StreamHandle CurrentStream() const { return currentStream_; }
   const std::wstring& PlaybackStatus() const { return status_; }
+  // Started and neither stopped nor played to its end.
+  bool Sounding() const;
 
  private:
   bool Open(const std::wstring& path, const float* startVolume);

@@ -15,6 +15,9 @@ packages=(
   libstb-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
   pulseaudio pulseaudio-utils sox lame vorbis-tools flac ffmpeg
+  # remote control: Beast/Asio and the JSON library (header-only, the MinGW build sees only
+  # these two folders), and the Linux-side clients its tests and benchmark drive it with
+  libboost-dev nlohmann-json3-dev curl wrk python3-websocket python3-selenium chromium chromium-driver
 )
 # The 32-bit half of Wine, which runs the i686 release build in the same (WoW64) prefix, with
 # the audio and Media Foundation libraries its 32-bit processes load.

@@ -1,0 +1,44 @@
+// The remote control's small rules, kept apart from the server and the Win32 glue: who may ask
+// (the token, the Host header), where a request goes, and which stored values are sound.
+// No Windows headers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::remote {
+
+inline constexpr int kDefaultPort = 39393;
+inline constexpr size_t kTokenBytes = 16;  // 128 bits, stored as 32 lowercase hex digits
+
+// The stored port: a whole number 1..65535, anything else (missing, text, 0, 70000) 39393.
+int ParsePort(std::wstring_view stored);
+
+// 32 lowercase hex digits.
+bool IsWellFormedToken(std::string_view token);
+std::string TokenFromBytes(const uint8_t (&bytes)[kTokenBytes]);
+
+// Compares in a time that depends only on the lengths, never on where the texts differ.
+bool SameCode(std::string_view given, std::string_view expected);
+
+// The code of "Authorization: Bearer <code>" (the scheme in any case), or empty.
+std::string_view BearerCode(std::string_view authorization);
+
+// "/api/play?code=x" -> path "/api/play", query "code=x".
+struct Target {
+  std::string_view path;
+  std::string_view query;
+};
+Target SplitTarget(std::string_view target);
+// The value of `name` in a query ("a=1&code=x"), taken as it stands (a code is plain hex), or
+// empty when it is not there.
+std::string_view QueryValue(std::string_view query, std::string_view name);
+
+// Whether a Host header names this server: one of `names` (host names or addresses, any case)
+// with the port, or without it when the port is 80. Anything else (another name that happens
+// to resolve here, as DNS rebinding makes one) is refused.
+bool HostNamesUs(std::string_view host, int port, const std::vector<std::string>& names);
+
+}  // namespace velmora::remote

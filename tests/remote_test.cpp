@@ -1,0 +1,660 @@
+// The remote control: its rules and JSON, the stored section, the server in this process with a
+// stand-in board (bind addresses, a taken port, restarts), and the real program driven from the
+// Linux side (curl, a WebSocket client, headless Chromium) with what it played read from the
+// test sink.
+#include "config/ConfigStore.h"
+#include "remote/Lan.h"
+#include "remote/Protocol.h"
+#include "remote/RemoteSettings.h"
+#include "remote/Rules.h"
+#include "remote/Server.h"
+#include "remote/UiLink.h"
+#include "tests/support/Files.h"
+#include "tests/support/ProgramCopy.h"
+#include "tests/support/Registry.h"
+#include "tests/support/SinkRecording.h"
+#include "tests/support/TempProgramDir.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+using velmora::remote::Json;
+using velmora::test::ProgramCopy;
+using velmora::test::RunHostCommand;
+using velmora::test::SinkRecording;
+
+namespace {
+
+constexpr char kCode[] = "00112233445566778899aabbccddeeff";
+constexpr char kOtherCode[] = "ffeeddccbbaa99887766554433221100";
+const std::string kAuth = std::string("-H 'Authorization: Bearer ") + kCode + "'";
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000) {
+  for (DWORD waited = 0; waited < timeoutMs; waited += 25) {
+    if (condition()) return true;
+    ::Sleep(25);
+  }
+  return condition();
+}
+
+// A fresh folder on the Linux side for one exchange's files.
+std::string Scratch() {
+  static int counter = 0;
+  const std::string dir = std::string(VELMORA_REMOTE_SCRATCH_UNIX) + "/" + std::to_string(::GetCurrentProcessId()) +
+                          "-" + std::to_string(++counter);
+  // Wine reuses process ids from one run to the next: what an earlier run left goes first.
+  const std::wstring path = velmora::test::FromUnixPath(dir.c_str());
+  velmora::test::RemoveTree(path);
+  velmora::test::MakeFolders(path);
+  return dir;
+}
+
+std::string ReadScratch(const std::string& dir, const std::string& name) {
+  return velmora::test::ReadBytes(velmora::test::FromUnixPath((dir + "/" + name).c_str()));
+}
+
+bool ScratchHas(const std::string& dir, const std::string& name) {
+  return ::GetFileAttributesW(velmora::test::FromUnixPath((dir + "/" + name).c_str()).c_str()) !=
+         INVALID_FILE_ATTRIBUTES;
+}
+
+struct Reply {
+  int status = -1;  // 0: no connection
+  std::string body;
+  Json json() const { return Json::parse(body, nullptr, false); }
+};
+
+// Runs `curl -s <arguments>` for each entry, one after the other in one shell on the Linux side,
+// and reads back each status and body.
+std::vector<Reply> Curl(const std::vector<std::string>& calls) {
+  const std::string dir = Scratch();
+  std::string script = "cd " + dir;
+  for (size_t i = 0; i < calls.size(); ++i) {
+    const std::string n = std::to_string(i);
+    script += "; curl -s --max-time 10 -o b" + n + " -w '%{http_code}' " + calls[i] + " > s" + n;
+  }
+  EXPECT_TRUE(RunHostCommand(script, 60000)) << script;
+  std::vector<Reply> replies(calls.size());
+  for (size_t i = 0; i < calls.size(); ++i) {
+    const std::string status = ReadScratch(dir, "s" + std::to_string(i));
+    replies[i].status = status.empty() ? -1 : std::atoi(status.c_str());
+    replies[i].body = ReadScratch(dir, "b" + std::to_string(i));
+  }
+  return replies;
+}
+
+std::string Url(int port, const std::string& path, const char* host = "127.0.0.1") {
+  return "'http://" + std::string(host) + ":" + std::to_string(port) + path + "'";
+}
+
+std::string Post(int port, const std::string& path, const std::string& body) {
+  return kAuth + " -d '" + body + "' " + Url(port, path);
+}
+
+// The listening sockets on a port as the Linux side sees them ("127.0.0.1:39413 ...").
+std::string Listening(int port) {
+  const std::string dir = Scratch();
+  RunHostCommand("ss -ltnH 'sport = :" + std::to_string(port) + "' > " + dir + "/ss");
+  return ReadScratch(dir, "ss");
+}
+
+std::string PythonClient(const std::string& mode, int port, const std::string& outdir) {
+  // Debian's Python, which has python3-websocket and python3-selenium.
+  return std::string("/usr/bin/python3 ") + VELMORA_SOURCE_DIR_UNIX + "/tests/support/remote_client.py " + mode + " " +
+         std::to_string(port) + " " + kCode + " " + outdir;
+}
+
+}  // namespace
+
+// --- The rules and the JSON on their own ---
+
+TEST(RemoteRules, StoredValuesTokensAndHosts) {
+  using namespace velmora::remote;
+  EXPECT_EQ(ParsePort(L""), 39393);
+  EXPECT_EQ(ParsePort(L"8080"), 8080);
+  for (const wchar_t* odd : {L"0", L"65536", L"70000", L"abc", L"-5", L" 80", L"80.5", L"123456"})
+    EXPECT_EQ(ParsePort(odd), 39393) << "port " << static_cast<const void*>(odd);
+
+  EXPECT_TRUE(IsWellFormedToken(kCode));
+  EXPECT_FALSE(IsWellFormedToken("00112233445566778899AABBCCDDEEFF"));  // upper case is not ours
+  EXPECT_FALSE(IsWellFormedToken("0011223344556677"));
+  const uint8_t bytes[kTokenBytes] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
+                                      0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff};
+  EXPECT_EQ(TokenFromBytes(bytes), kCode);
+
+  EXPECT_TRUE(SameCode(kCode, kCode));
+  EXPECT_FALSE(SameCode(kOtherCode, kCode));
+  EXPECT_FALSE(SameCode(std::string(kCode).substr(0, 31), kCode));
+  EXPECT_FALSE(SameCode(std::string(kCode) + "0", kCode));
+  EXPECT_FALSE(SameCode("", ""));  // no token is never a match
+  EXPECT_EQ(BearerCode("Bearer abc"), "abc");
+  EXPECT_EQ(BearerCode("bearer  abc "), "abc");
+  EXPECT_EQ(BearerCode("Basic abc"), "");
+  EXPECT_EQ(QueryValue("a=1&code=xyz&b=2", "code"), "xyz");
+  EXPECT_EQ(QueryValue("codex=1", "code"), "");
+  EXPECT_EQ(SplitTarget("/api/play?code=1").path, "/api/play");
+
+  const std::vector<std::string> names{"127.0.0.1", "localhost", "192.168.1.20"};
+  EXPECT_TRUE(HostNamesUs("127.0.0.1:39393", 39393, names));
+  EXPECT_TRUE(HostNamesUs("LocalHost:39393", 39393, names));
+  EXPECT_TRUE(HostNamesUs("192.168.1.20:39393", 39393, names));
+  EXPECT_FALSE(HostNamesUs("127.0.0.1:8080", 39393, names));
+  EXPECT_FALSE(HostNamesUs("127.0.0.1", 39393, names));
+  EXPECT_TRUE(HostNamesUs("localhost", 80, names));
+  EXPECT_FALSE(HostNamesUs("evil.example:39393", 39393, names));
+  EXPECT_FALSE(HostNamesUs("127.0.0.1.evil.example:39393", 39393, names));
+  EXPECT_FALSE(HostNamesUs("", 39393, names));
+}
+
+TEST(RemoteProtocol, CommandsAreCheckedFieldByField) {
+  using namespace velmora::remote;
+  const Parsed slot = ParsePlay(R"({"category":2,"index":7})");
+  ASSERT_TRUE(slot.ok);
+  EXPECT_EQ(slot.command.kind, CommandKind::Play);
+  EXPECT_EQ(slot.command.category, 2);
+  EXPECT_EQ(slot.command.index, 7);
+  const Parsed hotkey = ParsePlay(R"({"hotkey":"F5"})");
+  ASSERT_TRUE(hotkey.ok);
+  EXPECT_EQ(hotkey.command.hotkey, L"F5");
+  EXPECT_EQ(ParseVolume(R"({"step":-10})").command.value, -10);
+  EXPECT_EQ(ParseVolume(R"({"level":55})").command.kind, CommandKind::SetVolume);
+  EXPECT_TRUE(ParseStop("").ok);
+  EXPECT_TRUE(ParseStop("{}").ok);
+
+  const auto error = [](const Parsed& p) {
+    return p.ok ? std::string("ok") : p.error.body["error"].get<std::string>();
+  };
+  EXPECT_EQ(error(ParsePlay("{bad")), "bad_json");
+  EXPECT_EQ(error(ParsePlay("[1,2]")), "bad_json");
+  EXPECT_EQ(error(ParsePlay(R"({"category":1,"index":1,"loud":true})")), "unknown_field");
+  EXPECT_EQ(error(ParsePlay(R"({"category":5,"index":1})")), "out_of_range");
+  EXPECT_EQ(error(ParsePlay(R"({"category":1,"index":0})")), "out_of_range");
+  EXPECT_EQ(error(ParsePlay(R"({"category":1,"index":18446744073709551615})")), "out_of_range");
+  EXPECT_EQ(error(ParsePlay(R"({"category":1.5,"index":1})")), "wrong_type");
+  EXPECT_EQ(error(ParsePlay(R"({"category":"1","index":1})")), "wrong_type");
+  EXPECT_EQ(error(ParsePlay(R"({"category":1})")), "missing_field");
+  EXPECT_EQ(error(ParsePlay(R"({"hotkey":"F5","index":1})")), "unknown_field");
+  EXPECT_EQ(error(ParsePlay(R"({"hotkey":"键"})")), "no_such_hotkey");
+  EXPECT_EQ(error(ParseVolume(R"({"step":10,"level":50})")), "missing_field");  // one or the other
+  EXPECT_EQ(error(ParseVolume(R"({"level":0})")), "out_of_range");
+  EXPECT_EQ(error(ParseVolume(R"({"level":101})")), "out_of_range");
+  EXPECT_EQ(error(ParseVolume(R"({"step":true})")), "wrong_type");
+  EXPECT_EQ(error(ParseStop(R"({"now":1})")), "unknown_field");
+  // Nesting as deep as a body can hold is refused, not a crash.
+  EXPECT_EQ(error(ParsePlay(std::string(60000, '[') + std::string(60000, ']'))), "bad_json");
+  EXPECT_EQ(ParsePlay("{bad").error.status, 400);
+
+  std::string cmd;
+  Json id;
+  const Parsed message = ParseMessage(R"({"cmd":"volume","level":30,"id":"x1"})", cmd, id);
+  ASSERT_TRUE(message.ok);
+  EXPECT_EQ(message.command.kind, CommandKind::SetVolume);
+  EXPECT_EQ(cmd, "volume");
+  EXPECT_EQ(id, "x1");
+  EXPECT_EQ(error(ParseMessage(R"({"cmd":"dance"})", cmd, id)), "unknown_command");
+  EXPECT_EQ(error(ParseMessage(R"({"cmd":"stop","extra":1})", cmd, id)), "unknown_field");
+  EXPECT_EQ(error(ParseMessage(R"({"index":1})", cmd, id)), "missing_field");
+}
+
+// --- Section 遥控 ---
+
+TEST(RemoteSettings, OffByDefaultAndATokenMadeWhenSwitchedOn) {
+  using namespace velmora::remote;
+  velmora::test::TempProgramDir dir(L"遥控设置");
+  const velmora::config::ConfigStore store(dir.Path());
+  RemoteSetting setting = ReadRemoteSetting(store);
+  EXPECT_FALSE(setting.on);
+  EXPECT_FALSE(setting.lan);
+  EXPECT_EQ(setting.port, 39393);
+  ASSERT_TRUE(PrepareRemoteSetting(store, setting));
+  EXPECT_EQ(store.ReadValue(L"遥控", L"令牌"), L"") << "no token is made while the control is off";
+
+  ASSERT_TRUE(SetRemoteOn(store, true));
+  EXPECT_EQ(store.ReadValue(L"遥控", L"开关"), L"真");
+  const std::wstring first = store.ReadValue(L"遥控", L"令牌");
+  EXPECT_TRUE(IsWellFormedToken(std::string(first.begin(), first.end()))) << "token " << first.size();
+  ASSERT_TRUE(PrepareRemoteSetting(store, setting));
+  EXPECT_EQ(std::wstring(setting.token.begin(), setting.token.end()), first) << "a sound token is kept";
+
+  // A damaged token is replaced by a new one, never used.
+  store.WriteValue(L"遥控", L"令牌", L"0123");
+  ASSERT_TRUE(PrepareRemoteSetting(store, setting));
+  EXPECT_TRUE(IsWellFormedToken(setting.token));
+  EXPECT_NE(std::wstring(setting.token.begin(), setting.token.end()), first);
+  EXPECT_EQ(store.ReadValue(L"遥控", L"令牌"), std::wstring(setting.token.begin(), setting.token.end()));
+
+  store.WriteValue(L"遥控", L"端口", L"70000");
+  store.WriteValue(L"遥控", L"局域网", L"真");
+  setting = ReadRemoteSetting(store);
+  EXPECT_EQ(setting.port, 39393);
+  EXPECT_TRUE(setting.lan);
+  store.WriteValue(L"遥控", L"开关", L"是");  // neither switch text: off
+  EXPECT_FALSE(ReadRemoteSetting(store).on);
+}
+
+// --- The server in this process, with a stand-in board on a UI thread of its own ---
+
+namespace {
+
+class StandInBoard final : public velmora::remote::RemoteActions {
+ public:
+  velmora::remote::BoardView Slots() override { return {}; }
+  velmora::remote::BoardState State() override {
+    velmora::remote::BoardState state;
+    state.volume = volume;
+    return state;
+  }
+  velmora::remote::PlayOutcome PlaySlot(int, int) override {
+    ++plays;
+    return velmora::remote::PlayOutcome::Played;
+  }
+  velmora::remote::PlayOutcome PlayHotkey(const std::wstring&) override {
+    ++plays;
+    return velmora::remote::PlayOutcome::Played;
+  }
+  void StopPlayback() override {}
+  void StepVolume(int delta) override { volume += delta; }
+  void SetVolumeLevel(int level) override { volume = level; }
+
+  std::atomic<int> plays{0};
+  std::atomic<int> volume{50};
+};
+
+// The link's window lives on a thread that pumps messages, as the program's UI thread does.
+class UiThread {
+ public:
+  explicit UiThread(velmora::remote::RemoteActions& actions) {
+    std::promise<void> ready;
+    thread_ = std::thread([this, &actions, &ready] {
+      velmora::remote::UiLink link(actions);
+      link.Create();
+      link_ = &link;
+      id_ = ::GetCurrentThreadId();
+      ready.set_value();
+      MSG msg;
+      while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+      link_ = nullptr;
+    });
+    ready.get_future().wait();
+  }
+  ~UiThread() {
+    ::PostThreadMessageW(id_, WM_QUIT, 0, 0);
+    thread_.join();
+  }
+  velmora::remote::UiLink& Link() { return *link_; }
+
+ private:
+  std::thread thread_;
+  velmora::remote::UiLink* link_ = nullptr;
+  DWORD id_ = 0;
+};
+
+std::string FirstLanAddress() {
+  for (const std::string& address : velmora::remote::LanAddresses()) {
+    if (address.rfind("127.", 0) != 0) return address;
+  }
+  return {};
+}
+
+}  // namespace
+
+TEST(RemoteServer, LoopbackOnlyUnlessLanTakenPortAndRestart) {
+  using namespace velmora::remote;
+  StandInBoard board;
+  UiThread ui(board);
+  constexpr int kPort = 39413;
+  const std::string lan = FirstLanAddress();
+  std::cout << "[ note ] non-loopback address of this machine: " << (lan.empty() ? "none" : lan) << "\n";
+
+  {
+    Server server(ui.Link());
+    ASSERT_EQ(server.Start(ServerSettings{kPort, false, kCode}), StartResult::Started);
+    const std::string sockets = Listening(kPort);
+    EXPECT_NE(sockets.find("127.0.0.1:" + std::to_string(kPort)), std::string::npos) << sockets;
+    EXPECT_EQ(sockets.find("0.0.0.0:" + std::to_string(kPort)), std::string::npos)
+        << "listens beyond the loopback address: " << sockets;
+    std::vector<std::string> calls{
+        kAuth + " " + Url(kPort, "/api/state"),
+        // Another loopback address: nothing is bound there.
+        kAuth + " --connect-timeout 3 " + Url(kPort, "/api/state", "127.0.0.2"),
+        Post(kPort, "/api/play", R"({"category":1,"index":1})"),
+    };
+    // A LAN address in the Host header is no name of ours while the LAN is off (the request
+    // itself goes to 127.0.0.1: no traffic leaves the loopback here).
+    if (!lan.empty())
+      calls.push_back(kAuth + " -H 'Host: " + lan + ":" + std::to_string(kPort) + "' " + Url(kPort, "/api/state"));
+    const std::vector<Reply> replies = Curl(calls);
+    EXPECT_EQ(replies[0].status, 200);
+    EXPECT_EQ(replies[0].json()["volume"], 50);
+    EXPECT_EQ(replies[1].status, 0) << "something answered on 127.0.0.2";
+    EXPECT_EQ(replies[2].status, 200);
+    EXPECT_EQ(board.plays.load(), 1);
+    if (!lan.empty()) {
+      EXPECT_EQ(replies[3].status, 403);
+    }
+
+    // Stopping frees the port at once; a second start on it works.
+    const auto before = std::chrono::steady_clock::now();
+    server.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(1000));
+    EXPECT_EQ(Curl({kAuth + " " + Url(kPort, "/api/state")})[0].status, 0);
+    ASSERT_EQ(server.Start(ServerSettings{kPort, false, kCode}), StartResult::Started);
+    EXPECT_EQ(Curl({kAuth + " " + Url(kPort, "/api/state")})[0].status, 200);
+  }
+
+  // A port another program holds: a clear answer at once, and nothing listens for us.
+  {
+    const std::string dir = Scratch();
+    ASSERT_TRUE(RunHostCommand("(/usr/bin/python3 -c 'import socket,time; s=socket.socket(); s.bind((\"127.0.0.1\", " +
+                               std::to_string(kPort + 1) + ")); s.listen(); open(\"" + dir +
+                               "/up\", \"w\").close(); time.sleep(6)' >/dev/null 2>&1 </dev/null &)"));
+    ASSERT_TRUE(WaitFor([&] { return ScratchHas(dir, "up"); }));
+    Server server(ui.Link());
+    EXPECT_EQ(server.Start(ServerSettings{kPort + 1, false, kCode}), StartResult::PortInUse);
+    EXPECT_FALSE(server.Running());
+    Server second(ui.Link());
+    ASSERT_EQ(second.Start(ServerSettings{kPort, false, kCode}), StartResult::Started);
+    Server third(ui.Link());
+    EXPECT_EQ(third.Start(ServerSettings{kPort, false, kCode}), StartResult::PortInUse) << "our own port taken twice";
+  }
+
+  // The LAN on: every address, and a LAN address of this machine is a name of ours.
+  {
+    Server server(ui.Link());
+    ASSERT_EQ(server.Start(ServerSettings{kPort + 2, true, kCode}), StartResult::Started);
+    const std::string sockets = Listening(kPort + 2);
+    EXPECT_NE(sockets.find("0.0.0.0:" + std::to_string(kPort + 2)), std::string::npos) << sockets;
+    if (!lan.empty()) {
+      const Reply reply = Curl(
+          {kAuth + " -H 'Host: " + lan + ":" + std::to_string(kPort + 2) + "' " + Url(kPort + 2, "/api/state")})[0];
+      EXPECT_EQ(reply.status, 200) << reply.body;
+    }
+  }
+}
+
+// --- The program itself ---
+
+namespace {
+
+constexpr int kProgramPort = 39411;
+
+class RemoteProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sink_ = velmora::test::TestSinkDevice(L"VelmoraSinkA");
+    ASSERT_GE(sink_, 2) << "run the tests through scripts/test.sh";
+  }
+
+  // A copy with three effects on page 1 (1000, 660 and 1500 Hz), F9 on a fourth file (2000 Hz),
+  // the board at volume 50 on the test sink, and the remote control on at `port`.
+  void Prepare(ProgramCopy& copy, int port) {
+    stamp_.Set(REG_SZ, copy.Exe() + L" %-1");  // no rebuild at start
+    velmora::config::ConfigStore store(copy.Folder());
+    const std::pair<const wchar_t*, double> effects[] = {{L"掌声.wav", 1000}, {L"欢呼.wav", 660}, {L"笑声.wav", 1500}};
+    for (int i = 0; i < 3; ++i) {
+      const std::wstring path = copy / effects[i].first;
+      velmora::test::WriteBytes(path, velmora::test::ToneWav(effects[i].second, 3.0, 0.5));
+      store.WriteValue(L"常用路径", std::to_wstring(i + 1), path);
+    }
+    store.WriteValue(L"常用标题", L"1", L"掌声");
+    store.WriteValue(L"常用快捷键if", L"1", L"F9");
+    const std::wstring hotkeyTone = copy / L"热键.wav";
+    velmora::test::WriteBytes(hotkeyTone, velmora::test::ToneWav(2000, 1.0, 0.5));
+    store.WriteValue(L"快捷键", L"F9", hotkeyTone);
+    store.WriteValue(L"id", L"id", std::to_wstring(sink_));
+    store.WriteValue(L"idv", L"v", L"50");
+    store.WriteValue(L"遥控", L"开关", L"真");
+    store.WriteValue(L"遥控", L"端口", std::to_wstring(port));
+    store.WriteValue(L"遥控", L"令牌", std::wstring(kCode, kCode + 32));
+  }
+
+  // Presses the board's effect button of page 1, slot `index` (1..3; ui/MainLayout.cpp's page
+  // rectangles moved to the window's client area).
+  static void ClickBoardSlot(HWND board, int index) {
+    static constexpr int kCentreX[] = {80, 220, 328};
+    const LPARAM at = MAKELPARAM(kCentreX[index - 1], 100);
+    ::PostMessageW(board, WM_MOUSEMOVE, 0, at);
+    ::PostMessageW(board, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageW(board, WM_LBUTTONUP, 0, at);
+  }
+
+  static double Heard(const SinkRecording& sink, double frequency, unsigned timeoutMs = 4000) {
+    const std::vector<float> samples = sink.WaitForSound(0.05, 8820, timeoutMs);
+    const long long onset = velmora::test::FirstAbove(samples, 0.05);
+    if (onset < 0) return 0;
+    return velmora::test::MedianToneAmplitude(samples, frequency, static_cast<size_t>(onset), 8820);
+  }
+
+  velmora::test::SavedUserRegistryValue stamp_{L"Software\\tamble"};
+  int sink_ = -1;
+};
+
+}  // namespace
+
+TEST_F(RemoteProgram, OnlyTheCodeActsAndEveryActionTakesTheBoardsRoad) {
+  ProgramCopy copy(L"遥控");
+  Prepare(copy, kProgramPort);
+  ASSERT_TRUE(copy.Start());
+  ASSERT_TRUE(copy.WaitSettled());
+  constexpr int p = kProgramPort;
+
+  // No code, a wrong one, a code in the address of a command, another scheme: 401, nothing
+  // plays and nothing changes.
+  {
+    SinkRecording sink("velmora_a");
+    const std::vector<Reply> refused = Curl({
+        "-d '{\"category\":1,\"index\":1}' " + Url(p, "/api/play"),
+        std::string("-H 'Authorization: Bearer ") + kOtherCode + "' -d '{\"category\":1,\"index\":1}' " +
+            Url(p, "/api/play"),
+        "-d '{\"category\":1,\"index\":1}' " + Url(p, std::string("/api/play?code=") + kCode),
+        std::string("-u x:") + kCode + " -d '{\"level\":5}' " + Url(p, "/api/volume"),
+        Url(p, "/api/state?code=" + std::string(kOtherCode)),
+        Url(p, "/?code=" + std::string(kOtherCode)),
+        Url(p, "/nowhere"),
+    });
+    for (size_t i = 0; i < refused.size(); ++i) {
+      EXPECT_EQ(refused[i].status, 401) << "request " << i << ": " << refused[i].body;
+      EXPECT_EQ(refused[i].json()["error"], "unauthorized") << i;
+    }
+    EXPECT_LT(velmora::test::FirstAbove(sink.WaitForSound(0.05, 1, 1000), 0.05), 0) << "a refused request played";
+  }
+
+  // The Host header: names of ours only.
+  {
+    const std::vector<Reply> hosts = Curl({
+        kAuth + " -H 'Host: evil.example:39411' " + Url(p, "/api/state"),
+        kAuth + " -H 'Host: 127.0.0.1:1234' " + Url(p, "/api/state"),
+        kAuth + " " + Url(p, "/api/state", "localhost"),
+        kAuth + " -i -H 'Origin: http://evil.example' " + Url(p, "/api/state"),
+    });
+    EXPECT_EQ(hosts[0].status, 403);
+    EXPECT_EQ(hosts[1].status, 403);
+    EXPECT_EQ(hosts[2].status, 200);
+    EXPECT_EQ(hosts[2].json()["volume"], 50);
+    std::string headers = hosts[3].body;
+    for (char& c : headers) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(headers.find("access-control"), std::string::npos) << "CORS headers: " << hosts[3].body;
+  }
+
+  // The slots: all 100, with the captions and hotkeys the board has.
+  {
+    const Reply slots = Curl({kAuth + " " + Url(p, "/api/slots")})[0];
+    ASSERT_EQ(slots.status, 200);
+    const Json json = slots.json();
+    ASSERT_EQ(json["slots"].size(), 100u);
+    EXPECT_EQ(json["slots"][0]["caption"], "掌声");
+    EXPECT_EQ(json["slots"][0]["file"], true);
+    EXPECT_EQ(json["slots"][0]["hotkey"], "F9");
+    EXPECT_EQ(json["slots"][0]["colour"], "#ebab01");
+    EXPECT_EQ(json["slots"][3]["file"], false);
+    EXPECT_EQ(json["slots"][99]["category"], 4);
+    EXPECT_EQ(json["slots"][99]["caption"], "自定义");
+    EXPECT_EQ(json["pages"][1]["name"], "气氛音效");
+  }
+
+  // Play a slot: the click's road, at the board's volume, heard on the sink; then stop.
+  {
+    SinkRecording sink("velmora_a");
+    const Reply played = Curl({Post(p, "/api/play", R"({"category":1,"index":1})")})[0];
+    ASSERT_EQ(played.status, 200) << played.body;
+    EXPECT_EQ(played.json()["played"], true);
+    EXPECT_EQ(played.json()["state"]["last"], Json({{"category", 1}, {"index", 1}}));
+    EXPECT_EQ(played.json()["state"]["playing"], true);
+    const double amplitude = Heard(sink, 1000);
+    EXPECT_GT(amplitude, 0.15) << "the effect did not come out of the sink";
+    EXPECT_LT(amplitude, 0.35) << "not at the board's volume (50)";
+
+    const Reply stopped = Curl({kAuth + " -X POST " + Url(p, "/api/stop")})[0];
+    ASSERT_EQ(stopped.status, 200) << stopped.body;
+    EXPECT_EQ(stopped.json()["state"]["playing"], false);
+    const std::vector<float> after = sink.WaitForSilence(0.02, 8820, 3000);
+    EXPECT_LT(velmora::test::Peak(after, after.size() - 8820), 0.02) << "still sounding after the stop";
+  }
+
+  // The hotkey road: F9's file at full volume.
+  {
+    SinkRecording sink("velmora_a");
+    const Reply played = Curl({Post(p, "/api/play", R"({"hotkey":"F9"})")})[0];
+    EXPECT_EQ(played.json()["played"], true) << played.body;
+    EXPECT_GT(Heard(sink, 2000), 0.35) << "the hotkey road plays at full volume";
+  }
+
+  // Volume: steps and a level, kept and stored as the buttons keep them.
+  {
+    const std::vector<Reply> volume = Curl({
+        Post(p, "/api/volume", R"({"step":-10})"),
+        Post(p, "/api/volume", R"({"step":10})"),
+        Post(p, "/api/volume", R"({"level":77})"),
+        kAuth + " " + Url(p, "/api/state"),
+        Post(p, "/api/volume", R"({"level":0})"),
+        Post(p, "/api/volume", R"({"step":"up"})"),
+        Post(p, "/api/volume", R"({"level":30,"step":10})"),
+    });
+    EXPECT_EQ(volume[0].json()["state"]["volume"], 40);
+    EXPECT_EQ(volume[1].json()["state"]["volume"], 50);
+    EXPECT_EQ(volume[2].json()["state"]["volume"], 77);
+    EXPECT_EQ(volume[3].json()["volume"], 77);
+    EXPECT_EQ(velmora::config::ConfigStore(copy.Folder()).ReadValue(L"idv", L"v"), L"77");
+    for (size_t i = 4; i < volume.size(); ++i) EXPECT_EQ(volume[i].status, 400) << i << volume[i].body;
+  }
+
+  // What is not a command: 400, 404, 405, 413.
+  {
+    const std::string dir = Scratch();
+    RunHostCommand("yes x | head -c 102400 > " + dir + "/big");
+    const std::vector<Reply> bad = Curl({
+        Post(p, "/api/play", "{\"category\":1,"),
+        Post(p, "/api/play", R"({"category":1,"index":1,"volume":5})"),
+        Post(p, "/api/play", R"({"category":1,"index":30})"),
+        Post(p, "/api/play", R"({"hotkey":"F99"})"),
+        kAuth + " " + Url(p, "/api/nothing"),
+        kAuth + " " + Url(p, "/api/play"),
+        kAuth + " -X DELETE " + Url(p, "/api/state"),
+        kAuth + " --data-binary @" + dir + "/big " + Url(p, "/api/play"),
+        kAuth + " " + Url(p, "/api/state"),
+    });
+    EXPECT_EQ(bad[0].status, 400);
+    EXPECT_EQ(bad[0].json()["error"], "bad_json");
+    EXPECT_EQ(bad[1].json()["error"], "unknown_field");
+    EXPECT_EQ(bad[2].json()["error"], "no_such_slot");  // page 1 has 29
+    EXPECT_EQ(bad[3].json()["error"], "no_such_hotkey");
+    EXPECT_EQ(bad[4].status, 404);
+    EXPECT_EQ(bad[5].status, 405);
+    EXPECT_EQ(bad[6].status, 405);
+    EXPECT_EQ(bad[7].status, 413);
+    EXPECT_EQ(bad[8].status, 200) << "the board stopped answering";
+  }
+
+  // A WebSocket client hears a click on the board, plays by message, and is told what was wrong.
+  {
+    const std::string dir = Scratch();
+    ASSERT_TRUE(RunHostCommand("(" + PythonClient("events", p, dir) + " > " + dir + "/log 2>&1 </dev/null &)"));
+    ASSERT_TRUE(WaitFor([&] { return ScratchHas(dir, "ready") || ScratchHas(dir, "error"); })) << "no WebSocket";
+    ASSERT_FALSE(ScratchHas(dir, "error")) << ReadScratch(dir, "log");
+    SinkRecording sink("velmora_a");
+    ClickBoardSlot(copy.Board(), 3);
+    ASSERT_TRUE(WaitFor([&] { return ScratchHas(dir, "bad.json") || ScratchHas(dir, "error"); }, 20000))
+        << ReadScratch(dir, "log");
+    const Json event = Json::parse(ReadScratch(dir, "event.json"), nullptr, false);
+    EXPECT_EQ(event["event"], "play");
+    EXPECT_EQ(event["state"]["last"], Json({{"category", 1}, {"index", 3}})) << "not the board's click";
+    const Json reply = Json::parse(ReadScratch(dir, "reply.json"), nullptr, false);
+    EXPECT_EQ(reply["reply"], "play");
+    EXPECT_EQ(reply["played"], true);
+    EXPECT_EQ(reply["state"]["last"], Json({{"category", 1}, {"index", 2}}));
+    EXPECT_GT(Heard(sink, 660, 6000), 0.1) << "the message's effect was not heard";
+    const Json bad = Json::parse(ReadScratch(dir, "bad.json"), nullptr, false);
+    EXPECT_EQ(bad["ok"], false);
+    EXPECT_EQ(bad["error"], "bad_json");
+  }
+
+  // 200 idle connections are fine; past the limit a client is told, and all is well after.
+  {
+    const std::string dir = Scratch();
+    ASSERT_TRUE(RunHostCommand(PythonClient("crowd", p, dir) + " > " + dir + "/log 2>&1", 60000));
+    const Json crowd = Json::parse(ReadScratch(dir, "crowd.json"), nullptr, false);
+    EXPECT_EQ(crowd["with_200_idle"], 200) << ReadScratch(dir, "log");
+    EXPECT_NE(crowd["past_the_limit"], 200) << "no limit on connections";
+    EXPECT_EQ(crowd["after_closing"], 200);
+  }
+  EXPECT_TRUE(copy.Running());
+}
+
+// A second copy on the same port: the port is taken, the board works as ever, and the first
+// copy still answers.
+TEST_F(RemoteProgram, APortInUseLeavesTheBoardWorking) {
+  ProgramCopy first(L"遥控甲");
+  Prepare(first, kProgramPort + 1);
+  ASSERT_TRUE(first.Start());
+  ASSERT_TRUE(first.WaitSettled());
+  ProgramCopy second(L"遥控乙");
+  Prepare(second, kProgramPort + 1);
+  ASSERT_TRUE(second.Start());
+  ASSERT_TRUE(second.WaitSettled());
+  ASSERT_TRUE(second.Running());
+  SinkRecording sink("velmora_a");
+  ClickBoardSlot(second.Board(), 1);
+  EXPECT_GT(Heard(sink, 1000), 0.1) << "the board of the copy without a port plays nothing";
+  EXPECT_EQ(Curl({kAuth + " " + Url(kProgramPort + 1, "/api/state")})[0].status, 200);
+  EXPECT_TRUE(second.Running());
+}
+
+// The phone page in a real browser: a tap plays at the sink, a click on the board shows on it.
+TEST_F(RemoteProgram, PhonePageTapsAndFollowsTheBoard) {
+  ProgramCopy copy(L"遥控页");
+  Prepare(copy, kProgramPort + 2);
+  ASSERT_TRUE(copy.Start());
+  ASSERT_TRUE(copy.WaitSettled());
+  const std::string dir = Scratch();
+  SinkRecording sink("velmora_a");
+  ASSERT_TRUE(
+      RunHostCommand("(" + PythonClient("page", kProgramPort + 2, dir) + " > " + dir + "/log 2>&1 </dev/null &)"));
+  ASSERT_TRUE(WaitFor([&] { return ScratchHas(dir, "tapped") || ScratchHas(dir, "page.json"); }, 40000))
+      << ReadScratch(dir, "log");
+  const Json ready = Json::parse(ReadScratch(dir, "ready"), nullptr, false);
+  ASSERT_TRUE(ready.is_object()) << ReadScratch(dir, "page.json") << ReadScratch(dir, "log");
+  EXPECT_EQ(ready["tabs"], Json({"常用音效", "气氛音效", "其他音效", "自定义音效"}));
+  EXPECT_EQ(ready["buttons"], 29);
+  EXPECT_EQ(ready["first_caption"], "掌声");
+  EXPECT_EQ(ready["first_colour"], "rgba(235, 171, 1, 1)");
+  EXPECT_GE(ready["rows"], 8) << "the buttons do not wrap on a phone's screen";
+  EXPECT_EQ(ready["overflows"], false);
+  EXPECT_EQ(ready["volume"], "50");
+  EXPECT_GT(Heard(sink, 1000, 6000), 0.1) << "the tap played nothing";
+
+  ClickBoardSlot(copy.Board(), 3);
+  ASSERT_TRUE(WaitFor([&] { return ScratchHas(dir, "page.json"); }, 20000)) << ReadScratch(dir, "log");
+  const Json page = Json::parse(ReadScratch(dir, "page.json"), nullptr, false);
+  EXPECT_EQ(page["board_click_shown"], true) << page.dump();
+  EXPECT_EQ(page["first_still_marked"], false);
+}

@@ -1,0 +1,141 @@
+#!/usr/bin/python3
+"""Linux-side clients of the remote control for the remote tests (run through RunHostCommand).
+
+Each mode talks to the server on 127.0.0.1 and leaves what it saw as files in OUTDIR, which the
+Wine side reads back; every wait is bounded, so a mode always ends by itself.
+
+  events PORT CODE OUTDIR    WebSocket: waits for a play event, then plays by message
+  crowd PORT CODE OUTDIR     200 idle connections, then past the limit, then all closed
+  page PORT CODE OUTDIR      the phone page in headless Chromium: tap, then watch the board
+"""
+import http.client
+import json
+import os
+import socket
+import sys
+import time
+
+
+def write(outdir, name, text):
+    path = os.path.join(outdir, name)
+    with open(path + ".part", "w", encoding="utf-8") as f:
+        f.write(text)
+    os.replace(path + ".part", path)  # the reader never sees half a file
+
+
+def wait_for_file(outdir, name, seconds):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if os.path.exists(os.path.join(outdir, name)):
+            return True
+        time.sleep(0.05)
+    return False
+
+
+def events(port, code, outdir):
+    import websocket  # python3-websocket
+
+    ws = websocket.create_connection(f"ws://127.0.0.1:{port}/api/events?code={code}", timeout=15)
+    write(outdir, "ready", "")
+
+    def receive(match):
+        deadline = time.monotonic() + 15
+        while time.monotonic() < deadline:
+            message = json.loads(ws.recv())
+            if match(message):
+                return message
+        raise TimeoutError
+
+    write(outdir, "event.json", json.dumps(receive(lambda m: m.get("event") == "play")))
+    ws.send(json.dumps({"cmd": "play", "category": 1, "index": 2, "id": 7}))
+    write(outdir, "reply.json", json.dumps(receive(lambda m: m.get("id") == 7)))
+    ws.send('{"cmd": "play", "category": ')
+    write(outdir, "bad.json", json.dumps(receive(lambda m: "reply" in m)))
+    ws.close()
+
+
+def status_of(port, code):
+    """The status of GET /api/state, or 0 when the connection was refused or dropped."""
+    try:
+        connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+        connection.request("GET", "/api/state", headers={"Authorization": "Bearer " + code})
+        status = connection.getresponse().status
+        connection.close()
+        return status
+    except (OSError, http.client.HTTPException):
+        return 0
+
+
+def crowd(port, code, outdir):
+    idle = [socket.create_connection(("127.0.0.1", port), timeout=10) for _ in range(200)]
+    time.sleep(0.5)
+    results = {"with_200_idle": status_of(port, code)}
+    idle += [socket.create_connection(("127.0.0.1", port), timeout=10) for _ in range(60)]
+    time.sleep(0.5)
+    results["past_the_limit"] = status_of(port, code)
+    for s in idle:
+        s.close()
+    time.sleep(1.0)
+    results["after_closing"] = status_of(port, code)
+    write(outdir, "crowd.json", json.dumps(results))
+
+
+def page(port, code, outdir):
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.support.ui import WebDriverWait
+
+    options = webdriver.ChromeOptions()
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+                     "--window-size=390,844", "--no-first-run", "--disable-extensions"):
+        options.add_argument(argument)
+    options.binary_location = "/usr/bin/chromium"
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    report = {}
+    try:
+        driver.get(f"http://127.0.0.1:{port}/?code={code}")
+        wait = WebDriverWait(driver, 15)
+        wait.until(lambda d: d.find_element(By.ID, "status").text == "已连接")
+        wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#grid .slot")) > 0)
+        report["tabs"] = [t.text for t in driver.find_elements(By.CSS_SELECTOR, "#tabs button")]
+        buttons = driver.find_elements(By.CSS_SELECTOR, "#grid .slot")
+        report["buttons"] = len(buttons)
+        report["first_caption"] = buttons[0].text
+        report["first_colour"] = buttons[0].value_of_css_property("background-color")
+        report["rows"] = len({b.rect["y"] for b in buttons})
+        report["overflows"] = driver.execute_script(
+            "return document.documentElement.scrollWidth > window.innerWidth")
+        report["volume"] = driver.find_element(By.ID, "volume").text
+        write(outdir, "ready", json.dumps(report))
+        buttons[0].click()
+        write(outdir, "tapped", "")
+        # The test clicks the board's third button now; the page must show it.
+        third = '#grid .slot[data-category="1"][data-index="3"]'
+        shown = True
+        try:
+            wait.until(lambda d: "last" in d.find_element(By.CSS_SELECTOR, third).get_attribute("class"))
+        except Exception:
+            shown = False
+        report["board_click_shown"] = shown
+        report["first_still_marked"] = "last" in buttons[0].get_attribute("class")
+        driver.save_screenshot(os.path.join(outdir, "page.png"))
+    except Exception as error:  # reported, so the test says what went wrong
+        report["error"] = repr(error)
+    finally:
+        driver.quit()
+    write(outdir, "page.json", json.dumps(report, ensure_ascii=False))
+
+
+def main():
+    mode, port, code, outdir = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
+    os.makedirs(outdir, exist_ok=True)
+    try:
+        {"events": events, "crowd": crowd, "page": page}[mode](port, code, outdir)
+    except Exception as error:
+        write(outdir, "error", repr(error))
+        raise
+
+
+if __name__ == "__main__":
+    main()
