@@ -17,7 +17,7 @@ packages=(
   pulseaudio pulseaudio-utils sox lame vorbis-tools flac ffmpeg
   # remote control: Beast/Asio and the JSON library (header-only, the MinGW build sees only
   # these two folders), and the Linux-side clients its tests and benchmark drive it with
-  libboost-dev nlohmann-json3-dev curl wrk python3-websocket python3-selenium chromium chromium-driver
+  libboost-dev nlohmann-json3-dev curl wrk iproute2 python3-websocket python3-selenium chromium chromium-driver
 )
 # The 32-bit half of Wine, which runs the i686 release build in the same (WoW64) prefix, with
 # the audio and Media Foundation libraries its 32-bit processes load.
