@@ -10,6 +10,7 @@
 #include "playback/Playback.h"
 #include "remote/Server.h"
 #include "remote/UiLink.h"
+#include "tests/support/RemoteUiThread.h"
 #include "tests/support/Files.h"
 #include "tests/support/SinkRecording.h"
 #include "tests/support/TempProgramDir.h"
@@ -62,34 +63,7 @@ class BenchBoard final : public remote::RemoteActions {
   playback::Playback& playback_;
 };
 
-// The UI thread: the link's window and its message loop.
-class UiThread {
- public:
-  explicit UiThread(remote::RemoteActions& actions) {
-    std::promise<void> ready;
-    thread_ = std::thread([this, &actions, &ready] {
-      remote::UiLink link(actions);
-      link.Create();
-      link_ = &link;
-      id_ = ::GetCurrentThreadId();
-      ready.set_value();
-      MSG msg;
-      while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
-      link_ = nullptr;
-    });
-    ready.get_future().wait();
-  }
-  ~UiThread() {
-    ::PostThreadMessageW(id_, WM_QUIT, 0, 0);
-    thread_.join();
-  }
-  remote::UiLink& Link() { return *link_; }
-
- private:
-  std::thread thread_;
-  remote::UiLink* link_ = nullptr;
-  DWORD id_ = 0;
-};
+using velmora::test::UiThread;
 
 // One kept-alive HTTP connection over loopback; Request returns once the whole answer is in.
 class Client {

@@ -9,6 +9,7 @@
 #include "remote/Rules.h"
 #include "remote/Server.h"
 #include "remote/UiLink.h"
+#include "tests/support/RemoteUiThread.h"
 #include "tests/support/Files.h"
 #include "tests/support/ProgramCopy.h"
 #include "tests/support/Registry.h"
@@ -270,34 +271,7 @@ class StandInBoard final : public velmora::remote::RemoteActions {
   std::atomic<int> volume{50};
 };
 
-// The link's window lives on a thread that pumps messages, as the program's UI thread does.
-class UiThread {
- public:
-  explicit UiThread(velmora::remote::RemoteActions& actions) {
-    std::promise<void> ready;
-    thread_ = std::thread([this, &actions, &ready] {
-      velmora::remote::UiLink link(actions);
-      link.Create();
-      link_ = &link;
-      id_ = ::GetCurrentThreadId();
-      ready.set_value();
-      MSG msg;
-      while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
-      link_ = nullptr;
-    });
-    ready.get_future().wait();
-  }
-  ~UiThread() {
-    ::PostThreadMessageW(id_, WM_QUIT, 0, 0);
-    thread_.join();
-  }
-  velmora::remote::UiLink& Link() { return *link_; }
-
- private:
-  std::thread thread_;
-  velmora::remote::UiLink* link_ = nullptr;
-  DWORD id_ = 0;
-};
+using velmora::test::UiThread;
 
 std::string FirstLanAddress() {
   for (const std::string& address : velmora::remote::LanAddresses()) {
