@@ -148,3 +148,10 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
   grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
   $SUDO locale-gen >/dev/null
 fi
+
+# ChromeDriver and its Python client reach each other (and the browser) through the name
+# "localhost"; a bare system without /etc/hosts cannot resolve it. Only a missing name is added.
+if ! getent hosts localhost >/dev/null 2>&1; then
+  echo "install-deps: adding localhost to /etc/hosts"
+  printf '127.0.0.1\tlocalhost\n::1\tlocalhost ip6-localhost ip6-loopback\n' | $SUDO tee -a /etc/hosts >/dev/null
+fi
