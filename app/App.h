@@ -52,6 +52,10 @@ class App final : public ui::BoardActions,
   void SetMicLevel(int level) override;
   void SetMicToMonitor(bool on) override;
   void SetMicDucking(int db) override;
+  // Starts the remote control with section 遥控 as stored now (restarting it when it runs), or
+  // stops it when that says off.
+  remote::RemoteStatus RestartRemote() override;
+  remote::RemoteStatus CurrentRemoteStatus() override { return remote_.Status(); }
   void HotkeysOn() override;
   void HotkeysOff() override;
   bool HotkeysLoaded() override;
@@ -68,11 +72,6 @@ class App final : public ui::BoardActions,
   remote::PlayOutcome PlaySlot(int category, int index) override;
   remote::PlayOutcome PlayHotkey(const std::wstring& name) override;
   void SetVolumeLevel(int level) override;
-
-  // Starts the remote control with section 遥控 as stored now (restarting it when it runs), or
-  // stops it when that says off. PortInUse: the settings window shows remote::kPortInUseText.
-  remote::RemoteStatus RestartRemote();
-  remote::RemoteStatus RemoteStatus() const { return remote_.Status(); }
 
  private:
   void StartupSequence();

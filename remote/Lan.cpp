@@ -32,4 +32,10 @@ std::vector<std::string> LanAddresses() {
   return addresses;
 }
 
+std::string FirstLanAddress() {
+  for (const std::string& address : LanAddresses())
+    if (address.rfind("127.", 0) != 0) return address;
+  return {};
+}
+
 }  // namespace velmora::remote

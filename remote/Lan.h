@@ -7,5 +7,7 @@
 namespace velmora::remote {
 
 std::vector<std::string> LanAddresses();
+// The first of them that is not a loopback address, or empty.
+std::string FirstLanAddress();
 
 }  // namespace velmora::remote

@@ -276,6 +276,9 @@ std::string EventText(BoardEvent event, const BoardState& state) {
     case BoardEvent::Stop:
       name = "stop";
       break;
+    case BoardEvent::Ended:
+      name = "ended";
+      break;
     case BoardEvent::Volume:
       name = "volume";
       break;

@@ -60,7 +60,7 @@ class RemoteActions {
   virtual void SetVolumeLevel(int level) = 0;
 };
 
-// What changed on the board, pushed to the WebSocket clients.
-enum class BoardEvent { Play, Stop, Volume, Captions };
+// What changed on the board, pushed to the WebSocket clients. Ended: the effect played to its end.
+enum class BoardEvent { Play, Stop, Ended, Volume, Captions };
 
 }  // namespace velmora::remote

@@ -5,7 +5,7 @@
 namespace velmora::remote {
 
 RemoteStatus RemoteControl::Apply(const config::ConfigStore& store) {
-  server_.Stop();
+  Stop();
   status_ = RemoteStatus::Off;
   RemoteSetting setting;
   if (!PrepareRemoteSetting(store, setting)) return status_ = RemoteStatus::Failed;
@@ -23,6 +23,7 @@ RemoteStatus RemoteControl::Apply(const config::ConfigStore& store) {
 }
 
 void RemoteControl::Stop() {
+  link_.StopWatching();
   server_.Stop();
   status_ = RemoteStatus::Off;
 }

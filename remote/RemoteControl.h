@@ -3,6 +3,7 @@
 #pragma once
 
 #include "remote/RemoteActions.h"
+#include "remote/RemoteSettings.h"
 #include "remote/Server.h"
 #include "remote/UiLink.h"
 
@@ -12,14 +13,14 @@ class ConfigStore;
 
 namespace velmora::remote {
 
-enum class RemoteStatus { Off, Listening, PortInUse, Failed };
-
-// What the settings window says when the port is taken.
-inline constexpr wchar_t kPortInUseText[] = L"遥控端口已被占用";
-
 class RemoteControl {
  public:
-  explicit RemoteControl(RemoteActions& actions) : link_(actions), server_(link_) {}
+  explicit RemoteControl(RemoteActions& actions) : link_(actions), server_(link_) {
+    // An effect that plays to its end is a change the clients hear of too.
+    link_.OnEnded([this](const BoardState& state) {
+      if (server_.HasListeners()) server_.Notify(BoardEvent::Ended, state);
+    });
+  }
 
   // UI thread: starts the server with the stored setting (a running one is stopped first), or
   // only stops it when the setting is off. A port already taken is PortInUse, at once.
@@ -30,6 +31,8 @@ class RemoteControl {
   // UI thread, after the board changed: `state()` is asked only when a client listens.
   template <class StateFunction>
   void Notify(BoardEvent event, StateFunction&& state) {
+    if (event == BoardEvent::Play && server_.Running()) link_.WatchForEnd();
+    if (event == BoardEvent::Stop) link_.StopWatching();
     if (server_.HasListeners()) server_.Notify(event, state());
   }
 

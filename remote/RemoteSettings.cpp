@@ -49,6 +49,16 @@ bool SetRemoteOn(const config::ConfigStore& store, bool on) {
   return !on || PrepareRemoteSetting(store, setting);
 }
 
+bool SetRemotePort(const config::ConfigStore& store, int port) {
+  if (port < 1 || port > 65535) return false;
+  store.WriteValue(config::kRemoteSection, config::kRemotePortKey, std::to_wstring(port));
+  return true;
+}
+
+void SetRemoteLan(const config::ConfigStore& store, bool on) {
+  store.WriteValue(config::kRemoteSection, config::kRemoteLanKey, on ? config::kOn : config::kOff);
+}
+
 std::string RenewToken(const config::ConfigStore& store) {
   std::string token;
   if (!RandomToken(token)) return {};

@@ -10,6 +10,11 @@ class ConfigStore;
 
 namespace velmora::remote {
 
+// What the remote control does, as the settings window shows it.
+enum class RemoteStatus { Off, Listening, PortInUse, Failed };
+inline constexpr wchar_t kPortInUseText[] = L"遥控端口已被占用";
+inline constexpr wchar_t kRemoteFailedText[] = L"遥控开启失败";
+
 struct RemoteSetting {
   bool on = false;
   int port = 0;
@@ -28,6 +33,10 @@ bool PrepareRemoteSetting(const config::ConfigStore& store, RemoteSetting& setti
 
 // Switches the control on or off (开关); switching on makes the token when there is none.
 bool SetRemoteOn(const config::ConfigStore& store, bool on);
+
+// Stores the port (1..65535; false and nothing stored for anything else) and the LAN switch.
+bool SetRemotePort(const config::ConfigStore& store, int port);
+void SetRemoteLan(const config::ConfigStore& store, bool on);
 
 // A new token from the system's cryptographic generator, stored; empty when it failed.
 std::string RenewToken(const config::ConfigStore& store);

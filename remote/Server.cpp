@@ -33,7 +33,6 @@ using tcp = net::ip::tcp;
 using Request = http::request<http::string_body>;
 using Response = http::response<http::string_body>;
 
-constexpr auto kIdleTimeout = std::chrono::seconds(30);
 constexpr auto kDrainTimeout = std::chrono::seconds(5);
 constexpr size_t kHeaderLimit = 16 * 1024;
 constexpr size_t kDrainLimit = 1024 * 1024;
@@ -181,7 +180,7 @@ class HttpSession final : public Connection, public std::enable_shared_from_this
     parser_.emplace();
     parser_->body_limit(kMaxBodyBytes);
     parser_->header_limit(kHeaderLimit);
-    stream_.expires_after(kIdleTimeout);
+    stream_.expires_after(core_->settings.idleTimeout);
     http::async_read(stream_, buffer_, *parser_, beast::bind_front_handler(&HttpSession::OnRead, shared_from_this()));
   }
 
@@ -291,7 +290,7 @@ class HttpSession final : public Connection, public std::enable_shared_from_this
   }
 
   void Write(std::shared_ptr<Response> response, bool drain) {
-    stream_.expires_after(kIdleTimeout);
+    stream_.expires_after(core_->settings.idleTimeout);
     http::async_write(stream_, *response, [self = shared_from_this(), response, drain](beast::error_code ec, size_t) {
       if (ec) return;
       if (drain) {
@@ -353,7 +352,7 @@ class EventSocket final : public Connection, public std::enable_shared_from_this
     beast::get_lowest_layer(ws_).expires_never();
     websocket::stream_base::timeout timeout{};
     timeout.handshake_timeout = std::chrono::seconds(10);
-    timeout.idle_timeout = kIdleTimeout;
+    timeout.idle_timeout = core_->settings.idleTimeout;
     timeout.keep_alive_pings = true;
     ws_.set_option(timeout);
     ws_.set_option(websocket::stream_base::decorator(

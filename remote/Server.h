@@ -5,6 +5,7 @@
 
 #include "remote/RemoteActions.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -19,6 +20,9 @@ struct ServerSettings {
   int port = 0;
   bool lan = false;   // every address of the machine, or 127.0.0.1 only
   std::string token;  // 32 lowercase hex digits
+  // A connection that neither asks nor reads for this long is closed (a WebSocket client that
+  // stops answering the pings sent meanwhile, too).
+  std::chrono::milliseconds idleTimeout = std::chrono::seconds(30);
 };
 
 inline constexpr int kMaxConnections = 256;

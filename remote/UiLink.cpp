@@ -5,6 +5,7 @@ namespace velmora::remote {
 namespace {
 
 constexpr UINT kJobMessage = WM_APP + 0x52;
+constexpr UINT_PTR kEndTimer = 1;
 
 }  // namespace
 
@@ -23,7 +24,26 @@ bool UiLink::Post(std::unique_ptr<UiJob> job) {
   return true;
 }
 
+void UiLink::WatchForEnd() {
+  if (Hwnd()) ::SetTimer(Hwnd(), kEndTimer, kEndCheckMs, nullptr);
+}
+
+void UiLink::StopWatching() {
+  if (Hwnd()) ::KillTimer(Hwnd(), kEndTimer);
+}
+
 LRESULT UiLink::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  if (message == WM_TIMER && wParam == kEndTimer) {
+    try {
+      const BoardState state = actions_.State();
+      if (state.playing) return 0;
+      StopWatching();
+      if (ended_) ended_(state);
+    } catch (...) {  // no memory for the event: the clients learn of it with the next one
+      StopWatching();
+    }
+    return 0;
+  }
   if (message != kJobMessage) return Window::HandleMessage(message, wParam, lParam);
   std::unique_ptr<UiJob> job(reinterpret_cast<UiJob*>(lParam));
   if (!job->Wanted()) return 0;

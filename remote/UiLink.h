@@ -7,6 +7,7 @@
 #include "remote/Protocol.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 namespace velmora::remote {
@@ -37,12 +38,20 @@ class UiLink final : public Window {
   // is then dropped here.
   bool Post(std::unique_ptr<UiJob> job);
 
+  // UI thread, after a play: from now on looks every kEndCheckMs whether the board still sounds
+  // and, once it no longer does, calls `ended` with its state (once per WatchForEnd).
+  static constexpr UINT kEndCheckMs = 50;
+  void WatchForEnd();
+  void StopWatching();
+  void OnEnded(std::function<void(const BoardState&)> ended) { ended_ = std::move(ended); }
+
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
 
  private:
   RemoteActions& actions_;
   std::atomic<HWND> window_{nullptr};
+  std::function<void(const BoardState&)> ended_;
 };
 
 }  // namespace velmora::remote

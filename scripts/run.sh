@@ -4,7 +4,8 @@
 # start rebuilds the board from the sounds and waits in the notification area; the script then
 # opens the board as a user would (the tray icon's menu, 显示界面). On a display the program
 # keeps running; with no display the script uses a private Xvfb and sound server, saves
-# screenshots of the tray menu and of the board into the build folder and says where.
+# screenshots of the tray menu, the board, the editor and the settings window into the build
+# folder and says where.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 bash "$ROOT/scripts/install-deps.sh"
@@ -70,6 +71,18 @@ if wait_for 10 editor_visible; then
   log "the effect editor: $BUILD_ROOT/editor.png"
 else
   log "the effect editor did not open"
+fi
+# The settings window, from the board's 音效输出通道设置 button.
+xdotool key Escape
+settings_visible() { xdotool search --onlyvisible --name '软件设置' >/dev/null 2>&1; }
+eval "$(xdotool getwindowgeometry --shell "$board")"
+xdotool mousemove $((X + 85)) $((Y + 462)) click 1
+if wait_for 10 settings_visible; then
+  sleep 1
+  import -window root "$BUILD_ROOT/settings.png"
+  log "the settings window: $BUILD_ROOT/settings.png"
+else
+  log "the settings window did not open"
 fi
 log "tray menu: $BUILD_ROOT/tray.png"
 log "the board: $BUILD_ROOT/screenshot.png"

@@ -33,6 +33,8 @@ class NoSettingsActions : public velmora::ui::SettingsActions {
   void SetMicLevel(int) override {}
   void SetMicToMonitor(bool) override {}
   void SetMicDucking(int) override {}
+  velmora::remote::RemoteStatus RestartRemote() override { return velmora::remote::RemoteStatus::Off; }
+  velmora::remote::RemoteStatus CurrentRemoteStatus() override { return velmora::remote::RemoteStatus::Off; }
   void HotkeysOn() override {}
   void HotkeysOff() override {}
   bool HotkeysLoaded() override { return false; }

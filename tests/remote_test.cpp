@@ -2,6 +2,7 @@
 // stand-in board (bind addresses, a taken port, restarts), and the real program driven from the
 // Linux side (curl, a WebSocket client, headless Chromium) with what it played read from the
 // test sink.
+#include "app/TrayIcon.h"
 #include "config/ConfigStore.h"
 #include "remote/Lan.h"
 #include "remote/Protocol.h"
@@ -15,6 +16,7 @@
 #include "tests/support/Registry.h"
 #include "tests/support/SinkRecording.h"
 #include "tests/support/TempProgramDir.h"
+#include "ui/SettingsWindow.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -107,6 +109,15 @@ std::string Listening(int port) {
   const std::string dir = Scratch();
   RunHostCommand("ss -ltnH 'sport = :" + std::to_string(port) + "' > " + dir + "/ss");
   return ReadScratch(dir, "ss");
+}
+
+// Another program (Python on the Linux side) holds 127.0.0.1:`port` for six seconds.
+bool HoldPort(int port) {
+  const std::string dir = Scratch();
+  return RunHostCommand("(/usr/bin/python3 -c 'import socket,time; s=socket.socket(); s.bind((\"127.0.0.1\", " +
+                        std::to_string(port) + ")); s.listen(); open(\"" + dir +
+                        "/up\", \"w\").close(); time.sleep(6)' >/dev/null 2>&1 </dev/null &)") &&
+         WaitFor([&] { return ScratchHas(dir, "up"); });
 }
 
 std::string PythonClient(const std::string& mode, int port, const std::string& outdir) {
@@ -273,13 +284,6 @@ class StandInBoard final : public velmora::remote::RemoteActions {
 
 using velmora::test::UiThread;
 
-std::string FirstLanAddress() {
-  for (const std::string& address : velmora::remote::LanAddresses()) {
-    if (address.rfind("127.", 0) != 0) return address;
-  }
-  return {};
-}
-
 }  // namespace
 
 TEST(RemoteServer, LoopbackOnlyUnlessLanTakenPortAndRestart) {
@@ -287,7 +291,7 @@ TEST(RemoteServer, LoopbackOnlyUnlessLanTakenPortAndRestart) {
   StandInBoard board;
   UiThread ui(board);
   constexpr int kPort = 39413;
-  const std::string lan = FirstLanAddress();
+  const std::string lan = velmora::remote::FirstLanAddress();
   std::cout << "[ note ] non-loopback address of this machine: " << (lan.empty() ? "none" : lan) << "\n";
 
   {
@@ -328,11 +332,7 @@ TEST(RemoteServer, LoopbackOnlyUnlessLanTakenPortAndRestart) {
 
   // A port another program holds: a clear answer at once, and nothing listens for us.
   {
-    const std::string dir = Scratch();
-    ASSERT_TRUE(RunHostCommand("(/usr/bin/python3 -c 'import socket,time; s=socket.socket(); s.bind((\"127.0.0.1\", " +
-                               std::to_string(kPort + 1) + ")); s.listen(); open(\"" + dir +
-                               "/up\", \"w\").close(); time.sleep(6)' >/dev/null 2>&1 </dev/null &)"));
-    ASSERT_TRUE(WaitFor([&] { return ScratchHas(dir, "up"); }));
+    ASSERT_TRUE(HoldPort(kPort + 1));
     Server server(ui.Link());
     EXPECT_EQ(server.Start(ServerSettings{kPort + 1, false, kCode}), StartResult::PortInUse);
     EXPECT_FALSE(server.Running());
@@ -353,6 +353,22 @@ TEST(RemoteServer, LoopbackOnlyUnlessLanTakenPortAndRestart) {
           {kAuth + " -H 'Host: " + lan + ":" + std::to_string(kPort + 2) + "' " + Url(kPort + 2, "/api/state")})[0];
       EXPECT_EQ(reply.status, 200) << reply.body;
     }
+  }
+
+  // A connection that says nothing is closed after the idle time; one that asks in time is not.
+  {
+    ServerSettings settings{kPort + 3, false, kCode};
+    settings.idleTimeout = std::chrono::milliseconds(1000);
+    Server server(ui.Link());
+    ASSERT_EQ(server.Start(settings), StartResult::Started);
+    const std::string dir = Scratch();
+    ASSERT_TRUE(RunHostCommand(PythonClient("idle", kPort + 3, dir) + " > " + dir + "/log 2>&1", 30000));
+    const Json idle = Json::parse(ReadScratch(dir, "idle.json"), nullptr, false);
+    ASSERT_TRUE(idle.is_object()) << ReadScratch(dir, "log");
+    EXPECT_EQ(idle["silent_closed"], true) << "an idle connection was kept";
+    EXPECT_EQ(idle["kept_while_asking"], true) << "a connection in use was closed";
+    EXPECT_GE(idle["closed_after_s"].get<double>(), 0.9);
+    EXPECT_LT(idle["closed_after_s"].get<double>(), 3.0);
   }
 }
 
@@ -549,7 +565,8 @@ TEST_F(RemoteProgram, OnlyTheCodeActsAndEveryActionTakesTheBoardsRoad) {
     EXPECT_EQ(bad[8].status, 200) << "the board stopped answering";
   }
 
-  // A WebSocket client hears a click on the board, plays by message, and is told what was wrong.
+  // A WebSocket client hears a click on the board, plays by message, is told what was wrong,
+  // and hears when the effect has played to its end.
   {
     const std::string dir = Scratch();
     ASSERT_TRUE(RunHostCommand("(" + PythonClient("events", p, dir) + " > " + dir + "/log 2>&1 </dev/null &)"));
@@ -570,6 +587,12 @@ TEST_F(RemoteProgram, OnlyTheCodeActsAndEveryActionTakesTheBoardsRoad) {
     const Json bad = Json::parse(ReadScratch(dir, "bad.json"), nullptr, false);
     EXPECT_EQ(bad["ok"], false);
     EXPECT_EQ(bad["error"], "bad_json");
+    // The 3 s effect plays to its end, and the client is told.
+    ASSERT_TRUE(WaitFor([&] { return ScratchHas(dir, "ended.json") || ScratchHas(dir, "error"); }, 20000))
+        << ReadScratch(dir, "log");
+    const Json ended = Json::parse(ReadScratch(dir, "ended.json"), nullptr, false);
+    EXPECT_EQ(ended["state"]["playing"], false);
+    EXPECT_EQ(ended["state"]["last"], Json({{"category", 1}, {"index", 2}}));
   }
 
   // 200 idle connections are fine; past the limit a client is told, and all is well after.
@@ -601,6 +624,99 @@ TEST_F(RemoteProgram, APortInUseLeavesTheBoardWorking) {
   EXPECT_GT(Heard(sink, 1000), 0.1) << "the board of the copy without a port plays nothing";
   EXPECT_EQ(Curl({kAuth + " " + Url(kProgramPort + 1, "/api/state")})[0].status, 200);
   EXPECT_TRUE(second.Running());
+}
+
+// The settings window's 遥控 rows in the running program: the port as typed, switched on with a
+// code made then and shown, a new code that ends the old one at once, the LAN address for a
+// phone, a port another program holds said plainly while the board plays on, and off.
+TEST_F(RemoteProgram, TheSettingsRowsDriveTheControl) {
+  using velmora::ui::SettingsWindow;
+  ProgramCopy copy(L"遥控设置");
+  constexpr int kSettingsPort = 39421;
+  Prepare(copy, kSettingsPort);
+  velmora::config::ConfigStore store(copy.Folder());
+  store.WriteValue(L"遥控", L"开关", L"假");
+  store.WriteValue(L"遥控", L"令牌", L"");
+  ASSERT_TRUE(copy.Start());
+  ASSERT_TRUE(copy.WaitSettled());
+  ::PostMessageW(copy.Board(), WM_COMMAND, static_cast<WPARAM>(velmora::app::TrayCommand::Settings), 0);
+  HWND settings = nullptr;
+  ASSERT_TRUE(WaitFor([&] {  // shown once it has been filled
+    settings = velmora::test::FindProcessWindow(copy.ProcessId(), L"VelmoraSettings");
+    return settings && ::IsWindowVisible(settings);
+  }));
+  const auto control = [&](int id) { return ::GetDlgItem(settings, id); };
+  const auto text = [&](int id) {  // WM_GETTEXT: GetWindowText does not ask another process's edits
+    wchar_t buffer[256] = {};
+    ::SendMessageW(control(id), WM_GETTEXT, ARRAYSIZE(buffer), reinterpret_cast<LPARAM>(buffer));
+    return std::wstring(buffer);
+  };
+  const auto click = [&](int id) { ::SendMessageW(control(id), BM_CLICK, 0, 0); };
+  const auto code = [&] {
+    const std::wstring shown = text(SettingsWindow::kRemoteCode);
+    return std::string(shown.begin(), shown.end());
+  };
+  const auto status = [&](const std::string& with, int port) {
+    return Curl({"-H 'Authorization: Bearer " + with + "' " + Url(port, "/api/state")})[0].status;
+  };
+  EXPECT_EQ(text(SettingsWindow::kRemotePort), std::to_wstring(kSettingsPort));
+  EXPECT_EQ(code(), "") << "a code before the control was ever on";
+  EXPECT_EQ(text(SettingsWindow::kRemoteStatus), L"");
+
+  // A typed port is stored a moment after the last keystroke; then on, with a fresh code.
+  const int port = kSettingsPort + 1;
+  ::SendMessageW(control(SettingsWindow::kRemotePort), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(std::to_wstring(port).c_str()));
+  EXPECT_TRUE(WaitFor([&] { return store.ReadValue(L"遥控", L"端口") == std::to_wstring(port); }, 5000));
+  click(SettingsWindow::kRemoteOn);
+  const std::string first = code();
+  EXPECT_TRUE(velmora::remote::IsWellFormedToken(first)) << first;
+  EXPECT_EQ(store.ReadValue(L"遥控", L"令牌"), std::wstring(first.begin(), first.end()));
+  EXPECT_EQ(store.ReadValue(L"遥控", L"开关"), L"真");
+  EXPECT_EQ(text(SettingsWindow::kRemoteStatus), L"遥控已开启，仅本机可用");
+  EXPECT_EQ(status(first, port), 200);
+
+  // 更换访问码: the old code is refused at once.
+  click(SettingsWindow::kRemoteNewCode);
+  const std::string second = code();
+  EXPECT_TRUE(velmora::remote::IsWellFormedToken(second) && second != first) << second;
+  EXPECT_EQ(status(first, port), 401);
+  EXPECT_EQ(status(second, port), 200);
+
+  // 允许局域网: the phone's address, code included.
+  click(SettingsWindow::kRemoteLan);
+  EXPECT_EQ(store.ReadValue(L"遥控", L"局域网"), L"真");
+  const std::string lan = velmora::remote::FirstLanAddress();
+  const std::string url = "http://" + lan + ":" + std::to_string(port) + "/?code=" + second;
+  EXPECT_EQ(text(SettingsWindow::kRemoteStatus),
+            lan.empty() ? L"遥控已开启，未找到局域网地址" : L"手机访问: " + std::wstring(url.begin(), url.end()));
+  click(SettingsWindow::kRemoteLan);
+
+  // A port another program holds: said in the window, stored all the same, the board unharmed.
+  const int taken = kSettingsPort + 2;
+  ASSERT_TRUE(HoldPort(taken));
+  ::SendMessageW(control(SettingsWindow::kRemotePort), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(std::to_wstring(taken).c_str()));
+  ::SendMessageW(settings, WM_COMMAND, MAKEWPARAM(SettingsWindow::kRemotePort, EN_KILLFOCUS),
+                 reinterpret_cast<LPARAM>(control(SettingsWindow::kRemotePort)));
+  EXPECT_EQ(text(SettingsWindow::kRemoteStatus), L"遥控端口已被占用");
+  EXPECT_EQ(store.ReadValue(L"遥控", L"端口"), std::to_wstring(taken));
+  EXPECT_EQ(status(second, port), 0) << "the old port still answers";
+  // Not a port: the stored one shows again.
+  ::SendMessageW(control(SettingsWindow::kRemotePort), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"70000"));
+  ::SendMessageW(settings, WM_COMMAND, MAKEWPARAM(SettingsWindow::kRemotePort, EN_KILLFOCUS),
+                 reinterpret_cast<LPARAM>(control(SettingsWindow::kRemotePort)));
+  EXPECT_EQ(text(SettingsWindow::kRemotePort), std::to_wstring(taken));
+
+  // Off: nothing answers, and the window says nothing more.
+  click(SettingsWindow::kRemoteOn);
+  EXPECT_EQ(store.ReadValue(L"遥控", L"开关"), L"假");
+  EXPECT_EQ(text(SettingsWindow::kRemoteStatus), L"");
+  ::PostMessageW(settings, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return !::IsWindow(settings); }));
+  SinkRecording sink("velmora_a");
+  ClickBoardSlot(copy.Board(), 1);
+  EXPECT_GT(Heard(sink, 1000), 0.1) << "the board no longer plays";
 }
 
 // The phone page in a real browser: a tap plays at the sink, a click on the board shows on it.

@@ -56,6 +56,9 @@ class RealActions : public velmora::ui::SettingsActions {
   void SetMicLevel(int level) override { velmora::playback::SetMicLevel(player_, store_, level); }
   void SetMicToMonitor(bool on) override { velmora::playback::SetMicToMonitor(player_, store_, on); }
   void SetMicDucking(int db) override { velmora::playback::SetMicDucking(player_, store_, db); }
+  // The remote rows are tried on the running program (remote_test.cpp).
+  velmora::remote::RemoteStatus RestartRemote() override { return velmora::remote::RemoteStatus::Off; }
+  velmora::remote::RemoteStatus CurrentRemoteStatus() override { return velmora::remote::RemoteStatus::Off; }
   void HotkeysOn() override { velmora::hotkeys::HotkeyHost::Load(store_, hotkeys_, nullptr); }
   void HotkeysOff() override { velmora::hotkeys::HotkeyHost::Unload(); }
   bool HotkeysLoaded() override { return velmora::hotkeys::HotkeyHost::HostLoaded(); }
@@ -178,8 +181,20 @@ TEST_F(SettingsTest, FillsFromTheConfigurationAndKeepsTheBoxesExclusive) {
   const auto& scale = window_.Scale();
   RECT client;
   ::GetClientRect(window_.Hwnd(), &client);
-  EXPECT_EQ(client.bottom, scale(346 + 64 + 128));
-  EXPECT_EQ(ChildRect(window_.Control(SettingsWindow::kHotkeysOn)).top, scale(144 + 64 + 128));
+  EXPECT_EQ(client.bottom, scale(346 + 64 + 128 + 96));
+  EXPECT_EQ(ChildRect(window_.Control(SettingsWindow::kHotkeysOn)).top, scale(144 + 64 + 128 + 96));
+  // The remote rows between the microphone's and the hotkeys', within the others' width; with
+  // nothing stored, off on the default port without a code.
+  EXPECT_EQ(velmora::test::WindowText(window_.Control(SettingsWindow::kRemotePort)), L"39393");
+  EXPECT_FALSE(Checked(window_.Control(SettingsWindow::kRemoteOn)));
+  EXPECT_EQ(velmora::test::WindowText(window_.Control(SettingsWindow::kRemoteCode)), L"");
+  for (const auto id : {SettingsWindow::kRemoteOn, SettingsWindow::kRemotePort, SettingsWindow::kRemoteLan,
+                        SettingsWindow::kRemoteCode, SettingsWindow::kRemoteNewCode, SettingsWindow::kRemoteStatus}) {
+    const RECT row = ChildRect(window_.Control(id));
+    EXPECT_GE(row.top, bottom) << id;
+    EXPECT_LE(row.right, output.right) << id;
+    EXPECT_LE(row.bottom, ChildRect(window_.Control(SettingsWindow::kHotkeysOn)).top) << id;
+  }
   HWND ducking = window_.Control(SettingsWindow::kMicDucking);
   EXPECT_EQ(::SendMessageW(window_.Control(SettingsWindow::kMicCombo), CB_GETCURSEL, 0, 0), 0);
   EXPECT_EQ(::SendMessageW(window_.Control(SettingsWindow::kMicLevel), TBM_GETPOS, 0, 0), 100);
@@ -203,12 +218,12 @@ TEST_F(SettingsTest, FillsFromTheConfigurationAndKeepsTheBoxesExclusive) {
   EXPECT_EQ(store_.ReadValue(L"更新", L"开关"), L"真");
 
   // 立即更新配置 and 软件说明 reach the program; 确定并保存 only closes.
-  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(250, 417));
-  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(300, 520));
+  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(250, 417 + 96));
+  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(300, 520 + 96));
   EXPECT_EQ(actions_.rebuilds, 1);
   EXPECT_EQ(actions_.instructions, 1);
   const std::string before = velmora::test::ReadBytes(store_.ConfigFilePath());
-  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(400, 520));
+  ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(400, 520 + 96));
   EXPECT_EQ(window_.Hwnd(), nullptr);
   EXPECT_EQ(velmora::test::ReadBytes(store_.ConfigFilePath()), before);
 }
@@ -446,11 +461,11 @@ TEST_F(SettingsTest, OneModalWindowWhoseOwnerWaits) {
 TEST_F(SettingsTest, TheNoteReadsInFullWithinItsLabel) {
   ASSERT_TRUE(window_.Open(nullptr));
   const velmora::test::Capture shot = velmora::test::Capture::OfClient(window_.Hwnd());
-  // The note's label is 72 design pixels tall from y = 432; its last line (手动更新配置…) ends
+  // The note's label is 72 design pixels tall from y = 528; its last line (手动更新配置…) ends
   // in the bottom rows, above the buttons.
   const auto& scale = window_.Scale();
   int white = 0;
-  for (int y = scale(432 + 72 - 13); y < scale(432 + 72); ++y)
+  for (int y = scale(528 + 72 - 13); y < scale(528 + 72); ++y)
     for (int x = 0; x < scale(270); ++x) {
       const COLORREF c = shot.At(x, y);
       white += GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) > 200;

@@ -5,6 +5,8 @@
 #include "playback/Microphone.h"
 #include "playback/Monitor.h"
 #include "playback/Playback.h"
+#include "remote/Lan.h"
+#include "remote/Rules.h"
 #include "ui/SmallWindows.h"
 
 #include <windowsx.h>
@@ -18,16 +20,20 @@ constexpr Colour kBlue = Rgb(0, 96, 192);
 constexpr Colour kWhiteText = Rgb(255, 255, 255);
 constexpr Colour kPurple = Rgb(88, 48, 224);
 
-// The two monitor rows (监听输出, 监听音量) sit under the output row and the four microphone
-// rows (麦克风, 麦克风音量, 麦克风同时送监听, 效果闪避) under them. Everything from the 快捷键设置
-// title down keeps its design position, lowered by their height.
+// The two monitor rows (监听输出, 监听音量) sit under the output row, the four microphone rows
+// (麦克风, 麦克风音量, 麦克风同时送监听, 效果闪避) under them and the three remote-control rows
+// (开启遥控 with the port and 允许局域网, 访问码, what the control does) under those. Everything
+// from the 快捷键设置 title down keeps its design position, lowered by their height.
 constexpr int kMonitorRowsHeight = 64;
 constexpr int kMicRowsHeight = 128;
-constexpr DesignRect Lowered(DesignRect r) {
-  return DesignRect{r.x, r.y + kMonitorRowsHeight + kMicRowsHeight, r.w, r.h};
-}
+constexpr int kRemoteRowsHeight = 96;
+constexpr int kAddedRowsHeight = kMonitorRowsHeight + kMicRowsHeight + kRemoteRowsHeight;
+constexpr DesignRect Lowered(DesignRect r) { return DesignRect{r.x, r.y + kAddedRowsHeight, r.w, r.h}; }
 constexpr int kWindowWidth = 484;
-constexpr int kWindowHeight = 346 + kMonitorRowsHeight + kMicRowsHeight;
+constexpr int kWindowHeight = 346 + kAddedRowsHeight;
+constexpr int kRemoteTop = 295;  // the first remote row's design top
+constexpr UINT_PTR kPortTimer = 1;
+constexpr UINT kPortTypedMs = 1000;
 // "麦克风音量:" is a character longer than the labels above it: with a 12-pixel font it would run
 // into a control at 71, so the microphone's controls start further right and end where the
 // others end.
@@ -156,6 +162,15 @@ void SettingsWindow::CreateControls() {
   AddChild(L"STATIC", L"效果闪避:", SS_LEFT, {11, 263, 70, 16}, kMicDuckingLabel, 0);
   AddChild(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, {kMicControlX, 261, 96, 20 + 200}, kMicDucking,
            0);
+  AddChild(L"STATIC", L"端口:", SS_LEFT, {kMicControlX + 8, kRemoteTop, 36, 16}, kRemotePortLabel, 0);
+  HWND port = AddChild(L"EDIT", L"", ES_NUMBER | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP,
+                       {kMicControlX + 44, kRemoteTop - 2, 64, 20}, kRemotePort, 0);
+  ::SendMessageW(port, EM_SETLIMITTEXT, 5, 0);
+  AddChild(L"STATIC", L"访问码:", SS_LEFT, {11, kRemoteTop + 34, 70, 16}, kRemoteCodeLabel, 0);
+  AddChild(L"EDIT", L"", ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP,
+           {kMicControlX, kRemoteTop + 32, kControlRight - 88 - kMicControlX, 20}, kRemoteCode, 0);
+  AddChild(L"EDIT", L"", ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP, {11, kRemoteTop + 66, kControlRight - 11, 16},
+           kRemoteStatus, 0);
   const struct {
     const wchar_t* caption;
     DWORD style;
@@ -163,6 +178,9 @@ void SettingsWindow::CreateControls() {
     ControlId id;
   } choices[] = {
       {L"麦克风同时送监听", BS_CHECKBOX, {kMicControlX, 231, 144, 16}, kMicToMonitor},
+      {L"开启遥控", BS_CHECKBOX, {11, kRemoteTop, 72, 16}, kRemoteOn},
+      {L"允许局域网", BS_CHECKBOX, {216, kRemoteTop, 88, 16}, kRemoteLan},
+      {L"更换访问码", BS_PUSHBUTTON, {kControlRight - 80, kRemoteTop + 30, 80, 24}, kRemoteNewCode},
       {L"开启快捷键功能", BS_RADIOBUTTON, Lowered({8, 144, 104, 16}), kHotkeysOn},
       {L"关闭快捷键功能", BS_RADIOBUTTON, Lowered({112, 144, 104, 16}), kHotkeysOff},
       {L"数值小键盘", BS_CHECKBOX, Lowered({224, 144, 88, 16}), kKeypad},
@@ -194,6 +212,7 @@ void SettingsWindow::Fill() {
   monitorLevel_ = setting.level;
   ::SendMessageW(Control(kMonitorLevel), TBM_SETPOS, TRUE, setting.level);
   FillMic();
+  FillRemote();
   const std::wstring hotkeys = store_.ReadValue(config::kHotkeySwitchSection, config::kHotkeySwitchKey);
   if (hotkeys == config::kOn || hotkeys == config::kOff) {
     Check(Control(kHotkeysOn), hotkeys == config::kOn);
@@ -229,6 +248,64 @@ void SettingsWindow::FillMic() {
   ::SendMessageW(Control(kMicLevel), TBM_SETPOS, TRUE, setting.level);
   Check(Control(kMicToMonitor), setting.toMonitor);
   ::SendMessageW(ducking, CB_SETCURSEL, DuckingItemOf(setting.duckingDb), 0);
+}
+
+void SettingsWindow::FillRemote() {
+  const remote::RemoteSetting setting = remote::ReadRemoteSetting(store_);
+  Check(Control(kRemoteOn), setting.on);
+  Check(Control(kRemoteLan), setting.lan);
+  ::SetWindowTextW(Control(kRemotePort), std::to_wstring(setting.port).c_str());
+  portTyped_ = false;  // the text set just now is no typing
+  ShowRemote(actions_.CurrentRemoteStatus());
+}
+
+void SettingsWindow::ApplyRemote() { ShowRemote(actions_.RestartRemote()); }
+
+void SettingsWindow::ShowRemote(remote::RemoteStatus status) {
+  const remote::RemoteSetting setting = remote::ReadRemoteSetting(store_);
+  const bool shown = remote::IsWellFormedToken(setting.token);
+  ::SetWindowTextW(Control(kRemoteCode), shown ? std::wstring(setting.token.begin(), setting.token.end()).c_str() : L"");
+  std::wstring text;
+  switch (status) {
+    case remote::RemoteStatus::Off:
+      break;
+    case remote::RemoteStatus::PortInUse:
+      text = remote::kPortInUseText;
+      break;
+    case remote::RemoteStatus::Failed:
+      text = remote::kRemoteFailedText;
+      break;
+    case remote::RemoteStatus::Listening: {
+      if (!setting.lan) {
+        text = L"遥控已开启，仅本机可用";
+        break;
+      }
+      // The address a phone on the same network opens, code included.
+      const std::string address = remote::FirstLanAddress();
+      const std::string url = "http://" + address + ":" + std::to_string(setting.port) + "/?code=" + setting.token;
+      text = address.empty() ? L"遥控已开启，未找到局域网地址" : L"手机访问: " + std::wstring(url.begin(), url.end());
+      break;
+    }
+  }
+  ::SetWindowTextW(Control(kRemoteStatus), text.c_str());
+}
+
+void SettingsWindow::CommitPort() {
+  ::KillTimer(Hwnd(), kPortTimer);
+  if (!portTyped_) return;
+  portTyped_ = false;
+  wchar_t text[8] = {};
+  ::GetWindowTextW(Control(kRemotePort), text, ARRAYSIZE(text));
+  const int stored = remote::ReadRemoteSetting(store_).port;
+  const int typed = remote::ParsePort(text);
+  if (std::to_wstring(typed) != text) {  // not a port: 0, 70000, nothing
+    ::SetWindowTextW(Control(kRemotePort), std::to_wstring(stored).c_str());
+    portTyped_ = false;
+    return;
+  }
+  if (typed == stored) return;
+  remote::SetRemotePort(store_, typed);
+  if (Checked(Control(kRemoteOn))) ApplyRemote();
 }
 
 void SettingsWindow::OnCommand(int id, int code) {
@@ -277,6 +354,41 @@ void SettingsWindow::OnCommand(int id, int code) {
       actions_.SetMicDucking(kDuckingItems[selected].db);
       return;
     }
+    case kRemoteOn: {
+      HWND box = Control(kRemoteOn);
+      Check(box, !Checked(box));
+      CommitPort();  // a port typed just before counts
+      remote::SetRemoteOn(store_, Checked(box));  // the first switch on makes the code
+      ApplyRemote();
+      return;
+    }
+    case kRemoteLan: {
+      HWND box = Control(kRemoteLan);
+      Check(box, !Checked(box));
+      remote::SetRemoteLan(store_, Checked(box));
+      if (Checked(Control(kRemoteOn))) ApplyRemote();
+      return;
+    }
+    case kRemoteNewCode:
+      // The old code stops working at once: a running control restarts with the new one.
+      if (remote::RenewToken(store_).empty()) {
+        ShowRemote(remote::RemoteStatus::Failed);
+        return;
+      }
+      if (Checked(Control(kRemoteOn))) {
+        ApplyRemote();
+      } else {
+        ShowRemote(actions_.CurrentRemoteStatus());
+      }
+      return;
+    case kRemotePort:
+      if (code == EN_CHANGE) {
+        portTyped_ = true;
+        ::SetTimer(Hwnd(), kPortTimer, kPortTypedMs, nullptr);
+      } else if (code == EN_KILLFOCUS) {
+        CommitPort();
+      }
+      return;
     case kHotkeysOn:
       Check(Control(kHotkeysOn), true);
       Check(Control(kHotkeysOff), false);
@@ -426,7 +538,11 @@ LRESULT SettingsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       if (reinterpret_cast<HWND>(lParam) == Control(kMicLevel) && LevelMoved(kMicLevel, micLevel_))
         actions_.SetMicLevel(micLevel_);
       return 0;
+    case WM_TIMER:
+      if (wParam == kPortTimer) CommitPort();
+      return 0;
     case WM_DESTROY:
+      CommitPort();  // a port typed just before closing (its controls are still there)
       background_.Reset();
       return 0;
     default:

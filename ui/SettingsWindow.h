@@ -1,9 +1,11 @@
 // The settings window: output device, monitor (监听) device and volume, microphone pass-through
-// (麦克风直通: device, volume, to the monitor too, ducking), hotkeys on/off, digit keys, rebuild
-// mode. Every control writes its setting the moment it is used; closing never writes.
+// (麦克风直通: device, volume, to the monitor too, ducking), the remote control (遥控: on/off,
+// port, LAN, access code), hotkeys on/off, digit keys, rebuild mode. Every control writes its
+// setting the moment it is used (the port once it is typed out); closing never writes.
 #pragma once
 
 #include "ui/controls/ControlPaint.h"
+#include "remote/RemoteSettings.h"
 #include "ui/controls/ScaledWindow.h"
 
 #include <string>
@@ -44,6 +46,9 @@ class SettingsActions {
   virtual void SetMicLevel(int level) = 0;
   virtual void SetMicToMonitor(bool on) = 0;
   virtual void SetMicDucking(int db) = 0;
+  // Starts, restarts or stops the remote control as section 遥控 says now; and what it does.
+  virtual remote::RemoteStatus RestartRemote() = 0;
+  virtual remote::RemoteStatus CurrentRemoteStatus() = 0;
   virtual void HotkeysOn() = 0;
   virtual void HotkeysOff() = 0;
   virtual bool HotkeysLoaded() = 0;
@@ -77,12 +82,23 @@ class SettingsWindow final : public ScaledWindow {
     kMicLevelLabel,
     kMicToMonitor,
     kMicDucking,
-    kMicDuckingLabel
+    kMicDuckingLabel,
+    kRemoteOn,
+    kRemotePortLabel,
+    kRemotePort,
+    kRemoteLan,
+    kRemoteCodeLabel,
+    kRemoteCode,
+    kRemoteNewCode,
+    kRemoteStatus
   };
   // kMonitorCombo holds "不监听" and then the output list's devices: its item k (k >= 1) is
   // device k, the output list's item k - 1. kMonitorLevel is a trackbar of 1..100.
   // kMicCombo holds "不使用" and then the capture devices: its item k (k >= 1) is capture device
   // k. kMicLevel is a trackbar like kMonitorLevel; kMicDucking's items are 0, 6, .. 30 dB.
+  // kRemotePort is stored when it loses the focus or a second after the last keystroke;
+  // kRemoteCode and kRemoteStatus are read-only edits (their text can be copied): the stored
+  // code, and what the control does (the phone's address while it listens on the LAN).
   enum class Button { Close, RebuildNow, Instructions, Ok, None };
 
   // Opens the window modally (owner disabled meanwhile) and returns when it is closed. There is
@@ -105,6 +121,13 @@ class SettingsWindow final : public ScaledWindow {
   void CreateControls();
   void Fill();
   void FillMic();
+  void FillRemote();
+  // Restarts the remote control and shows what it does.
+  void ApplyRemote();
+  void ShowRemote(remote::RemoteStatus status);
+  // Stores the port typed, when it differs from the stored one; a text that is no port shows
+  // the stored one again.
+  void CommitPort();
   void OnCommand(int id, int code);
   // Reads volume trackbar `trackbar` into `shown`; true when that is a level not stored yet.
   bool LevelMoved(ControlId trackbar, int& shown);
@@ -117,6 +140,7 @@ class SettingsWindow final : public ScaledWindow {
   Button hover_ = Button::None;
   int monitorLevel_ = 0;  // what the monitor volume control last stored or showed
   int micLevel_ = 0;      // the same for the microphone's
+  bool portTyped_ = false;  // the port edit holds text not yet stored
 };
 
 }  // namespace velmora::ui

@@ -4,7 +4,8 @@
 Each mode talks to the server on 127.0.0.1 and leaves what it saw as files in OUTDIR, which the
 Wine side reads back; every wait is bounded, so a mode always ends by itself.
 
-  events PORT CODE OUTDIR    WebSocket: waits for a play event, then plays by message
+  events PORT CODE OUTDIR    WebSocket: waits for a play event, plays by message, waits for its end
+  idle PORT CODE OUTDIR      a silent connection closed by the server, one asking every 0.5 s kept
   crowd PORT CODE OUTDIR     200 idle connections, then past the limit, then all closed
   page PORT CODE OUTDIR      the phone page in headless Chromium: tap, then watch the board
 """
@@ -51,6 +52,8 @@ def events(port, code, outdir):
     write(outdir, "reply.json", json.dumps(receive(lambda m: m.get("id") == 7)))
     ws.send('{"cmd": "play", "category": ')
     write(outdir, "bad.json", json.dumps(receive(lambda m: "reply" in m)))
+    # The effect played by message (a 3 s tone) ends by itself.
+    write(outdir, "ended.json", json.dumps(receive(lambda m: m.get("event") == "ended")))
     ws.close()
 
 
@@ -64,6 +67,32 @@ def status_of(port, code):
         return status
     except (OSError, http.client.HTTPException):
         return 0
+
+
+def idle(port, code, outdir):
+    silent = socket.create_connection(("127.0.0.1", port), timeout=10)
+    asking = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+    kept = True
+    for _ in range(6):  # three seconds, one request every half second on one connection
+        try:
+            asking.request("GET", "/api/state", headers={"Authorization": "Bearer " + code})
+            asking.getresponse().read()
+        except (OSError, http.client.HTTPException):
+            kept = False
+        time.sleep(0.5)
+    silent.settimeout(0.5)
+    try:
+        silent_closed = silent.recv(1) == b""  # closed by the server: the end of the stream at once
+    except socket.timeout:
+        silent_closed = False
+    fresh = socket.create_connection(("127.0.0.1", port), timeout=10)
+    begin = time.monotonic()
+    try:
+        fresh.recv(1)
+    except OSError:
+        pass
+    write(outdir, "idle.json", json.dumps({"silent_closed": silent_closed, "kept_while_asking": kept,
+                                           "closed_after_s": time.monotonic() - begin}))
 
 
 def crowd(port, code, outdir):
@@ -131,7 +160,7 @@ def main():
     mode, port, code, outdir = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
     os.makedirs(outdir, exist_ok=True)
     try:
-        {"events": events, "crowd": crowd, "page": page}[mode](port, code, outdir)
+        {"events": events, "idle": idle, "crowd": crowd, "page": page}[mode](port, code, outdir)
     except Exception as error:
         write(outdir, "error", repr(error))
         raise
