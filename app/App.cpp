@@ -34,6 +34,10 @@ void ShowRestored(HWND board) {
 
 App::App() : store_(ProgramDirectory()), playback_(player_, store_, reporter_), board_(*this) {
   ui::EditorWindow::SetSkinHook(SkinEditor);
+  ui::EditorWindow::SetRefusedNames([] {
+    const hotkeys::HotkeyHost* host = hotkeys::HotkeyHost::Current();
+    return host ? host->FailedNames() : std::vector<std::wstring>{};
+  });
 }
 
 int App::Run() {
@@ -86,7 +90,7 @@ void App::StartupSequence() {
 
 void App::LoadHotkeyHost() { hotkeys::HotkeyHost::Load(store_, *this, board_.Hwnd()); }
 
-void App::PlayFile(const std::wstring& path) { PlayFromHotkey(path); }
+void App::PlayFile(const std::wstring& path, int slotLevel) { PlayFromHotkey(path, slotLevel); }
 
 void App::EndSecondInstance() {
   // Another instance runs from this folder: end silently with exit code 0, but leave neither a
@@ -180,6 +184,22 @@ void App::HotkeysOn() { LoadHotkeyHost(); }
 void App::HotkeysOff() { hotkeys::HotkeyHost::Unload(); }
 
 bool App::HotkeysLoaded() { return hotkeys::HotkeyHost::HostLoaded(); }
+
+std::vector<std::wstring> App::RefusedHotkeys() {
+  const hotkeys::HotkeyHost* host = hotkeys::HotkeyHost::Current();
+  return host ? host->FailedKeys() : std::vector<std::wstring>{};
+}
+
+void App::PressAgainChanged() {
+  // Registered again with or without the system's repeat, which a second press must not see.
+  if (!hotkeys::HotkeyHost::HostLoaded()) return;
+  hotkeys::HotkeyHost::Unload();
+  LoadHotkeyHost();
+}
+
+bool App::LevelingOn() { return false; }
+
+void App::SetLeveling(bool) {}
 
 void App::RebuildNow() { RebuildInNotice(); }
 

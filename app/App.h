@@ -37,8 +37,8 @@ class App final : public ui::BoardActions,
   void BoardDestroyed() override;
   bool BoardMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
-  // hotkeys::HotkeyActions: the hotkey road plays at full volume.
-  void PlayFile(const std::wstring& path) override;
+  // hotkeys::HotkeyActions: the hotkey road plays at its slot's level of full volume.
+  void PlayFile(const std::wstring& path, int slotLevel) override;
 
   // ui::SettingsActions
   void RefreshDevices() override;
@@ -59,6 +59,10 @@ class App final : public ui::BoardActions,
   void HotkeysOn() override;
   void HotkeysOff() override;
   bool HotkeysLoaded() override;
+  std::vector<std::wstring> RefusedHotkeys() override;
+  void PressAgainChanged() override;
+  bool LevelingOn() override;
+  void SetLeveling(bool on) override;
   void RebuildNow() override;
   void OpenInstructions() override;
 
@@ -84,8 +88,9 @@ class App final : public ui::BoardActions,
   void OpenSettings(HWND owner);
   int StoredDevice();
   playback::PlayResult PlayFromBoard(config::EffectSlot slot);
-  bool PlayFromHotkey(const std::wstring& path);
+  playback::PlayResult PlayFromHotkey(const std::wstring& path, int slotLevel);
   void NotifyRemote(remote::BoardEvent event);
+  static remote::PlayOutcome Outcome(playback::PlayResult result);
 
   skin::SkinModule skin_;  // first: started before any window, ended after them
   config::ConfigStore store_;

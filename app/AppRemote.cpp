@@ -5,6 +5,7 @@
 
 #include "config/Catalogue.h"
 #include "config/ConfigKeys.h"
+#include "config/SlotVolume.h"
 #include "hotkeys/HotkeyTable.h"
 #include "playback/Microphone.h"
 #include "playback/Monitor.h"
@@ -22,18 +23,40 @@ uint32_t Rgb(ui::Colour colour) { return ((colour & 0xFFu) << 16) | (colour & 0x
 playback::PlayResult App::PlayFromBoard(config::EffectSlot slot) {
   const playback::PlayResult result = playback_.PlayEffect(slot.category, slot.index);
   if (result == playback::PlayResult::NoFile) return result;  // nothing happened
+  if (result == playback::PlayResult::Stopped) {
+    NotifyRemote(remote::BoardEvent::Stop);
+    return result;
+  }
   lastSlot_ = slot;
   lastHotkeyFile_.clear();
   NotifyRemote(remote::BoardEvent::Play);
   return result;
 }
 
-bool App::PlayFromHotkey(const std::wstring& path) {
-  const bool played = playback_.PlayFile(path);
+playback::PlayResult App::PlayFromHotkey(const std::wstring& path, int slotLevel) {
+  const playback::PlayResult result = playback_.PlayHotkeyFile(path, slotLevel);
+  if (result == playback::PlayResult::Stopped) {
+    NotifyRemote(remote::BoardEvent::Stop);
+    return result;
+  }
   lastSlot_ = {};
   lastHotkeyFile_ = path;
   NotifyRemote(remote::BoardEvent::Play);
-  return played;
+  return result;
+}
+
+remote::PlayOutcome App::Outcome(playback::PlayResult result) {
+  switch (result) {
+    case playback::PlayResult::Played:
+      return remote::PlayOutcome::Played;
+    case playback::PlayResult::NoFile:
+      return remote::PlayOutcome::NoFile;
+    case playback::PlayResult::Stopped:
+      return remote::PlayOutcome::Stopped;
+    case playback::PlayResult::Failed:
+      break;
+  }
+  return remote::PlayOutcome::Failed;
 }
 
 void App::NotifyRemote(remote::BoardEvent event) {
@@ -86,15 +109,7 @@ remote::BoardState App::State() {
 remote::PlayOutcome App::PlaySlot(int category, int index) {
   const config::EffectSlot slot{category, index};
   if (!config::IsValidSlot(slot)) return remote::PlayOutcome::NoSuchSlot;
-  switch (PlayFromBoard(slot)) {
-    case playback::PlayResult::Played:
-      return remote::PlayOutcome::Played;
-    case playback::PlayResult::NoFile:
-      return remote::PlayOutcome::NoFile;
-    case playback::PlayResult::Failed:
-      break;
-  }
-  return remote::PlayOutcome::Failed;
+  return Outcome(PlayFromBoard(slot));
 }
 
 remote::PlayOutcome App::PlayHotkey(const std::wstring& name) {
@@ -102,7 +117,7 @@ remote::PlayOutcome App::PlayHotkey(const std::wstring& name) {
   // As HotkeyHost::DispatchHotkey reads it: at the moment of the press.
   const std::wstring path = store_.ReadValue(config::kHotkeyPathSection, name);
   if (path.empty() || path == config::kNoHotkey) return remote::PlayOutcome::NoFile;
-  return PlayFromHotkey(path) ? remote::PlayOutcome::Played : remote::PlayOutcome::Failed;
+  return Outcome(PlayFromHotkey(path, config::ReadHotkeyLevel(store_, name)));
 }
 
 void App::SetVolumeLevel(int level) {

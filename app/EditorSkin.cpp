@@ -6,7 +6,7 @@
 
 namespace velmora::app {
 
-bool SkinEditor(HWND editor, const std::array<HWND, 3>& labels) {
+bool SkinEditor(HWND editor, const std::array<HWND, 4>& labels) {
   skin::SkinEngine* engine = skin::SkinEngine::Instance();
   if (!engine) return false;
   static const skin::Picture background = skin::LoadResourcePicture(IDR_EDITOR_BACKGROUND);

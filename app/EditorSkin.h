@@ -9,6 +9,6 @@
 namespace velmora::app {
 
 // The editor's skin hook; false when the skin engine is not running.
-bool SkinEditor(HWND editor, const std::array<HWND, 3>& labels);
+bool SkinEditor(HWND editor, const std::array<HWND, 4>& labels);
 
 }  // namespace velmora::app

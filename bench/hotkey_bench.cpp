@@ -24,9 +24,9 @@ using namespace velmora;
 class Actions final : public hotkeys::HotkeyActions {
  public:
   explicit Actions(playback::Playback& playback) : playback_(playback) {}
-  void PlayFile(const std::wstring& path) override {
+  void PlayFile(const std::wstring& path, int slotLevel) override {
     pressedAt = ::GetMessageTime();  // the key event's time, in tick-count milliseconds
-    playback_.PlayFile(path);
+    playback_.PlayHotkeyFile(path, slotLevel);
     ++presses;
   }
   void StopPlayback() override { playback_.StopPlayback(); }

@@ -63,6 +63,13 @@ inline constexpr wchar_t kRemoteTokenKey[] = L"令牌";
 
 // Hotkey name -> sound file path.
 inline constexpr wchar_t kHotkeyPathSection[] = L"快捷键";
+// Hotkey name -> the volume (1..100, missing = 100) of the slot the hotkey was assigned from,
+// written beside the path. Older versions ignore it.
+inline constexpr wchar_t kHotkeyVolumeSection[] = L"快捷键音量";
+
+// Press again to stop (再按停止): 开关 "真"/"假" (missing = off: a press restarts the effect).
+inline constexpr wchar_t kPressAgainSection[] = L"再按停止";
+inline constexpr wchar_t kPressAgainKey[] = L"开关";
 
 // HKEY_CURRENT_USER key whose default value holds where the program last ran.
 inline constexpr wchar_t kLocationRegistryKey[] = L"Software\\tamble";

@@ -2,6 +2,7 @@
 
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
+#include "config/SlotVolume.h"
 
 #include <windows.h>
 
@@ -63,6 +64,8 @@ void StoreSlotHotkey(const config::ConfigStore& store, config::EffectSlot slot, 
   }
   store.WriteValue(c.hotkeySection, key, name);
   store.WriteValue(config::kHotkeyPathSection, name, path);
+  // The hotkey plays at the volume the slot has now, as it plays the slot's file.
+  config::WriteHotkeyLevel(store, name, config::ReadSlotLevel(store, slot));
   // The old name would otherwise keep playing this slot's old file.
   if (IsName(previousName) && !SameName(previousName, name) && !HeldByAnotherSlot(store, previousName, slot))
     store.WriteValue(config::kHotkeyPathSection, previousName, config::kNoHotkey);

@@ -40,7 +40,8 @@ bool CheckHotkeyConflict(const config::ConfigStore& store, const std::wstring& s
                          ConflictReporter& reporter);
 
 // Saving a slot: N the combo's text, P the path box, Q the name the slot had when the editor
-// opened. Empty N writes nothing; "无" releases Q; otherwise the slot gets N and N plays P.
+// opened. Empty N writes nothing; "无" releases Q; otherwise the slot gets N and N plays P at
+// the slot's stored volume.
 // When N replaces another name Q, Q is released too unless another slot still holds it.
 void StoreSlotHotkey(const config::ConfigStore& store, config::EffectSlot slot, const std::wstring& name,
                      const std::wstring& path, const std::wstring& previousName);

@@ -2,6 +2,7 @@
 
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
+#include "config/SlotVolume.h"
 
 #include <memory>
 
@@ -41,9 +42,12 @@ void HotkeyHost::RegisterAll() {
   g_loaded = true;
   registrations_.clear();
   const std::wstring keyboard = store_.ReadValue(config::kKeyboardSection, config::kKeyboardKey, config::kKeyboardMain);
+  // When a second press stops the effect, a key held down must not stop and start it again at
+  // the keyboard's repeat rate.
+  const UINT noRepeat = store_.ReadValue(config::kPressAgainSection, config::kPressAgainKey) == config::kOn ? MOD_NOREPEAT : 0;
   for (const HotkeyRow& row : HotkeyRows(keyboard)) {
     const int identifier = ++g_counter;  // a refused attempt still uses up its number
-    const bool ok = ::RegisterHotKey(Hwnd(), identifier, row.modifiers, row.virtualKey) != FALSE;
+    const bool ok = ::RegisterHotKey(Hwnd(), identifier, row.modifiers | noRepeat, row.virtualKey) != FALSE;
     registrations_.push_back({row, ok ? identifier : 0});  // refused: nothing shown, the rest go on
   }
 }
@@ -63,6 +67,14 @@ std::vector<std::wstring> HotkeyHost::FailedNames() const {
   return names;
 }
 
+std::vector<std::wstring> HotkeyHost::FailedKeys() const {
+  std::vector<std::wstring> keys;
+  for (const Registration& registration : registrations_) {
+    if (registration.identifier == 0) keys.push_back(KeyText(registration.row));
+  }
+  return keys;
+}
+
 void HotkeyHost::DispatchHotkey(int identifier) {
   if (identifier == 0) return;
   for (const Registration& registration : registrations_) {
@@ -74,7 +86,7 @@ void HotkeyHost::DispatchHotkey(int identifier) {
     // Read at every press: an assignment made a moment ago works now.
     const std::wstring path = store_.ReadValue(config::kHotkeyPathSection, registration.row.name);
     if (path.empty() || path == config::kNoHotkey) return;  // whatever plays goes on
-    actions_.PlayFile(path);
+    actions_.PlayFile(path, config::ReadHotkeyLevel(store_, registration.row.name));
     return;
   }
 }

@@ -18,7 +18,9 @@ namespace velmora::hotkeys {
 class HotkeyActions {
  public:
   virtual ~HotkeyActions() = default;
-  virtual void PlayFile(const std::wstring& path) = 0;  // at full volume, as the hotkey road plays
+  // The hotkey road: the file at `slotLevel` (1..100) of full volume, the level of the slot the
+  // hotkey was assigned from.
+  virtual void PlayFile(const std::wstring& path, int slotLevel) = 0;
   virtual void StopPlayback() = 0;
 };
 
@@ -41,6 +43,8 @@ class HotkeyHost final : public Window {
   const std::vector<Registration>& Registrations() const { return registrations_; }
   // Names the platform refused (held by another program), for showing to the user later.
   std::vector<std::wstring> FailedNames() const;
+  // The same as the user presses them: "F5", "1", "Alt+Q".
+  std::vector<std::wstring> FailedKeys() const;
   // What a WM_HOTKEY with this identifier does.
   void DispatchHotkey(int identifier);
 

@@ -16,6 +16,12 @@ std::vector<HotkeyRow> HotkeyRows(const std::wstring& keyboardChoice) {
   return rows;
 }
 
+std::wstring KeyText(const HotkeyRow& row) {
+  if (row.modifiers & kModAlt) return L"Alt+" + row.name;
+  if (row.virtualKey >= 0x60 && row.virtualKey <= 0x69) return L"小键盘" + row.name;
+  return row.name;
+}
+
 bool IsHostHotkeyName(const std::wstring& name) {
   for (const HotkeyRow& row : HotkeyRows(L"大")) {
     if (row.name == name && !row.stops) return true;

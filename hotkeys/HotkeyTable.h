@@ -20,6 +20,9 @@ struct HotkeyRow {
 // Alt+A..Alt+Z.
 std::vector<HotkeyRow> HotkeyRows(const std::wstring& keyboardChoice);
 
+// The key as the user presses it: "F5", "1", "Alt+Q"; a keypad digit "小键盘1".
+std::wstring KeyText(const HotkeyRow& row);
+
 // The names the host ever reads.
 bool IsHostHotkeyName(const std::wstring& name);
 

@@ -3,6 +3,7 @@
 #include "config/Catalogue.h"
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
+#include "config/SlotVolume.h"
 
 #include <windows.h>
 
@@ -18,27 +19,53 @@ void MessageBoxReporter::OpenFailed() {
 Playback::Playback(AudioPlayer& player, const config::ConfigStore& store, FailureReporter& reporter)
     : player_(player), store_(store), reporter_(reporter) {}
 
-float Playback::LevelVolume() const { return static_cast<float>(static_cast<double>(VolumeLevel()) / 100.0); }
+float Playback::EffectVolume() const {
+  // Level 1 is silence, on the board as on a slot (the player silences exactly 0.01).
+  if (slotLevel_ <= kMinVolumeLevel) return 0.0f;
+  return static_cast<float>(static_cast<double>(VolumeLevel()) / 100.0 * (static_cast<double>(slotLevel_) / 100.0));
+}
+
+bool Playback::StoppedByPressAgain(const std::wstring& path) {
+  if (path != currentFile_ || !Sounding()) return false;
+  if (store_.ReadValue(config::kPressAgainSection, config::kPressAgainKey) != config::kOn) return false;
+  StopPlayback();
+  return true;
+}
 
 PlayResult Playback::PlayEffect(int category, int index) {
   const config::CategoryInfo& c = config::Category(category);
   std::wstring path;
+  int slotLevel = kMaxVolumeLevel;
   try {
     path = store_.ReadValue(c.pathSection, config::SlotKey(index));
+    if (!path.empty()) slotLevel = config::ReadSlotLevel(store_, config::EffectSlot{category, index});
   } catch (const std::exception&) {  // no memory for the slot's path: the play fails as any other
     reporter_.OpenFailed();
     return PlayResult::Failed;
   }
   if (path.empty()) return PlayResult::NoFile;
-  // The board's volume is set before the first sample goes out: set after the start, the first
-  // buffer would already sound at full volume, a loud blip at a low level.
-  const float volume = LevelVolume();
+  if (StoppedByPressAgain(path)) return PlayResult::Stopped;
+  slotLevel_ = slotLevel;
+  // The volume is set before the first sample goes out: set after the start, the first buffer
+  // would already sound at full volume, a loud blip at a low level.
+  const float volume = EffectVolume();
   const bool opened = Open(path, &volume);
   player_.SetChannelVolume(volume, currentStream_, 0);
   return opened ? PlayResult::Played : PlayResult::Failed;
 }
 
-bool Playback::PlayFile(const std::wstring& path) { return Open(path, nullptr); }
+PlayResult Playback::PlayHotkeyFile(const std::wstring& path, int slotLevel) {
+  if (StoppedByPressAgain(path)) return PlayResult::Stopped;
+  slotLevel_ = std::clamp(slotLevel, kMinVolumeLevel, kMaxVolumeLevel);
+  if (slotLevel_ == kMaxVolumeLevel) return PlayFile(path) ? PlayResult::Played : PlayResult::Failed;
+  const float volume = slotLevel_ <= kMinVolumeLevel ? 0.0f : static_cast<float>(slotLevel_ / 100.0);
+  return Open(path, &volume) ? PlayResult::Played : PlayResult::Failed;
+}
+
+bool Playback::PlayFile(const std::wstring& path) {
+  slotLevel_ = kMaxVolumeLevel;
+  return Open(path, nullptr);
+}
 
 bool Playback::Open(const std::wstring& path, const float* startVolume) {
   // Clicks and hotkeys arrive in message handlers, which must not throw: no memory for the
@@ -96,7 +123,7 @@ void Playback::StepVolume(int delta) {
 
 void Playback::ApplyVolume(int level) {
   SetVolumeLevel(level);
-  player_.SetChannelVolume(LevelVolume(), currentStream_, 0);
+  player_.SetChannelVolume(EffectVolume(), currentStream_, 0);
   store_.WriteValue(config::kVolumeSection, config::kVolumeKey, config::ConfigNumberText(VolumeLevel()));
 }
 

@@ -42,17 +42,21 @@ class VolumeLevelHolder {
   virtual void SetLevel(int level) = 0;
 };
 
-// What became of a play asked for by a click (or by the remote control, which takes the same
-// road).
-enum class PlayResult { Played, NoFile, Failed };
+// What became of a play asked for by a click or a hotkey (or by the remote control, which takes
+// the same roads). Stopped: pressed again while that effect sounded, with 再按停止 on.
+enum class PlayResult { Played, NoFile, Failed, Stopped };
 
 class Playback {
  public:
   Playback(AudioPlayer& player, const config::ConfigStore& store, FailureReporter& reporter);
 
-  // Plays the slot's file at the board's volume; a slot without a path does nothing.
+  // Plays the slot's file at the board's volume times the slot's own; a slot without a path
+  // does nothing. With 再按停止 on, a press for the effect that sounds stops it instead.
   PlayResult PlayEffect(int category, int index);
-  // Plays a file at full volume (the hotkey road). False, after the message, when it fails.
+  // The hotkey road: the file at `slotLevel` (1..100) of full volume, whatever the board's
+  // level; with 再按停止 on, a press for the effect that sounds stops it instead.
+  PlayResult PlayHotkeyFile(const std::wstring& path, int slotLevel);
+  // Plays a file at full volume. False, after the message, when it fails.
   bool PlayFile(const std::wstring& path);
   void StopPlayback();
   void StepVolume(int delta);
@@ -72,13 +76,17 @@ class Playback {
 
  private:
   bool Open(const std::wstring& path, const float* startVolume);
-  float LevelVolume() const;
+  // With 再按停止 on and `path` the effect that sounds: stops it and says so.
+  bool StoppedByPressAgain(const std::wstring& path);
+  // The volume handed to the player: the board's level times the current effect's own.
+  float EffectVolume() const;
 
   AudioPlayer& player_;
   const config::ConfigStore& store_;
   FailureReporter& reporter_;
   std::wstring currentFile_;
   StreamHandle currentStream_ = 0;
+  int slotLevel_ = kMaxVolumeLevel;  // the current effect's own level
   std::wstring status_;
   class OwnLevel final : public VolumeLevelHolder {
    public:

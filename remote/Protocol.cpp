@@ -157,10 +157,12 @@ Answer PlayAnswer(PlayOutcome outcome, RemoteActions& actions) {
     }
     case PlayOutcome::NoFile:
     case PlayOutcome::Played:
+    case PlayOutcome::Stopped:
       break;
   }
   Answer answer{200, OkBody()};
   answer.body["played"] = outcome == PlayOutcome::Played;
+  if (outcome == PlayOutcome::Stopped) answer.body["stopped"] = true;
   answer.body["state"] = StateJson(actions.State());
   return answer;
 }

@@ -190,6 +190,45 @@ TEST_F(AudioTest, BoardVolumeHalvesAndLowestStepMutes) {
   EXPECT_EQ(store_.ReadValue(L"idv", L"v"), L"20");
 }
 
+// Each effect's own volume on both roads, under the board's on a click; and 再按停止: a second
+// press of the effect that sounds stops it, by its button or by a hotkey of the same file.
+TEST_F(AudioTest, EachEffectsOwnVolumeAndPressAgainToStop) {
+  ASSERT_EQ(StartAudio(player_, sinkA_), 1);
+  store_.WriteValue(L"常用路径", L"1", kilo_);
+  store_.WriteValue(L"常用音量", L"1", L"50");
+  playback_.SetVolumeLevel(60);
+  const auto amplitude = [](SinkRecording& sink) {
+    const std::vector<float> played = sink.WaitForSound(0.02, 8820);
+    const long long start = velmora::test::FirstAbove(played, 0.02);
+    return start < 0 ? 0.0 : MedianToneAmplitude(played, 1000, static_cast<size_t>(start), 8820);
+  };
+  SinkRecording click("velmora_a");
+  EXPECT_EQ(playback_.PlayEffect(1, 1), PlayResult::Played);
+  EXPECT_NEAR(amplitude(click), 0.5 * 0.6 * 0.5, 0.03);
+  SinkRecording hotkey("velmora_a");
+  EXPECT_EQ(playback_.PlayHotkeyFile(kilo_, 40), PlayResult::Played);
+  EXPECT_NEAR(amplitude(hotkey), 0.5 * 0.4, 0.03) << "the hotkey road ignores the board's level";
+  SinkRecording stepped("velmora_a");
+  playback_.StepVolume(-10);  // 50, times the hotkey's 40
+  SleepMs(500);
+  std::vector<float> played = stepped.Left();
+  ASSERT_GT(played.size(), 8820u);
+  EXPECT_NEAR(MedianToneAmplitude(played, 1000, played.size() - 8820, 8820), 0.5 * 0.5 * 0.4, 0.03);
+
+  // Off (missing): a second press restarts.
+  EXPECT_EQ(playback_.PlayEffect(1, 1), PlayResult::Played);
+  EXPECT_EQ(playback_.PlayEffect(1, 1), PlayResult::Played);
+  store_.WriteValue(L"再按停止", L"开关", L"真");
+  EXPECT_EQ(playback_.PlayEffect(1, 1), PlayResult::Stopped);
+  SinkRecording("velmora_a").WaitForSilence(0.005, 4410);
+  SinkRecording stopped("velmora_a");
+  SleepMs(400);
+  EXPECT_LT(velmora::test::Peak(stopped.Left()), 0.005) << "pressed again, still sounding";
+  EXPECT_EQ(playback_.PlayEffect(1, 1), PlayResult::Played) << "nothing sounded: the press plays";
+  EXPECT_EQ(playback_.PlayHotkeyFile(low_, 100), PlayResult::Played) << "another file is not a second press";
+  EXPECT_EQ(playback_.PlayHotkeyFile(low_, 100), PlayResult::Stopped);
+}
+
 TEST_F(AudioTest, NoSoundDevicePlaysSilentlyAndAdvances) {
   ASSERT_EQ(StartAudio(player_, 0), 1);
   SinkRecording a("velmora_a");

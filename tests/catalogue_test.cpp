@@ -1,6 +1,7 @@
 // Categories, slots, button names, captions.
 #include "config/Captions.h"
 #include "config/Catalogue.h"
+#include "config/SlotVolume.h"
 #include "config/ConfigStore.h"
 #include "tests/support/TempProgramDir.h"
 
@@ -81,4 +82,18 @@ TEST(Captions, LoadFillsEveryButtonAndMarksEmptyCustomSlots) {
   EXPECT_EQ(holder.Caption({4, 1}), L"自定义");
   EXPECT_EQ(holder.Caption({4, 3}), L"自定义");
   EXPECT_EQ(holder.Caption({3, 5}), L"");
+}
+
+// A slot's own volume: odd stored values never silence an effect.
+TEST(SlotVolume, StoredLevelsAreMadeSound) {
+  using velmora::config::ParseSlotLevel;
+  EXPECT_EQ(ParseSlotLevel(L""), 100);
+  EXPECT_EQ(ParseSlotLevel(L" 30 "), 30);
+  EXPECT_EQ(ParseSlotLevel(L"1"), 1);
+  EXPECT_EQ(ParseSlotLevel(L"0"), 1);
+  EXPECT_EQ(ParseSlotLevel(L"250"), 100);
+  EXPECT_EQ(ParseSlotLevel(L"99999999999"), 100);
+  EXPECT_EQ(ParseSlotLevel(L"-5"), 100);
+  EXPECT_EQ(ParseSlotLevel(L"半"), 100);
+  EXPECT_EQ(ParseSlotLevel(L"3.5"), 100);
 }

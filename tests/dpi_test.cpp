@@ -38,6 +38,10 @@ class NoSettingsActions : public velmora::ui::SettingsActions {
   void HotkeysOn() override {}
   void HotkeysOff() override {}
   bool HotkeysLoaded() override { return false; }
+  std::vector<std::wstring> RefusedHotkeys() override { return {}; }
+  void PressAgainChanged() override {}
+  bool LevelingOn() override { return false; }
+  void SetLeveling(bool) override {}
   void RebuildNow() override {}
   void OpenInstructions() override {}
 };

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 using velmora::config::ConfigStore;
 using velmora::config::EffectSlot;
@@ -209,7 +210,11 @@ namespace {
 velmora::config::ConfigStore* g_store = nullptr;
 velmora::hotkeys::ConflictReporter* g_reporter = nullptr;
 HWND g_owner = nullptr;
+volatile LONG g_boxSeen = 0;  // the watcher has read the box: closing its owner may begin
 void CALLBACK CloseAndReopen(HWND, UINT, UINT_PTR timer, DWORD) {
+  // On a slow machine the box may not be up yet; closing the editor first would take the box
+  // with it before anyone saw it.
+  if (!g_boxSeen) return;
   ::KillTimer(nullptr, timer);
   if (EditorWindow* open = EditorWindow::Current()) ::DestroyWindow(open->Hwnd());
   EditorWindow::Open({1, 5}, *g_store, g_owner, *g_reporter, nullptr);
@@ -229,7 +234,11 @@ TEST_F(EditorTest, TheConflictBoxIsModalOverTheEditorAndOutlivesNothing) {
   g_reporter = &boxes;
   g_owner = owner_;
   velmora::test::MessageBoxWatcher watcher(L"信息：");
-  watcher.WhileShown([] { ::Sleep(400); });  // the timer below fires inside the box's loop
+  g_boxSeen = 0;
+  watcher.WhileShown([] {  // the timer below fires inside the box's loop
+    ::InterlockedExchange(&g_boxSeen, 1);
+    ::Sleep(400);
+  });
   ::SetTimer(nullptr, 0, 100, CloseAndReopen);
   HWND combo = editor->Control(EditorWindow::kHotkeyCombo);
   ::SendMessageW(combo, CB_SETCURSEL, 1, 0);  // F1, held by 其他音效按钮2
@@ -312,7 +321,7 @@ TEST_F(EditorTest, SavedSlotPlaysByClickAndByHotkey) {
   class Forward : public velmora::hotkeys::HotkeyActions {
    public:
     explicit Forward(velmora::playback::Playback& p) : playback_(p) {}
-    void PlayFile(const std::wstring& path) override { playback_.PlayFile(path); }
+    void PlayFile(const std::wstring& path, int slotLevel) override { playback_.PlayHotkeyFile(path, slotLevel); }
     void StopPlayback() override { playback_.StopPlayback(); }
 
    private:
@@ -328,4 +337,66 @@ TEST_F(EditorTest, SavedSlotPlaysByClickAndByHotkey) {
   EXPECT_GE(velmora::test::FirstAbove(byHotkey.WaitForSound(0.05, 4410), 0.05), 0) << "F7 played nothing";
   velmora::hotkeys::HotkeyHost::Unload();
   player.ReleaseLibrary();
+}
+
+// The slot's own volume: shown from the configuration, written by 注册热键 only, and beside the
+// hotkey's path for the hotkey; a hotkey name another program holds is marked in the list.
+TEST_F(EditorTest, TheSlotsVolumeIsSavedWithItsHotkeyAndARefusedNameIsMarked) {
+  store_.WriteValue(L"其他音量", L"4", L"30");
+  EditorWindow* editor = Open({3, 4});
+  ASSERT_NE(editor, nullptr);
+  HWND volume = editor->Control(EditorWindow::kVolume);
+  EXPECT_EQ(::SendMessageW(volume, TBM_GETPOS, 0, 0), 30);
+  EXPECT_EQ(velmora::test::WindowText(editor->Control(EditorWindow::kVolumeLabel)), L"音效音量:30");
+  ::SendMessageW(volume, TBM_SETPOS, TRUE, 70);
+  ::SendMessageW(editor->Hwnd(), WM_HSCROLL, TB_THUMBTRACK, reinterpret_cast<LPARAM>(volume));
+  EXPECT_EQ(velmora::test::WindowText(editor->Control(EditorWindow::kVolumeLabel)), L"音效音量:70");
+  EXPECT_EQ(store_.ReadValue(L"其他音量", L"4"), L"30") << "written before 注册热键";
+
+  // Another program holds F5 (here: this one, on a window of its own).
+  HWND holder = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(::RegisterHotKey(holder, 1, 0, VK_F5));
+  class NoActions : public velmora::hotkeys::HotkeyActions {
+    void PlayFile(const std::wstring&, int) override {}
+    void StopPlayback() override {}
+  } actions;
+  ASSERT_NE(velmora::hotkeys::HotkeyHost::Load(store_, actions, nullptr), nullptr);
+  EditorWindow::SetRefusedNames([] { return velmora::hotkeys::HotkeyHost::Current()->FailedNames(); });
+  EXPECT_EQ(editor->ListItemLabel(5), L"F5（被占用）");
+  EXPECT_EQ(editor->ListItemLabel(6), L"F6");
+  // In the dropped list the F5 row is drawn red, the F6 row not.
+  HWND combo = editor->Control(EditorWindow::kHotkeyCombo);
+  ::SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+  PumpMessages(200);
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(::GetComboBoxInfo(combo, &info));
+  const auto redIn = [&](int item) {
+    const velmora::test::Capture list = velmora::test::Capture::OfScreen(info.hwndList);
+    RECT row{};
+    ::SendMessageW(info.hwndList, LB_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&row));
+    int red = 0;
+    for (int y = std::max(0L, row.top); y < row.bottom; ++y)
+      for (int x = row.left; x < row.right; ++x) {
+        const COLORREF c = list.At(x, y);
+        red += GetRValue(c) > 150 && GetGValue(c) < 80 && GetBValue(c) < 80;
+      }
+    return red;
+  };
+  ::SendMessageW(info.hwndList, LB_SETTOPINDEX, 0, 0);
+  PumpMessages(100);
+  EXPECT_GT(redIn(5), 10) << "F5 is not marked";
+  EXPECT_EQ(redIn(6), 0);
+  ::SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+  velmora::hotkeys::HotkeyHost::Unload();
+  ::UnregisterHotKey(holder, 1);
+  ::DestroyWindow(holder);
+  EditorWindow::SetRefusedNames(nullptr);
+
+  ::SetWindowTextW(combo, L"F7");
+  ::SetWindowTextW(editor->Control(EditorWindow::kPathEdit), L"C:\\效果\\门铃.wav");
+  Click(editor, EditorWindow::kSaveButton);
+  EXPECT_EQ(store_.ReadValue(L"其他音量", L"4"), L"70");
+  EXPECT_EQ(store_.ReadValue(L"快捷键", L"F7"), L"C:\\效果\\门铃.wav");
+  EXPECT_EQ(store_.ReadValue(L"快捷键音量", L"F7"), L"70");
 }

@@ -25,9 +25,13 @@ namespace {
 
 class RecordingActions : public HotkeyActions {
  public:
-  void PlayFile(const std::wstring& path) override { played.push_back(path); }
+  void PlayFile(const std::wstring& path, int slotLevel) override {
+    played.push_back(path);
+    levels.push_back(slotLevel);
+  }
   void StopPlayback() override { ++stops; }
   std::vector<std::wstring> played;
+  std::vector<int> levels;
   int stops = 0;
 };
 
@@ -100,6 +104,7 @@ TEST_F(HostTest, RegistersDispatchesAndCountsIdentifiers) {
   store_.WriteValue(L"快捷键", L"F6", L"无");
   store_.WriteValue(L"快捷键", L"F7", L"");
   store_.WriteValue(L"快捷键", L"b", L"C:\\b.wav");
+  store_.WriteValue(L"快捷键音量", L"B", L"40");  // F5 has none: full
   store_.WriteValue(L"快捷键", L"A", L"C:\\a.wav");
   Press(*host, L"F5");
   Press(*host, L"F6");
@@ -109,6 +114,7 @@ TEST_F(HostTest, RegistersDispatchesAndCountsIdentifiers) {
   Press(*host, L"A");
   EXPECT_EQ(actions_.played, (std::vector<std::wstring>{L"C:\\音效\\掌声.wav", L"C:\\b.wav"}));
   EXPECT_EQ(actions_.stops, 1);  // Alt+A stops whatever is stored under "A"
+  EXPECT_EQ(actions_.levels, (std::vector<int>{100, 40}));
   // Read at every press: a new assignment works at once.
   store_.WriteValue(L"快捷键", L"F8", L"C:\\new.wav");
   Press(*host, L"F8");
@@ -156,9 +162,9 @@ TEST_F(HostTest, KeysFromTheXServerPlayThroughTheDevice) {
   class Forward : public HotkeyActions {
    public:
     explicit Forward(velmora::playback::Playback& p) : playback_(p) {}
-    void PlayFile(const std::wstring& path) override {
+    void PlayFile(const std::wstring& path, int slotLevel) override {
       ++plays;
-      playback_.PlayFile(path);
+      playback_.PlayHotkeyFile(path, slotLevel);
     }
     void StopPlayback() override {
       ++stops;
@@ -247,9 +253,11 @@ TEST(HotkeyAssignment, SavingWritesTheSlotAndTheMap) {
   const EffectSlot slot{2, 4};
   StoreSlotHotkey(store, slot, L"", L"C:\\x.wav", L"");
   EXPECT_EQ(store.ReadValue(L"喊麦快捷键if", L"4"), L"");
+  store.WriteValue(L"喊麦音量", L"4", L"60");
   StoreSlotHotkey(store, slot, L"F3", L"C:\\x.wav", L"");
   EXPECT_EQ(store.ReadValue(L"喊麦快捷键if", L"4"), L"F3");
   EXPECT_EQ(store.ReadValue(L"快捷键", L"F3"), L"C:\\x.wav");
+  EXPECT_EQ(store.ReadValue(L"快捷键音量", L"F3"), L"60") << "the hotkey plays at its slot's volume";
   // From F3 to F4: F4 plays the file, F3 is released (no other slot has it).
   StoreSlotHotkey(store, slot, L"F4", L"C:\\x.wav", L"F3");
   EXPECT_EQ(store.ReadValue(L"快捷键", L"F4"), L"C:\\x.wav");

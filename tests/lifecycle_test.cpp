@@ -421,10 +421,12 @@ TEST_F(Lifecycle, HotkeysOfTheRunningProgramPlayOnTheDevice) {
     ProgramCopy copy(on ? L"热键开" : L"热键关");
     RecordLocation(copy);
     const std::wstring tone = copy / L"键.wav";
-    velmora::test::WriteBytes(tone, velmora::test::ToneWav(1000, 1.0, 0.5));
+    velmora::test::WriteBytes(tone, velmora::test::ToneWav(1000, 3.0, 0.5));
     ConfigStore store(copy.Folder());
     store.WriteValue(L"id", L"id", std::to_wstring(sink));
     store.WriteValue(L"快捷键", L"F9", tone);
+    store.WriteValue(L"快捷键音量", L"F9", L"50");  // the level of the slot F9 was assigned from
+    store.WriteValue(L"再按停止", L"开关", L"真");
     if (on) store.WriteValue(L"rj", L"热键开关", L"真");
     ASSERT_TRUE(copy.Start());
     ASSERT_TRUE(copy.WaitSettled());
@@ -436,8 +438,17 @@ TEST_F(Lifecycle, HotkeysOfTheRunningProgramPlayOnTheDevice) {
     velmora::test::RunHostCommand("xdotool search --onlyvisible --name Velmora windowfocus");
     velmora::test::SinkRecording heard("velmora_a");
     ASSERT_TRUE(velmora::test::RunHostCommand("xdotool key F9"));
-    const std::vector<float> samples = heard.WaitForSound(0.05, 4410, on ? 4000 : 1500);
-    EXPECT_EQ(velmora::test::FirstAbove(samples, 0.05) >= 0, on) << (on ? "F9 played nothing" : "F9 played while off");
+    const std::vector<float> samples = heard.WaitForSound(0.05, 8820, on ? 4000 : 1500);
+    const long long onset = velmora::test::FirstAbove(samples, 0.05);
+    EXPECT_EQ(onset >= 0, on) << (on ? "F9 played nothing" : "F9 played while off");
+    if (onset < 0) continue;
+    EXPECT_NEAR(velmora::test::MedianToneAmplitude(samples, 1000, static_cast<size_t>(onset), 4410), 0.25, 0.04);
+    // Pressed again while it sounds: it stops.
+    ASSERT_TRUE(velmora::test::RunHostCommand("xdotool key F9"));
+    velmora::test::SinkRecording("velmora_a").WaitForSilence(0.005, 4410);
+    velmora::test::SinkRecording after("velmora_a");
+    ::Sleep(400);
+    EXPECT_LT(velmora::test::Peak(after.Left()), 0.005) << "a second F9 did not stop the effect";
   }
 }
 

@@ -33,7 +33,7 @@ class Silent : public velmora::playback::FailureReporter {
 
 class NoHotkeyActions : public velmora::hotkeys::HotkeyActions {
  public:
-  void PlayFile(const std::wstring&) override {}
+  void PlayFile(const std::wstring&, int) override {}
   void StopPlayback() override {}
 };
 
@@ -62,9 +62,17 @@ class RealActions : public velmora::ui::SettingsActions {
   void HotkeysOn() override { velmora::hotkeys::HotkeyHost::Load(store_, hotkeys_, nullptr); }
   void HotkeysOff() override { velmora::hotkeys::HotkeyHost::Unload(); }
   bool HotkeysLoaded() override { return velmora::hotkeys::HotkeyHost::HostLoaded(); }
+  std::vector<std::wstring> RefusedHotkeys() override {
+    const auto* host = velmora::hotkeys::HotkeyHost::Current();
+    return host ? host->FailedKeys() : std::vector<std::wstring>{};
+  }
+  void PressAgainChanged() override { ++pressAgainChanges; }
+  bool LevelingOn() override { return leveling; }
+  void SetLeveling(bool on) override { leveling = on; }
   void RebuildNow() override { ++rebuilds; }
   void OpenInstructions() override { ++instructions; }
-  int rebuilds = 0, instructions = 0;
+  int rebuilds = 0, instructions = 0, pressAgainChanges = 0;
+  bool leveling = false;
 
  private:
   velmora::playback::AudioPlayer& player_;
@@ -491,6 +499,35 @@ TEST_F(SettingsTest, HotkeysOffAndOnInOneRunNeverTwoHosts) {
   Click(SettingsWindow::kHotkeysOn);
   ASSERT_TRUE(velmora::hotkeys::HotkeyHost::HostLoaded());
   EXPECT_EQ(velmora::hotkeys::HotkeyHost::Current()->Registrations().front().identifier, firstId + 48);
+}
+
+// Keys another program holds are listed, and tried again when hotkeys are switched off and on;
+// 再按停止 and 音量均衡 are switches of their own.
+TEST_F(SettingsTest, RefusedHotkeysAreListedAndTriedAgain) {
+  HWND holder = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(::RegisterHotKey(holder, 1, 0, VK_F5));
+  ASSERT_TRUE(::RegisterHotKey(holder, 2, MOD_ALT, 'Q'));
+  ASSERT_TRUE(window_.Open(nullptr));
+  HWND list = window_.Control(SettingsWindow::kRefusedHotkeys);
+  EXPECT_EQ(velmora::test::WindowText(list), L"");
+  Click(SettingsWindow::kHotkeysOn);
+  EXPECT_EQ(velmora::test::WindowText(list), L"以下快捷键被其他程序占用：F5、Alt+Q");
+  Click(SettingsWindow::kHotkeysOff);
+  EXPECT_EQ(velmora::test::WindowText(list), L"") << "nothing is refused while hotkeys are off";
+  ::UnregisterHotKey(holder, 1);
+  Click(SettingsWindow::kHotkeysOn);
+  EXPECT_EQ(velmora::test::WindowText(list), L"以下快捷键被其他程序占用：Alt+Q");
+  ::UnregisterHotKey(holder, 2);
+  ::DestroyWindow(holder);
+
+  Click(SettingsWindow::kPressAgain);
+  EXPECT_EQ(store_.ReadValue(L"再按停止", L"开关"), L"真");
+  EXPECT_EQ(actions_.pressAgainChanges, 1);
+  Click(SettingsWindow::kPressAgain);
+  EXPECT_EQ(store_.ReadValue(L"再按停止", L"开关"), L"假");
+  Click(SettingsWindow::kLeveling);
+  EXPECT_TRUE(actions_.leveling);
+  EXPECT_TRUE(Checked(window_.Control(SettingsWindow::kLeveling)));
 }
 
 TEST_F(SettingsTest, TheStoredDeviceFollowsItsEndpointWhenNumbersShift) {

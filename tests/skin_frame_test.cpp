@@ -100,13 +100,15 @@ TEST_F(SkinnedEditor, TablesPropertiesAndCaptionButtons) {
   EXPECT_EQ(engine.HitTestCaptionButton(index, kClose.x, kClose.y), 3);
   EXPECT_EQ(engine.HitTestCaptionButton(index, 307, 10), 0);  // on the edge: strictly inside only
   EXPECT_EQ(engine.HitTestCaptionButton(index, 200, 10), 0);
-  // The labels are transparent controls of the editor; its buttons, edits and combo are skinned.
-  EXPECT_EQ(w.transparent.size(), 3u);
+  // The labels are transparent controls of the editor; its buttons, edits, combo and volume
+  // trackbar are skinned.
+  EXPECT_EQ(w.transparent.size(), 4u);
   HWND label = editor_->Control(EditorWindow::kLabel1);
   EXPECT_EQ(::GetPropW(label, L"Kj_FuID"), reinterpret_cast<HANDLE>(static_cast<intptr_t>(index)));
   EXPECT_EQ(w.controls[velmora::skin::kButtons].size(), 2u);
   EXPECT_EQ(w.controls[velmora::skin::kEdits].size(), 2u);
   EXPECT_EQ(w.controls[velmora::skin::kCombos].size(), 1u);
+  EXPECT_EQ(w.controls[velmora::skin::kSliders].size(), 1u);
   EXPECT_EQ(w.controls[velmora::skin::kLists].size(), 1u);  // the combo's drop-down list
   // Skinning again changes nothing.
   engine.SkinWindow(hwnd_);
@@ -288,7 +290,7 @@ DWORD WINAPI DragLater(LPVOID param) {
 }
 
 TEST_F(SkinnedEditor, DraggedByTheCaptionAndByTheSurface) {
-  for (POINT grip : {POINT{120, 12}, POINT{200, 180}}) {
+  for (POINT grip : {POINT{120, 12}, POINT{330, 170}}) {
     RECT start;
     ::GetWindowRect(hwnd_, &start);
     DragPlan plan{{start.left + grip.x, start.top + grip.y}, {start.left + grip.x - 60, start.top + grip.y + 40}};

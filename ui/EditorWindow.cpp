@@ -3,12 +3,14 @@
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
 #include "config/Encoding.h"
+#include "config/SlotVolume.h"
 #include "base/Paths.h"
 #include "hotkeys/Assignment.h"
 #include "ui/SmallWindows.h"
 
 #include <windowsx.h>
 #include <commdlg.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <memory>
@@ -23,6 +25,7 @@ std::unique_ptr<EditorWindow> g_editor;
 // open): kept until that handler has returned.
 std::vector<std::unique_ptr<EditorWindow>> g_retired;
 EditorWindow::SkinHook g_skinHook;
+EditorWindow::RefusedNames g_refusedNames;
 
 constexpr Colour kPlainBackground = Rgb(240, 240, 240);  // when no skin paints it
 
@@ -34,6 +37,8 @@ constexpr int kSkinCorner = 10;
 }  // namespace
 
 void EditorWindow::SetSkinHook(SkinHook hook) { g_skinHook = std::move(hook); }
+
+void EditorWindow::SetRefusedNames(RefusedNames names) { g_refusedNames = std::move(names); }
 
 EditorWindow* EditorWindow::Current() { return g_editor && g_editor->Hwnd() ? g_editor.get() : nullptr; }
 
@@ -57,6 +62,8 @@ EditorWindow* EditorWindow::Open(config::EffectSlot slot, const config::ConfigSt
   editor.slot_ = slot;
   editor.saved_ = std::move(saved);
   RegisterClassOnce(kClassName, nullptr);
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES};  // the volume trackbar
+  ::InitCommonControlsEx(&controls);
   // Minimise and maximise boxes in the style, no system menu; owned, so not on the taskbar.
   if (!editor.CreateScaled(kClassName, kTitle, WS_POPUP | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN, 0, 399,
                            214, owner)) {
@@ -76,7 +83,9 @@ void EditorWindow::CreateControls() {
   // border of its own inside its text area instead.
   make(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {107, 56, 168, 25}, kCaptionEdit, 0, WS_EX_CLIENTEDGE);
   make(L"STATIC", L"设置快捷键:", SS_LEFT, {32, 86, 81, 25}, kLabel3, 13);
-  HWND combo = make(L"COMBOBOX", L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP,
+  // Owner-drawn list items, so a refused name can be marked; the strings stay the bare names.
+  HWND combo = make(L"COMBOBOX", L"",
+                    CBS_DROPDOWN | CBS_AUTOHSCROLL | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP,
                     {106, 88, 168, 29 + 200}, kHotkeyCombo, 0);
   for (const wchar_t* name : hotkeys::kHotkeyList)
     ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
@@ -84,6 +93,48 @@ void EditorWindow::CreateControls() {
   make(L"STATIC", L"当前音效位置：", SS_LEFT, {27, 121, 97, 25}, kLabel2, 0);
   make(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {106, 121, 168, 25}, kPathEdit, 0, WS_EX_CLIENTEDGE);
   make(L"BUTTON", L"修改音效", BS_PUSHBUTTON | WS_TABSTOP, {282, 121, 99, 28}, kChooseButton, 0);
+  make(L"STATIC", L"", SS_LEFT, {31, 158, 89, 25}, kVolumeLabel, 13);
+  // The board's volume scale: steps of ten, and the lowest position (1) is silence.
+  HWND volume = make(TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS | WS_TABSTOP, {106, 154, 168, 28}, kVolume, 0);
+  ::SendMessageW(volume, TBM_SETRANGEMIN, FALSE, 1);
+  ::SendMessageW(volume, TBM_SETRANGEMAX, FALSE, config::kFullSlotLevel);
+  ::SendMessageW(volume, TBM_SETLINESIZE, 0, 10);
+  ::SendMessageW(volume, TBM_SETPAGESIZE, 0, 10);
+}
+
+int EditorWindow::VolumeLevel() const { return static_cast<int>(::SendMessageW(Control(kVolume), TBM_GETPOS, 0, 0)); }
+
+void EditorWindow::ShowVolumeLevel() {
+  ::SetWindowTextW(Control(kVolumeLabel), (L"音效音量:" + std::to_wstring(VolumeLevel())).c_str());
+}
+
+std::wstring EditorWindow::ListItemLabel(int item) const {
+  HWND combo = Control(kHotkeyCombo);
+  const LRESULT length = ::SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(item), 0);
+  if (length < 0) return {};
+  std::wstring name(static_cast<size_t>(length) + 1, L'\0');
+  ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(name.data()));
+  name.resize(static_cast<size_t>(length));
+  if (g_refusedNames) {
+    for (const std::wstring& refused : g_refusedNames())
+      if (refused == name) return name + kRefusedMark;
+  }
+  return name;
+}
+
+void EditorWindow::DrawListItem(const DRAWITEMSTRUCT& item) const {
+  const bool selected = (item.itemState & ODS_SELECTED) != 0;
+  ::FillRect(item.hDC, &item.rcItem, ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  if (item.itemID == static_cast<UINT>(-1)) return;  // an empty list: nothing but the focus
+  const std::wstring label = ListItemLabel(static_cast<int>(item.itemID));
+  const bool refused = label.size() > wcslen(kRefusedMark) && label.ends_with(kRefusedMark);
+  ::SetBkMode(item.hDC, TRANSPARENT);
+  ::SetTextColor(item.hDC, refused && !selected ? RGB(200, 0, 0)
+                                                : ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+  RECT text = item.rcItem;
+  text.left += 2;
+  ::DrawTextW(item.hDC, label.c_str(), static_cast<int>(label.size()), &text,
+              DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
 void EditorWindow::Fill() {
@@ -94,6 +145,8 @@ void EditorWindow::Fill() {
   // Setting the text selects no list item and runs no conflict check.
   ::SendMessageW(Control(kHotkeyCombo), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
   ::SetWindowTextW(Control(kHotkeyCombo), store_.ReadValue(c.hotkeySection, key).c_str());
+  ::SendMessageW(Control(kVolume), TBM_SETPOS, TRUE, config::ReadSlotLevel(store_, slot_));
+  ShowVolumeLevel();
   const std::wstring hotkeys = store_.ReadValue(config::kHotkeySwitchSection, config::kHotkeySwitchKey);
   if (hotkeys == config::kOff || hotkeys == config::kOn) {
     const int show = hotkeys == config::kOn ? SW_SHOW : SW_HIDE;
@@ -112,6 +165,7 @@ void EditorWindow::SaveEffectSlot() {
   const std::wstring path = Text(kPathEdit);
   store_.WriteValue(c.titleSection, key, Text(kCaptionEdit));
   store_.WriteValue(c.pathSection, key, path);
+  config::WriteSlotLevel(store_, slot_, VolumeLevel());  // before the hotkey, which plays at it
   hotkeys::StoreSlotHotkey(store_, slot_, Text(kHotkeyCombo), path, previousHotkey_);
   if (saved_) saved_();  // LoadCaptions
   ::DestroyWindow(Hwnd());
@@ -181,7 +235,8 @@ LRESULT EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CREATE:
       CreateControls();
       // The skin engine's turn: it paints the window and lifts the labels onto its picture.
-      skinned_ = g_skinHook && g_skinHook(Hwnd(), {Control(kLabel1), Control(kLabel2), Control(kLabel3)});
+      skinned_ = g_skinHook &&
+                 g_skinHook(Hwnd(), {Control(kLabel1), Control(kLabel2), Control(kLabel3), Control(kVolumeLabel)});
       // A skinned label is painted on the face colour, which the skin then leaves out.
       background_.Reset(skinned_ ? nullptr : ::CreateSolidBrush(kPlainBackground));
       Fill();
@@ -210,6 +265,22 @@ LRESULT EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       const RECT close = CloseRect();
       if (::PtInRect(&close, point)) ::DestroyWindow(Hwnd());  // closes without writing
       return 0;
+    }
+    case WM_HSCROLL:
+      if (reinterpret_cast<HWND>(lParam) == Control(kVolume)) ShowVolumeLevel();  // stored by 注册热键 only
+      return 0;
+    case WM_MEASUREITEM: {
+      auto& measure = *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+      if (measure.CtlID != kHotkeyCombo) break;
+      // The height a plain list of the edit's font would have.
+      measure.itemHeight = static_cast<UINT>(scale_(16));
+      return TRUE;
+    }
+    case WM_DRAWITEM: {
+      const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      if (item.CtlID != kHotkeyCombo) break;
+      DrawListItem(item);
+      return TRUE;
     }
     case WM_COMMAND:
       switch (LOWORD(wParam)) {

@@ -1,5 +1,6 @@
-// The effect editor: one slot's caption, sound file and hotkey. Not modal; one editor at a time,
-// and a right-click on another effect button while it is open switches it to that slot.
+// The effect editor: one slot's caption, sound file, hotkey and its own volume. Not modal; one
+// editor at a time, and a right-click on another effect button while it is open switches it to
+// that slot.
 #pragma once
 
 #include "config/Catalogue.h"
@@ -9,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace velmora::config {
 class ConfigStore;
@@ -31,13 +33,23 @@ class EditorWindow final : public ScaledWindow {
     kChooseButton,
     kLabel1,
     kLabel2,
-    kLabel3
+    kLabel3,
+    kVolumeLabel,  // "音效音量:" and the level
+    kVolume        // trackbar 1..100, the slot's own volume
   };
+  // In the hotkey list, a name the system refused to register (another program holds the key)
+  // shows this after it; the item's text, which is what gets stored, stays the bare name.
+  static constexpr wchar_t kRefusedMark[] = L"（被占用）";
 
   // Where the skin engine takes the window and its three labels over; true when it did. Without
   // a skin the editor paints a plain look of its own.
-  using SkinHook = std::function<bool(HWND window, const std::array<HWND, 3>& labels)>;
+  using SkinHook = std::function<bool(HWND window, const std::array<HWND, 4>& labels)>;
   static void SetSkinHook(SkinHook hook);
+  // The hotkey names the system refused, asked each time the list is drawn.
+  using RefusedNames = std::function<std::vector<std::wstring>()>;
+  static void SetRefusedNames(RefusedNames names);
+  // What the list shows for item `item`: the name, marked when it was refused.
+  std::wstring ListItemLabel(int item) const;
 
   // Opens the editor for `slot` (owned by `owner`), or switches the open one to it.
   // `saved` runs after a save (the board reloads its captions).
@@ -64,6 +76,9 @@ class EditorWindow final : public ScaledWindow {
   void CreateControls();
   void Fill();
   std::wstring Text(ControlId id) const;
+  int VolumeLevel() const;
+  void ShowVolumeLevel();
+  void DrawListItem(const DRAWITEMSTRUCT& item) const;
   void Paint(HDC dc) override;
   RECT CloseRect() const;
   LRESULT HitTest(LPARAM lParam) const;
@@ -73,8 +88,6 @@ class EditorWindow final : public ScaledWindow {
   std::function<void()> saved_;
   config::EffectSlot slot_{};
   std::wstring previousHotkey_;
-  FontCache fonts_;
-  DpiScale scale_;
   UniqueBrush background_;
   ButtonHover closeHover_;
   bool skinned_ = false;  // the skin paints the window and its caption buttons close it

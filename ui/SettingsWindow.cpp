@@ -18,6 +18,7 @@ namespace {
 
 constexpr Colour kBlue = Rgb(0, 96, 192);
 constexpr Colour kWhiteText = Rgb(255, 255, 255);
+constexpr Colour kWarningText = Rgb(255, 224, 64);
 constexpr Colour kPurple = Rgb(88, 48, 224);
 
 // The two monitor rows (监听输出, 监听音量) sit under the output row, the four microphone rows
@@ -171,6 +172,8 @@ void SettingsWindow::CreateControls() {
            {kMicControlX, kRemoteTop + 32, kControlRight - 88 - kMicControlX, 20}, kRemoteCode, 0);
   AddChild(L"EDIT", L"", ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP, {11, kRemoteTop + 66, kControlRight - 11, 16},
            kRemoteStatus, 0);
+  // Beside the 快捷键设置 title, two lines at most; read-only, so a long list can be scrolled.
+  AddChild(L"EDIT", L"", ES_READONLY | ES_MULTILINE, Lowered({160, 100, 270, 28}), kRefusedHotkeys, 0);
   const struct {
     const wchar_t* caption;
     DWORD style;
@@ -185,6 +188,8 @@ void SettingsWindow::CreateControls() {
       {L"关闭快捷键功能", BS_RADIOBUTTON, Lowered({112, 144, 104, 16}), kHotkeysOff},
       {L"数值小键盘", BS_CHECKBOX, Lowered({224, 144, 88, 16}), kKeypad},
       {L"数值大键盘", BS_CHECKBOX, Lowered({224, 176, 96, 16}), kMainKeyboard},
+      {L"音量均衡", BS_CHECKBOX, Lowered({336, 144, 96, 16}), kLeveling},
+      {L"再按停止", BS_CHECKBOX, Lowered({336, 176, 96, 16}), kPressAgain},
       {L"自动更新配置", BS_CHECKBOX, Lowered({8, 216, 96, 16}), kAutoRebuild},
       {L"手动更新配置", BS_CHECKBOX, Lowered({112, 212, 104, 24}), kManualRebuild},
   };
@@ -218,6 +223,9 @@ void SettingsWindow::Fill() {
     Check(Control(kHotkeysOn), hotkeys == config::kOn);
     Check(Control(kHotkeysOff), hotkeys == config::kOff);
   }
+  ShowRefusedHotkeys();
+  Check(Control(kLeveling), actions_.LevelingOn());
+  Check(Control(kPressAgain), store_.ReadValue(config::kPressAgainSection, config::kPressAgainKey) == config::kOn);
   const std::wstring rebuild = store_.ReadValue(config::kAutoRebuildSection, config::kAutoRebuildKey);
   if (rebuild == config::kOn || rebuild == config::kOff) {
     Check(Control(kAutoRebuild), rebuild == config::kOn);
@@ -248,6 +256,17 @@ void SettingsWindow::FillMic() {
   ::SendMessageW(Control(kMicLevel), TBM_SETPOS, TRUE, setting.level);
   Check(Control(kMicToMonitor), setting.toMonitor);
   ::SendMessageW(ducking, CB_SETCURSEL, DuckingItemOf(setting.duckingDb), 0);
+}
+
+std::wstring RefusedHotkeysText(const std::vector<std::wstring>& keys) {
+  if (keys.empty()) return {};
+  std::wstring text = kRefusedText;
+  for (size_t i = 0; i < keys.size(); ++i) text += (i ? L"、" : L"") + keys[i];
+  return text;
+}
+
+void SettingsWindow::ShowRefusedHotkeys() {
+  ::SetWindowTextW(Control(kRefusedHotkeys), RefusedHotkeysText(actions_.RefusedHotkeys()).c_str());
 }
 
 void SettingsWindow::FillRemote() {
@@ -394,6 +413,7 @@ void SettingsWindow::OnCommand(int id, int code) {
       Check(Control(kHotkeysOff), false);
       store_.WriteValue(config::kHotkeySwitchSection, config::kHotkeySwitchKey, config::kOn);
       actions_.HotkeysOn();  // never a second host
+      ShowRefusedHotkeys();
       return;
     case kHotkeysOff:
       Check(Control(kHotkeysOff), true);
@@ -402,7 +422,22 @@ void SettingsWindow::OnCommand(int id, int code) {
         store_.WriteValue(config::kHotkeySwitchSection, config::kHotkeySwitchKey, config::kOff);
         actions_.HotkeysOff();
       }
+      ShowRefusedHotkeys();
       return;
+    case kLeveling: {
+      HWND box = Control(kLeveling);
+      Check(box, !Checked(box));
+      actions_.SetLeveling(Checked(box));
+      return;
+    }
+    case kPressAgain: {
+      HWND box = Control(kPressAgain);
+      Check(box, !Checked(box));
+      store_.WriteValue(config::kPressAgainSection, config::kPressAgainKey, Checked(box) ? config::kOn : config::kOff);
+      actions_.PressAgainChanged();
+      ShowRefusedHotkeys();
+      return;
+    }
     case kKeypad:
       Check(Control(kKeypad), true);
       Check(Control(kMainKeyboard), false);
@@ -509,7 +544,9 @@ LRESULT SettingsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     }
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-      ::SetTextColor(reinterpret_cast<HDC>(wParam), kWhiteText);
+      // The refused hotkeys stand out in yellow; everything else is white on the blue face.
+      ::SetTextColor(reinterpret_cast<HDC>(wParam),
+                     reinterpret_cast<HWND>(lParam) == Control(kRefusedHotkeys) ? kWarningText : kWhiteText);
       ::SetBkColor(reinterpret_cast<HDC>(wParam), kBlue);
       return reinterpret_cast<LRESULT>(background_.Get());
     case WM_MOUSEMOVE: {

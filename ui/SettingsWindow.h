@@ -9,6 +9,7 @@
 #include "ui/controls/ScaledWindow.h"
 
 #include <string>
+#include <vector>
 
 namespace velmora::config {
 class ConfigStore;
@@ -52,9 +53,20 @@ class SettingsActions {
   virtual void HotkeysOn() = 0;
   virtual void HotkeysOff() = 0;
   virtual bool HotkeysLoaded() = 0;
+  // The keys the system refused to register for the hotkeys ("F5", "Alt+Q"); none while off.
+  virtual std::vector<std::wstring> RefusedHotkeys() = 0;
+  // 再按停止 was switched (the window stored it): loaded hotkeys are registered again to match.
+  virtual void PressAgainChanged() = 0;
+  // 音量均衡: whether it is on as stored, and switching it (stored; from the next play on).
+  virtual bool LevelingOn() = 0;
+  virtual void SetLeveling(bool on) = 0;
   virtual void RebuildNow() = 0;
   virtual void OpenInstructions() = 0;
 };
+
+// Leads the list of hotkeys another program holds: "以下快捷键被其他程序占用：F5、Alt+Q".
+inline constexpr wchar_t kRefusedText[] = L"以下快捷键被其他程序占用：";
+std::wstring RefusedHotkeysText(const std::vector<std::wstring>& keys);
 
 // Shows a message as the settings window does: caption "信息：", OK, no icon, modal over `owner`.
 void ShowInformation(HWND owner, const wchar_t* text);
@@ -90,7 +102,10 @@ class SettingsWindow final : public ScaledWindow {
     kRemoteCodeLabel,
     kRemoteCode,
     kRemoteNewCode,
-    kRemoteStatus
+    kRemoteStatus,
+    kLeveling,
+    kPressAgain,
+    kRefusedHotkeys
   };
   // kMonitorCombo holds "不监听" and then the output list's devices: its item k (k >= 1) is
   // device k, the output list's item k - 1. kMonitorLevel is a trackbar of 1..100.
@@ -99,6 +114,7 @@ class SettingsWindow final : public ScaledWindow {
   // kRemotePort is stored when it loses the focus or a second after the last keystroke;
   // kRemoteCode and kRemoteStatus are read-only edits (their text can be copied): the stored
   // code, and what the control does (the phone's address while it listens on the LAN).
+  // kRefusedHotkeys is a read-only edit: kRefusedText and the refused keys, or nothing.
   enum class Button { Close, RebuildNow, Instructions, Ok, None };
 
   // Opens the window modally (owner disabled meanwhile) and returns when it is closed. There is
@@ -128,6 +144,7 @@ class SettingsWindow final : public ScaledWindow {
   // Stores the port typed, when it differs from the stored one; a text that is no port shows
   // the stored one again.
   void CommitPort();
+  void ShowRefusedHotkeys();
   void OnCommand(int id, int code);
   // Reads volume trackbar `trackbar` into `shown`; true when that is a level not stored yet.
   bool LevelMoved(ControlId trackbar, int& shown);
