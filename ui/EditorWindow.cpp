@@ -93,9 +93,9 @@ void EditorWindow::CreateControls() {
   make(L"STATIC", L"当前音效位置：", SS_LEFT, {27, 121, 97, 25}, kLabel2, 0);
   make(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {106, 121, 168, 25}, kPathEdit, 0, WS_EX_CLIENTEDGE);
   make(L"BUTTON", L"修改音效", BS_PUSHBUTTON | WS_TABSTOP, {282, 121, 99, 28}, kChooseButton, 0);
-  make(L"STATIC", L"", SS_LEFT, {31, 158, 89, 25}, kVolumeLabel, 13);
+  make(L"STATIC", L"", SS_LEFT, {27, 158, 100, 25}, kVolumeLabel, 13);  // room for "音效音量:100"
   // The board's volume scale: steps of ten, and the lowest position (1) is silence.
-  HWND volume = make(TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS | WS_TABSTOP, {106, 154, 168, 28}, kVolume, 0);
+  HWND volume = make(TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS | WS_TABSTOP, {128, 154, 146, 28}, kVolume, 0);
   ::SendMessageW(volume, TBM_SETRANGEMIN, FALSE, 1);
   ::SendMessageW(volume, TBM_SETRANGEMAX, FALSE, config::kFullSlotLevel);
   ::SendMessageW(volume, TBM_SETLINESIZE, 0, 10);
