@@ -25,7 +25,8 @@ std::vector<config::WorkItem> FilesOfItems(const std::vector<std::wstring>& path
   std::vector<std::pair<std::wstring, std::wstring>> named;  // name, full path
   for (const std::wstring& path : paths) {
     std::wstring full = WithoutTrailingBackslash(path);
-    named.emplace_back(std::wstring(FileNamePart(full)), std::move(full));
+    const size_t slash = full.rfind(L'\\');
+    named.emplace_back(full.substr(slash == std::wstring::npos ? 0 : slash + 1), std::move(full));
   }
   std::stable_sort(named.begin(), named.end(),
                    [](const auto& a, const auto& b) { return config::NameComesFirst(a.first, b.first); });
