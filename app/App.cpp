@@ -11,6 +11,7 @@
 #include "playback/DeviceChoice.h"
 #include "playback/Microphone.h"
 #include "playback/Monitor.h"
+#include "ui/BoardDrop.h"
 #include "ui/EditorWindow.h"
 #include "ui/SmallWindows.h"
 
@@ -139,6 +140,10 @@ void App::EditEffect(config::EffectSlot slot) {
     config::LoadCaptions(store_, board_);
     NotifyRemote(remote::BoardEvent::Captions);
   });
+}
+
+void App::DropFiles(config::EffectSlot slot, std::vector<std::wstring> paths) {
+  if (ui::DropFilesOnSlot(store_, board_, board_.Hwnd(), slot, paths)) NotifyRemote(remote::BoardEvent::Captions);
 }
 
 void App::StopPlayback() {

@@ -36,6 +36,8 @@ class App final : public ui::BoardActions,
   void OpenLink(const wchar_t* url) override;
   void BoardDestroyed() override;
   bool BoardMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  // Files dropped on an effect button: ui::DropFilesOnSlot (which reloads the captions).
+  void DropFiles(config::EffectSlot slot, std::vector<std::wstring> paths) override;
 
   // hotkeys::HotkeyActions: the hotkey road plays at its slot's level of full volume.
   void PlayFile(const std::wstring& path, int slotLevel) override;

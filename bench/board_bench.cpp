@@ -30,6 +30,7 @@ class NoActions final : public ui::BoardActions {
  public:
   void PlayEffect(config::EffectSlot) override {}
   void EditEffect(config::EffectSlot) override {}
+  void DropFiles(config::EffectSlot, std::vector<std::wstring>) override {}
   void StopPlayback() override {}
   void StepVolume(int) override {}
   void OpenOutputSettings() override {}

@@ -27,8 +27,7 @@ std::vector<std::wstring> ListFiles(const std::wstring& folder) {
   do {
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(data.cFileName);
   } while (::FindNextFileW(find.Get(), &data));
-  std::sort(names.begin(), names.end(),
-            [](const std::wstring& a, const std::wstring& b) { return ::StrCmpLogicalW(a.c_str(), b.c_str()) < 0; });
+  std::sort(names.begin(), names.end(), NameComesFirst);
   return names;
 }
 
@@ -46,8 +45,13 @@ std::string_view LineKey(std::string_view line) {
 
 }  // namespace
 
+bool NameComesFirst(const std::wstring& a, const std::wstring& b) { return ::StrCmpLogicalW(a.c_str(), b.c_str()) < 0; }
+
 std::vector<WorkItem> ScanCategoryFolder(std::wstring_view programDirectory, int category) {
-  const std::wstring folder = CategoryFolder(programDirectory, category);
+  return ScanFolder(CategoryFolder(programDirectory, category));
+}
+
+std::vector<WorkItem> ScanFolder(const std::wstring& folder) {
   std::vector<WorkItem> items;
   for (const std::wstring& name : ListFiles(folder)) {
     std::wstring path = StorablePath(folder + L"\\" + name);

@@ -23,6 +23,12 @@ struct WorkItem {
 // has one, and left out otherwise. A missing folder yields an empty list.
 std::vector<WorkItem> ScanCategoryFolder(std::wstring_view programDirectory, int category);
 
+// The same for any folder (a folder dropped on the board is taken as the rebuild takes one).
+std::vector<WorkItem> ScanFolder(const std::wstring& folder);
+
+// The rebuild's order of file names: Explorer's, digits compared as numbers.
+bool NameComesFirst(const std::wstring& a, const std::wstring& b);
+
 using KeyValues = std::vector<std::pair<std::wstring, std::wstring>>;
 
 // Stores the keys in one write of the file, merged with what the section holds: an existing key

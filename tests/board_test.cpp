@@ -35,6 +35,7 @@ class RecordingActions : public BoardActions {
     playback_.PlayEffect(slot.category, slot.index);
   }
   void EditEffect(EffectSlot slot) override { edited.push_back(slot); }
+  void DropFiles(EffectSlot, std::vector<std::wstring>) override {}  // tests/drop_test.cpp
   void StopPlayback() override {
     ++stops;
     playback_.StopPlayback();

@@ -75,6 +75,11 @@ EditorWindow* EditorWindow::Open(config::EffectSlot slot, const config::ConfigSt
   return &editor;
 }
 
+void EditorWindow::SlotsRewritten(const std::vector<config::EffectSlot>& slots) {
+  EditorWindow* open = Current();
+  if (open && std::find(slots.begin(), slots.end(), open->slot_) != slots.end()) open->Fill();
+}
+
 void EditorWindow::CreateControls() {
   auto make = [this](const wchar_t* cls, const wchar_t* text, DWORD style, DesignRect r, int id, int fontHeight,
                      DWORD exStyle = 0) { return AddChild(cls, text, style, r, id, fontHeight, exStyle); };

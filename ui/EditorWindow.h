@@ -56,6 +56,11 @@ class EditorWindow final : public ScaledWindow {
   static EditorWindow* Open(config::EffectSlot slot, const config::ConfigStore& store, HWND owner,
                             hotkeys::ConflictReporter& reporter, std::function<void()> saved);
   static EditorWindow* Current();
+  // Something other than the editor (files dropped on the board) rewrote these slots. An open
+  // editor showing one of them is filled again from the configuration, as when it is switched to
+  // a slot, so that its 注册热键 cannot later write the old fields over the new file. Closing it
+  // would lose the same unsaved typing and take the window from under the user's pointer.
+  static void SlotsRewritten(const std::vector<config::EffectSlot>& slots);
 
   config::EffectSlot Slot() const { return slot_; }
   const std::wstring& PreviousHotkeyName() const { return previousHotkey_; }

@@ -59,6 +59,7 @@ bool MainWindow::Create() {
   }
   CreateSlider();
   CreateTooltip();
+  AcceptDroppedFiles();
   return true;
 }
 
@@ -317,6 +318,35 @@ void MainWindow::OnRightDown(int x, int y) {
   if (hit.control == kEffectButtonHit) actions_.EditEffect(EffectButtons()[static_cast<size_t>(hit.button)].slot);
 }
 
+void MainWindow::AcceptDroppedFiles() {
+  ::DragAcceptFiles(Hwnd(), TRUE);
+  // Run as administrator, the board would never hear of a drop from Explorer, which runs at a
+  // lower integrity level: the system filters out the messages a drop is made of unless the
+  // window lets them in. Not elevated there is nothing to let in, so a failure is ignored.
+  constexpr UINT kCopyGlobalData = 0x0049;  // WM_COPYGLOBALDATA, which carries the file list
+  for (UINT message : {UINT{WM_DROPFILES}, UINT{WM_COPYDATA}, kCopyGlobalData})
+    ::ChangeWindowMessageFilterEx(Hwnd(), message, MSGFLT_ALLOW, nullptr);
+}
+
+void MainWindow::OnDropFiles(HDROP drop) {
+  POINT point{};
+  const bool inClient = ::DragQueryPoint(drop, &point) != FALSE;
+  std::vector<std::wstring> paths;
+  const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    // As long as the shell made it: no MAX_PATH buffer cuts a long path short.
+    const UINT length = ::DragQueryFileW(drop, i, nullptr, 0);
+    if (length == 0) continue;
+    std::wstring path(length, L'\0');
+    if (::DragQueryFileW(drop, i, path.data(), length + 1) == length) paths.push_back(std::move(path));
+  }
+  // The shell's memory goes back before anything is asked or written.
+  ::DragFinish(drop);
+  const Hit hit = HitTest(point.x, point.y);
+  if (!inClient || hit.control != kEffectButtonHit || paths.empty()) return;  // only a button takes files
+  actions_.DropFiles(EffectButtons()[static_cast<size_t>(hit.button)].slot, std::move(paths));
+}
+
 void MainWindow::OnTimer(UINT_PTR id) {
   const RECT before = HitRect(Hit{static_cast<int>(MainControl::Marquee), -1});
   switch (id) {
@@ -401,6 +431,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
       break;
     case WM_TIMER:
       OnTimer(wParam);
+      return 0;
+    case WM_DROPFILES:
+      OnDropFiles(reinterpret_cast<HDROP>(wParam));
       return 0;
     case WM_SIZE:
       // Minimised means hidden: only the notification-area icon remains.

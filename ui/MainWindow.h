@@ -10,8 +10,11 @@
 #include "ui/controls/ControlPaint.h"
 #include "ui/controls/PaintedWindow.h"
 
+#include <shellapi.h>
+
 #include <array>
 #include <string>
+#include <vector>
 
 namespace velmora::ui {
 
@@ -22,6 +25,9 @@ class BoardActions {
   virtual void PlayEffect(config::EffectSlot slot) = 0;
   // Right button pressed on an effect button: the effect editor opens here.
   virtual void EditEffect(config::EffectSlot slot) = 0;
+  // Files or folders dropped from Explorer on an effect button of the page shown (full long
+  // paths, in the order the shell lists them).
+  virtual void DropFiles(config::EffectSlot slot, std::vector<std::wstring> paths) = 0;
   virtual void StopPlayback() = 0;
   virtual void StepVolume(int delta) = 0;
   virtual void OpenOutputSettings() = 0;
@@ -87,6 +93,8 @@ class MainWindow final : public PaintedWindow, public config::CaptionHolder, pub
   void OnLeftDown(int x, int y);
   void OnLeftUp(int x, int y);
   void OnRightDown(int x, int y);
+  void AcceptDroppedFiles();
+  void OnDropFiles(HDROP drop);
   void OnClicked(const Hit& hit);
   void SelectPage(MainControl title);
   void OnTimer(UINT_PTR id);

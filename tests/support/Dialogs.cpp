@@ -49,12 +49,14 @@ DWORD WINAPI MessageBoxWatcher::Watch(LPVOID param) {
       }
       seen.onlyOk = ::GetDlgItem(box, IDOK) != nullptr && ::GetDlgItem(box, IDCANCEL) == nullptr &&
                     ::GetDlgItem(box, IDYES) == nullptr;
+      seen.yesNo = ::GetDlgItem(box, IDYES) != nullptr && ::GetDlgItem(box, IDNO) != nullptr &&
+                   ::GetDlgItem(box, IDOK) == nullptr && ::GetDlgItem(box, IDCANCEL) == nullptr;
       seen.owner = ::GetWindow(box, GW_OWNER);
       seen.ownerEnabled = seen.owner && ::IsWindowEnabled(seen.owner);
       if (self->whileShown_) self->whileShown_();
       self->seen_ = seen;
       ::InterlockedIncrement(&self->count_);
-      ::SendMessageW(box, WM_COMMAND, IDOK, 0);
+      ::SendMessageW(box, WM_COMMAND, static_cast<WPARAM>(self->answer_), 0);
       ::Sleep(100);
       continue;
     }

@@ -13,8 +13,9 @@ struct MessageBoxSeen {
   std::wstring text;
   bool hasIcon = false;
   bool onlyOk = false;
-  HWND owner = nullptr;        // the window the box is modal over
-  bool ownerEnabled = false;   // whether that window still took input while the box was open
+  bool yesNo = false;         // Yes and No, and no other button
+  HWND owner = nullptr;       // the window the box is modal over
+  bool ownerEnabled = false;  // whether that window still took input while the box was open
 };
 
 // Starts watching for a message box with this caption; Finish() closes it with OK and reports.
@@ -30,11 +31,14 @@ class MessageBoxWatcher {
   int Count() const { return count_; }
   // Runs on the watching thread while a box is on the screen, before it is answered.
   void WhileShown(std::function<void()> check) { whileShown_ = std::move(check); }
+  // The button boxes are answered with from now on (IDOK unless told).
+  void AnswerWith(int command) { answer_ = command; }
 
  private:
   static DWORD WINAPI Watch(LPVOID self);
   std::wstring caption_;
   std::function<void()> whileShown_;
+  volatile LONG answer_ = IDOK;
   MessageBoxSeen seen_;
   volatile LONG stop_ = 0;
   volatile LONG count_ = 0;

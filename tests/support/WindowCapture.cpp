@@ -2,6 +2,8 @@
 
 #include "base/Window.h"
 
+#include <shlobj.h>
+
 namespace velmora::test {
 
 template <typename Draw>
@@ -93,6 +95,24 @@ void PumpMessages(DWORD ms) {
     }
     if (ms) ::Sleep(5);
   } while (::GetTickCount64() < until);
+}
+
+HGLOBAL MakeDroppedFiles(const std::vector<std::wstring>& paths, POINT client) {
+  size_t chars = 1;
+  for (const std::wstring& path : paths) chars += path.size() + 1;
+  HGLOBAL memory = ::GlobalAlloc(GHND | GMEM_SHARE, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+  auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->pt = client;
+  drop->fNC = FALSE;
+  drop->fWide = TRUE;
+  wchar_t* text = reinterpret_cast<wchar_t*>(drop + 1);
+  for (const std::wstring& path : paths) {
+    path.copy(text, path.size());
+    text += path.size() + 1;
+  }
+  ::GlobalUnlock(memory);
+  return memory;
 }
 
 }  // namespace velmora::test

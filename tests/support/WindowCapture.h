@@ -43,4 +43,8 @@ std::wstring WindowText(HWND hwnd);
 // Runs the thread's message queue until it is empty (or `ms` have passed, when given).
 void PumpMessages(DWORD ms = 0);
 
+// What the shell hands a window that accepts files (the wParam of WM_DROPFILES): DROPFILES with
+// the drop point in client coordinates, then the wide paths, each ended by a zero, and one more.
+HGLOBAL MakeDroppedFiles(const std::vector<std::wstring>& paths, POINT client);
+
 }  // namespace velmora::test
