@@ -18,15 +18,6 @@ double Lufs(double meanSquare) { return -0.691 + 10.0 * std::log10(meanSquare); 
 
 }  // namespace
 
-double LoudnessMeter::Biquad::Run(int channel, double x) {
-  const double y = b0 * x + b1 * x1[channel] + b2 * x2[channel] - a1 * y1[channel] - a2 * y2[channel];
-  x2[channel] = x1[channel];
-  x1[channel] = x;
-  y2[channel] = y1[channel];
-  y1[channel] = y;
-  return y;
-}
-
 LoudnessMeter::LoudnessMeter(int sampleRate)
     : rate_(std::max(sampleRate, 1)), stepFrames_(std::max<size_t>(1, static_cast<size_t>(std::lround(rate_ / 10.0)))) {
   // The standard gives both filters' coefficients for 48 kHz only; these are the analogue
@@ -48,26 +39,52 @@ LoudnessMeter::LoudnessMeter(int sampleRate)
     const double k = std::tan(kPi * 38.13547087602444 / rate_);
     const double q = 0.5003270373238773;
     const double a0 = 1.0 + k / q + k * k;
-    highPass_.b0 = 1.0;
-    highPass_.b1 = -2.0;
-    highPass_.b2 = 1.0;
     highPass_.a1 = 2.0 * (k * k - 1.0) / a0;
     highPass_.a2 = (1.0 - k / q + k * k) / a0;
   }
 }
 
 void LoudnessMeter::Add(const float* stereo, size_t frames) {
-  for (size_t f = 0; f < frames; ++f) {
-    double energy = 0;
+  // The filters' state is held in locals for the length of a step, both channels in one loop:
+  // the recursions of the two channels then overlap, and the meter runs at a few milliseconds
+  // per minute of audio.
+  const Biquad s = shelf_, h = highPass_;
+  for (size_t f = 0; f < frames;) {
+    const size_t n = std::min(frames - f, stepFrames_ - inStep_);
+    double sx1[2], sx2[2], sy1[2], sy2[2], hy1[2], hy2[2];
     for (int c = 0; c < 2; ++c) {
-      const float sample = stereo[f * 2 + static_cast<size_t>(c)];
-      if (!std::isfinite(sample)) continue;  // a broken sample counts as silence, as the engine plays it
-      peak_ = std::max(peak_, std::fabs(sample));
-      const double weighted = highPass_.Run(c, shelf_.Run(c, sample));
-      energy += weighted * weighted;
+      sx1[c] = shelf_.x1[c], sx2[c] = shelf_.x2[c], sy1[c] = shelf_.y1[c], sy2[c] = shelf_.y2[c];
+      hy1[c] = highPass_.y1[c], hy2[c] = highPass_.y2[c];
     }
+    double energy = 0;
+    float peak = peak_;
+    for (const float* in = stereo + f * 2; in < stereo + (f + n) * 2; in += 2) {
+      for (int c = 0; c < 2; ++c) {
+        // A broken sample counts as silence, as the engine plays it.
+        const float sample = std::isfinite(in[c]) ? in[c] : 0.0f;
+        peak = std::max(peak, std::fabs(sample));
+        const double x = sample;
+        const double shelved = s.b0 * x + s.b1 * sx1[c] + s.b2 * sx2[c] - s.a1 * sy1[c] - s.a2 * sy2[c];
+        sx2[c] = sx1[c];
+        sx1[c] = x;
+        // The high-pass's input is the shelf's output: its x1, x2 are the shelf's y1, y2.
+        const double weighted = shelved - 2.0 * sy1[c] + sy2[c] - h.a1 * hy1[c] - h.a2 * hy2[c];
+        sy2[c] = sy1[c];
+        sy1[c] = shelved;
+        hy2[c] = hy1[c];
+        hy1[c] = weighted;
+        energy += weighted * weighted;
+      }
+    }
+    for (int c = 0; c < 2; ++c) {
+      shelf_.x1[c] = sx1[c], shelf_.x2[c] = sx2[c], shelf_.y1[c] = sy1[c], shelf_.y2[c] = sy2[c];
+      highPass_.y1[c] = hy1[c], highPass_.y2[c] = hy2[c];
+    }
+    peak_ = peak;
     stepEnergy_ += energy;
-    if (++inStep_ == stepFrames_) {
+    inStep_ += n;
+    f += n;
+    if (inStep_ == stepFrames_) {
       steps_.push_back(stepEnergy_);
       stepEnergy_ = 0;
       inStep_ = 0;

@@ -39,12 +39,12 @@ class LoudnessMeter {
   double Seconds() const { return static_cast<double>(frames_) / rate_; }
 
  private:
-  // A biquad in direct form I, run in double: the high-pass at 38 Hz sits so close to the unit
-  // circle that float state would drift.
+  // A biquad in direct form I, per channel, run in double: the high-pass at 38 Hz sits so close
+  // to the unit circle that float state would drift. The high-pass's b are 1, -2, 1 and its
+  // input is the shelf's output, so it keeps no x of its own.
   struct Biquad {
     double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
     double x1[2] = {}, x2[2] = {}, y1[2] = {}, y2[2] = {};
-    double Run(int channel, double x);
   };
 
   int rate_;
