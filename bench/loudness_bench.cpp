@@ -110,7 +110,7 @@ int main() {
   // The MP3, made once from the Linux side into the build folder.
   const std::string mp3 = std::string(VELMORA_BENCH_SOUNDS_UNIX) + "/long-1k-quiet.mp3";
   velmora::test::RunHostCommand("mkdir -p " VELMORA_BENCH_SOUNDS_UNIX " && { [ -s " + mp3 +
-                                    " ] || { sox -n -r 44100 -c 2 -b 16 -t wav - synth 70 sine 1000 vol 0.04 | "
+                                    " ] || { sox -V1 -n -r 44100 -c 2 -b 16 -t wav - synth 70 sine 1000 vol 0.04 | "
                                     "lame --quiet -b 128 - " +
                                     mp3 + ".part && mv " + mp3 + ".part " + mp3 + "; }; }",
                                 120000);
