@@ -52,6 +52,11 @@ inline constexpr wchar_t kMicVolumeKey[] = L"v";
 inline constexpr wchar_t kMicToMonitorKey[] = L"监听";
 inline constexpr wchar_t kMicDuckingKey[] = L"闪避";
 
+// Even loudness (均衡): 开关 "真"/"假" (missing = off): every effect is played at a gain that
+// brings it to one loudness.
+inline constexpr wchar_t kLevelingSection[] = L"均衡";
+inline constexpr wchar_t kLevelingSwitchKey[] = L"开关";
+
 // The remote control (遥控): 开关 "真"/"假" (missing = off), 端口 1..65535 (missing or odd =
 // 39393), 局域网 "真"/"假" (missing = off: 127.0.0.1 only), 令牌 32 lowercase hex digits, made
 // when the control is first switched on.

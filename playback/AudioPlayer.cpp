@@ -34,12 +34,14 @@ StreamHandle AudioPlayer::OpenAndPlay(const std::wstring& path, int playNow, Str
   // A lost device is looked for once more here, so the first click after it is back plays.
   if (!engine_.EnsureDevice()) return 0;
   StreamHandle handle = 0;
-  audio::SoundLoader::Loaded loaded = loader_.Load(path);
+  audio::SoundLoader::Loaded loaded = loader_.Load(path, leveling_);
   if (loaded.sound) {
     handle = engine_.CreateVoice(std::move(loaded.sound));
   } else if (loaded.openStream) {
     handle = engine_.CreateStreamVoice(std::move(loaded.openStream), loaded.streamFrames);
   }
+  // Before it starts, so its first samples already sound at the even level.
+  if (handle != 0 && leveling_) engine_.SetVoiceLeveling(handle, audio::LevelingGain(loaded.loudness));
   if (playNow == 1) {
     lastStream_ = handle;
     if (handle != 0) engine_.PlayVoice(handle, true);

@@ -83,6 +83,12 @@ class AudioPlayer {
   std::wstring CaptureDeviceName(int device) const;
   std::wstring CaptureEndpointId(int device) const { return captureDevices_.EndpointId(device); }
 
+  // Even loudness (音量均衡): every sound opened from now on plays at a gain that brings it to
+  // -16 LUFS (see engine/Loudness.h), apart from and on top of its volume. Sounds already open
+  // keep the gain they opened with. Off: every gain is 1.
+  void SetLeveling(bool on) { leveling_ = on; }
+  bool Leveling() const { return leveling_; }
+
   StreamHandle LastStream() const { return lastStream_; }
   StreamHandle PreviousStream() const { return previousStream_; }
   audio::AudioEngine& Engine() { return engine_; }
@@ -94,6 +100,7 @@ class AudioPlayer {
   audio::DeviceSnapshot devices_;
   audio::DeviceSnapshot captureDevices_;
   bool haveDevices_ = false;
+  bool leveling_ = false;
   StreamHandle lastStream_ = 0;
   StreamHandle previousStream_ = 0;
 };

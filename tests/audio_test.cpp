@@ -3,8 +3,10 @@
 #include "base/Paths.h"
 #include "config/ConfigStore.h"
 #include "playback/AudioPlayer.h"
+#include "playback/Leveling.h"
 #include "playback/Playback.h"
 #include "playback/engine/Devices.h"
+#include "playback/engine/Loudness.h"
 #include "tests/support/Files.h"
 #include "tests/support/SinkRecording.h"
 #include "tests/support/TempProgramDir.h"
@@ -686,4 +688,59 @@ TEST_F(AudioTest, MicrophoneReachesTheOutputTheMonitorOnlyWhenAskedAndComesBackW
     back = hear(again, 0.05) > 0.15;
   }
   EXPECT_TRUE(back) << "the voice did not come back with its device";
+}
+
+// Even loudness (音量均衡) end to end on sink A, measured on what the sink played with the same
+// meter: 1 kHz tones at -10 and -28 LUFS, and a 70 s one at -28 that plays while it decodes.
+TEST_F(AudioTest, EvenLoudnessBringsEffectsToOneLevel) {
+  const auto tone = [&](const wchar_t* name, double seconds, double lufs) {
+    const std::wstring path = dir_ / name;
+    velmora::test::WriteBytes(path, velmora::test::ToneWav(1000, seconds, std::pow(10.0, lufs / 20.0)));
+    return path;
+  };
+  const std::wstring loud = tone(L"响.wav", 5, -10), quiet = tone(L"轻.wav", 5, -28),
+                     longQuiet = tone(L"长.wav", 70, -28);
+  ASSERT_EQ(StartAudio(player_, sinkA_), 1);
+  // The loudness of a second of what the sink plays, half a second after `path` starts (or,
+  // with no path, after now). The tones are alike in both channels: the left one stands for both.
+  const auto played = [&](const std::wstring& path) {
+    SinkRecording sink("velmora_a");
+    if (!path.empty() && !playback_.PlayFile(path)) return velmora::audio::LoudnessInfo::kNoLoudness;
+    const std::vector<float> got = sink.WaitForSound(0.01, 66150);
+    const long long start = velmora::test::FirstAbove(got, 0.01);
+    if (start < 0 || got.size() < static_cast<size_t>(start) + 66150) return velmora::audio::LoudnessInfo::kNoLoudness;
+    std::vector<float> stereo;
+    for (size_t i = static_cast<size_t>(start) + 22050; i < static_cast<size_t>(start) + 66150; ++i)
+      stereo.insert(stereo.end(), 2, got[i]);
+    return velmora::audio::MeasureLoudness(stereo.data(), stereo.size() / 2, 44100).lufs;
+  };
+
+  // Missing from the configuration: off, and the sounds keep their own loudness.
+  ApplyLevelingSetting(player_, store_);
+  EXPECT_FALSE(player_.Leveling());
+  const float loudOff = played(loud), quietOff = played(quiet);
+  EXPECT_NEAR(loudOff, -10.0, 0.5);
+  EXPECT_NEAR(loudOff - quietOff, 18.0, 0.5);
+
+  SetLevelingOn(player_, store_, true);
+  EXPECT_EQ(store_.ReadValue(L"均衡", L"开关"), L"真");
+  EXPECT_TRUE(ReadLevelingSetting(store_));
+  const float loudOn = played(loud), quietOn = played(quiet);
+  EXPECT_NEAR(loudOn, -16.0, 0.5);
+  EXPECT_NEAR(quietOn, -16.0, 0.5);
+  EXPECT_NEAR(loudOn - quietOn, 0.0, 1.0);
+  // The volume buttons act on top of the leveling, and do not undo it.
+  player_.SetChannelVolume(0.5f, playback_.CurrentStream(), 1);
+  EXPECT_NEAR(played(L""), quietOn - 6.02, 0.5);
+
+  // A long file is leveled from its first seconds; switching off leaves what plays as it is and
+  // applies from the next play; switched on again, the file is leveled again.
+  EXPECT_NEAR(played(longQuiet), quietOn, 1.0);
+  SetLevelingOn(player_, store_, false);
+  EXPECT_EQ(store_.ReadValue(L"均衡", L"开关"), L"假");
+  EXPECT_NEAR(played(L""), quietOn, 1.0);
+  EXPECT_NEAR(played(longQuiet), -28.0, 0.5);
+  SetLevelingOn(player_, store_, true);
+  EXPECT_NEAR(played(longQuiet), quietOn, 1.0);
+  playback_.StopPlayback();
 }

@@ -96,6 +96,8 @@ class AudioEngine {
   bool PauseVoice(uint32_t id) { return mixer_.StopVoice(id); }
   bool StopVoice(uint32_t id) { return mixer_.StopVoice(id); }
   bool SetVoiceVolume(uint32_t id, float volume) { return mixer_.SetVoiceVolume(id, volume); }
+  // The voice's leveling factor, kept apart from its volume (see Mixer::SetVoiceLeveling).
+  bool SetVoiceLeveling(uint32_t id, float gain) { return mixer_.SetVoiceLeveling(id, gain); }
   // The position on the output device.
   bool VoiceFrames(uint32_t id, uint64_t* position, uint64_t* length) const {
     return mixer_.VoiceFrames(id, position, length);

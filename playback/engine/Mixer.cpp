@@ -184,6 +184,14 @@ bool Mixer::SetVoiceVolume(uint32_t id, float volume) noexcept {
   return true;
 }
 
+bool Mixer::SetVoiceLeveling(uint32_t id, float gain) noexcept {
+  std::lock_guard<std::mutex> lock(lock_);
+  Voice* voice = FindVoice(id);
+  if (!voice) return false;
+  voice->leveling = std::clamp(gain, 0.0f, kMaxLevelingGain);
+  return true;
+}
+
 bool Mixer::VoiceFrames(uint32_t id, uint64_t* position, uint64_t* length) const noexcept {
   std::lock_guard<std::mutex> lock(lock_);
   const Voice* voice = FindVoice(id);
@@ -257,7 +265,7 @@ bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, 
       source = scratch.data();
     }
     if (n == 0) continue;
-    const float volume = voice.volume * gain_[output];
+    const float volume = voice.volume * voice.leveling * gain_[output];
     float* into = out + static_cast<size_t>(lead) * kEngineChannels;
     for (uint64_t i = 0; i < n * kEngineChannels; ++i) into[i] += source[i] * volume;
     position += n;

@@ -5,8 +5,8 @@
 //
 // Outputs: output 0 is the output device, 1 the monitor. Every voice plays on every present
 // output, each at its own device's pace with a position of its own, from one decoded sound (a
-// streamed one from one decoding: see StreamFeed). Each output has a gain of its own on top of
-// the voices' volumes.
+// streamed one from one decoding: see StreamFeed). A voice sounds at its volume times its
+// leveling; each output has a gain of its own on top of that.
 //
 // Threads: every voice operation comes from one controlling thread (the UI thread); Mix and
 // HasAudibleVoice of an output from that output's render thread; LastPlayTiming from anywhere.
@@ -54,6 +54,9 @@ class Mixer {
   void OutputStopped(int output) noexcept;
   bool StopVoice(uint32_t id) noexcept;
   bool SetVoiceVolume(uint32_t id, float volume) noexcept;
+  // The voice's leveling (音量均衡), 0..kMaxLevelingGain: a factor of its own beside the volume,
+  // which the volume buttons change and this survives.
+  bool SetVoiceLeveling(uint32_t id, float gain) noexcept;
   bool VoiceFrames(uint32_t id, uint64_t* position, uint64_t* length) const noexcept;
   bool SetVoicePosition(uint32_t id, uint64_t frame) noexcept;
   void FreeAll() noexcept;
@@ -101,6 +104,7 @@ class Mixer {
     uint64_t streamLength = 0;
     uint64_t position[kMaxOutputs] = {};  // frames, each output's own
     float volume = 1.0f;
+    float leveling = 1.0f;
     int64_t startAt = 0;
     bool playing = false;
     bool timed[kMaxOutputs] = {};  // first write on that output still to be stamped

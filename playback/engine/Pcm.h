@@ -2,6 +2,8 @@
 // Pure logic: no Windows calls, so it builds natively for fuzzing too.
 #pragma once
 
+#include "playback/engine/Loudness.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -26,9 +28,11 @@ struct PcmBuffer {
   size_t Frames() const { return channels > 0 ? samples.size() / static_cast<size_t>(channels) : 0; }
 };
 
-// A sound ready for the render thread: stereo, 44,100 Hz.
+// A sound ready for the render thread: stereo, 44,100 Hz, with its loudness measured once when
+// it was decoded, so a cached sound is leveled without being measured again.
 struct Sound {
   std::vector<float> samples;  // interleaved L R
+  LoudnessInfo loudness;
   size_t Frames() const { return samples.size() / kEngineChannels; }
   size_t Bytes() const { return samples.size() * sizeof(float); }
 };

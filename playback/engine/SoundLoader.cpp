@@ -4,13 +4,16 @@
 #include "base/Handles.h"
 #include "playback/engine/ByteSource.h"
 #include "playback/engine/Decoders.h"
+#include "playback/engine/Loudness.h"
 #include "playback/engine/MediaFoundationDecoder.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <exception>
+#include <optional>
 #include <vector>
 
 namespace velmora::audio {
@@ -25,6 +28,63 @@ constexpr double kStreamAboveSeconds = 60.0;
 // many (two minutes of 48 kHz stereo) it plays as a stream instead. Files that declare a short
 // length and run on (a VBR MP3 without its length table, a lying header) end up here too.
 constexpr size_t kMaxWholeSamples = size_t{48000} * 2 * 120;
+
+// Long files whose loudness is remembered; a board has at most a few hundred.
+constexpr size_t kMaxStreamLoudness = 512;
+
+// Loudness is measured on what plays: the source folded to stereo as the engine folds it, at the
+// source's own rate (the meter's filters are made for any rate, so nothing is resampled for it).
+void MeasureFolded(LoudnessMeter& meter, const float* samples, size_t frames, int channels,
+                   std::vector<float>& stereo) {
+  stereo.resize(frames * kEngineChannels);
+  const size_t step = static_cast<size_t>(std::max(channels, 1));
+  for (size_t f = 0; f < frames; ++f)
+    FoldFrameToStereo(samples + f * step, channels, stereo[f * kEngineChannels], stereo[f * kEngineChannels + 1]);
+  meter.Add(stereo.data(), frames);
+}
+
+// A long file whose first seconds were read to measure them: it hands those pieces back first,
+// freeing each as it goes, then reads on. The stream plays from it, so measuring costs no second
+// opening of the file (a Media Foundation reader takes up to a fifth of a second to open).
+class MeasuredSource final : public PcmSource {
+ public:
+  explicit MeasuredSource(std::unique_ptr<PcmSource> source) : source_(std::move(source)) {}
+
+  LoudnessInfo MeasureHead() {
+    const int channels = std::max(source_->Channels(), 1);
+    const auto frames =
+        static_cast<size_t>(SoundLoader::kStreamLoudnessSeconds * static_cast<double>(source_->SampleRate()));
+    LoudnessMeter meter(source_->SampleRate());
+    std::vector<float> stereo;
+    for (size_t done = 0; done < frames;) {
+      std::vector<float> piece;
+      if (!source_->ReadMore(piece)) {
+        ended_ = true;
+        break;
+      }
+      const size_t n = std::min(piece.size() / static_cast<size_t>(channels), frames - done);
+      MeasureFolded(meter, piece.data(), n, channels, stereo);
+      done += n;
+      head_.push_back(std::move(piece));
+    }
+    return meter.Result();
+  }
+
+  int Channels() const override { return source_->Channels(); }
+  int SampleRate() const override { return source_->SampleRate(); }
+  uint64_t DeclaredFrames() const override { return source_->DeclaredFrames(); }
+  bool ReadMore(std::vector<float>& samples) override {
+    if (head_.empty()) return !ended_ && source_->ReadMore(samples);
+    samples.insert(samples.end(), head_.front().begin(), head_.front().end());
+    head_.pop_front();
+    return true;
+  }
+
+ private:
+  std::unique_ptr<PcmSource> source_;
+  std::deque<std::vector<float>> head_;
+  bool ended_ = false;
+};
 
 // Our file reader for the WAV parser: reads where it is asked, never more.
 class FileBytes final : public ByteSource {
@@ -114,7 +174,7 @@ void SoundLoader::WarmUp() {
   }
 }
 
-SoundLoader::Loaded SoundLoader::Load(const std::wstring& path) {
+SoundLoader::Loaded SoundLoader::Load(const std::wstring& path, bool measureStream) {
   // Called from a message handler: running out of memory anywhere in here (std::bad_alloc,
   // std::length_error) is a file that could not be opened, never the end of the program.
   try {
@@ -131,6 +191,7 @@ SoundLoader::Loaded SoundLoader::Load(const std::wstring& path) {
         entries_.splice(entries_.begin(), entries_, it);  // most recently used
         Loaded hit;
         hit.sound = entries_.front().sound;
+        hit.loudness = hit.sound->loudness;
         return hit;
       }
       cachedBytes_ -= it->sound->Bytes();  // the file changed: decode it again
@@ -138,7 +199,29 @@ SoundLoader::Loaded SoundLoader::Load(const std::wstring& path) {
       break;
     }
 
-    Loaded loaded = Decode(path);
+    std::optional<LoudnessInfo> known;
+    if (measureStream) {
+      for (auto it = streamLoudness_.begin(); it != streamLoudness_.end(); ++it) {
+        if (it->path != path) continue;
+        if (it->size == size && it->writeTime == writeTime) {
+          streamLoudness_.splice(streamLoudness_.begin(), streamLoudness_, it);
+          known = it->loudness;
+        } else {
+          streamLoudness_.erase(it);  // the file changed: measure it again
+        }
+        break;
+      }
+    }
+
+    Loaded loaded = Decode(path, measureStream && !known);
+    if (loaded.openStream && measureStream) {
+      if (known) {
+        loaded.loudness = *known;
+      } else {
+        streamLoudness_.push_front({path, size, writeTime, loaded.loudness});
+        if (streamLoudness_.size() > kMaxStreamLoudness) streamLoudness_.pop_back();
+      }
+    }
     if (!loaded.sound || loaded.sound->Bytes() > capacity_) return loaded;
     entries_.push_front({path, size, writeTime, loaded.sound});
     cachedBytes_ += loaded.sound->Bytes();
@@ -152,7 +235,7 @@ SoundLoader::Loaded SoundLoader::Load(const std::wstring& path) {
   }
 }
 
-SoundLoader::Loaded SoundLoader::Decode(const std::wstring& path) {
+SoundLoader::Loaded SoundLoader::Decode(const std::wstring& path, bool measureStream) {
   // Our own decoders first, for the formats they know; they read the file as they go, so
   // finding out a file's length costs a header (WAV) or its last page (Ogg).
   uint8_t head[12];
@@ -180,7 +263,12 @@ SoundLoader::Loaded SoundLoader::Decode(const std::wstring& path) {
   const double seconds = static_cast<double>(declared) / rate;
   if (seconds > kStreamAboveSeconds || declared > kMaxWholeSamples / channels) {
     const uint64_t engineFrames = static_cast<uint64_t>(seconds * kEngineRate);
-    return Streamed(std::move(source), path, open, mediaFoundation, engineFrames);
+    if (!measureStream) return Streamed(std::move(source), path, open, mediaFoundation, engineFrames);
+    auto measured = std::make_unique<MeasuredSource>(std::move(source));
+    const LoudnessInfo loudness = measured->MeasureHead();
+    Loaded streamed = Streamed(std::move(measured), path, open, mediaFoundation, engineFrames);
+    streamed.loudness = loudness;
+    return streamed;
   }
 
   PcmBuffer pcm;
@@ -191,15 +279,29 @@ SoundLoader::Loaded SoundLoader::Decode(const std::wstring& path) {
     if (pcm.samples.size() > kMaxWholeSamples) {
       // It runs far past what it declared: play it as it decodes, from its beginning.
       source.reset();
+      LoudnessInfo loudness;
+      if (measureStream) {
+        LoudnessMeter meter(rate);
+        std::vector<float> stereo;
+        const size_t frames = std::min(pcm.Frames(), static_cast<size_t>(kStreamLoudnessSeconds * rate));
+        MeasureFolded(meter, pcm.samples.data(), frames, pcm.channels, stereo);
+        loudness = meter.Result();
+      }
       pcm = PcmBuffer();
-      return Streamed(nullptr, path, open, mediaFoundation, 0);
+      Loaded streamed = Streamed(nullptr, path, open, mediaFoundation, 0);
+      streamed.loudness = loudness;
+      return streamed;
     }
   }
   source.reset();
   if (pcm.samples.empty()) return {};
   auto sound = std::make_shared<Sound>();
   if (!ToEngineFormat(pcm, *sound)) return {};
+  // Measured whether or not leveling is on now: it is cheap next to the decoding, and a cached
+  // sound then levels as soon as the switch is turned on.
+  sound->loudness = MeasureLoudness(sound->samples.data(), sound->Frames(), kEngineRate);
   Loaded loaded;
+  loaded.loudness = sound->loudness;
   loaded.sound = std::move(sound);
   return loaded;
 }

@@ -32,9 +32,15 @@ class SoundLoader {
     std::shared_ptr<const Sound> sound;
     std::function<std::shared_ptr<StreamFeed>()> openStream;
     uint64_t streamFrames = 0;  // the long file's declared length at 44,100 Hz (0: unknown)
+    // The sound's loudness; a long file's from its first kStreamLoudnessSeconds, and only when
+    // asked for (none measured otherwise).
+    LoudnessInfo loudness;
     explicit operator bool() const { return sound || openStream; }
   };
-  Loaded Load(const std::wstring& path);
+  // `measureStream`: a long file's loudness is wanted. Its first seconds are decoded once for it
+  // before it starts, on the first play only; the result is cached as decoded sounds are.
+  Loaded Load(const std::wstring& path, bool measureStream = false);
+  static constexpr double kStreamLoudnessSeconds = 30.0;
 
   // Starts Media Foundation ahead of the first file that needs it.
   void WarmUp();
@@ -50,11 +56,20 @@ class SoundLoader {
     std::shared_ptr<const Sound> sound;
   };
 
-  Loaded Decode(const std::wstring& path);
+  // A long file's measured loudness, kept far longer than a sound: it is a few bytes.
+  struct StreamEntry {
+    std::wstring path;
+    uint64_t size = 0;
+    uint64_t writeTime = 0;
+    LoudnessInfo loudness;
+  };
+
+  Loaded Decode(const std::wstring& path, bool measureStream);
 
   size_t capacity_;
   size_t cachedBytes_ = 0;
-  std::list<Entry> entries_;  // most recently used first
+  std::list<Entry> entries_;               // most recently used first
+  std::list<StreamEntry> streamLoudness_;  // most recently used first
   std::unique_ptr<MediaFoundationSession> mediaFoundation_;
 };
 

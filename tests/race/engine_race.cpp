@@ -135,6 +135,7 @@ int main() {
           break;
         case 5:
           mixer.SetVoiceVolume(id, static_cast<float>(random() % 100) / 100.0f);
+          if (random() % 2 == 0) mixer.SetVoiceLeveling(id, static_cast<float>(random() % 400) / 100.0f);
           if (random() % 4 == 0) mixer.SetInput(random() % 3 == 0 ? nullptr : input);  // microphone off / on
           if (random() % 4 == 0) mixer.SetInputRouted(1, random() % 2 == 0);
           if (random() % 4 == 0) mixer.SetInputGain(static_cast<float>(random() % 100) / 100.0f);
