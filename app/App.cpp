@@ -10,6 +10,7 @@
 #include "config/Rebuild.h"
 #include "playback/DeviceChoice.h"
 #include "playback/Microphone.h"
+#include "playback/Leveling.h"
 #include "playback/Monitor.h"
 #include "ui/BoardDrop.h"
 #include "ui/EditorWindow.h"
@@ -70,6 +71,7 @@ void App::StartupSequence() {
     playback::ApplyMonitorSetting(player_, store_);  // the monitor, when it is on, plays beside it
     playback::ApplyMicSetting(player_, store_);      // and the voice goes out with the effects
   }
+  playback::ApplyLevelingSetting(player_, store_);
   trayIcon_ = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
                                               ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
   tray_.Add(board_.Hwnd(), trayIcon_);
@@ -202,9 +204,9 @@ void App::PressAgainChanged() {
   LoadHotkeyHost();
 }
 
-bool App::LevelingOn() { return false; }
+bool App::LevelingOn() { return playback::ReadLevelingSetting(store_); }
 
-void App::SetLeveling(bool) {}
+void App::SetLeveling(bool on) { playback::SetLevelingOn(player_, store_, on); }
 
 void App::RebuildNow() { RebuildInNotice(); }
 
