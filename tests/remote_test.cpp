@@ -24,6 +24,7 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <future>
 #include <iostream>
@@ -717,6 +718,29 @@ TEST_F(RemoteProgram, TheSettingsRowsDriveTheControl) {
   SinkRecording sink("velmora_a");
   ClickBoardSlot(copy.Board(), 1);
   EXPECT_GT(Heard(sink, 1000), 0.1) << "the board no longer plays";
+}
+
+// Clicks on the running board with 音量均衡 on: an effect 18 dB quieter comes out as loud as the
+// others, and an effect's own volume still counts on top of the even level.
+TEST_F(RemoteProgram, TheBoardLevelsLoudnessAndKeepsEachEffectsVolume) {
+  ProgramCopy copy(L"均衡");
+  Prepare(copy, kProgramPort + 5);
+  velmora::config::ConfigStore store(copy.Folder());
+  velmora::test::WriteBytes(copy / L"欢呼.wav", velmora::test::ToneWav(660, 3.0, 0.5 / 8));  // -18 dB
+  store.WriteValue(L"常用音量", L"3", L"50");
+  store.WriteValue(L"均衡", L"开关", L"真");
+  ASSERT_TRUE(copy.Start());
+  ASSERT_TRUE(copy.WaitSettled());
+  double heard[3] = {};
+  const double frequencies[3] = {1000, 660, 1500};
+  for (int slot = 1; slot <= 3; ++slot) {
+    SinkRecording sink("velmora_a");
+    ClickBoardSlot(copy.Board(), slot);
+    heard[slot - 1] = Heard(sink, frequencies[slot - 1]);
+    ASSERT_GT(heard[slot - 1], 0.0) << "slot " << slot << " played nothing";
+  }
+  EXPECT_NEAR(20 * std::log10(heard[1] / heard[0]), 0.0, 1.0) << "the quiet effect was not brought up";
+  EXPECT_NEAR(heard[2] / heard[0], 0.5, 0.08) << "the slot's own volume was lost";
 }
 
 // The phone page in a real browser: a tap plays at the sink, a click on the board shows on it.
