@@ -195,9 +195,9 @@ int main() {
   if (!ran || at == std::string::npos) {
     std::printf("error: wrk did not run: %s\n", report.c_str());
   } else {
-    std::printf("remote.requests_per_s: %.0f\n", std::atof(report.c_str() + at + 13));
+    std::printf("remote.requests_per_s: %.0f req/s\n", std::atof(report.c_str() + at + 13));
     const size_t errors = report.find("Non-2xx");
-    std::printf("remote.load_non_2xx: %ld\n",
+    std::printf("remote.load_non_2xx: %ld responses\n",
                 errors == std::string::npos ? 0L : std::atol(report.c_str() + errors + 25));
   }
   std::printf("remote.ui_answer_max_ms: %.2f ms\n", uiMaxMs);
