@@ -92,7 +92,6 @@ class App final : public ui::BoardActions,
   playback::PlayResult PlayFromBoard(config::EffectSlot slot);
   playback::PlayResult PlayFromHotkey(const std::wstring& path, int slotLevel);
   void NotifyRemote(remote::BoardEvent event);
-  static remote::PlayOutcome Outcome(playback::PlayResult result);
 
   skin::SkinModule skin_;  // first: started before any window, ended after them
   config::ConfigStore store_;

@@ -18,6 +18,21 @@ namespace {
 // A Windows colour (0x00BBGGRR) as 0xRRGGBB.
 uint32_t Rgb(ui::Colour colour) { return ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu); }
 
+// What the remote control hears of a play on the click or the hotkey road.
+remote::PlayOutcome Outcome(playback::PlayResult result) {
+  switch (result) {
+    case playback::PlayResult::Played:
+      return remote::PlayOutcome::Played;
+    case playback::PlayResult::NoFile:
+      return remote::PlayOutcome::NoFile;
+    case playback::PlayResult::Stopped:
+      return remote::PlayOutcome::Stopped;
+    case playback::PlayResult::Failed:
+      break;
+  }
+  return remote::PlayOutcome::Failed;
+}
+
 }  // namespace
 
 playback::PlayResult App::PlayFromBoard(config::EffectSlot slot) {
@@ -45,19 +60,6 @@ playback::PlayResult App::PlayFromHotkey(const std::wstring& path, int slotLevel
   return result;
 }
 
-remote::PlayOutcome App::Outcome(playback::PlayResult result) {
-  switch (result) {
-    case playback::PlayResult::Played:
-      return remote::PlayOutcome::Played;
-    case playback::PlayResult::NoFile:
-      return remote::PlayOutcome::NoFile;
-    case playback::PlayResult::Stopped:
-      return remote::PlayOutcome::Stopped;
-    case playback::PlayResult::Failed:
-      break;
-  }
-  return remote::PlayOutcome::Failed;
-}
 
 void App::NotifyRemote(remote::BoardEvent event) {
   remote_.Notify(event, [this] { return State(); });

@@ -12,10 +12,13 @@
 #include "tests/support/WindowCapture.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
 #include <windows.h>
 #include <commctrl.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 using velmora::config::ConfigStore;
@@ -94,6 +97,16 @@ class Lifecycle : public ::testing::Test {
   velmora::test::SavedUserRegistryValue stamp_{kStampKey};
   int iconsBefore_ = 0;
 };
+
+// Presses `key` on the X server as a user would. Wine hands a hotkey over only while one of its
+// windows has the X focus: the board's is given it first.
+bool PressOnBoard(HWND board, const std::string& key) {
+  RECT boardRect;
+  ::GetWindowRect(board, &boardRect);
+  ::SetCursorPos(boardRect.left + 300, boardRect.top + 430);
+  velmora::test::RunHostCommand("xdotool search --onlyvisible --name Velmora windowfocus");
+  return velmora::test::RunHostCommand("xdotool key " + key);
+}
 
 }  // namespace
 
@@ -324,12 +337,7 @@ TEST_F(Lifecycle, TrayMonitorItemShowsAndSwitchesTheStoredMonitor) {
     // The effect of F9: always on the output, on the monitor only when on.
     velmora::test::SinkRecording outputSink("velmora_a");
     velmora::test::SinkRecording monitorSink("velmora_b");
-    // Wine hands a hotkey over only while one of its windows has the X focus: the board's.
-    RECT boardRect;
-    ::GetWindowRect(board, &boardRect);
-    ::SetCursorPos(boardRect.left + 300, boardRect.top + 430);
-    velmora::test::RunHostCommand("xdotool search --onlyvisible --name Velmora windowfocus");
-    ASSERT_TRUE(velmora::test::RunHostCommand("xdotool key F9"));
+    ASSERT_TRUE(PressOnBoard(board, "F9"));
     EXPECT_GE(velmora::test::FirstAbove(outputSink.WaitForSound(0.05, 4410), 0.05), 0) << "the effect did not play";
     const std::vector<float> heard = monitorSink.WaitForSound(0.05, 4410, on ? 4000 : 500);
     EXPECT_EQ(velmora::test::FirstAbove(heard, 0.05) >= 0, on) << (on ? "the monitor is silent" : "still monitored");
@@ -431,20 +439,15 @@ TEST_F(Lifecycle, HotkeysOfTheRunningProgramPlayOnTheDevice) {
     ASSERT_TRUE(copy.Start());
     ASSERT_TRUE(copy.WaitSettled());
     EXPECT_EQ(velmora::test::FindProcessWindow(copy.ProcessId(), L"VelmoraHotkeyHost") != nullptr, on);
-    // Wine hands a hotkey over only while one of its windows has the X focus: the board's.
-    RECT boardRect;
-    ::GetWindowRect(copy.Board(), &boardRect);
-    ::SetCursorPos(boardRect.left + 300, boardRect.top + 430);
-    velmora::test::RunHostCommand("xdotool search --onlyvisible --name Velmora windowfocus");
     velmora::test::SinkRecording heard("velmora_a");
-    ASSERT_TRUE(velmora::test::RunHostCommand("xdotool key F9"));
+    ASSERT_TRUE(PressOnBoard(copy.Board(), "F9"));
     const std::vector<float> samples = heard.WaitForSound(0.05, 8820, on ? 4000 : 1500);
     const long long onset = velmora::test::FirstAbove(samples, 0.05);
     EXPECT_EQ(onset >= 0, on) << (on ? "F9 played nothing" : "F9 played while off");
     if (onset < 0) continue;
     EXPECT_NEAR(velmora::test::MedianToneAmplitude(samples, 1000, static_cast<size_t>(onset), 4410), 0.25, 0.04);
     // Pressed again while it sounds: it stops.
-    ASSERT_TRUE(velmora::test::RunHostCommand("xdotool key F9"));
+    ASSERT_TRUE(PressOnBoard(copy.Board(), "F9"));
     velmora::test::SinkRecording("velmora_a").WaitForSilence(0.005, 4410);
     velmora::test::SinkRecording after("velmora_a");
     ::Sleep(400);

@@ -132,7 +132,7 @@ void EditorWindow::DrawListItem(const DRAWITEMSTRUCT& item) const {
   ::FillRect(item.hDC, &item.rcItem, ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
   if (item.itemID == static_cast<UINT>(-1)) return;  // an empty list: nothing but the focus
   const std::wstring label = ListItemLabel(static_cast<int>(item.itemID));
-  const bool refused = label.size() > wcslen(kRefusedMark) && label.ends_with(kRefusedMark);
+  const bool refused = label.ends_with(kRefusedMark);
   ::SetBkMode(item.hDC, TRANSPARENT);
   ::SetTextColor(item.hDC, refused && !selected ? RGB(200, 0, 0)
                                                 : ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));

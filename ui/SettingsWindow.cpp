@@ -96,6 +96,11 @@ std::wstring Note() {
 
 bool Checked(HWND control) { return ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 void Check(HWND control, bool on) { ::SendMessageW(control, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0); }
+// A check box (BS_CHECKBOX, which leaves its state to us) clicked: it toggles; its new state.
+bool Toggle(HWND box) {
+  Check(box, !Checked(box));
+  return Checked(box);
+}
 
 }  // namespace
 
@@ -319,7 +324,7 @@ void SettingsWindow::CommitPort() {
   const int typed = remote::ParsePort(text);
   if (std::to_wstring(typed) != text) {  // not a port: 0, 70000, nothing
     ::SetWindowTextW(Control(kRemotePort), std::to_wstring(stored).c_str());
-    portTyped_ = false;
+    portTyped_ = false;  // the text set just now is no typing
     return;
   }
   if (typed == stored) return;
@@ -360,12 +365,9 @@ void SettingsWindow::OnCommand(int id, int code) {
       if (!actions_.SwitchMicDevice(MicItemDevice(selected))) ShowInformation(Hwnd(), L"麦克风设置失败");
       return;
     }
-    case kMicToMonitor: {
-      HWND box = Control(kMicToMonitor);
-      Check(box, !Checked(box));
-      actions_.SetMicToMonitor(Checked(box));
+    case kMicToMonitor:
+      actions_.SetMicToMonitor(Toggle(Control(kMicToMonitor)));
       return;
-    }
     case kMicDucking: {
       if (code != CBN_SELCHANGE) return;
       const LRESULT selected = ::SendMessageW(Control(kMicDucking), CB_GETCURSEL, 0, 0);
@@ -374,20 +376,16 @@ void SettingsWindow::OnCommand(int id, int code) {
       return;
     }
     case kRemoteOn: {
-      HWND box = Control(kRemoteOn);
-      Check(box, !Checked(box));
-      CommitPort();  // a port typed just before counts
-      remote::SetRemoteOn(store_, Checked(box));  // the first switch on makes the code
+      const bool on = Toggle(Control(kRemoteOn));
+      CommitPort();                    // a port typed just before counts
+      remote::SetRemoteOn(store_, on);  // the first switch on makes the code
       ApplyRemote();
       return;
     }
-    case kRemoteLan: {
-      HWND box = Control(kRemoteLan);
-      Check(box, !Checked(box));
-      remote::SetRemoteLan(store_, Checked(box));
+    case kRemoteLan:
+      remote::SetRemoteLan(store_, Toggle(Control(kRemoteLan)));
       if (Checked(Control(kRemoteOn))) ApplyRemote();
       return;
-    }
     case kRemoteNewCode:
       // The old code stops working at once: a running control restarts with the new one.
       if (remote::RenewToken(store_).empty()) {
@@ -424,20 +422,15 @@ void SettingsWindow::OnCommand(int id, int code) {
       }
       ShowRefusedHotkeys();
       return;
-    case kLeveling: {
-      HWND box = Control(kLeveling);
-      Check(box, !Checked(box));
-      actions_.SetLeveling(Checked(box));
+    case kLeveling:
+      actions_.SetLeveling(Toggle(Control(kLeveling)));
       return;
-    }
-    case kPressAgain: {
-      HWND box = Control(kPressAgain);
-      Check(box, !Checked(box));
-      store_.WriteValue(config::kPressAgainSection, config::kPressAgainKey, Checked(box) ? config::kOn : config::kOff);
+    case kPressAgain:
+      store_.WriteValue(config::kPressAgainSection, config::kPressAgainKey,
+                        Toggle(Control(kPressAgain)) ? config::kOn : config::kOff);
       actions_.PressAgainChanged();
       ShowRefusedHotkeys();
       return;
-    }
     case kKeypad:
       Check(Control(kKeypad), true);
       Check(Control(kMainKeyboard), false);
@@ -450,9 +443,7 @@ void SettingsWindow::OnCommand(int id, int code) {
       return;
     case kAutoRebuild:
     case kManualRebuild: {
-      HWND box = Control(static_cast<ControlId>(id));
-      Check(box, !Checked(box));  // a check box that toggles on its click
-      if (!Checked(box)) return;  // unchecking writes nothing
+      if (!Toggle(Control(static_cast<ControlId>(id)))) return;  // unchecking writes nothing
       const bool automatic = id == kAutoRebuild;
       store_.WriteValue(config::kAutoRebuildSection, config::kAutoRebuildKey, automatic ? config::kOn : config::kOff);
       Check(Control(automatic ? kManualRebuild : kAutoRebuild), false);
