@@ -312,7 +312,7 @@ LRESULT CALLBACK ButtonProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     case WM_LBUTTONDBLCLK:
       return 0;  // a double click is one click and a stray press, nothing more
     case WM_MOUSELEAVE:
-      owner->hotControl = nullptr;
+      LeaveHot(*owner, hwnd);
       RedrawButton(hwnd, record->focused ? kStateFocus : 0, false);
       break;
     default:

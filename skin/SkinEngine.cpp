@@ -86,6 +86,10 @@ bool BecomeHot(SkinnedWindow& owner, HWND control, int hotClass) {
   return true;
 }
 
+void LeaveHot(SkinnedWindow& owner, HWND control) {
+  if (owner.hotControl == control) owner.hotControl = nullptr;
+}
+
 bool SkinEngine::Start() {
   if (g_engine) return true;
   auto session = std::make_unique<GdiplusSession>();

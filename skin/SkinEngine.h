@@ -303,6 +303,9 @@ PainterTarget FindPainterTarget(HWND control, ControlList list);
 // control the window's candidate, and is true when it has just become the window's hot control
 // (of that class; for edit boxes also under that parent).
 bool BecomeHot(SkinnedWindow& owner, HWND control, int hotClass);
+// The pointer left `control`: it is no longer the hot one, unless another control already took
+// over (a leave can come after the next control's first move, and must not undo it).
+void LeaveHot(SkinnedWindow& owner, HWND control);
 
 intptr_t GetIntProp(HWND hwnd, const wchar_t* name);
 void SetIntProp(HWND hwnd, const wchar_t* name, intptr_t value);

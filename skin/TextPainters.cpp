@@ -282,7 +282,7 @@ LRESULT CALLBACK EditProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
       record->buttonDown = message == WM_LBUTTONDOWN;
       break;
     case WM_MOUSELEAVE:
-      owner->hotControl = nullptr;
+      LeaveHot(*owner, hwnd);
       PaintEditFrame(hwnd, {}, false);
       break;
     case WM_DESTROY:
@@ -345,7 +345,7 @@ LRESULT CALLBACK ComboProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     }
     case WM_MOUSELEAVE:
       PaintCombo(hwnd, false);
-      owner->hotControl = nullptr;
+      LeaveHot(*owner, hwnd);
       break;
     default:
       break;
@@ -375,7 +375,7 @@ LRESULT CALLBACK ListProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
       if (BecomeHot(*owner, hwnd, kHotList)) PaintListFrame(hwnd, true);
       break;
     case WM_MOUSELEAVE:
-      owner->hotControl = nullptr;
+      LeaveHot(*owner, hwnd);
       PaintListFrame(hwnd, false);
       break;
     case WM_KEYUP:
