@@ -2,6 +2,7 @@
 
 #include "app/EditorSkin.h"
 #include "app/InstanceLock.h"
+#include "app/StartupSignal.h"
 #include "assets/resource.h"
 #include "base/Paths.h"
 #include "config/Captions.h"
@@ -49,6 +50,7 @@ int App::Run() {
     ::ShowWindow(board_.Hwnd(), SW_SHOW);
     ::UpdateWindow(board_.Hwnd());
   }
+  SignalStartupDone();
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (ui::HandleEscape(msg)) continue;

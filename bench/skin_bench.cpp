@@ -36,7 +36,7 @@ double NowMs() {
 }
 
 // Every queued message handled, without waiting.
-void Drain() { PumpMessages(0); }
+void Drain() { PumpMessages(); }
 
 void Send(HWND hwnd, UINT message, int x, int y) { ::SendMessageW(hwnd, message, 0, MAKELPARAM(x, y)); }
 
@@ -111,7 +111,7 @@ HWND ControlsWindow(std::vector<HWND>& controls) {
     ::SendMessageW(controls[9], HDM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
   SkinEngine::Instance()->SkinWindow(window);
   ::ShowWindow(window, SW_SHOWNOACTIVATE);
-  PumpMessages(200);
+  velmora::test::PumpFor(200);
   return window;
 }
 
@@ -155,7 +155,7 @@ int main() {
   const int openGdi = GdiObjectCount() - gdi, openUser = UserObjectCount() - user;
 
   EditorWindow* editor = EditorWindow::Open({1, 1}, store, owner, conflicts, [] {});
-  PumpMessages(100);
+  velmora::test::PumpFor(100);
   HoverAnimation(editor->Hwnd(), 320);
   gdi = GdiObjectCount();
   user = UserObjectCount();

@@ -5,8 +5,6 @@
 #include "config/ConfigKeys.h"
 #include "config/Encoding.h"
 
-#include <climits>
-
 namespace velmora::config {
 
 namespace {
@@ -120,24 +118,6 @@ bool ConfigStore::WriteSectionLines(std::wstring_view section, const std::vector
   block.push_back('\0');
   return ::WritePrivateProfileSectionA(ToConfigText(section).c_str(), block.data(), path.c_str()) != FALSE;
 }
-
-long ParseConfigNumber(std::wstring_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
-    negative = text[i] == L'-';
-    ++i;
-  }
-  long long value = 0;
-  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-    value = value * 10 + (text[i] - L'0');
-    if (value > LONG_MAX) value = LONG_MAX;  // saturate: "99999999999" is simply "very large"
-  }
-  return static_cast<long>(negative ? -value : value);
-}
-
-std::wstring ConfigNumberText(long value) { return std::to_wstring(value); }
 
 std::wstring ReadUserRegistryText(std::wstring_view subkey) {
   const std::wstring key(subkey);

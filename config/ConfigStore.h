@@ -3,6 +3,8 @@
 // cached: every read goes to the file, every write goes straight into it.
 #pragma once
 
+#include "config/ProfileText.h"
+
 #include <windows.h>
 
 #include <string>
@@ -53,13 +55,6 @@ class ConfigStore {
 
   std::wstring programDirectory_;
 };
-
-// The numeric reading of a stored value: leading blanks, an optional sign and digits; anything
-// else ends the number, and text without digits reads as 0. A fraction is truncated toward zero.
-long ParseConfigNumber(std::wstring_view text);
-
-// The decimal text the program stores for a number.
-std::wstring ConfigNumberText(long value);
 
 // The default value of a HKEY_CURRENT_USER key as text: "" when the key or value is missing,
 // REG_EXPAND_SZ comes back expanded.

@@ -26,4 +26,14 @@ bool FitsConfigText(std::wstring_view text);
 // names), and the file is better left out than stored as a path that names nothing.
 std::wstring StorablePath(const std::wstring& path);
 
+// FromConfigText's walk through damaged text, which needs no code page (Encoding.cpp, pure): GBK's
+// byte structure tells where a character may start. A byte from 0x81 to 0xFE leads two bytes.
+bool IsGbkLeadByte(unsigned char byte);
+// Decodes one whole character's bytes to its UTF-16 unit; false when they are none.
+using CharacterDecoder = bool (*)(std::string_view character, wchar_t& decoded);
+// ASCII passes as it is; any other character (a lead byte and the byte behind it, or one byte)
+// goes through `decodeOne`, and a byte that starts none becomes U+FFFD, decoding going on with the
+// next byte.
+std::wstring DecodeByCharacter(std::string_view bytes, CharacterDecoder decodeOne);
+
 }  // namespace velmora::config

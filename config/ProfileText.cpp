@@ -16,6 +16,26 @@ bool SameName(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+long ParseConfigNumber(std::wstring_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+    negative = text[i] == L'-';
+    ++i;
+  }
+  // Windows' LONG_MAX, also where long is wider (the native tests).
+  constexpr long long kLongMax = 2147483647;
+  long long value = 0;
+  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+    value = value * 10 + (text[i] - L'0');
+    if (value > kLongMax) value = kLongMax;  // saturate: "99999999999" is simply "very large"
+  }
+  return static_cast<long>(negative ? -value : value);
+}
+
+std::wstring ConfigNumberText(long value) { return std::to_wstring(value); }
+
 std::string_view TrimProfileName(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);

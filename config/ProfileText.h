@@ -1,7 +1,8 @@
-// Reading of raw profile-file text, for deciding when a whole section may be written at once.
-// Pure byte logic: no Windows calls.
+// Reading of raw profile-file text: when a whole section may be written at once, and what a stored
+// value means as a number. Pure logic: no Windows calls.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace velmora::config {
@@ -16,5 +17,12 @@ bool SectionIsPlain(std::string_view fileBytes, std::string_view section);
 
 // A section or key name as the profile functions match it: blanks (and a line's CR) trimmed.
 std::string_view TrimProfileName(std::string_view name);
+
+// The numeric reading of a stored value: leading blanks, an optional sign and digits; anything
+// else ends the number, and text without digits reads as 0. A fraction is truncated toward zero.
+long ParseConfigNumber(std::wstring_view text);
+
+// The decimal text the program stores for a number.
+std::wstring ConfigNumberText(long value);
 
 }  // namespace velmora::config

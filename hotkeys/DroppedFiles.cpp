@@ -1,86 +1,21 @@
 #include "hotkeys/DroppedFiles.h"
 
-#include "base/Paths.h"
-#include "config/ConfigKeys.h"
-#include "config/ConfigStore.h"
-#include "config/Encoding.h"
-#include "hotkeys/Assignment.h"
-
-#include <algorithm>
-#include <iterator>
 #include <utility>
 
 namespace velmora::hotkeys {
 
-namespace {
-
-// A drive's root comes with its backslash ("D:\"); the folder scan adds its own.
-std::wstring WithoutTrailingBackslash(std::wstring path) {
-  while (path.size() > 1 && path.back() == L'\\') path.pop_back();
-  return path;
-}
-
-// The files of several dropped items, as the rebuild would list them were they one folder.
-std::vector<config::WorkItem> FilesOfItems(const std::vector<std::wstring>& paths) {
-  std::vector<std::pair<std::wstring, std::wstring>> named;  // name, full path
-  for (const std::wstring& path : paths) {
-    std::wstring full = WithoutTrailingBackslash(path);
-    const size_t slash = full.rfind(L'\\');
-    named.emplace_back(full.substr(slash == std::wstring::npos ? 0 : slash + 1), std::move(full));
-  }
-  std::stable_sort(named.begin(), named.end(),
-                   [](const auto& a, const auto& b) { return config::NameComesFirst(a.first, b.first); });
-  std::vector<config::WorkItem> files;
-  for (const auto& [name, full] : named) {
-    if (IsDirectory(full)) {
-      std::vector<config::WorkItem> inside = config::ScanFolder(full);
-      files.insert(files.end(), std::make_move_iterator(inside.begin()), std::make_move_iterator(inside.end()));
-      continue;
-    }
-    std::wstring stored = config::StorablePath(full);
-    if (!stored.empty()) files.push_back({std::move(stored), config::CaptionFromFileName(name)});
-  }
-  return files;
-}
-
-}  // namespace
-
-DropPlan PlanDrop(const config::ConfigStore& store, config::EffectSlot slot, const std::vector<std::wstring>& paths) {
+DropPlan FillFromSlot(config::EffectSlot slot, std::vector<config::WorkItem> files, bool single,
+                      const std::function<bool(config::EffectSlot)>& holdsFile) {
   DropPlan plan;
-  if (!config::IsValidSlot(slot) || paths.empty()) return plan;
-  std::vector<config::WorkItem> files;
-  const bool single = paths.size() == 1 && !IsDirectory(paths[0]);
-  if (single) {
-    std::wstring stored = config::StorablePath(paths[0]);
-    if (stored.empty()) {
-      plan.refused = true;
-      return plan;
-    }
-    files.push_back({std::move(stored), config::CaptionFromFileName(paths[0])});
-  } else {
-    files = FilesOfItems(paths);
-  }
   const config::CategoryInfo& c = config::Category(slot.category);
   for (size_t i = 0; i < files.size() && slot.index + static_cast<int>(i) <= c.slotCount; ++i) {
     const config::EffectSlot target{slot.category, slot.index + static_cast<int>(i)};
-    if (!store.ReadValue(c.pathSection, config::SlotKey(target.index)).empty()) ++plan.replaced;
+    if (holdsFile(target)) ++plan.replaced;
     plan.fills.push_back({target, std::move(files[i])});
   }
   // One file goes where it was aimed, as the editor saves without asking.
   plan.ask = !single && plan.replaced > 0;
   return plan;
-}
-
-void ApplyDrop(const config::ConfigStore& store, const DropPlan& plan) {
-  for (const SlotFill& fill : plan.fills) {
-    const config::CategoryInfo& c = config::Category(fill.slot.category);
-    const std::wstring key = config::SlotKey(fill.slot.index);
-    store.WriteValue(c.titleSection, key, fill.file.caption);
-    store.WriteValue(c.pathSection, key, fill.file.path);
-    // As 注册热键 with the name unchanged: the name's entry in 快捷键 now plays the new file.
-    const std::wstring name = store.ReadValue(c.hotkeySection, key);
-    if (!name.empty() && name != config::kNoHotkey) StoreSlotHotkey(store, fill.slot, name, fill.file.path, name);
-  }
 }
 
 std::wstring ReplaceQuestion(int count) { return L"替换" + std::to_wstring(count) + L"个音效？"; }

@@ -1,11 +1,13 @@
 // Sound files dropped on an effect button: which slot gets which file, and what is written. The
 // board asks the user before a drop of several files replaces any; everything else is here, so
-// it runs without a window.
+// it runs without a window. Filling the page is pure (DroppedFiles.cpp); reading the dropped items
+// and the configuration is Win32 glue (DroppedFiles_win.cpp).
 #pragma once
 
 #include "config/Catalogue.h"
 #include "config/Rebuild.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,12 @@ struct DropPlan {
 // dropped items in the rebuild's name order. They fill the page from `slot` on; what does not fit
 // is ignored. Only slots of the page are ever touched.
 DropPlan PlanDrop(const config::ConfigStore& store, config::EffectSlot slot, const std::vector<std::wstring>& paths);
+
+// PlanDrop's pure part, once the dropped items are resolved to `files` (`single`: one file aimed
+// at the valid slot `slot`): they fill the page from `slot` on, and `holdsFile` tells which slots
+// hold a file now.
+DropPlan FillFromSlot(config::EffectSlot slot, std::vector<config::WorkItem> files, bool single,
+                      const std::function<bool(config::EffectSlot)>& holdsFile);
 
 // Writes each fill as the editor's 注册热键 saves a slot: caption and path; the hotkey name stays,
 // and a slot that has one (not "无") has that hotkey play the new file.

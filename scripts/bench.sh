@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every benchmark under Wine on both builds; each figure is printed as
-# "key: value unit", the 64-bit build's under their own keys and the 32-bit release build's with
-# an "i686." prefix.
+# "key: value unit", the 64-bit release build's under their own keys and the 32-bit build's with
+# an "i686." prefix (where the machine runs 32-bit programs).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 bash "$ROOT/scripts/install-deps.sh"

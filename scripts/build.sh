@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the 64-bit (runs here) and 32-bit (release) targets: scripts/build.sh [x86_64|i686]...
+# Builds the 64-bit (release) and 32-bit targets: scripts/build.sh [x86_64|i686]...
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 archs=("$@")

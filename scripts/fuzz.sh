@@ -4,8 +4,8 @@
 # AddressSanitizer and UBSan:
 #   scripts/fuzz.sh [wav|vorbis]...        (default: both)
 # FUZZ_SECONDS bounds each run (default 60). The decoders are pure code, so they build here
-# without MinGW. Any crash is copied into tests/fuzz/regressions/<kind>/, where the Windows test
-# suite replays it from then on; rename it to say what it exercises before committing it.
+# without MinGW. Any crash is copied into tests/fuzz/regressions/<kind>/, where the native test
+# tier replays it from then on; rename it to say what it exercises before committing it.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 

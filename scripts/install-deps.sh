@@ -9,6 +9,8 @@ set -euo pipefail
 packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   cmake ninja-build googletest
+  # the native test tier: the host compiler
+  g++
   wine wine64 xvfb xauth xdotool imagemagick fonts-wqy-zenhei fonts-wine locales
   # audio: the stb_vorbis header, Wine's Media Foundation back end, the test sound server and
   # the tools that make the test sounds

@@ -2,10 +2,9 @@
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_ROOT="${VELMORA_BUILD_ROOT:-$ROOT/build}"
 source "$ROOT/scripts/runs-32bit.sh"
-# The build the run, test and bench steps work on: the 32-bit release build unless select_arch
-# says otherwise, or the 64-bit one on a machine that runs no 32-bit programs.
-RUN_ARCH=i686
-runs_32bit || RUN_ARCH=x86_64
+# The build the run, test and bench steps work on: the 64-bit release build unless select_arch
+# says otherwise (the 32-bit build is tested where the machine runs 32-bit programs).
+RUN_ARCH=x86_64
 RUN_BUILD="$BUILD_ROOT/$RUN_ARCH"
 select_arch() { RUN_ARCH=$1; RUN_BUILD="$BUILD_ROOT/$1"; }
 
@@ -92,10 +91,11 @@ wine_start() {
   wineserver -p
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   # With no window manager on a private display, Wine waits a second for one on every window
-  # it thinks is managed when it is hidden or destroyed; the skin tests and benchmark open and
-  # close the editor many times, so their windows are unmanaged.
+  # it thinks is managed when it is hidden or destroyed; the tests and the skin benchmark open
+  # and close windows many times (and so does the program they start), so their windows are
+  # unmanaged there. A real display keeps its window manager's ways.
   if [ -n "${XVFB_PID:-}" ]; then
-    for exe in skin_tests.exe skin_bench.exe; do
+    for exe in skin_tests.exe skin_bench.exe ui_tests.exe app_tests.exe remote_tests.exe hotkey_tests.exe velmora.exe; do
       wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\X11 Driver" /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
     done
   fi

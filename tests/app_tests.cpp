@@ -1,7 +1,8 @@
 // The built program's resources: icon and the manifest that brings Common Controls v6.
 #include "assets/resource.h"
 #include "tests/support/Registry.h"
-#include "tests/support/TempProgramDir.h"
+#include "tests/support/ProgramCopy.h"
+#include "tests/support/Waiting.h"
 #include "tests/support/WindowCapture.h"
 
 #include <gtest/gtest.h>
@@ -9,21 +10,10 @@
 
 #include <string>
 
-namespace {
-
-std::wstring ProgramPath() {
-  wchar_t self[MAX_PATH];
-  const DWORD n = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self, n);
-  path.resize(path.rfind(L'\\'));  // tests/
-  path.resize(path.rfind(L'\\'));  // build root
-  return path + L"\\app\\velmora.exe";
-}
-
-}  // namespace
+using velmora::test::BuiltProgramPath;
 
 TEST(Resources, IconAndCommonControlsManifest) {
-  const std::wstring exe = ProgramPath();
+  const std::wstring exe = BuiltProgramPath();
   HMODULE module = ::LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   ASSERT_NE(module, nullptr) << "cannot open the built program";
   EXPECT_NE(::FindResourceW(module, MAKEINTRESOURCEW(IDI_APP), RT_GROUP_ICON), nullptr);
@@ -67,35 +57,6 @@ TEST(Resources, IconAndCommonControlsManifest) {
 
 namespace {
 
-// Starts a copy of the program in its own folder and returns its visible board, or nullptr.
-struct RunningBoard {
-  PROCESS_INFORMATION process{};
-  HWND board = nullptr;
-  ~RunningBoard() {
-    if (board) ::PostMessageW(board, WM_CLOSE, 0, 0);
-    if (process.hProcess) {
-      if (::WaitForSingleObject(process.hProcess, 5000) != WAIT_OBJECT_0) ::TerminateProcess(process.hProcess, 1);
-      ::CloseHandle(process.hProcess);
-      ::CloseHandle(process.hThread);
-    }
-  }
-};
-
-void StartBoard(const std::wstring& exe, const std::wstring& folder, RunningBoard& running) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  std::wstring command = L"\"" + exe + L"\"";
-  ASSERT_TRUE(::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                               &startup, &running.process));
-  for (int i = 0; i < 400 && !running.board; ++i) {
-    HWND found = ::FindWindowW(L"VelmoraBoard", nullptr);
-    if (found && ::IsWindowVisible(found)) running.board = found;
-    ::Sleep(25);
-  }
-  ASSERT_NE(running.board, nullptr) << "the board did not appear";
-  ::Sleep(500);  // its first paint
-}
-
 // Rows of the rectangle that hold white (text) pixels: first to last.
 int TextHeight(const velmora::test::Capture& shot, const RECT& r) {
   int first = -1, last = -1;
@@ -120,24 +81,28 @@ void SetSystemDpi(DWORD dpi) {
 // The real program at 100 % and 150 % system scaling: the board is laid out at the scaled
 // design size, its text grows in step (not twice), and no bitmap is stretched.
 TEST(Board, ScalesWithTheSystemDpi) {
-  velmora::test::TempProgramDir folder(L"缩放");
-  const std::wstring exe = folder / L"velmora.exe";
   // Recorded as the place it last ran, so the start shows the board instead of rebuilding.
   velmora::test::SavedUserRegistryValue stamp(L"Software\\tamble");
-  stamp.Set(REG_SZ, exe + L" %-1");
-  ASSERT_TRUE(::CopyFileW(ProgramPath().c_str(), exe.c_str(), FALSE));
   int textAt96 = 0;
   for (DWORD dpi : {96u, 144u}) {
     SetSystemDpi(dpi);
-    RunningBoard running;
-    StartBoard(exe, folder.Path(), running);
-    if (!running.board) break;
+    velmora::test::ProgramCopy copy(L"缩放");
+    stamp.Set(REG_SZ, copy.Exe() + L" %-1");
+    ASSERT_TRUE(copy.Start());
+    ASSERT_TRUE(copy.WaitSettled()) << "the board did not start";
+    const HWND board = copy.Board();
+    ASSERT_TRUE(board && ::IsWindowVisible(board));
     RECT client;
-    ::GetClientRect(running.board, &client);
+    ::GetClientRect(board, &client);
     EXPECT_EQ(client.right, ::MulDiv(724, static_cast<int>(dpi), 96));
     EXPECT_EQ(client.bottom, ::MulDiv(478, static_cast<int>(dpi), 96));
-    const velmora::test::Capture shot = velmora::test::Capture::OfScreen(running.board);
     auto scaled = [dpi](int v) { return ::MulDiv(v, static_cast<int>(dpi), 96); };
+    // Read once the screen shows its first paint (the stop button's colour).
+    velmora::test::Capture shot = velmora::test::Capture::OfScreen(board);
+    velmora::test::WaitFor([&] {
+      shot = velmora::test::Capture::OfScreen(board);
+      return shot.At(scaled(578), scaled(282)) == RGB(255, 128, 0);
+    });
     // The stop button: its colour edge to edge at the scaled rectangle, its caption's height.
     EXPECT_EQ(shot.At(scaled(578), scaled(282)), RGB(255, 128, 0));
     EXPECT_EQ(shot.At(scaled(578) - 1, scaled(282)), RGB(21, 1, 83));
@@ -150,6 +115,9 @@ TEST(Board, ScalesWithTheSystemDpi) {
       // would draw no "-" (Wine's stand-in for the default GUI font).
       EXPECT_NEAR(text, textAt96 * 1.5, 4.5);
     }
+    ::PostMessageW(board, WM_CLOSE, 0, 0);
+    DWORD code = 1;
+    EXPECT_TRUE(copy.WaitExit(10000, &code));
   }
   SetSystemDpi(96);
 }

@@ -9,6 +9,7 @@
 #include "playback/engine/Loudness.h"
 #include "tests/support/Files.h"
 #include "tests/support/SinkRecording.h"
+#include "tests/support/Waiting.h"
 #include "tests/support/TempProgramDir.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,7 @@
 using namespace velmora::playback;
 using velmora::test::MedianToneAmplitude;
 using velmora::test::SinkRecording;
-using velmora::test::SleepMs;
+using velmora::test::WaitFor;
 using velmora::test::ToneAmplitude;
 
 // Allocation failures on demand: while armed on a thread, that thread's n-th operator new throws
@@ -119,13 +120,10 @@ TEST_F(AudioTest, NextEffectReplacesTheFirstAndStopSilences) {
   ASSERT_GE(velmora::test::FirstAbove(sink.WaitForSound(0.05, 13000), 0.05), 0);
   ASSERT_TRUE(playback_.PlayFile(low_));
   std::vector<float> played;
-  for (int i = 0; i < 80 && ToneOnset(played, 440, 0.25) < 0; ++i) {
-    SleepMs(50);
-    played = sink.Left();
-  }
+  WaitFor([&] { return ToneOnset(played = sink.Left(), 440, 0.25) >= 0; }, 4000);
   const long long switchAt = ToneOnset(played, 440, 0.25);
   ASSERT_GE(switchAt, 0) << "the second effect never sounded";
-  SleepMs(300);
+  sink.WaitForSamples(static_cast<size_t>(switchAt) + 13230);  // 300 ms of it
   playback_.StopPlayback();
   EXPECT_EQ(playback_.PlaybackStatus(), kStatusStopped);
   played = sink.WaitForSilence(0.01, 8000);
@@ -171,8 +169,7 @@ TEST_F(AudioTest, BoardVolumeHalvesAndLowestStepMutes) {
   SinkRecording("velmora_a").WaitForSilence(0.005, 4410);  // what is queued in the device plays out
   SinkRecording muted("velmora_a");
   playback_.PlayEffect(1, 1);
-  SleepMs(500);
-  EXPECT_LT(velmora::test::Peak(muted.Left()), 0.005);
+  EXPECT_LT(velmora::test::Peak(muted.WaitForSamples(22050)), 0.005);
   EXPECT_EQ(playback_.PlaybackStatus(), kStatusPlaying);
 
   // A hotkey-style play is full volume; a volume step brings it to the board's level at once.
@@ -185,8 +182,7 @@ TEST_F(AudioTest, BoardVolumeHalvesAndLowestStepMutes) {
   EXPECT_NEAR(MedianToneAmplitude(played, 1000, static_cast<size_t>(loud), 4410), 0.5, 0.08);
   SinkRecording stepped("velmora_a");
   playback_.StepVolume(-10);  // 20
-  SleepMs(500);
-  played = stepped.Left();
+  played = stepped.WaitForSamples(22050);
   ASSERT_GT(played.size(), 8820u);
   EXPECT_NEAR(MedianToneAmplitude(played, 1000, played.size() - 8820, 8820), 0.1, 0.03);
   EXPECT_EQ(store_.ReadValue(L"idv", L"v"), L"20");
@@ -212,8 +208,7 @@ TEST_F(AudioTest, EachEffectsOwnVolumeAndPressAgainToStop) {
   EXPECT_NEAR(amplitude(hotkey), 0.5 * 0.4, 0.03) << "the hotkey road ignores the board's level";
   SinkRecording stepped("velmora_a");
   playback_.StepVolume(-10);  // 50, times the hotkey's 40
-  SleepMs(500);
-  std::vector<float> played = stepped.Left();
+  std::vector<float> played = stepped.WaitForSamples(22050);
   ASSERT_GT(played.size(), 8820u);
   EXPECT_NEAR(MedianToneAmplitude(played, 1000, played.size() - 8820, 8820), 0.5 * 0.5 * 0.4, 0.03);
 
@@ -224,8 +219,7 @@ TEST_F(AudioTest, EachEffectsOwnVolumeAndPressAgainToStop) {
   EXPECT_EQ(playback_.PlayEffect(1, 1), PlayResult::Stopped);
   SinkRecording("velmora_a").WaitForSilence(0.005, 4410);
   SinkRecording stopped("velmora_a");
-  SleepMs(400);
-  EXPECT_LT(velmora::test::Peak(stopped.Left()), 0.005) << "pressed again, still sounding";
+  EXPECT_LT(velmora::test::Peak(stopped.WaitForSamples(17640)), 0.005) << "pressed again, still sounding";
   EXPECT_EQ(playback_.PlayEffect(1, 1), PlayResult::Played) << "nothing sounded: the press plays";
   EXPECT_EQ(playback_.PlayHotkeyFile(low_, 100), PlayResult::Played) << "another file is not a second press";
   EXPECT_EQ(playback_.PlayHotkeyFile(low_, 100), PlayResult::Stopped);
@@ -237,7 +231,7 @@ TEST_F(AudioTest, NoSoundDevicePlaysSilentlyAndAdvances) {
   SinkRecording b("velmora_b");
   const ULONGLONG started = ::GetTickCount64();
   ASSERT_TRUE(playback_.PlayFile(kilo_));
-  SleepMs(500);
+  WaitFor([&] { return player_.ChannelPosition(playback_.CurrentStream()) > 0.4; }, 4000);
   const double position = player_.ChannelPosition(playback_.CurrentStream());
   const double elapsed = static_cast<double>(::GetTickCount64() - started) / 1000.0;
   // The null output consumes in real time, in steps of a few milliseconds.
@@ -329,12 +323,8 @@ TEST_F(AudioTest, DefaultDeviceFollowsTheSystemDefault) {
   player_.Engine().OnDefaultDeviceChanged();
   SinkRecording a2("velmora_a");
   SinkRecording b("velmora_b");
-  bool played = false;
-  for (int attempt = 0; attempt < 20 && !played; ++attempt) {  // the reopen happens on the render thread
-    played = playback_.PlayFile(low_);
-    if (!played) SleepMs(50);
-  }
-  ASSERT_TRUE(played);
+  // The reopen happens on the render thread.
+  ASSERT_TRUE(WaitFor([&] { return playback_.PlayFile(low_); }, 1000));
   const std::vector<float> onB = b.WaitForSound(0.05, 4410);
   EXPECT_GE(velmora::test::FirstAbove(onB, 0.05), 0) << "the effect did not follow the new default";
   const std::vector<float> onA = a2.Left();
@@ -352,12 +342,7 @@ TEST_F(AudioTest, UnpluggedDeviceFailsPlaysUntilItIsBack) {
   player_.Engine().OnDeviceRemoved(L"");  // what Windows would report
 
   // Gone: plays fail with the message (after the engine noticed), nothing hangs or crashes.
-  bool failed = false;
-  for (int attempt = 0; attempt < 40 && !failed; ++attempt) {
-    failed = !playback_.PlayFile(kilo_);
-    if (!failed) SleepMs(50);
-  }
-  EXPECT_TRUE(failed) << "a play on the unplugged device did not fail";
+  EXPECT_TRUE(WaitFor([&] { return !playback_.PlayFile(kilo_); }, 2000)) << "a play on the unplugged device did not fail";
 
   ASSERT_TRUE(AudioControl("plug", "velmora_b"));
   SinkRecording b("velmora_b");
@@ -373,7 +358,7 @@ TEST_F(AudioTest, DeviceUnpluggedWithoutNoticeComesBack) {
   ASSERT_TRUE(playback_.PlayFile(kilo_));
   ASSERT_GE(velmora::test::FirstAbove(SinkRecording("velmora_b").WaitForSound(0.05, 4410), 0.05), 0);
   ASSERT_TRUE(AudioControl("unplug", "velmora_b"));
-  SleepMs(1000);
+  EXPECT_TRUE(WaitFor([&] { return player_.Engine().DeviceLost(); }, 5000)) << "the engine did not notice";
   ASSERT_TRUE(AudioControl("plug", "velmora_b"));
   SinkRecording b("velmora_b");
   bool heard = false;
@@ -426,7 +411,7 @@ TEST_F(AudioTest, LongFilesPlayWhileTheyDecodeInBoundedMemory) {
   // Starting one again (the same file again) plays from its beginning.
   const std::wstring longFile = sounds + L"long-1k-then-440.ogg";
   ASSERT_TRUE(playback_.PlayFile(longFile));
-  SleepMs(1500);
+  ASSERT_TRUE(WaitFor([&] { return player_.ChannelPosition(playback_.CurrentStream()) >= 1.5; }, 5000));
   SinkRecording again("velmora_a");
   ASSERT_TRUE(playback_.PlayFile(longFile));
   std::vector<float> played = again.WaitForSound(0.05, 20000);

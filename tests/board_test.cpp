@@ -18,11 +18,10 @@
 #include <algorithm>
 #include <windows.h>
 
-#include <set>
-
 using namespace velmora::ui;
 using velmora::config::EffectSlot;
 using velmora::test::Capture;
+using velmora::test::Centre;
 using velmora::test::PumpMessages;
 
 namespace {
@@ -64,8 +63,6 @@ RECT WindowRect(const DesignRect& r, const DpiScale& scale, bool onPage) {
   return onPage ? scale.Rect(r, kPageOriginX, kPageOriginY) : scale.Rect(r);
 }
 
-POINT Centre(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
-
 class BoardTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -84,7 +81,7 @@ class BoardTest : public ::testing::Test {
     POINT screen = client;
     ::ClientToScreen(board_.Hwnd(), &screen);
     ::SetCursorPos(screen.x, screen.y);
-    PumpMessages(60);
+    PumpMessages();
   }
   void Send(UINT message, POINT client, WPARAM keys = 0) {
     ::SendMessageW(board_.Hwnd(), message, keys, MAKELPARAM(client.x, client.y));
@@ -111,61 +108,6 @@ class BoardTest : public ::testing::Test {
 };
 
 }  // namespace
-
-TEST(BoardLayout, HundredButtonsOnFourPagesNeverCovered) {
-  std::set<int> ordinals;
-  for (const EffectButtonDesign& button : EffectButtons()) {
-    ASSERT_TRUE(velmora::config::IsValidSlot(button.slot));
-    EXPECT_TRUE(ordinals.insert(velmora::config::SlotOrdinal(button.slot)).second);
-    const DesignRect& r = button.rect;
-    // Grid sizes, inside the visible window, clear of the marquee band.
-    EXPECT_TRUE((r.w == 60 || r.w == 130) && (r.h == 60 || r.h == 130));
-    EXPECT_GE(r.x + kPageOriginX, 0);
-    EXPECT_LE(r.x + kPageOriginX + r.w, kBoardWidth);
-    EXPECT_LE(r.y + kPageOriginY + r.h, 373);
-    for (const EffectButtonDesign& other : EffectButtons()) {
-      if (&other == &button || other.slot.category != button.slot.category) continue;
-      const DesignRect& o = other.rect;
-      const bool overlap = r.x < o.x + o.w && o.x < r.x + r.w && r.y < o.y + o.h && o.y < r.y + r.h;
-      EXPECT_FALSE(overlap) << velmora::config::SlotOrdinal(button.slot) << " and "
-                            << velmora::config::SlotOrdinal(other.slot);
-    }
-    // The stop and volume buttons lie above the pages: no effect button may hide under them.
-    for (MainControl id : {MainControl::VolumeUp, MainControl::VolumeDown, MainControl::Stop}) {
-      const DesignRect& s = MainControlDesign(id).rect;
-      const int x = r.x + kPageOriginX, y = r.y + kPageOriginY;
-      EXPECT_FALSE(x < s.x + s.w && s.x < x + r.w && y < s.y + s.h && s.y < y + r.h)
-          << "slot " << velmora::config::SlotOrdinal(button.slot) << " under a volume/stop button";
-    }
-  }
-  EXPECT_EQ(ordinals.size(), 100u);
-}
-
-TEST(BoardMarquee, SlidesRestsAndAlternatesTexts) {
-  Marquee marquee(L"tip", L"shop");
-  marquee.Start();
-  EXPECT_EQ(marquee.Left(), -310);
-  EXPECT_EQ(marquee.Caption(), L"tip");
-  int ticks = 0;
-  while (marquee.SlideInTick() == Marquee::Action::None) ++ticks;
-  EXPECT_EQ(ticks + 1, 34);
-  EXPECT_EQ(marquee.Left(), 30);
-  EXPECT_EQ(marquee.CurrentPhase(), Marquee::Phase::Resting);
-  EXPECT_EQ(marquee.SlideInTick(), Marquee::Action::None);  // resting: ticks change nothing
-  EXPECT_EQ(marquee.Left(), 30);
-  marquee.RestEnded();
-  EXPECT_EQ(marquee.Caption(), L"tip");
-  ticks = 0;
-  while (marquee.SlideOutTick() == Marquee::Action::None) ++ticks;
-  EXPECT_EQ(ticks + 1, 34);
-  EXPECT_EQ(marquee.Left(), -310);
-  EXPECT_EQ(marquee.Caption(), L"shop");  // the shop text only after the first slide out
-  while (marquee.SlideInTick() == Marquee::Action::None) {
-  }
-  EXPECT_EQ(marquee.Caption(), L"shop");
-  marquee.RestEnded();
-  EXPECT_EQ(marquee.Caption(), L"tip");  // the rest ends with the tip text, which slides out
-}
 
 TEST_F(BoardTest, ColoursOnScreenFollowTheTables) {
   const DpiScale& scale = board_.Scale();
@@ -284,8 +226,8 @@ TEST_F(BoardTest, ClickPlaysRightButtonEditsAndControlsAct) {
   velmora::test::SinkRecording quiet("velmora_a");
   Send(WM_RBUTTONDOWN, ButtonCentre({1, 5}), MK_RBUTTON);
   EXPECT_EQ(actions_.edited, (std::vector<EffectSlot>{{1, 5}}));
-  PumpMessages(300);
-  EXPECT_LT(velmora::test::Peak(quiet.Left()), 0.01);
+  PumpMessages();
+  EXPECT_LT(velmora::test::Peak(quiet.WaitForSamples(13230)), 0.01);  // 300 ms of silence
 
   // A click plays the slot through the real output.
   velmora::test::SinkRecording heard("velmora_a");
@@ -364,7 +306,7 @@ TEST_F(BoardTest, MarqueeCycleOnTheWindow) {
 
 TEST_F(BoardTest, EscapeClosesTheBoard) {
   ::SendMessageW(board_.Hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
-  PumpMessages(100);
+  velmora::test::PumpUntil([&] { return actions_.destroyed; });
   EXPECT_TRUE(actions_.destroyed);
   EXPECT_EQ(board_.Hwnd(), nullptr);
 }
@@ -398,18 +340,33 @@ namespace {
 
 struct Gesture {
   POINT to;
+  DWORD boardThread;
+  HWND board;
+  POINT movedTo;  // where the board's top left goes when the press drags it
 };
 
-// Press, move to `to`, let go: what a user's drag sends.
+bool InMoveLoop(DWORD thread) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  return ::GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE) != 0;
+}
+
+// Press, move to `to`, let go: what a user's drag sends, each step once the board has taken the
+// one before (the press: it is dragging, or holds the mouse for a button; the move: a dragged
+// board is there).
 DWORD WINAPI FeedDrag(LPVOID param) {
   const Gesture* gesture = static_cast<const Gesture*>(param);
   INPUT input{};
   input.type = INPUT_MOUSE;
   input.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
   ::SendInput(1, &input, sizeof(INPUT));
-  ::Sleep(100);
+  velmora::test::WaitFor([gesture] { return velmora::test::PressTaken(gesture->boardThread); }, 2000);
   ::SetCursorPos(gesture->to.x, gesture->to.y);  // exact, where relative moves get accelerated
-  ::Sleep(100);
+  velmora::test::WaitFor([gesture] {
+    RECT now;
+    ::GetWindowRect(gesture->board, &now);
+    return !InMoveLoop(gesture->boardThread) || (now.left == gesture->movedTo.x && now.top == gesture->movedTo.y);
+  }, 2000);
   input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
   ::SendInput(1, &input, sizeof(INPUT));
   return 0;
@@ -424,13 +381,16 @@ TEST_F(BoardTest, DraggingByTitleOrBackgroundMovesTheBoardButtonsDoNot) {
     POINT screen = from;
     ::ClientToScreen(board_.Hwnd(), &screen);
     ::SetCursorPos(screen.x, screen.y);
-    PumpMessages(50);
-    Gesture gesture{POINT{screen.x + dx, screen.y + dy}};
+    PumpMessages();
+    RECT start;
+    ::GetWindowRect(board_.Hwnd(), &start);
+    Gesture gesture{POINT{screen.x + dx, screen.y + dy}, ::GetCurrentThreadId(), board_.Hwnd(),
+                    POINT{start.left + dx, start.top + dy}};
     HANDLE feeder = ::CreateThread(nullptr, 0, FeedDrag, &gesture, 0, nullptr);
-    PumpMessages(500);
-    ::WaitForSingleObject(feeder, 2000);
+    velmora::test::PumpUntil([feeder] { return ::WaitForSingleObject(feeder, 0) == WAIT_OBJECT_0; }, 10000);
     ::CloseHandle(feeder);
-    PumpMessages(50);
+    // The move loop ends with the button: until then the window keeps its place.
+    velmora::test::PumpUntil([] { return !velmora::test::PressTaken(::GetCurrentThreadId()); });
     RECT r;
     ::GetWindowRect(board_.Hwnd(), &r);
     return POINT{r.left, r.top};
@@ -448,7 +408,7 @@ TEST_F(BoardTest, DraggingByTitleOrBackgroundMovesTheBoardButtonsDoNot) {
 
 TEST_F(BoardTest, MinimiseButton) {
   Click(ControlCentre(MainControl::Minimise));
-  PumpMessages(50);
+  velmora::test::PumpUntil([&] { return ::IsIconic(board_.Hwnd()) != FALSE; });
   EXPECT_TRUE(::IsIconic(board_.Hwnd()));
   // Only the visible part counts: the top 10 design pixels lie above the window.
   EXPECT_EQ(board_.ControlAt(board_.Scale()(630), 0, nullptr), static_cast<int>(MainControl::Minimise));
@@ -482,7 +442,7 @@ TEST(SmallWindows, NoticeIsPaintedBeforeTheWorkAndGoneAfter) {
 TEST(SmallWindows, InstructionsShowTheTextAndCloseWithOk) {
   const HWND window = InstructionsWindow::Open(false);
   ASSERT_NE(window, nullptr);
-  PumpMessages(100);
+  PumpMessages();
   RECT client;
   ::GetClientRect(window, &client);
   EXPECT_EQ(client.right, 466);

@@ -221,18 +221,6 @@ TEST(Registry, LocationValueRoundTrip) {
   EXPECT_EQ(expanded.substr(expanded.size() - 3), L"\\音效");
 }
 
-TEST(ConfigNumbers, ParseLikeTheStoredTextMeans) {
-  struct Case {
-    const wchar_t* text;
-    long value;
-  };
-  const Case cases[] = {{L"1", 1},   {L"90", 90},     {L"250", 250}, {L"", 0},       {L"abc", 0},
-                        {L"-3", -3}, {L" 12abc", 12}, {L"3.9", 3},   {L"+7", 7},     {L"真", 0},
-                        {L"007", 7}, {L"99999999999999999999", 2147483647L}};
-  for (const Case& c : cases) EXPECT_EQ(ParseConfigNumber(c.text), c.value) << c.text;
-  EXPECT_EQ(ConfigNumberText(90), L"90");
-}
-
 TEST(Harness, RunsUnderCodePage936) {
   // Everything above assumes the machine the tests run on uses GBK as its ANSI code page.
   EXPECT_EQ(::GetACP(), 936u);

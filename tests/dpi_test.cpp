@@ -15,6 +15,7 @@
 #include <string>
 
 using velmora::test::PumpMessages;
+using velmora::test::ChildRect;
 
 namespace {
 
@@ -51,13 +52,6 @@ class NoConflicts : public velmora::hotkeys::ConflictReporter {
   void HotkeyTaken(const std::wstring&) override {}
 };
 
-RECT ChildRect(HWND child) {
-  RECT r;
-  ::GetWindowRect(child, &r);
-  ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
-
 LONG FontHeight(HWND control) {
   LOGFONTW font{};
   ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
@@ -77,7 +71,7 @@ void CheckFollowsDpi(HWND window, HWND child, RECT design, int designWidth, int 
     suggested.right = suggested.left + ::MulDiv(designWidth, static_cast<int>(dpi), 96);
     suggested.bottom = suggested.top + ::MulDiv(designHeight, static_cast<int>(dpi), 96);
     ::SendMessageW(window, kDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-    PumpMessages(20);
+    PumpMessages();
     RECT now;
     ::GetWindowRect(window, &now);
     EXPECT_TRUE(::EqualRect(&now, &suggested)) << dpi << " DPI: the suggested rectangle is taken";
@@ -155,9 +149,13 @@ TEST(Dpi, ThemedChildProcess) {
   EXPECT_NE(theme, nullptr);
   if (theme) ::CloseThemeData(theme);
   ::SetWindowPos(settings.Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-  PumpMessages(300);
-  const auto shot = velmora::test::Capture::OfScreen(settings.Hwnd());
   using Id = velmora::ui::SettingsWindow::ControlId;
+  // Read once the window is on the screen: mostly its blue face.
+  velmora::test::Capture shot = velmora::test::Capture::OfScreen(settings.Hwnd());
+  velmora::test::PumpUntil([&] {
+    shot = velmora::test::Capture::OfScreen(settings.Hwnd());
+    return shot.Count(RECT{0, 0, shot.Width(), shot.Height()}, RGB(0, 96, 192)) > shot.Width() * shot.Height() / 2;
+  });
   for (const Id id : {Id::kMicToMonitor, Id::kHotkeysOn, Id::kHotkeysOff, Id::kKeypad, Id::kMainKeyboard,
                       Id::kAutoRebuild, Id::kManualRebuild}) {
     HWND box = settings.Control(id);

@@ -21,6 +21,7 @@
 #include <vector>
 
 using velmora::config::EffectSlot;
+using velmora::test::Centre;
 using velmora::test::PumpMessages;
 using velmora::test::WindowText;
 using namespace velmora::ui;
@@ -53,8 +54,6 @@ class NoConflicts final : public velmora::hotkeys::ConflictReporter {
  public:
   void HotkeyTaken(const std::wstring&) override {}
 };
-
-POINT Centre(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
 class DropTest : public ::testing::Test {
  protected:
@@ -138,7 +137,7 @@ TEST_F(DropTest, OneFileTakesTheSlotItsHotkeyFollowsAndAnOpenEditorShowsIt) {
   EXPECT_EQ(WindowText(editor->Control(EditorWindow::kPathEdit)), cheers);
   EXPECT_EQ(WindowText(editor->Control(EditorWindow::kCaptionEdit)), L"欢呼");
   ::SendMessageW(editor->Control(EditorWindow::kSaveButton), BM_CLICK, 0, 0);
-  PumpMessages(50);
+  velmora::test::PumpUntil([] { return EditorWindow::Current() == nullptr; });
   EXPECT_EQ(EditorWindow::Current(), nullptr);
   EXPECT_EQ(Read(L"常用路径", L"3"), cheers);
   EXPECT_EQ(Read(L"常用标题", L"3"), L"欢呼");

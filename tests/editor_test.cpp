@@ -46,7 +46,7 @@ class EditorTest : public ::testing::Test {
   }
   void Click(EditorWindow* editor, EditorWindow::ControlId id) {
     ::SendMessageW(editor->Control(id), BM_CLICK, 0, 0);
-    PumpMessages(50);
+    PumpMessages();
   }
 
   velmora::test::TempProgramDir dir_{L"编辑"};
@@ -75,7 +75,7 @@ DWORD WINAPI AnswerFileDialog(LPVOID param) {
       if (!edit) edit = name;
       if (!edit) continue;
       ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(answer->path.c_str()));
-      ::Sleep(100);
+      velmora::test::WaitFor([&] { return velmora::test::WindowText(edit) == answer->path; }, 2000);
       ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
       answer->answered = true;
       return 0;
@@ -142,19 +142,19 @@ TEST_F(EditorTest, EmptySlotAndClosingWithoutWriting) {
   HWND comboEdit = ::GetWindow(combo, GW_CHILD);
   MSG inList{comboEdit ? comboEdit : combo, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
   EXPECT_FALSE(velmora::ui::HandleEscape(inList));
-  PumpMessages(50);
+  PumpMessages();
   EXPECT_NE(EditorWindow::Current(), nullptr);
   ::SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
   MSG listClosed{comboEdit ? comboEdit : combo, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
   EXPECT_TRUE(velmora::ui::HandleEscape(listClosed)) << "with the list closed, Esc closes the editor";
-  PumpMessages(50);
+  velmora::test::PumpUntil([] { return EditorWindow::Current() == nullptr; });
   EXPECT_EQ(EditorWindow::Current(), nullptr);
   // Esc, with the focus in an edit box.
   editor = Open({1, 9});
   ASSERT_NE(editor, nullptr);
   MSG escape{editor->Control(EditorWindow::kCaptionEdit), WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
   EXPECT_TRUE(velmora::ui::HandleEscape(escape));
-  PumpMessages(50);
+  velmora::test::PumpUntil([] { return EditorWindow::Current() == nullptr; });
   EXPECT_EQ(EditorWindow::Current(), nullptr);
   EXPECT_FALSE(velmora::PathExists(store_.ConfigFilePath()));
   // Saving with an empty combo writes no hotkey at all.
@@ -211,6 +211,7 @@ velmora::config::ConfigStore* g_store = nullptr;
 velmora::hotkeys::ConflictReporter* g_reporter = nullptr;
 HWND g_owner = nullptr;
 volatile LONG g_boxSeen = 0;  // the watcher has read the box: closing its owner may begin
+volatile LONG g_reopened = 0;  // the timer has closed the editor and opened another
 void CALLBACK CloseAndReopen(HWND, UINT, UINT_PTR timer, DWORD) {
   // On a slow machine the box may not be up yet; closing the editor first would take the box
   // with it before anyone saw it.
@@ -218,6 +219,7 @@ void CALLBACK CloseAndReopen(HWND, UINT, UINT_PTR timer, DWORD) {
   ::KillTimer(nullptr, timer);
   if (EditorWindow* open = EditorWindow::Current()) ::DestroyWindow(open->Hwnd());
   EditorWindow::Open({1, 5}, *g_store, g_owner, *g_reporter, nullptr);
+  ::InterlockedExchange(&g_reopened, 1);
 }
 }  // namespace
 
@@ -229,15 +231,16 @@ TEST_F(EditorTest, TheConflictBoxIsModalOverTheEditorAndOutlivesNothing) {
   ASSERT_NE(editor, nullptr);
   const HWND first = editor->Hwnd();
   ::SetForegroundWindow(first);
-  PumpMessages(50);
+  velmora::test::PumpUntil([first] { return ::GetForegroundWindow() == first; });
   g_store = &store_;
   g_reporter = &boxes;
   g_owner = owner_;
   velmora::test::MessageBoxWatcher watcher(L"信息：");
   g_boxSeen = 0;
+  g_reopened = 0;
   watcher.WhileShown([] {  // the timer below fires inside the box's loop
     ::InterlockedExchange(&g_boxSeen, 1);
-    ::Sleep(400);
+    velmora::test::WaitFor([] { return g_reopened != 0; }, 5000);
   });
   ::SetTimer(nullptr, 0, 100, CloseAndReopen);
   HWND combo = editor->Control(EditorWindow::kHotkeyCombo);
@@ -367,7 +370,7 @@ TEST_F(EditorTest, TheSlotsVolumeIsSavedWithItsHotkeyAndARefusedNameIsMarked) {
   // In the dropped list the F5 row is drawn red, the F6 row not.
   HWND combo = editor->Control(EditorWindow::kHotkeyCombo);
   ::SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
-  PumpMessages(200);
+  PumpMessages();
   COMBOBOXINFO info{};
   info.cbSize = sizeof(info);
   ASSERT_TRUE(::GetComboBoxInfo(combo, &info));
@@ -384,7 +387,7 @@ TEST_F(EditorTest, TheSlotsVolumeIsSavedWithItsHotkeyAndARefusedNameIsMarked) {
     return red;
   };
   ::SendMessageW(info.hwndList, LB_SETTOPINDEX, 0, 0);
-  PumpMessages(100);
+  velmora::test::PumpUntil([&] { return redIn(5) > 10; });  // on the screen once painted
   EXPECT_GT(redIn(5), 10) << "F5 is not marked";
   EXPECT_EQ(redIn(6), 0);
   ::SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);

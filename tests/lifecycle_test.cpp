@@ -9,6 +9,7 @@
 #include "tests/support/SinkRecording.h"
 #include "tests/support/ProgramCopy.h"
 #include "tests/support/Registry.h"
+#include "tests/support/Waiting.h"
 #include "tests/support/WindowCapture.h"
 
 #include <gtest/gtest.h>
@@ -25,24 +26,20 @@ using velmora::config::ConfigStore;
 using velmora::test::ProgramCopy;
 using velmora::test::PressKey;
 using velmora::test::TrayIconCount;
+using velmora::test::WaitFor;
 
 namespace {
 
 constexpr UINT kTrayMessage = WM_APP + 1;
 const wchar_t kStampKey[] = L"Software\\tamble";
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000) {
-  for (DWORD waited = 0; waited < timeoutMs; waited += 25) {
-    if (condition()) return true;
-    ::Sleep(25);
-  }
-  return condition();
-}
-
 // As a user would: the icon reports a button, the menu opens, keys pick an item.
 bool ChooseTrayItem(HWND board, int downPresses, LPARAM button = WM_RBUTTONUP) {
   ::PostMessageW(board, kTrayMessage, 1, button);
   if (!WaitFor([] { return velmora::test::OpenMenu() != nullptr; }, 5000)) return false;
+  // Keys go to the foreground thread, which the program becomes before it opens its menu.
+  const DWORD program = ::GetWindowThreadProcessId(board, nullptr);
+  WaitFor([program] { return ::GetWindowThreadProcessId(::GetForegroundWindow(), nullptr) == program; }, 5000);
   for (int i = 0; i < downPresses; ++i) PressKey(VK_DOWN);
   PressKey(VK_RETURN);
   return WaitFor([] { return velmora::test::OpenMenu() == nullptr; }, 5000);
@@ -50,7 +47,8 @@ bool ChooseTrayItem(HWND board, int downPresses, LPARAM button = WM_RBUTTONUP) {
 
 // The line of text (0 = the first item; the separator has none) beside which the open menu
 // shows a check mark, or -1 when it shows none. Only a check mark is drawn left of the texts.
-int CheckedMenuLine(HWND menu) {
+// `rows` is how many lines of text it showed.
+int CheckedMenuLine(HWND menu, int& rows) {
   const velmora::test::Capture shot = velmora::test::Capture::OfWindowOnScreen(menu);
   const int margin = ::GetSystemMetrics(SM_CXMENUCHECK);
   const auto dark = [&shot](int x, int y) {
@@ -67,6 +65,7 @@ int CheckedMenuLine(HWND menu) {
     inText = text;
     if (mark && line < 0) line = textRows - 1;
   }
+  rows = textRows;
   return line;
 }
 
@@ -76,8 +75,10 @@ int TrayMenuCheckedLine(HWND board) {
   ::PostMessageW(board, kTrayMessage, 1, WM_RBUTTONUP);
   HWND menu = nullptr;
   if (!WaitFor([&menu] { return (menu = velmora::test::OpenMenu()) != nullptr; }, 5000)) return -2;
-  ::Sleep(300);  // painted
-  const int line = CheckedMenuLine(menu);
+  // Read once the menu shows every line of text (the separator has none).
+  constexpr int kTextLines = 9;
+  int line = -1, rows = 0;
+  WaitFor([&] { return (line = CheckedMenuLine(menu, rows)), rows == kTextLines; }, 5000);
   PressKey(VK_ESCAPE);
   WaitFor([] { return velmora::test::OpenMenu() == nullptr; }, 5000);
   return line;
@@ -235,11 +236,15 @@ TEST_F(Lifecycle, TrayMenuShowsHidesRebuildsAndExplains) {
   ASSERT_TRUE(ChooseTrayItem(board, 2));  // 最小化界面 again: nothing changes
   EXPECT_FALSE(::IsWindowVisible(board));
 
-  // A double click neither opens the menu nor shows the board.
+  // A double click neither opens the menu nor shows the board: by the time a right click posted
+  // after it has opened the menu, it has been handled.
   ::PostMessageW(board, kTrayMessage, 1, WM_LBUTTONDBLCLK);
-  ::Sleep(500);
   EXPECT_EQ(velmora::test::OpenMenu(), nullptr);
+  ::PostMessageW(board, kTrayMessage, 1, WM_RBUTTONUP);
+  ASSERT_TRUE(WaitFor([] { return velmora::test::OpenMenu() != nullptr; }, 5000));
   EXPECT_FALSE(::IsWindowVisible(board));
+  PressKey(VK_ESCAPE);
+  ASSERT_TRUE(WaitFor([] { return velmora::test::OpenMenu() == nullptr; }, 5000));
 
   // The left button opens the same menu; 显示界面.
   ASSERT_TRUE(ChooseTrayItem(board, 1, WM_LBUTTONUP));
@@ -279,15 +284,14 @@ TEST_F(Lifecycle, TrayMenuShowsHidesRebuildsAndExplains) {
   }));
   if (instructions) {
     ::SetForegroundWindow(instructions);
-    ::Sleep(200);
+    EXPECT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == instructions; }));
     PressKey(VK_ESCAPE);
     EXPECT_TRUE(WaitFor([&] { return !::IsWindow(instructions); })) << "Esc did not close the instructions";
   }
 
   // The shell restarted: the icon comes back, and there is still only one.
-  ::PostMessageW(board, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-  ::Sleep(1000);
-  EXPECT_EQ(TrayIconCount(), iconsBefore_ + 1);
+  ::SendMessageW(board, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return TrayIconCount() == iconsBefore_ + 1; })) << TrayIconCount();
 }
 
 // 监听 right after 音效输出设置 and 麦克风直通 right after 监听, each checked by its own switch.
@@ -406,10 +410,8 @@ TEST_F(Lifecycle, NoticeIsOnScreenWhileManyFilesAreRebuilt) {
   }, 20000)) << "no notice window";
   // Painted on the screen while the rebuild runs: blue with the red waiting text.
   velmora::test::Capture shot = velmora::test::Capture::OfScreen(notice);
-  for (int i = 0; i < 10 && shot.At(3, 3) != RGB(0, 0, 255) && ::IsWindow(notice); ++i) {
-    ::Sleep(30);
-    shot = velmora::test::Capture::OfScreen(notice);
-  }
+  WaitFor([&] { return (shot = velmora::test::Capture::OfScreen(notice)).At(3, 3) == RGB(0, 0, 255) || !::IsWindow(notice); },
+          300);
   EXPECT_EQ(shot.At(3, 3), RGB(0, 0, 255));
   EXPECT_GT(shot.Count(RECT{0, 0, shot.Width(), shot.Height()}, RGB(255, 0, 0)), 30);
   ASSERT_TRUE(copy.WaitSettled(60000));
@@ -450,8 +452,7 @@ TEST_F(Lifecycle, HotkeysOfTheRunningProgramPlayOnTheDevice) {
     ASSERT_TRUE(PressOnBoard(copy.Board(), "F9"));
     velmora::test::SinkRecording("velmora_a").WaitForSilence(0.005, 4410);
     velmora::test::SinkRecording after("velmora_a");
-    ::Sleep(400);
-    EXPECT_LT(velmora::test::Peak(after.Left()), 0.005) << "a second F9 did not stop the effect";
+    EXPECT_LT(velmora::test::FirstAbove(after.WaitForSound(0.005, 1, 400), 0.005), 0) << "a second F9 did not stop the effect";
   }
 }
 
@@ -465,7 +466,11 @@ TEST_F(Lifecycle, EditorAndSettingsOfTheRunningProgram) {
   // Right button on 常用音效按钮2 (page 160, 26 → window 159, 72).
   ::PostMessageW(board, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(200, 100));
   HWND editor = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (editor = velmora::test::FindProcessWindow(copy.ProcessId(), L"VelmoraEditor")); }));
+  // Found once it is on the screen with its controls (it exists before they are made).
+  ASSERT_TRUE(WaitFor([&] {
+    editor = velmora::test::FindProcessWindow(copy.ProcessId(), L"VelmoraEditor");
+    return editor && ::IsWindowVisible(editor) && ::GetDlgItem(editor, 103);
+  }));
   ::SendMessageW(::GetDlgItem(editor, 101), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"编辑过"));
   ::SendMessageW(::GetDlgItem(editor, 103), BM_CLICK, 0, 0);  // 注册热键
   EXPECT_TRUE(WaitFor([&] { return !::IsWindow(editor); }));

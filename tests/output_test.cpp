@@ -5,7 +5,6 @@
 #include "playback/AudioPlayer.h"
 #include "playback/engine/Engine.h"
 #include "playback/engine/PcmSource.h"
-#include "tests/support/DriftSimulation.h"
 #include "tests/support/SinkRecording.h"
 
 #include <gtest/gtest.h>
@@ -177,82 +176,6 @@ TEST(MonitorRouting, AMonitorOnTheOutputDeviceItselfIsNotOpened) {
   EXPECT_FALSE(player.Engine().MonitorOpen());
   player.ReleaseLibrary();
   EXPECT_FALSE(player.StartMonitor(kDefaultDevice, L"")) << "no monitor without an output";
-}
-
-namespace {
-int64_t g_ticks = 0;  // a clock of 44,100 ticks a second, one per frame
-int64_t TestClock() { return g_ticks; }
-
-size_t FirstSound(const std::vector<float>& buffer) {
-  for (size_t i = 0; i < buffer.size(); i += kEngineChannels) {
-    if (buffer[i] != 0.0f) return i / kEngineChannels;
-  }
-  return buffer.size() / kEngineChannels;
-}
-}  // namespace
-
-// Each device has its own amount queued ahead of a new effect; the one that would sound it
-// sooner writes silence ahead of it, so both devices start it together.
-TEST(MixerStartTime, OutputsWithLessQueuedWaitForTheOther) {
-  Mixer mixer(&TestClock, kEngineRate);
-  mixer.SetOutputPresent(kMonitorOutput, true);
-  std::vector<float> buffer(882 * kEngineChannels);
-  g_ticks = 1000;
-  mixer.Mix(kMainOutput, buffer.data(), 200, 400);    // the output device's queue ends at 1600
-  mixer.Mix(kMonitorOutput, buffer.data(), 100, 50);  // the monitor's at 1150
-  const uint32_t voice = mixer.AddVoice(Ramp(44100, 1.0f));
-  ASSERT_TRUE(mixer.PlayVoice(voice, true, true));
-  g_ticks = 1010;
-  mixer.Mix(kMainOutput, buffer.data(), 882, 590);  // written at its queue's end: sounds at 1600
-  EXPECT_EQ(FirstSound(buffer), 0u);
-  EXPECT_NEAR(buffer[0], 0.01f, 1e-6f) << "from the sound's first frame";
-  mixer.Mix(kMonitorOutput, buffer.data(), 882, 140);  // would sound at 1150: 450 frames of silence
-  EXPECT_EQ(FirstSound(buffer), 450u);
-  EXPECT_NEAR(buffer[450 * kEngineChannels], 0.01f, 1e-6f);
-
-  // Due past this whole buffer: it waits, and is not advanced. Stopped streams start at once.
-  mixer.Mix(kMainOutput, buffer.data(), 882, 1472);  // queue now ends 2,354 frames ahead
-  ASSERT_TRUE(mixer.PlayVoice(voice, true, true));
-  mixer.Mix(kMonitorOutput, buffer.data(), 882, 0);
-  EXPECT_EQ(FirstSound(buffer), 882u);
-  g_ticks += 1764;  // two buffers later, the monitor's queue empty again
-  mixer.Mix(kMonitorOutput, buffer.data(), 882, 0);
-  EXPECT_EQ(FirstSound(buffer), 2354u - 1764u);
-
-  // A device asked in the middle of its period reads up to a period late (it has not taken the
-  // period it is playing yet); the earlier reading holds. Later by more than a period can
-  // explain, the device fell behind, and the new reading holds.
-  g_ticks = 10000;
-  mixer.Mix(kMonitorOutput, buffer.data(), 441, 441);  // both queues end at 10,882
-  mixer.Mix(kMainOutput, buffer.data(), 441, 441);
-  g_ticks = 10200;
-  mixer.Mix(kMainOutput, buffer.data(), 441, 1000);  // reads 11,200 for 10,882
-  ASSERT_TRUE(mixer.PlayVoice(voice, true, true));   // due at 10,882 + 441 (+ the drift allowance)
-  mixer.Mix(kMonitorOutput, buffer.data(), 882, 682);
-  EXPECT_NEAR(static_cast<double>(FirstSound(buffer)), 441.0, 8.0);
-  mixer.Mix(kMainOutput, buffer.data(), 441, 2000);  // reads 12,200 for about 11,329
-  ASSERT_TRUE(mixer.PlayVoice(voice, true, true));   // due at 12,641
-  g_ticks = 12000;
-  mixer.Mix(kMonitorOutput, buffer.data(), 882, 0);
-  EXPECT_EQ(FirstSound(buffer), 641u);
-  mixer.OutputStopped(kMainOutput);
-  mixer.OutputStopped(kMonitorOutput);
-  ASSERT_TRUE(mixer.PlayVoice(voice, true, true));
-  mixer.Mix(kMonitorOutput, buffer.data(), 882, 0);
-  EXPECT_EQ(FirstSound(buffer), 0u);
-}
-
-// The microphone's ring under two clocks 0.1 % apart, either way, for ten minutes: held at its
-// target with no gap, no skip and no click.
-TEST(LiveInputDrift, TenMinutesOfClocksApartHoldTheTarget) {
-  for (double drift : {0.001, -0.001}) {
-    const velmora::test::DriftResult r = velmora::test::SimulateDrift(drift, 600);
-    EXPECT_EQ(r.underruns, 0u) << drift;
-    EXPECT_EQ(r.skips, 0u) << drift;
-    EXPECT_LE(r.maxFillErrorMs, 5.0) << drift;
-    EXPECT_LT(r.maxStep, 0.035) << drift << ": a 440 Hz sine at 0.5 moves at most 0.031 a sample";
-    EXPECT_NEAR(r.endAmplitude, 0.5, 0.02) << drift;
-  }
 }
 
 TEST_F(OfflineOutputs, TheVoiceMixesUnderEffectsAtItsLevelDucksAndReachesTheMonitorOnlyWhenRouted) {

@@ -7,7 +7,6 @@
 #include "config/Encoding.h"
 #include "config/Folders.h"
 #include "config/Location.h"
-#include "config/ProfileText.h"
 #include "config/Rebuild.h"
 #include "tests/support/Files.h"
 #include "tests/support/Registry.h"
@@ -206,18 +205,6 @@ TEST(Rebuild, WriteFailureLosesNothing) {
   ::CloseHandle(holder);
   EXPECT_EQ(ReadBytes(store.ConfigFilePath()), before);
   EXPECT_EQ(store.ReadValue(L"常用路径", L"1"), L"C:\\old.wav");
-}
-
-TEST(ProfileText, PlainSectionsOnly) {
-  EXPECT_TRUE(SectionIsPlain("", "s"));
-  EXPECT_TRUE(SectionIsPlain("[a]\r\n;c\r\njunk\r\n[s]\r\n1=x\r\n\r\n 2 = y \r\n[b]\r\njunk\r\n", "s"));
-  EXPECT_TRUE(SectionIsPlain("[S]\n1=x\n", "s"));
-  EXPECT_FALSE(SectionIsPlain("[s]\r\n;c\r\n", "s"));
-  EXPECT_FALSE(SectionIsPlain("[ S ]\r\njunk\r\n", "s"));
-  EXPECT_FALSE(SectionIsPlain("[s]\r\n=v\r\n", "s"));
-  EXPECT_FALSE(SectionIsPlain("[s]\r\n1=x\r\n[s]\r\n2=y\r\n", "s"));
-  EXPECT_FALSE(SectionIsPlain("[s]\r\n[broken\r\n", "s"));
-  EXPECT_FALSE(SectionIsPlain("\xFF\xFE[\0s\0]\0", "s"));
 }
 
 namespace {

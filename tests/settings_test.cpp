@@ -88,12 +88,7 @@ std::wstring ItemText(HWND combo, int item) {
   return text;
 }
 
-RECT ChildRect(HWND child) {
-  RECT r;
-  ::GetWindowRect(child, &r);
-  ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
+using velmora::test::ChildRect;
 
 class SettingsTest : public ::testing::Test {
  protected:

@@ -143,7 +143,7 @@ class CommonControlsWindow : public ::testing::Test {
     SkinEngine::Instance()->SkinWindow(hwnd_, options);
     ::ShowWindow(hwnd_, SW_SHOWNORMAL);
     ::UpdateWindow(hwnd_);
-    PumpMessages(150);
+    PumpMessages();
   }
 
   void TearDown() override {
@@ -192,7 +192,7 @@ class CommonControlsWindow : public ::testing::Test {
     ::UpdateWindow(hwnd_);
     for (HWND child = ::GetWindow(hwnd_, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
       ::UpdateWindow(child);
-    PumpMessages(30);
+    PumpMessages();
     return Capture::OfScreen(hwnd_);
   }
 

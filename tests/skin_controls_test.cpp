@@ -23,6 +23,7 @@
 
 using velmora::skin::SkinEngine;
 using velmora::test::Brightness;
+using velmora::test::Distance;
 using velmora::test::MouseDown;
 using velmora::test::MouseUp;
 using velmora::test::MoveMouse;
@@ -36,11 +37,6 @@ constexpr COLORREF kTheme = 0xDDCA22;
 constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr COLORREF kSilver = 0xC0C0C0;
 constexpr COLORREF kMagenta = 0xFF00FF;
-
-int Distance(COLORREF a, COLORREF b) {
-  return std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
-         std::abs(GetBValue(a) - GetBValue(b));
-}
 
 // `top` at `alpha` over an opaque `bottom`.
 COLORREF Blend(COLORREF top, COLORREF bottom, int alpha) {
@@ -69,8 +65,9 @@ class WindowPixels : public velmora::test::Capture {
   }
 };
 
-// Paints everything pending, so the screen shows the current state.
-void Settle(DWORD ms = 80) { PumpMessages(ms); }
+// Paints everything pending, so the screen shows the current state (Wine puts what was painted
+// on the screen when the queue runs empty).
+void Settle() { PumpMessages(); }
 
 // Moves the pointer onto the desktop, away from every test window, and waits for the hot
 // control to hear of it (Wine notices a pointer that left all its windows on a timer).
@@ -269,6 +266,11 @@ void ExpectEditFrames(HWND edit, HWND elsewhere) {
       << Hex(hot.At(0, mid));
 
   PointerAway();
+  // The frame is painted again once the control has heard the pointer left.
+  PumpUntil([&] {
+    const WindowPixels now(edit);
+    return velmora::test::Near(now.At(0, mid), themed, 3) && (border < 2 || now.At(1, mid) == kWhite);
+  });
   const WindowPixels left(edit);
   EXPECT_TRUE(velmora::test::Near(left.At(0, mid), themed, 3)) << "back to the focused frame";
   if (border >= 2) {
@@ -344,7 +346,7 @@ TEST_F(SkinControlsEditor, ComboNormalHotFocusedAndItsDropDownList) {
   ASSERT_TRUE(::GetComboBoxInfo(combo, &info));
   HWND list = info.hwndList;
   ::SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
-  Settle(150);
+  Settle();
   ASSERT_TRUE(::IsWindowVisible(list));
   const WindowPixels dropped(list);
   // The platform draws a border in the window-frame colour; the engine's would be black at
@@ -359,7 +361,7 @@ TEST_F(SkinControlsEditor, ComboNormalHotFocusedAndItsDropDownList) {
   EXPECT_EQ(dropped.Count(RECT{0, 0, dropped.Width(), dropped.Height()}, kMagenta), 0);
   EXPECT_GT(dropped.Dark(RECT{2, 2, dropped.Width() - 20, 40}), 10) << "its items";
   ::SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
-  Settle(150);
+  Settle();
   EXPECT_FALSE(::IsWindowVisible(list));
   const WindowPixels closed(combo);
   EXPECT_EQ(closed.Count(RECT{0, 0, closed.Width(), closed.Height()}, kMagenta), 0);
@@ -691,8 +693,7 @@ TEST_F(SkinControlsTestWindow, ADoubleClickIsOneClick) {
     if (id == kCheck) {
       EXPECT_NE(Check(kCheck), before) << "toggled once";
     }
-    PointerAway();
-    ::Sleep(static_cast<DWORD>(::GetDoubleClickTime()));  // the next press starts afresh
+    PointerAway();  // the next press is on another button: no double click with this one
   }
 }
 
@@ -760,13 +761,16 @@ TEST_F(SkinControlsTestWindow, ScrolledListKeepsTheFrameAndThePlatformScrollBar)
   wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;
   wheel.mi.mouseData = static_cast<DWORD>(-WHEEL_DELTA * 2);
   ::SendInput(1, &wheel, sizeof(wheel));
-  Settle(150);
+  PumpUntil([list] { return ::SendMessageW(list, LB_GETTOPINDEX, 0, 0) > 20; });
   EXPECT_GT(::SendMessageW(list, LB_GETTOPINDEX, 0, 0), 20) << "the wheel scrolled it";
-  const WindowPixels hot(list);
   const COLORREF themed = Blend(kTheme, kWhite, 200);
-  EXPECT_TRUE(velmora::test::Near(hot.At(0, hot.Height() / 2), themed, 3) ||
-              velmora::test::Near(hot.At(1, hot.Height() / 2), themed, 3))
-      << Hex(hot.At(0, hot.Height() / 2));
+  const auto hotFrame = [&](const WindowPixels& shot) {
+    return velmora::test::Near(shot.At(0, shot.Height() / 2), themed, 3) ||
+           velmora::test::Near(shot.At(1, shot.Height() / 2), themed, 3);
+  };
+  PumpUntil([&] { return hotFrame(WindowPixels(list)); });  // repainted hot under the pointer
+  const WindowPixels hot(list);
+  EXPECT_TRUE(hotFrame(hot)) << Hex(hot.At(0, hot.Height() / 2));
   PointerAway();
   check("after the wheel", normal);
   // Focused: the theme frame.

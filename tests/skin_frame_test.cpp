@@ -21,6 +21,7 @@
 
 using velmora::skin::SkinEngine;
 using velmora::test::Brightness;
+using velmora::test::Distance;
 using velmora::test::Capture;
 using velmora::test::MoveMouse;
 using velmora::test::Near;
@@ -40,12 +41,6 @@ class NoConflicts : public velmora::hotkeys::ConflictReporter {
   void HotkeyTaken(const std::wstring&) override {}
 };
 
-// Distance of a colour from another, summed over red, green and blue.
-int Distance(COLORREF a, COLORREF b) {
-  return std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
-         std::abs(GetBValue(a) - GetBValue(b));
-}
-
 class SkinnedEditor : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -56,7 +51,7 @@ class SkinnedEditor : public ::testing::Test {
     editor_ = EditorWindow::Open({1, 3}, store_, owner_, conflicts_, [] {});
     ASSERT_NE(editor_, nullptr);
     hwnd_ = editor_->Hwnd();
-    PumpMessages(150);
+    PumpMessages();
   }
   void TearDown() override {
     if (::IsWindow(hwnd_)) ::DestroyWindow(hwnd_);
@@ -228,7 +223,7 @@ TEST_F(SkinnedEditor, MinimiseMaximiseRestoreAndClose) {
   EXPECT_FALSE(Record().minimised);
 
   ::SetWindowPos(hwnd_, nullptr, original.left, original.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  PumpMessages(100);
+  PumpMessages();
   velmora::test::ClickAt(hwnd_, kMaximise.x, kMaximise.y);
   ASSERT_TRUE(PumpUntil([&] { return ::IsZoomed(hwnd_) != FALSE; }));
   RECT maximised;
@@ -243,7 +238,7 @@ TEST_F(SkinnedEditor, MinimiseMaximiseRestoreAndClose) {
   // The buttons moved to the new right edge; the stretched picture fills the window.
   const int width = maximised.right - maximised.left;
   EXPECT_FLOAT_EQ(Record().buttons[1].rect.x, static_cast<float>(width - 65));
-  PumpMessages(200);
+  PumpMessages();
   const Capture big = Capture::OfScreen(hwnd_);
   EXPECT_LT(Brightness(big.At(width / 2, 20)), 150);
   EXPECT_GT(Brightness(big.At(width / 2, 300)), 200);
@@ -268,19 +263,28 @@ TEST_F(SkinnedEditor, MinimiseMaximiseRestoreAndClose) {
 // Drags from another thread: the move loop owns this thread until the button is released.
 struct DragPlan {
   POINT from, to;
+  DWORD windowThread;
+  HWND window;
+  POINT origin;  // the window's top left before the drag
 };
 
+// Each step once the one before has arrived: the press taken (the drag runs), the window moved
+// with the pointer.
 DWORD WINAPI DragLater(LPVOID param) {
   const auto* plan = static_cast<const DragPlan*>(param);
-  ::Sleep(300);
+  velmora::test::WaitFor([plan] { return velmora::test::PressTaken(plan->windowThread); }, 5000);
   for (int step = 1; step <= 5; ++step) {
-    ::SetCursorPos(plan->from.x + (plan->to.x - plan->from.x) * step / 5,
-                   plan->from.y + (plan->to.y - plan->from.y) * step / 5);
+    const POINT offset{(plan->to.x - plan->from.x) * step / 5, (plan->to.y - plan->from.y) * step / 5};
+    ::SetCursorPos(plan->from.x + offset.x, plan->from.y + offset.y);
     INPUT move{};
     move.type = INPUT_MOUSE;
     move.mi.dwFlags = MOUSEEVENTF_MOVE;
     ::SendInput(1, &move, sizeof(move));
-    ::Sleep(60);
+    velmora::test::WaitFor([plan, offset] {
+      RECT now;
+      ::GetWindowRect(plan->window, &now);
+      return now.left == plan->origin.x + offset.x && now.top == plan->origin.y + offset.y;
+    }, 2000);
   }
   INPUT up{};
   up.type = INPUT_MOUSE;
@@ -293,13 +297,17 @@ TEST_F(SkinnedEditor, DraggedByTheCaptionAndByTheSurface) {
   for (POINT grip : {POINT{120, 12}, POINT{330, 170}}) {
     RECT start;
     ::GetWindowRect(hwnd_, &start);
-    DragPlan plan{{start.left + grip.x, start.top + grip.y}, {start.left + grip.x - 60, start.top + grip.y + 40}};
+    DragPlan plan{{start.left + grip.x, start.top + grip.y},
+                  {start.left + grip.x - 60, start.top + grip.y + 40},
+                  ::GetCurrentThreadId(),
+                  hwnd_,
+                  {start.left, start.top}};
     MoveMouse(hwnd_, grip.x, grip.y);
     HANDLE thread = ::CreateThread(nullptr, 0, DragLater, &plan, 0, nullptr);
     velmora::test::MouseDown();
     PumpUntil([&] { return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 5000);
     ::CloseHandle(thread);
-    PumpMessages(100);
+    PumpUntil([] { return !velmora::test::PressTaken(::GetCurrentThreadId()); });
     RECT moved;
     ::GetWindowRect(hwnd_, &moved);
     EXPECT_EQ(moved.left - start.left, -60) << "grip " << grip.x << "," << grip.y;
@@ -365,7 +373,7 @@ TEST_F(SkinnedEditor, PressesOnTheFrameMoveOrSizeAsTheZonesSay) {
   EXPECT_EQ(FrameRequests::moves + FrameRequests::sizing.size(), 0u);
   // A double click on the caption does not maximise a window that is not resizable.
   ::SendMessageW(hwnd_, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(100, 10));
-  PumpMessages(50);
+  PumpMessages();
   EXPECT_FALSE(::IsZoomed(hwnd_));
   ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameRequests::frame));
 }
@@ -382,7 +390,7 @@ TEST_F(SkinnedEditor, EscapeClosesWithoutSavingAndTitleRedrawsAtOnce) {
   ::SetWindowTextW(editor_->Control(EditorWindow::kCaptionEdit), L"不保存");
   MSG escape{editor_->Control(EditorWindow::kCaptionEdit), WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
   EXPECT_TRUE(velmora::ui::HandleEscape(escape));
-  PumpMessages(50);
+  PumpUntil([&] { return !::IsWindow(hwnd_); });
   EXPECT_FALSE(::IsWindow(hwnd_));
   EXPECT_EQ(store_.ReadValue(L"常用标题", L"3"), L"掌声");
 }
@@ -391,7 +399,7 @@ TEST_F(SkinnedEditor, DestroyedWhileAnimatingAndOpenedAgainWithoutLeaks) {
   MoveMouse(hwnd_, kMinimise.x, kMinimise.y);
   ASSERT_TRUE(Record().timerRunning);
   ::DestroyWindow(hwnd_);  // mid-fade
-  PumpMessages(200);
+  PumpUntil([] { return SkinEngine::Instance()->WindowCount() == 0 && SkinEngine::Instance()->SurfaceCount() == 0; });
   EXPECT_EQ(SkinEngine::Instance()->WindowCount(), 0);
   EXPECT_EQ(SkinEngine::Instance()->SurfaceCount(), 0u);
 
@@ -401,10 +409,10 @@ TEST_F(SkinnedEditor, DestroyedWhileAnimatingAndOpenedAgainWithoutLeaks) {
   for (int i = 0; i < 30; ++i) {
     EditorWindow* editor = EditorWindow::Open({2, 1}, store_, owner_, conflicts_, [] {});
     ASSERT_NE(editor, nullptr);
-    PumpMessages(10);
+    PumpMessages();
     MoveMouse(editor->Hwnd(), kClose.x, kClose.y);
     ::DestroyWindow(editor->Hwnd());
-    PumpMessages(10);
+    PumpMessages();
   }
   EXPECT_LE(velmora::test::GdiObjectCount() - gdi, 3);
   EXPECT_LE(velmora::test::UserObjectCount() - user, 1);
@@ -451,12 +459,12 @@ TEST(SkinEngineRules, OnlyCloseWithoutBoxesFaceColourRenumberingAndOwnerDrawnLef
   EXPECT_NE(::GetPropW(button, L"Hw_lbID"), nullptr);
 
   ::ShowWindow(second, SW_SHOWNOACTIVATE);
-  PumpMessages(150);
-  const Capture shot = Capture::OfScreen(second);
+  Capture shot = Capture::OfScreen(second);
+  PumpUntil([&] { return Near((shot = Capture::OfScreen(second)).At(150, 150), ::GetSysColor(COLOR_BTNFACE), 1); });
   EXPECT_TRUE(Near(shot.At(150, 150), ::GetSysColor(COLOR_BTNFACE), 1));
 
   ::DestroyWindow(first);
-  PumpMessages(20);
+  PumpMessages();
   EXPECT_EQ(engine.IndexOf(second), secondIndex - 1);
   EXPECT_EQ(::GetPropW(second, L"Hw_lbID"), reinterpret_cast<HANDLE>(static_cast<intptr_t>(secondIndex - 1)));
   EXPECT_EQ(::GetPropW(button, L"Hw_FuID"), reinterpret_cast<HANDLE>(static_cast<intptr_t>(secondIndex - 1)));
@@ -516,22 +524,6 @@ TEST(SkinPictures, AverageColourSamplesAndFadedEdges) {
   }
   // Bytes that are no picture come back unchanged.
   EXPECT_EQ(velmora::skin::FadePictureEdges("junk", 0xFFFF0000, velmora::skin::FadeSide::Right), "junk");
-}
-
-TEST(SkinGeometry, ResizeZonesInTheirOrder) {
-  using velmora::skin::ResizeZoneAt;
-  EXPECT_EQ(ResizeZoneAt(2, 100, 399, 214), 1);
-  EXPECT_EQ(ResizeZoneAt(397, 100, 399, 214), 2);
-  EXPECT_EQ(ResizeZoneAt(200, 1, 399, 214), 3);
-  EXPECT_EQ(ResizeZoneAt(200, 212, 399, 214), 6);
-  EXPECT_EQ(ResizeZoneAt(5, 5, 399, 214), 4);
-  EXPECT_EQ(ResizeZoneAt(395, 8, 399, 214), 5);
-  EXPECT_EQ(ResizeZoneAt(9, 206, 399, 214), 7);
-  EXPECT_EQ(ResizeZoneAt(392, 210, 399, 214), 8);
-  EXPECT_EQ(ResizeZoneAt(200, 100, 399, 214), 0);
-  EXPECT_EQ(ResizeZoneAt(6, 100, 399, 214), 0);
-  EXPECT_EQ(velmora::skin::FadeOutAlpha(8), 0);
-  EXPECT_EQ(velmora::skin::FadeInAlpha(8), 240);
 }
 
 }  // namespace

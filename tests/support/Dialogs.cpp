@@ -1,5 +1,7 @@
 #include "tests/support/Dialogs.h"
 
+#include "tests/support/Waiting.h"
+
 namespace velmora::test {
 
 namespace {
@@ -57,7 +59,7 @@ DWORD WINAPI MessageBoxWatcher::Watch(LPVOID param) {
       self->seen_ = seen;
       ::InterlockedIncrement(&self->count_);
       ::SendMessageW(box, WM_COMMAND, static_cast<WPARAM>(self->answer_), 0);
-      ::Sleep(100);
+      WaitFor([box] { return !::IsWindowVisible(box); }, 2000);  // the same box is not answered twice
       continue;
     }
     ::Sleep(20);
@@ -66,7 +68,7 @@ DWORD WINAPI MessageBoxWatcher::Watch(LPVOID param) {
 }
 
 MessageBoxSeen MessageBoxWatcher::Finish(DWORD ms) {
-  for (DWORD waited = 0; waited < ms && count_ == 0; waited += 20) ::Sleep(20);
+  WaitFor([this] { return count_ != 0; }, ms);
   return seen_;
 }
 

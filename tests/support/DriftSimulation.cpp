@@ -1,7 +1,7 @@
 #include "tests/support/DriftSimulation.h"
 
 #include "playback/engine/LiveInput.h"
-#include "tests/support/SinkRecording.h"
+#include "tests/support/Signals.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,12 @@
 #include "tests/support/ProgramCopy.h"
 
 #include "tests/support/Files.h"
+#include "tests/support/Waiting.h"
+
+#include "app/StartupSignal.h"
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace velmora::test {
 
@@ -26,15 +32,26 @@ ProgramCopy::~ProgramCopy() {
     ::CloseHandle(process_.hProcess);
     ::CloseHandle(process_.hThread);
   }
-  ::Sleep(100);  // the ended process lets go of its files
 }
 
 bool ProgramCopy::Start() {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   std::wstring command = L"\"" + Exe() + L"\"";
-  return ::CreateProcessW(Exe().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, Folder().c_str(),
-                          &startup, &process_) != FALSE;
+  // Suspended until the event it sets when start-up is done exists, so the signal cannot be missed.
+  if (!::CreateProcessW(Exe().c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        Folder().c_str(), &startup, &process_)) {
+    return false;
+  }
+  startupDone_.Reset(::CreateEventW(nullptr, TRUE, FALSE, app::StartupEventName(process_.dwProcessId).c_str()));
+  // The test command counts the Wine processes a run starts.
+  if (const char* log = std::getenv("VELMORA_WINE_START_LOG")) {
+    if (std::FILE* file = ::_wfopen(FromUnixPath(log).c_str(), L"ab")) {
+      std::fputs("velmora.exe\n", file);
+      std::fclose(file);
+    }
+  }
+  return ::ResumeThread(process_.hThread) != static_cast<DWORD>(-1);
 }
 
 HWND FindProcessWindow(DWORD pid, const wchar_t* className) {
@@ -48,23 +65,16 @@ HWND FindProcessWindow(DWORD pid, const wchar_t* className) {
 }
 
 HWND ProgramCopy::Board(DWORD timeoutMs) const {
-  for (DWORD waited = 0;; waited += 25) {
-    if (HWND board = FindProcessWindow(process_.dwProcessId, L"VelmoraBoard")) return board;
-    if (waited >= timeoutMs || !Running()) return nullptr;
-    ::Sleep(25);
-  }
+  HWND board = nullptr;
+  WaitFor([&] { return (board = FindProcessWindow(process_.dwProcessId, L"VelmoraBoard")) != nullptr || !Running(); },
+          timeoutMs);
+  return board;
 }
 
 bool ProgramCopy::WaitSettled(DWORD timeoutMs) const {
-  for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-    if (::GetFileAttributesW((dir_ / L"zubo").c_str()) != INVALID_FILE_ATTRIBUTES && Board(0)) {
-      ::Sleep(1500);  // after the lock: folders, the optional rebuild, showing or hiding
-      return true;
-    }
-    if (!Running()) return false;
-    ::Sleep(50);
-  }
-  return false;
+  // The process or the event: a process that ends during start-up (a second instance) is no wait.
+  const HANDLE either[] = {startupDone_.Get(), process_.hProcess};
+  return startupDone_ && ::WaitForMultipleObjects(2, either, FALSE, timeoutMs) == WAIT_OBJECT_0;
 }
 
 bool ProgramCopy::WaitExit(DWORD timeoutMs, DWORD* code) {
@@ -98,7 +108,6 @@ void PressKey(WORD key) {
   inputs[0].ki.wVk = inputs[1].ki.wVk = key;
   inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
   ::SendInput(2, inputs, sizeof(INPUT));
-  ::Sleep(50);
 }
 
 }  // namespace velmora::test

@@ -1,6 +1,7 @@
 // A copy of the built program in a folder of its own, started as a real process.
 #pragma once
 
+#include "base/Handles.h"
 #include "tests/support/TempProgramDir.h"
 
 #include <windows.h>
@@ -27,7 +28,7 @@ class ProgramCopy {
   DWORD ProcessId() const { return process_.dwProcessId; }
   // The board window of this process (hidden or not), once it exists; nullptr on time-out.
   HWND Board(DWORD timeoutMs = 30000) const;
-  // Waits until start-up has finished (the lock file exists and the board is not changing).
+  // Waits until the program says its start-up has finished (false when it ended first).
   bool WaitSettled(DWORD timeoutMs = 30000) const;
   // True when the process ended within the time; its exit code in `code`.
   bool WaitExit(DWORD timeoutMs, DWORD* code);
@@ -36,6 +37,7 @@ class ProgramCopy {
  private:
   TempProgramDir dir_;
   PROCESS_INFORMATION process_{};
+  UniqueKernelHandle startupDone_;
 };
 
 // Icons in the notification area (Wine's tray window).

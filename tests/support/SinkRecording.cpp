@@ -1,4 +1,5 @@
 #include "tests/support/SinkRecording.h"
+#include "tests/support/Waiting.h"
 
 #include "playback/engine/Devices.h"
 #include "tests/support/Files.h"
@@ -16,10 +17,6 @@ long long FileSize(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
   return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-size_t End(const std::vector<float>& s, size_t from, size_t count) {
-  return count > s.size() - std::min(from, s.size()) ? s.size() : from + count;
 }
 
 }  // namespace
@@ -51,81 +48,28 @@ std::vector<float> SinkRecording::Left() const {
 
 std::vector<float> SinkRecording::WaitForSound(double threshold, size_t after, unsigned timeoutMs) const {
   std::vector<float> samples;
-  for (unsigned waited = 0;; waited += 50) {
+  WaitFor([&] {
     samples = Left();
     const long long onset = FirstAbove(samples, threshold);
-    if ((onset >= 0 && samples.size() >= static_cast<size_t>(onset) + after) || waited >= timeoutMs) return samples;
-    ::Sleep(50);
-  }
+    return onset >= 0 && samples.size() >= static_cast<size_t>(onset) + after;
+  }, timeoutMs);
+  return samples;
+}
+
+std::vector<float> SinkRecording::WaitForSamples(size_t count, unsigned timeoutMs) const {
+  std::vector<float> samples;
+  WaitFor([&] { return (samples = Left()).size() >= count; }, timeoutMs);
+  return samples;
 }
 
 std::vector<float> SinkRecording::WaitForSilence(double threshold, size_t quiet, unsigned timeoutMs) const {
   std::vector<float> samples;
-  for (unsigned waited = 0;; waited += 50) {
+  WaitFor([&] {
     samples = Left();
-    if ((samples.size() >= quiet && Peak(samples, samples.size() - quiet) < threshold) || waited >= timeoutMs)
-      return samples;
-    ::Sleep(50);
-  }
+    return samples.size() >= quiet && Peak(samples, samples.size() - quiet) < threshold;
+  }, timeoutMs);
+  return samples;
 }
-
-double MedianToneAmplitude(const std::vector<float>& samples, double frequency, size_t from, size_t count) {
-  constexpr size_t kWindow = 882;
-  std::vector<double> amplitudes;
-  const size_t end = End(samples, from, count);
-  for (size_t i = from; i + kWindow <= end; i += kWindow)
-    amplitudes.push_back(ToneAmplitude(samples, frequency, i, kWindow));
-  if (amplitudes.empty()) return 0;
-  std::nth_element(amplitudes.begin(), amplitudes.begin() + static_cast<long>(amplitudes.size() / 2), amplitudes.end());
-  return amplitudes[amplitudes.size() / 2];
-}
-
-long long ToneOnset(const std::vector<float>& samples, double frequency, double threshold, size_t from) {
-  constexpr size_t kWindow = 441;
-  for (size_t i = from; i + kWindow <= samples.size(); i += kWindow / 2) {
-    if (ToneAmplitude(samples, frequency, i, kWindow) > threshold) return static_cast<long long>(i);
-  }
-  return -1;
-}
-
-double Rms(const std::vector<float>& s, size_t from, size_t count) {
-  const size_t end = End(s, from, count);
-  if (end <= from) return 0;
-  double sum = 0;
-  for (size_t i = from; i < end; ++i) sum += static_cast<double>(s[i]) * s[i];
-  return std::sqrt(sum / static_cast<double>(end - from));
-}
-
-double Peak(const std::vector<float>& s, size_t from, size_t count) {
-  const size_t end = End(s, from, count);
-  double peak = 0;
-  for (size_t i = from; i < end; ++i) peak = std::max(peak, static_cast<double>(std::fabs(s[i])));
-  return peak;
-}
-
-double ToneAmplitude(const std::vector<float>& s, double frequency, size_t from, size_t count) {
-  const size_t end = End(s, from, count);
-  if (end <= from) return 0;
-  const double w = 2.0 * 3.14159265358979323846 * frequency / 44100.0;
-  const double coefficient = 2.0 * std::cos(w);
-  double s1 = 0, s2 = 0;
-  for (size_t i = from; i < end; ++i) {
-    const double s0 = s[i] + coefficient * s1 - s2;
-    s2 = s1;
-    s1 = s0;
-  }
-  const double power = s1 * s1 + s2 * s2 - coefficient * s1 * s2;
-  return 2.0 * std::sqrt(std::max(power, 0.0)) / static_cast<double>(end - from);
-}
-
-long long FirstAbove(const std::vector<float>& s, double threshold, size_t from) {
-  for (size_t i = from; i < s.size(); ++i) {
-    if (std::fabs(s[i]) > threshold) return static_cast<long long>(i);
-  }
-  return -1;
-}
-
-void SleepMs(unsigned ms) { ::Sleep(ms); }
 
 }  // namespace velmora::test
 
@@ -158,14 +102,10 @@ bool RunHostCommand(const std::string& command, unsigned timeoutMs) {
     ::CloseHandle(process.hProcess);
   }
   const std::wstring markerPath = FromUnixPath(marker.c_str());
-  for (unsigned waited = 0; waited < timeoutMs; waited += 20) {
-    if (::GetFileAttributesW(markerPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
-      ::DeleteFileW(markerPath.c_str());
-      return true;
-    }
-    ::Sleep(20);
-  }
-  return false;
+  if (!WaitFor([&] { return ::GetFileAttributesW(markerPath.c_str()) != INVALID_FILE_ATTRIBUTES; }, timeoutMs))
+    return false;
+  ::DeleteFileW(markerPath.c_str());
+  return true;
 }
 
 bool ChangeSoundServer(const std::string& action, const std::string& sink) {

@@ -2,6 +2,8 @@
 // (s16le, 44.1 kHz, stereo; see scripts/audio-server.sh).
 #pragma once
 
+#include "tests/support/Signals.h"
+
 #include <string>
 #include <vector>
 
@@ -17,6 +19,9 @@ class SinkRecording {
   // `threshold` (or `timeoutMs` passed) and returns it. Wine's audio path is slower to start
   // when the machine is busy, so tests wait for what they expect instead of sleeping blindly.
   std::vector<float> WaitForSound(double threshold, size_t after, unsigned timeoutMs = 4000) const;
+  // Polls until `count` samples have been recorded since the start (what plays over that
+  // stretch of time is then all there), or `timeoutMs` passed; returns the recording.
+  std::vector<float> WaitForSamples(size_t count, unsigned timeoutMs = 4000) const;
   // Polls until the last `quiet` samples are all below `threshold`; returns the recording.
   std::vector<float> WaitForSilence(double threshold, size_t quiet, unsigned timeoutMs = 4000) const;
   // Frames in the whole recording file now, and where this recording started in it: indexes
@@ -28,25 +33,6 @@ class SinkRecording {
   std::wstring path_;
   long long start_ = 0;
 };
-
-// Root mean square and peak of a stretch of samples.
-double Rms(const std::vector<float>& samples, size_t from = 0, size_t count = static_cast<size_t>(-1));
-double Peak(const std::vector<float>& samples, size_t from = 0, size_t count = static_cast<size_t>(-1));
-// Amplitude of one frequency in the samples (Goertzel), about the sine's amplitude when present.
-double ToneAmplitude(const std::vector<float>& samples, double frequency, size_t from = 0,
-                     size_t count = static_cast<size_t>(-1));
-// The median of the tone's amplitude over 20 ms windows: one dropout (Wine's audio path on a
-// busy machine has them) does not move it.
-double MedianToneAmplitude(const std::vector<float>& samples, double frequency, size_t from, size_t count);
-
-// Index of the first 10 ms window (441 samples) from `from` on where the tone's amplitude is
-// above `threshold`, as a sample index; -1 when there is none.
-long long ToneOnset(const std::vector<float>& samples, double frequency, double threshold, size_t from = 0);
-
-// Index of the first sample whose magnitude exceeds `threshold`, or -1.
-long long FirstAbove(const std::vector<float>& samples, double threshold, size_t from = 0);
-
-void SleepMs(unsigned ms);
 
 }  // namespace velmora::test
 

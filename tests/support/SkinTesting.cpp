@@ -26,17 +26,17 @@ void MoveMouse(HWND hwnd, int x, int y) {
   ::SetCursorPos(point.x, point.y);
   // A relative move of nothing: the window under the pointer gets a real WM_MOUSEMOVE.
   SendMouse(MOUSEEVENTF_MOVE);
-  PumpMessages(60);
+  PumpMessages();
 }
 
 void MouseDown() {
   SendMouse(MOUSEEVENTF_LEFTDOWN);
-  PumpMessages(60);
+  PumpMessages();
 }
 
 void MouseUp() {
   SendMouse(MOUSEEVENTF_LEFTUP);
-  PumpMessages(60);
+  PumpMessages();
 }
 
 void ClickAt(HWND hwnd, int x, int y) {
@@ -51,16 +51,7 @@ void TapKey(WORD key) {
   inputs[0].ki.wVk = inputs[1].ki.wVk = key;
   inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
   ::SendInput(2, inputs, sizeof(INPUT));
-  PumpMessages(60);
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
-  const ULONGLONG until = ::GetTickCount64() + ms;
-  while (!done()) {
-    if (::GetTickCount64() > until) return false;
-    PumpMessages(10);
-  }
-  return true;
+  PumpMessages();
 }
 
 bool Near(COLORREF a, COLORREF b, int tolerance) {

@@ -3,6 +3,8 @@
 // with a tolerance for GDI+'s rounding.
 #pragma once
 
+#include "tests/support/Waiting.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -20,9 +22,6 @@ void MouseUp();
 void ClickAt(HWND hwnd, int x, int y);
 // Presses a key (down and up) through the real input queue.
 void TapKey(WORD key);
-
-// Pumps messages until `done` or `ms` pass; true when done.
-bool PumpUntil(const std::function<bool()>& done, DWORD ms = 3000);
 
 // Each of red, green and blue within `tolerance`.
 bool Near(COLORREF a, COLORREF b, int tolerance = 6);

@@ -4,6 +4,8 @@
 
 #include <shlobj.h>
 
+#include <cstdlib>
+
 namespace velmora::test {
 
 template <typename Draw>
@@ -85,16 +87,22 @@ int Capture::Count(const RECT& rect, COLORREF colour) const {
 
 std::wstring WindowText(HWND hwnd) { return velmora::WindowText(hwnd); }
 
-void PumpMessages(DWORD ms) {
-  const ULONGLONG until = ::GetTickCount64() + ms;
-  do {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (ms) ::Sleep(5);
-  } while (::GetTickCount64() < until);
+bool PressTaken(DWORD threadId) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  return ::GetGUIThreadInfo(threadId, &info) && ((info.flags & GUI_INMOVESIZE) != 0 || info.hwndCapture != nullptr);
+}
+
+RECT ChildRect(HWND child) {
+  RECT r;
+  ::GetWindowRect(child, &r);
+  ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+int Distance(COLORREF a, COLORREF b) {
+  return std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
+         std::abs(GetBValue(a) - GetBValue(b));
 }
 
 HGLOBAL MakeDroppedFiles(const std::vector<std::wstring>& paths, POINT client) {

@@ -2,6 +2,8 @@
 // driving helpers for window tests.
 #pragma once
 
+#include "tests/support/Waiting.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -37,11 +39,19 @@ class Capture {
   std::vector<uint32_t> pixels_;  // top-down BGRA
 };
 
+// Whether the thread runs the system's move or size loop, or a window of it holds the mouse: a
+// press it was sent has been taken.
+bool PressTaken(DWORD threadId);
+
 // A window's text.
 std::wstring WindowText(HWND hwnd);
 
-// Runs the thread's message queue until it is empty (or `ms` have passed, when given).
-void PumpMessages(DWORD ms = 0);
+// The middle of a rectangle.
+inline POINT Centre(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+// A child window's rectangle in its parent's client coordinates.
+RECT ChildRect(HWND child);
+// How far apart two colours are, summed over red, green and blue.
+int Distance(COLORREF a, COLORREF b);
 
 // What the shell hands a window that accepts files (the wParam of WM_DROPFILES): DROPFILES with
 // the drop point in client coordinates, then the wide paths, each ended by a zero, and one more.

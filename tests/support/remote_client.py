@@ -69,43 +69,56 @@ def status_of(port, code):
         return 0
 
 
+def closed_within(sock, seconds):
+    """Whether the server closes `sock` within `seconds` (the end of the stream arrives)."""
+    sock.settimeout(seconds)
+    try:
+        return sock.recv(1) == b""
+    except socket.timeout:
+        return False
+    except OSError:
+        return True
+
+
 def idle(port, code, outdir):
     silent = socket.create_connection(("127.0.0.1", port), timeout=10)
     asking = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
     kept = True
-    for _ in range(6):  # three seconds, one request every half second on one connection
+    silent_closed = False
+    # Three seconds of one request every half second on one connection, the half seconds spent
+    # watching the silent connection, which the server must close meanwhile.
+    for _ in range(6):
         try:
             asking.request("GET", "/api/state", headers={"Authorization": "Bearer " + code})
             asking.getresponse().read()
         except (OSError, http.client.HTTPException):
             kept = False
-        time.sleep(0.5)
-    silent.settimeout(0.5)
-    try:
-        silent_closed = silent.recv(1) == b""  # closed by the server: the end of the stream at once
-    except socket.timeout:
-        silent_closed = False
+        silent_closed = silent_closed or closed_within(silent, 0.5)
     fresh = socket.create_connection(("127.0.0.1", port), timeout=10)
     begin = time.monotonic()
-    try:
-        fresh.recv(1)
-    except OSError:
-        pass
+    closed_within(fresh, 10)
     write(outdir, "idle.json", json.dumps({"silent_closed": silent_closed, "kept_while_asking": kept,
                                            "closed_after_s": time.monotonic() - begin}))
 
 
+def status_until(port, code, wanted, seconds=5):
+    """GET /api/state until it answers `wanted` (the server has caught up with the connections
+    opened or closed before) or `seconds` have passed; the last status."""
+    deadline = time.monotonic() + seconds
+    status = status_of(port, code)
+    while not wanted(status) and time.monotonic() < deadline:
+        status = status_of(port, code)
+    return status
+
+
 def crowd(port, code, outdir):
     idle = [socket.create_connection(("127.0.0.1", port), timeout=10) for _ in range(200)]
-    time.sleep(0.5)
     results = {"with_200_idle": status_of(port, code)}
     idle += [socket.create_connection(("127.0.0.1", port), timeout=10) for _ in range(60)]
-    time.sleep(0.5)
-    results["past_the_limit"] = status_of(port, code)
+    results["past_the_limit"] = status_until(port, code, lambda status: status != 200)
     for s in idle:
         s.close()
-    time.sleep(1.0)
-    results["after_closing"] = status_of(port, code)
+    results["after_closing"] = status_until(port, code, lambda status: status == 200)
     write(outdir, "crowd.json", json.dumps(results))
 
 

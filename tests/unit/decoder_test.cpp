@@ -2,16 +2,16 @@
 // by byte here (WAV) or made by oggenc and checked in with the fuzz corpus (Ogg Vorbis).
 #include "playback/engine/Decoders.h"
 #include "playback/engine/Pcm.h"
-#include "tests/support/Files.h"
+#include "tests/support/HostFiles.h"
 
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <string>
@@ -19,8 +19,8 @@
 #include <vector>
 
 using namespace velmora::audio;
-using velmora::test::FromUnixPath;
-using velmora::test::ReadBytes;
+using velmora::test::HostFileNames;
+using velmora::test::ReadHostFile;
 
 namespace {
 
@@ -185,9 +185,7 @@ void ExpectSane(const PcmBuffer& pcm, int maxChannels) {
 
 std::string FuzzFolder(const char* kind) { return std::string(VELMORA_FUZZ_REGRESSIONS_UNIX) + "/" + kind; }
 
-std::string ReadFixture(const char* kind, const char* name) {
-  return ReadBytes(FromUnixPath((FuzzFolder(kind) + "/" + name).c_str()));
-}
+std::string ReadFixture(const char* kind, const char* name) { return ReadHostFile(FuzzFolder(kind) + "/" + name); }
 
 }  // namespace
 
@@ -762,28 +760,12 @@ TEST(VorbisDecode, LyingCommentHeaderIsRefused) {
 
 namespace {
 
-std::vector<std::string> FilesIn(const std::string& unixFolder) {
-  std::vector<std::string> names;
-  const std::wstring pattern = FromUnixPath((unixFolder + "/*").c_str());
-  WIN32_FIND_DATAW found;
-  HANDLE find = ::FindFirstFileW(pattern.c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    std::string name;
-    for (const wchar_t* p = found.cFileName; *p; ++p) name.push_back(static_cast<char>(*p));  // ASCII names
-    names.push_back(name);
-  } while (::FindNextFileW(find, &found));
-  ::FindClose(find);
-  return names;
-}
-
 void ReplayAll(const char* kind, size_t atLeast) {
-  const std::vector<std::string> names = FilesIn(FuzzFolder(kind));
+  const std::vector<std::string> names = HostFileNames(FuzzFolder(kind));
   EXPECT_GE(names.size(), atLeast) << kind;
   for (const std::string& name : names) {
     SCOPED_TRACE(std::string(kind) + "/" + name);
-    const std::string bytes = ReadBytes(FromUnixPath((FuzzFolder(kind) + "/" + name).c_str()));
+    const std::string bytes = ReadHostFile(FuzzFolder(kind) + "/" + name);
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
     // Both decoders see every file: a crasher for one is still hostile input for the other.
     for (const bool wav : {true, false}) {
@@ -814,12 +796,12 @@ TEST(FuzzRegressions, VorbisInputs) { ReplayAll("vorbis", 2); }
 namespace {
 
 std::unique_ptr<PcmSource> OpenVorbisSound(const char* name) {
-  const std::wstring path = FromUnixPath((std::string(VELMORA_TEST_SOUNDS_UNIX) + "/" + name).c_str());
-  std::FILE* file = ::_wfopen(path.c_str(), L"rb");
+  const std::string path = std::string(VELMORA_TEST_SOUNDS_UNIX) + "/" + name;
+  std::error_code error;
+  const uintmax_t size = std::filesystem::file_size(path, error);
+  std::FILE* file = error ? nullptr : std::fopen(path.c_str(), "rb");
   if (!file) return nullptr;
-  ::_fseeki64(file, 0, SEEK_END);
-  const int64_t size = ::_ftelli64(file);
-  return OpenVorbisSource(file, static_cast<uint64_t>(size));
+  return OpenVorbisSource(file, size);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The loudness meter against what BS.1770-4 gives for plain signals, and the leveling gain's
-// rules. The leveling end to end, on the test sinks, is in audio_test.cpp.
+// rules. The leveling end to end, on the test sinks, is in tests/audio_test.cpp.
 #include "playback/engine/Loudness.h"
 
 #include <gtest/gtest.h>
