@@ -37,7 +37,8 @@ remote::PlayOutcome Outcome(playback::PlayResult result) {
 
 playback::PlayResult App::PlayFromBoard(config::EffectSlot slot) {
   const playback::PlayResult result = playback_.PlayEffect(slot.category, slot.index);
-  if (result == playback::PlayResult::NoFile) return result;  // nothing happened
+  // Nothing happened, or nothing plays: no event.
+  if (result == playback::PlayResult::NoFile || result == playback::PlayResult::Failed) return result;
   if (result == playback::PlayResult::Stopped) {
     NotifyRemote(remote::BoardEvent::Stop);
     return result;
@@ -50,6 +51,7 @@ playback::PlayResult App::PlayFromBoard(config::EffectSlot slot) {
 
 playback::PlayResult App::PlayFromHotkey(const std::wstring& path, int slotLevel) {
   const playback::PlayResult result = playback_.PlayHotkeyFile(path, slotLevel);
+  if (result == playback::PlayResult::Failed) return result;
   if (result == playback::PlayResult::Stopped) {
     NotifyRemote(remote::BoardEvent::Stop);
     return result;
@@ -111,6 +113,7 @@ remote::BoardState App::State() {
 remote::PlayOutcome App::PlaySlot(int category, int index) {
   const config::EffectSlot slot{category, index};
   if (!config::IsValidSlot(slot)) return remote::PlayOutcome::NoSuchSlot;
+  const playback::MessageBoxReporter::Quiet quiet(reporter_);  // the client hears of a failure
   return Outcome(PlayFromBoard(slot));
 }
 
@@ -119,6 +122,7 @@ remote::PlayOutcome App::PlayHotkey(const std::wstring& name) {
   // As HotkeyHost::DispatchHotkey reads it: at the moment of the press.
   const std::wstring path = store_.ReadValue(config::kHotkeyPathSection, name);
   if (path.empty() || path == config::kNoHotkey) return remote::PlayOutcome::NoFile;
+  const playback::MessageBoxReporter::Quiet quiet(reporter_);  // the client hears of a failure
   return Outcome(PlayFromHotkey(path, config::ReadHotkeyLevel(store_, name)));
 }
 

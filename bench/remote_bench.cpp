@@ -4,6 +4,7 @@
 //   remote.requests_per_s  GET /api/state from wrk on the Linux side, paced to ~1,000/s for 10 s
 //   remote.ui_answer_max_ms  the UI thread's longest answer to a message during that load
 //   remote.memory_growth_kb  private bytes after the load less before it
+//   remote.host_p99_ms_under_crowd  the host's GET /api/state while 300 strangers crowd and trickle
 #include "bench/BenchFigures.h"
 #include "config/ConfigStore.h"
 #include "playback/AudioPlayer.h"
@@ -20,6 +21,7 @@
 #include <psapi.h>
 
 #include <atomic>
+#include <cstring>
 #include <cstdio>
 #include <future>
 #include <string>
@@ -203,6 +205,25 @@ int main() {
   std::printf("remote.ui_answer_max_ms: %.2f ms\n", uiMaxMs);
   std::printf("remote.memory_growth_kb: %.0f kB\n",
               (static_cast<double>(after) - static_cast<double>(before)) / 1024.0);
+
+  // The host's requests (a fresh connection each, 20 a second) while 300 strangers without the
+  // code hold connections, 30 of them trickling a head a byte a second.
+  const std::string crowdDir = std::string(VELMORA_BENCH_SCRATCH_UNIX) + "/crowd-" + std::to_string(::GetCurrentProcessId());
+  test::RunHostCommand(std::string("/usr/bin/python3 ") + VELMORA_SOURCE_DIR_UNIX + "/tests/support/remote_client.py crowdbench " +
+                           std::to_string(kPort) + " " + kCode + " " + crowdDir + " > " + crowdDir + ".log 2>&1",
+                       120000);
+  const std::string crowd = test::ReadBytes(test::FromUnixPath((crowdDir + "/crowd.json").c_str()));
+  const auto field = [&crowd](const char* name) {
+    const size_t where = crowd.find(std::string("\"") + name + "\": ");
+    return where == std::string::npos ? -1.0 : std::atof(crowd.c_str() + where + std::strlen(name) + 4);
+  };
+  if (crowd.empty()) {
+    std::printf("error: the crowd did not run (%s.log)\n", crowdDir.c_str());
+  } else {
+    std::printf("remote.host_p50_ms_under_crowd: %.2f ms\n", field("p50_ms"));
+    std::printf("remote.host_p99_ms_under_crowd: %.2f ms\n", field("p99_ms"));
+    std::printf("remote.host_unanswered_under_crowd: %.0f requests\n", field("unanswered"));
+  }
   server.Stop();
   player.ReleaseLibrary();
   std::fflush(stdout);

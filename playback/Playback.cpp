@@ -13,6 +13,7 @@
 namespace velmora::playback {
 
 void MessageBoxReporter::OpenFailed() {
+  if (quiet_) return;
   ::MessageBoxW(nullptr, kOpenFailedText, kOpenFailedCaption, MB_OK | MB_ICONEXCLAMATION | MB_TASKMODAL);
 }
 

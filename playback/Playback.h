@@ -27,10 +27,27 @@ class FailureReporter {
   virtual void OpenFailed() = 0;
 };
 
-// The message box: "打开文件失败" / "错误", OK, exclamation mark, no owner, task-modal.
+// The message box: "打开文件失败" / "错误", OK, exclamation mark, no owner, task-modal. While a
+// Quiet lives it shows none: a play the remote control asked for tells its client instead, and
+// never opens a box (with its own message loop) over the host's screen.
 class MessageBoxReporter final : public FailureReporter {
  public:
   void OpenFailed() override;
+
+  class Quiet {
+   public:
+    explicit Quiet(MessageBoxReporter& reporter) : reporter_(reporter), was_(reporter.quiet_) { reporter_.quiet_ = true; }
+    ~Quiet() { reporter_.quiet_ = was_; }
+    Quiet(const Quiet&) = delete;
+    Quiet& operator=(const Quiet&) = delete;
+
+   private:
+    MessageBoxReporter& reporter_;
+    bool was_;
+  };
+
+ private:
+  bool quiet_ = false;
 };
 
 // Where the volume level lives: the board's hidden slider, or the playback state itself until

@@ -26,8 +26,8 @@ Parsed Ok(Command command) {
 // Whether the object has fields other than `allowed` and `extra` (a WebSocket message's own).
 bool HasUnknownField(const Json& object, std::initializer_list<std::string_view> allowed,
                      std::initializer_list<std::string_view> extra) {
-  for (const auto& [key, value] : object.items()) {
-    (void)value;
+  for (const auto& item : object.items()) {
+    const std::string& key = item.key();
     const auto is = [&key](std::string_view name) { return key == name; };
     if (std::none_of(allowed.begin(), allowed.end(), is) && std::none_of(extra.begin(), extra.end(), is)) return true;
   }
@@ -63,11 +63,61 @@ bool ReadInteger(const Json& object, const char* name, long long min, long long 
   return true;
 }
 
+// Reads a text through the parser's event interface, keeping nothing but how deep it is, and
+// stops at the first level past the limit: nothing deep is ever built.
+class DepthLimit {
+ public:
+  explicit DepthLimit(int limit) : limit_(limit) {}
+  bool TooDeep() const { return tooDeep_; }
+
+  bool null() { return true; }
+  bool boolean(bool) { return true; }
+  bool number_integer(Json::number_integer_t) { return true; }
+  bool number_unsigned(Json::number_unsigned_t) { return true; }
+  bool number_float(Json::number_float_t, const Json::string_t&) { return true; }
+  bool string(Json::string_t&) { return true; }
+  bool binary(Json::binary_t&) { return true; }
+  bool key(Json::string_t&) { return true; }
+  bool start_object(std::size_t) { return Enter(); }
+  bool start_array(std::size_t) { return Enter(); }
+  bool end_object() { return Leave(); }
+  bool end_array() { return Leave(); }
+  bool parse_error(std::size_t, const std::string&, const Json::exception&) { return false; }
+
+ private:
+  bool Enter() {
+    tooDeep_ = ++depth_ > limit_;
+    return !tooDeep_;
+  }
+  bool Leave() {
+    --depth_;
+    return true;
+  }
+  int limit_;
+  int depth_ = 0;
+  bool tooDeep_ = false;
+};
+
+// Characters of UTF-8 text (the parser has checked it is UTF-8): bytes that start one.
+size_t Utf8Characters(const std::string& text) {
+  return static_cast<size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+bool IsAcceptableId(const Json& id) {
+  return id.is_null() || id.is_number_integer() ||
+         (id.is_string() && Utf8Characters(id.get_ref<const std::string&>()) <= kMaxIdCharacters);
+}
+
 // Parses `text` as one JSON object; an empty text is an empty object when `emptyIsObject`.
 bool ParseObject(std::string_view text, bool emptyIsObject, Json& object, Parsed& failure) {
   if (emptyIsObject && text.find_first_not_of(" \t\r\n") == std::string_view::npos) {
     object = Json::object();
     return true;
+  }
+  if (NestedDeeperThan(text, kMaxJsonDepth)) {
+    failure = Fail("too_deep", texts::kTooDeep);
+    return false;
   }
   object = Json::parse(text, nullptr, false);
   if (object.is_discarded()) {
@@ -169,6 +219,12 @@ Answer PlayAnswer(PlayOutcome outcome, RemoteActions& actions) {
 
 }  // namespace
 
+bool NestedDeeperThan(std::string_view text, int limit) {
+  DepthLimit depth(limit);
+  Json::sax_parse(text, &depth);
+  return depth.TooDeep();
+}
+
 Answer ErrorAnswer(int status, std::string_view code, std::string_view message) {
   return Answer{status, Json{{"ok", false}, {"error", code}, {"message", message}}};
 }
@@ -200,7 +256,10 @@ Parsed ParseMessage(std::string_view text, std::string& cmd, Json& id) {
   Json object;
   Parsed failure;
   if (!ParseObject(text, false, object, failure)) return failure;
-  if (const auto found = object.find("id"); found != object.end()) id = *found;
+  if (const auto found = object.find("id"); found != object.end()) {
+    if (!IsAcceptableId(*found)) return Fail("bad_id", texts::kBadId);
+    id = *found;
+  }
   const auto found = object.find("cmd");
   if (found == object.end()) return Fail("missing_field", texts::kMissingField);
   if (!found->is_string()) return Fail("wrong_type", texts::kWrongType);

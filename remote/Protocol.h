@@ -14,6 +14,17 @@ namespace velmora::remote {
 
 using Json = nlohmann::json;
 
+// No command of ours nests: a text deeper than this is refused before it is parsed, since a
+// deep value costs recursion wherever it is copied or written out.
+inline constexpr int kMaxJsonDepth = 32;
+// A WebSocket message's "id" is handed back with its answer: null, a whole number, or a string
+// of at most this many characters. Anything else is refused and nothing of it is echoed.
+inline constexpr size_t kMaxIdCharacters = 64;
+
+// Whether `text` holds arrays and objects nested deeper than `limit` (a text that is no JSON
+// at all is not, as far as it was read).
+bool NestedDeeperThan(std::string_view text, int limit);
+
 enum class CommandKind { Slots, State, Play, PlayHotkey, Stop, StepVolume, SetVolume };
 
 struct Command {
@@ -46,7 +57,8 @@ Parsed ParseStop(std::string_view body);
 Parsed ParseVolume(std::string_view body);
 
 // A WebSocket message: {"cmd":"slots"|"state"|"play"|"stop"|"volume", ...the fields of the
-// matching request, "id":anything}. `cmd` and `id` are handed back for the answer.
+// matching request, "id":null|integer|short string}. `cmd` and `id` are handed back for the
+// answer (`id` null when it came in any other form).
 Parsed ParseMessage(std::string_view text, std::string& cmd, Json& id);
 
 // Carries the command out through `actions` (on the UI thread) and says how it went.
@@ -63,6 +75,8 @@ std::string Serialise(const Json& json);
 // Error codes and the texts that go with them.
 namespace texts {
 inline constexpr char kBadJson[] = "请求内容不是有效的JSON";
+inline constexpr char kTooDeep[] = "请求内容嵌套过深";
+inline constexpr char kBadId[] = "id字段应为整数或不超过64个字符的字符串";
 inline constexpr char kNotAnObject[] = "请求内容应为JSON对象";
 inline constexpr char kUnknownField[] = "请求中有无法识别的字段";
 inline constexpr char kMissingField[] = "请求缺少必需的字段";
@@ -74,6 +88,7 @@ inline constexpr char kUnknownCommand[] = "无法识别的命令";
 inline constexpr char kOpenFailed[] = "打开文件失败";
 inline constexpr char kUnauthorized[] = "令牌错误";
 inline constexpr char kWrongHost[] = "不接受此主机名";
+inline constexpr char kWrongOrigin[] = "不接受来自其他网页的请求";
 inline constexpr char kNotFound[] = "没有这个地址";
 inline constexpr char kWrongMethod[] = "不支持此请求方法";
 inline constexpr char kTooLarge[] = "请求内容过大";

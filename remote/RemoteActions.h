@@ -37,7 +37,7 @@ struct BoardState {
 enum class PlayOutcome {
   Played,
   NoFile,  // an empty slot or an unassigned hotkey: nothing happens, as with a click
-  Failed,  // the file did not open (the user has been told, as for a click)
+  Failed,  // the file did not open (the client is told; a remote play opens no message box)
   Stopped,  // pressed again while that effect sounded, with 再按停止 on: it stopped
   NoSuchSlot,
   NoSuchHotkey,

@@ -62,7 +62,10 @@ void SetRemoteLan(const config::ConfigStore& store, bool on) {
 std::string RenewToken(const config::ConfigStore& store) {
   std::string token;
   if (!RandomToken(token)) return {};
-  store.WriteValue(config::kRemoteSection, config::kRemoteTokenKey, std::wstring(token.begin(), token.end()));
+  const std::wstring stored(token.begin(), token.end());
+  store.WriteValue(config::kRemoteSection, config::kRemoteTokenKey, stored);
+  // A configuration that cannot be written keeps the old code: it must not look renewed.
+  if (store.ReadValue(config::kRemoteSection, config::kRemoteTokenKey) != stored) return {};
   return token;
 }
 

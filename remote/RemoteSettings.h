@@ -14,6 +14,7 @@ namespace velmora::remote {
 enum class RemoteStatus { Off, Listening, PortInUse, Failed };
 inline constexpr wchar_t kPortInUseText[] = L"遥控端口已被占用";
 inline constexpr wchar_t kRemoteFailedText[] = L"遥控开启失败";
+inline constexpr wchar_t kCodeNotStoredText[] = L"新访问码未能保存，原访问码仍然有效";
 
 struct RemoteSetting {
   bool on = false;
@@ -38,7 +39,8 @@ bool SetRemoteOn(const config::ConfigStore& store, bool on);
 bool SetRemotePort(const config::ConfigStore& store, int port);
 void SetRemoteLan(const config::ConfigStore& store, bool on);
 
-// A new token from the system's cryptographic generator, stored; empty when it failed.
+// A new token from the system's cryptographic generator, stored; empty when either failed (the
+// stored token, if any, is then still the one in force).
 std::string RenewToken(const config::ConfigStore& store);
 
 }  // namespace velmora::remote

@@ -91,4 +91,10 @@ bool HostNamesUs(std::string_view host, int port, const std::vector<std::string>
   return std::any_of(names.begin(), names.end(), [name](const std::string& ours) { return EqualNoCase(name, ours); });
 }
 
+bool OriginAllowed(std::string_view origin, std::string_view host) {
+  constexpr std::string_view kScheme = "http://";
+  return !host.empty() && origin.size() == kScheme.size() + host.size() && origin.substr(0, kScheme.size()) == kScheme &&
+         origin.substr(kScheme.size()) == host;
+}
+
 }  // namespace velmora::remote

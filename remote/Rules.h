@@ -41,4 +41,10 @@ std::string_view QueryValue(std::string_view query, std::string_view name);
 // to resolve here, as DNS rebinding makes one) is refused.
 bool HostNamesUs(std::string_view host, int port, const std::vector<std::string>& names);
 
+// Whether a request that carries an Origin header may go on: only a page served by this very
+// server (the phone page) sends "http://" followed by the Host it asked for. Any other page the
+// host opens in a browser is refused, even one that has learnt the code; programs that are no
+// browser send no Origin at all.
+bool OriginAllowed(std::string_view origin, std::string_view host);
+
 }  // namespace velmora::remote

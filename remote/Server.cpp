@@ -11,6 +11,7 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
@@ -34,6 +35,12 @@ using Request = http::request<http::string_body>;
 using Response = http::response<http::string_body>;
 
 constexpr auto kDrainTimeout = std::chrono::seconds(5);
+// A client that has not shown the code yet must send a request's head whole within this time: a
+// head sent a byte every few seconds holds no place for long.
+constexpr auto kHeadTimeout = std::chrono::seconds(5);
+// After the system ran out of sockets or memory for an accept, the next one waits this long
+// rather than spinning.
+constexpr auto kAcceptBackoff = std::chrono::milliseconds(100);
 constexpr size_t kHeaderLimit = 16 * 1024;
 constexpr size_t kDrainLimit = 1024 * 1024;
 constexpr size_t kMaxQueuedEvents = 64;  // a WebSocket client further behind is dropped
@@ -46,11 +53,14 @@ constexpr char kServerName[] = "Velmora";
 // exclusively.
 using ExclusiveAddressUse = net::detail::socket_option::boolean<SOL_SOCKET, SO_EXCLUSIVEADDRUSE>;
 
-// Something the shut-down must close.
+// Something the shut-down must close, and that a full server may close to make room.
 class Connection {
  public:
   virtual ~Connection() = default;
   virtual void Close() = 0;
+  // Whether a request on it carried the code: a stranger's connection goes first when the
+  // server is full.
+  virtual bool ShownCode() const = 0;
 };
 
 // Counts a connection against kMaxConnections for as long as it lives (it may die on the UI
@@ -79,6 +89,7 @@ struct Server::Core : std::enable_shared_from_this<Server::Core> {
 
   net::io_context ioc{1};
   tcp::acceptor acceptor{ioc};
+  net::steady_timer acceptDelay{ioc};
   UiLink& link;
   const ServerSettings settings;
   std::vector<std::string> hostNames;  // server thread only
@@ -104,7 +115,11 @@ struct Server::Core : std::enable_shared_from_this<Server::Core> {
 
   bool HostAllowed(std::string_view host);
   void Track(const std::shared_ptr<Connection>& connection);
+  // Closes the oldest connection that has not shown the code; false when there is none.
+  bool EvictStranger();
+  void Forget(const EventSocket* socket);
   void Accept();
+  void OnAccept(beast::error_code ec, tcp::socket socket);
   void Broadcast(const std::shared_ptr<const std::string>& text);
   void ShutDown();
 };
@@ -157,6 +172,7 @@ class HttpSession final : public Connection, public std::enable_shared_from_this
     beast::error_code ignored;
     stream_.socket().close(ignored);
   }
+  bool ShownCode() const override { return shownCode_; }
 
   // The UI thread's answer, back on the server thread.
   void Answered(const Answer& answer) { Send(answer, keepAlive_, false); }
@@ -176,65 +192,98 @@ class HttpSession final : public Connection, public std::enable_shared_from_this
     std::shared_ptr<HttpSession> session_;
   };
 
+  // A request's head first, with the checks that need nothing more (Host, Origin, the code):
+  // a request refused there is answered without its body ever being waited for.
   void Read() {
     parser_.emplace();
     parser_->body_limit(kMaxBodyBytes);
     parser_->header_limit(kHeaderLimit);
+    const auto idle = std::chrono::duration_cast<std::chrono::steady_clock::duration>(core_->settings.idleTimeout);
+    stream_.expires_after(shownCode_ ? idle : std::min<std::chrono::steady_clock::duration>(idle, kHeadTimeout));
+    http::async_read_header(stream_, buffer_, *parser_,
+                            beast::bind_front_handler(&HttpSession::OnHeader, shared_from_this()));
+  }
+
+  // False (and the connection ends) for the end of the stream, a time-out or a closed socket;
+  // a refusal is sent for anything else that is not HTTP as we take it.
+  bool ReadWentWell(beast::error_code ec) {
+    if (!ec) return true;
+    if (ec == http::error::end_of_stream) {
+      stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
+      return false;
+    }
+    if (ec == http::error::body_limit) {
+      // Refused from its headers: the body is thrown away as it comes, never kept.
+      version_ = parser_->get().version();
+      Refuse(ErrorAnswer(413, "too_large", texts::kTooLarge));
+      return false;
+    }
+    if (ec == beast::error::timeout || ec == net::error::operation_aborted || ec == net::error::eof ||
+        ec == net::error::connection_reset || ec == net::error::connection_aborted || ec == net::error::bad_descriptor)
+      return false;
+    // Not HTTP as we take it (a malformed line, headers too long).
+    version_ = 11;
+    Refuse(ErrorAnswer(400, "bad_request", texts::kBadRequest));
+    return false;
+  }
+
+  void OnHeader(beast::error_code ec, size_t) {
+    if (!ReadWentWell(ec) || !Admit(parser_->get())) return;
+    if (parser_->is_done()) {
+      Handle(parser_->release());
+      return;
+    }
     stream_.expires_after(core_->settings.idleTimeout);
     http::async_read(stream_, buffer_, *parser_, beast::bind_front_handler(&HttpSession::OnRead, shared_from_this()));
   }
 
   void OnRead(beast::error_code ec, size_t) {
-    if (ec == http::error::end_of_stream) {
-      stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
-      return;
+    if (ReadWentWell(ec)) Handle(parser_->release());
+  }
+
+  // Who may ask: one Host that names us, no Origin but our own page's, and the code.
+  bool Admit(const http::request_parser<http::string_body>::value_type& head) {
+    version_ = head.version();
+    keepAlive_ = head.keep_alive();
+    if (head.count(http::field::host) > 1) {
+      Refuse(ErrorAnswer(400, "bad_request", texts::kBadRequest));
+      return false;
     }
-    if (ec == http::error::body_limit) {
-      // Refused from its headers: the body is thrown away as it comes, never kept.
-      version_ = parser_->get().version();
-      Send(ErrorAnswer(413, "too_large", texts::kTooLarge), false, true);
-      return;
+    const std::string_view host = head[http::field::host];
+    if (!core_->HostAllowed(host)) {
+      Refuse(ErrorAnswer(403, "wrong_host", texts::kWrongHost));
+      return false;
     }
-    if (ec == beast::error::timeout || ec == net::error::operation_aborted || ec == net::error::eof ||
-        ec == net::error::connection_reset || ec == net::error::connection_aborted || ec == net::error::bad_descriptor)
-      return;
-    if (ec) {
-      // Not HTTP as we take it (a malformed line, headers too long).
-      version_ = 11;
-      Send(ErrorAnswer(400, "bad_request", texts::kBadRequest), false, true);
-      return;
+    if (const auto origin = head.find(http::field::origin);
+        origin != head.end() && !OriginAllowed(origin->value(), host)) {
+      Refuse(ErrorAnswer(403, "wrong_origin", texts::kWrongOrigin));
+      return false;
     }
-    Handle(parser_->release());
+    const Target target = SplitTarget(head.target());
+    std::string_view code = BearerCode(head[http::field::authorization]);
+    // Browsers cannot set a header on a page link or a WebSocket: those carry it as ?code=.
+    if (code.empty() && head.method() == http::verb::get) code = QueryValue(target.query, "code");
+    if (!SameCode(code, core_->settings.token)) {
+      Refuse(ErrorAnswer(401, "unauthorized", texts::kUnauthorized));
+      return false;
+    }
+    shownCode_ = true;
+    return true;
   }
 
   void Handle(Request request) {
-    version_ = request.version();
-    keepAlive_ = request.keep_alive();
-    if (!core_->HostAllowed(request[http::field::host])) {
-      Send(ErrorAnswer(403, "wrong_host", texts::kWrongHost), false, false);
-      return;
-    }
-    const Target target = SplitTarget(request.target());
-    std::string_view code = BearerCode(request[http::field::authorization]);
-    // Browsers cannot set a header on a page link or a WebSocket: those carry it as ?code=.
-    if (code.empty() && request.method() == http::verb::get) code = QueryValue(target.query, "code");
-    if (!SameCode(code, core_->settings.token)) {
-      Send(ErrorAnswer(401, "unauthorized", texts::kUnauthorized), keepAlive_, false);
-      return;
-    }
     const auto only = [&](http::verb verb) {
       if (request.method() == verb) return true;
-      Send(ErrorAnswer(405, "wrong_method", texts::kWrongMethod), keepAlive_, false,
-           verb == http::verb::get ? "GET" : "POST");
+      Refuse(ErrorAnswer(405, "wrong_method", texts::kWrongMethod), verb == http::verb::get ? "GET" : "POST");
       return false;
     };
-    const std::string_view path = target.path;
+    const std::string_view path = SplitTarget(request.target()).path;
     if (path == "/") {
       if (only(http::verb::get)) SendPage();
     } else if (path == "/api/events") {
       if (!only(http::verb::get)) return;
       if (!websocket::is_upgrade(request)) {
-        Send(ErrorAnswer(400, "bad_request", texts::kBadRequest), keepAlive_, false);
+        Refuse(ErrorAnswer(400, "bad_request", texts::kBadRequest));
         return;
       }
       Upgrade(std::move(request));
@@ -249,13 +298,16 @@ class HttpSession final : public Connection, public std::enable_shared_from_this
     } else if (path == "/api/volume") {
       if (only(http::verb::post)) AskParsed(ParseVolume(request.body()));
     } else {
-      Send(ErrorAnswer(404, "not_found", texts::kNotFound), keepAlive_, false);
+      Refuse(ErrorAnswer(404, "not_found", texts::kNotFound));
     }
   }
 
+  // Every refusal ends the connection: a client that keeps being refused holds no place.
+  void Refuse(const Answer& answer, const char* allow = nullptr) { Send(answer, false, true, allow); }
+
   void AskParsed(Parsed parsed) {
     if (!parsed.ok) {
-      Send(parsed.error, keepAlive_, false);
+      Refuse(parsed.error);
       return;
     }
     Ask(std::move(parsed.command));
@@ -332,6 +384,7 @@ class HttpSession final : public Connection, public std::enable_shared_from_this
   unsigned version_ = 11;
   bool keepAlive_ = false;
   bool refusing_ = false;
+  bool shownCode_ = false;
   size_t drained_ = 0;
 
   friend class EventSocket;
@@ -365,6 +418,7 @@ class EventSocket final : public Connection, public std::enable_shared_from_this
     beast::error_code ignored;
     beast::get_lowest_layer(ws_).socket().close(ignored);
   }
+  bool ShownCode() const override { return true; }  // its upgrade carried the code
 
   void Send(std::shared_ptr<const std::string> text) {
     if (!listening_) return;
@@ -409,8 +463,10 @@ class EventSocket final : public Connection, public std::enable_shared_from_this
 
   void OnRead(beast::error_code ec, size_t) {
     if (ec) {
+      // Closed: off the list of listeners at once, not at the next event.
       listening_ = false;
       --core_->listeners;
+      core_->Forget(this);
       return;
     }
     const std::string text = beast::buffers_to_string(buffer_.data());
@@ -481,23 +537,60 @@ void Server::Core::Track(const std::shared_ptr<Connection>& connection) {
   open.push_back(connection);
 }
 
+bool Server::Core::EvictStranger() {
+  for (const auto& weak : open) {  // oldest first
+    const auto connection = weak.lock();
+    if (connection && !connection->ShownCode()) {
+      connection->Close();
+      return true;
+    }
+  }
+  return false;
+}
+
+void Server::Core::Forget(const EventSocket* socket) {
+  sockets.erase(std::remove_if(sockets.begin(), sockets.end(),
+                               [socket](const auto& weak) {
+                                 const auto alive = weak.lock();
+                                 return !alive || alive.get() == socket;
+                               }),
+                sockets.end());
+}
+
 void Server::Core::Accept() {
-  acceptor.async_accept([self = shared_from_this()](beast::error_code ec, tcp::socket socket) {
-    if (ec == net::error::operation_aborted || !self->acceptor.is_open()) return;
+  acceptor.async_accept(
+      [self = shared_from_this()](beast::error_code ec, tcp::socket socket) { self->OnAccept(ec, std::move(socket)); });
+}
+
+void Server::Core::OnAccept(beast::error_code ec, tcp::socket socket) {
+  if (ec == net::error::operation_aborted || !acceptor.is_open()) return;
+  // Out of sockets or memory: the next accept waits a moment instead of failing at once again.
+  if (ec == net::error::no_descriptors || ec == net::error::no_buffer_space || ec == net::error::no_memory) {
+    acceptDelay.expires_after(kAcceptBackoff);
+    acceptDelay.async_wait([self = shared_from_this()](beast::error_code waited) {
+      if (!waited) self->Accept();
+    });
+    return;
+  }
+  // Whatever happens to this connection (no memory for its session), the next is accepted.
+  try {
     if (!ec) {
-      if (self->connections.load() < kMaxConnections) {
-        auto session = std::make_shared<HttpSession>(self, std::move(socket), false);
-        self->Track(session);
+      // Full: a stranger's connection makes room; when every place is the host's, the newcomer is
+      // told so.
+      if (connections.load() < kMaxConnections || EvictStranger()) {
+        auto session = std::make_shared<HttpSession>(shared_from_this(), std::move(socket), false);
+        Track(session);
         session->Start();
-      } else if (self->refusals.load() < kMaxRefusals) {
-        ++self->refusals;
-        auto refusal = std::make_shared<HttpSession>(self, std::move(socket), true);
-        self->Track(refusal);
+      } else if (refusals.load() < kMaxRefusals) {
+        ++refusals;
+        auto refusal = std::make_shared<HttpSession>(shared_from_this(), std::move(socket), true);
+        Track(refusal);
         refusal->Start();
       }  // else: closed at once, as the socket goes out of scope
     }
-    self->Accept();
-  });
+  } catch (...) {
+  }
+  Accept();
 }
 
 void Server::Core::Broadcast(const std::shared_ptr<const std::string>& text) {

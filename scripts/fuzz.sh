@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Fuzzes the WAV and Ogg Vorbis decoders (whole-file and streaming, the length each file
-# declares, plus the conversion to the engine format) natively on Linux with libFuzzer,
-# AddressSanitizer and UBSan:
-#   scripts/fuzz.sh [wav|vorbis]...        (default: both)
+# Fuzzes natively on Linux with libFuzzer, AddressSanitizer and UBSan: the WAV and Ogg Vorbis
+# decoders (whole-file and streaming, the length each file declares, plus the conversion to the
+# engine format), and the remote control's door (every request body and WebSocket message parsed,
+# carried out against a stand-in for the board and answered; the Host, Origin and code rules):
+#   scripts/fuzz.sh [wav|vorbis|remote]...        (default: all three)
 # FUZZ_SECONDS bounds each run (default 60). The decoders are pure code, so they build here
 # without MinGW. Any crash is copied into tests/fuzz/regressions/<kind>/, where the native test
 # tier replays it from then on; rename it to say what it exercises before committing it.
@@ -10,13 +11,13 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 kinds=("$@")
-[ ${#kinds[@]} -gt 0 ] || kinds=(wav vorbis)
+[ ${#kinds[@]} -gt 0 ] || kinds=(wav vorbis remote)
 seconds="${FUZZ_SECONDS:-60}"
 out="$BUILD_ROOT/fuzz"
 regressions="$ROOT/tests/fuzz/regressions"
 
 # Tools: clang with the libFuzzer and sanitizer runtimes; sox and oggenc for seeds.
-packages=(clang libclang-rt-14-dev libstb-dev sox vorbis-tools)
+packages=(clang libclang-rt-14-dev libstb-dev nlohmann-json3-dev sox vorbis-tools)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
@@ -35,11 +36,11 @@ mkdir -p "$out"
 flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
        -fno-sanitize-recover=all -I"$ROOT" -isystem /usr/include/stb)
 
-build() {
-  local kind=$1 decoder=$2
+build() {  # build KIND SOURCES...: the target and the production files it reaches
+  local kind=$1; shift
   log "building ${kind}_fuzzer"
-  clang++ "${flags[@]}" -o "$out/${kind}_fuzzer" "$ROOT/tests/fuzz/${kind}_fuzzer.cpp" \
-    "$ROOT/playback/engine/Pcm.cpp" "$ROOT/playback/engine/$decoder"
+  clang++ "${flags[@]}" -DJSON_USE_IMPLICIT_CONVERSIONS=0 -o "$out/${kind}_fuzzer" \
+    "$ROOT/tests/fuzz/${kind}_fuzzer.cpp" "${@/#/$ROOT/}"
 }
 
 # A handful of well-formed files in the layouts the parser branches on, so the fuzzer starts
@@ -49,7 +50,15 @@ make_seeds() {
   [ -d "$dir" ] && return 0
   mkdir -p "$dir"
   local tone=(synth 0.004 sine 440)
-  if [ "$kind" = wav ]; then
+  if [ "$kind" = remote ]; then
+    printf '%s' '{"category":1,"index":2}' > "$dir/play.json"
+    printf '%s' '{"hotkey":"F5"}' > "$dir/hotkey.json"
+    printf '%s' '{"step":-10}' > "$dir/step.json"
+    printf '%s' '{"cmd":"volume","level":50,"id":"a1"}' > "$dir/message.json"
+    printf '%s' '{"cmd":"slots","id":7}' > "$dir/slots.json"
+    printf 'http://127.0.0.1:39393\n127.0.0.1:39393' > "$dir/origin.txt"
+    printf 'Bearer 00112233445566778899aabbccddeeff\n/api/events?code=00112233445566778899aabbccddeeff' > "$dir/code.txt"
+  elif [ "$kind" = wav ]; then
     sox -n -r 8000 -c 1 -b 8 -e unsigned-integer "$dir/u8-mono.wav" "${tone[@]}"
     sox -n -r 22050 -c 2 -b 16 -e signed-integer "$dir/s16-stereo.wav" "${tone[@]}"
     sox -n -r 48000 -c 2 -b 24 -e signed-integer "$dir/s24-stereo.wav" "${tone[@]}"
@@ -71,7 +80,12 @@ make_seeds() {
 
 make_dict() {
   local kind=$1
-  if [ "$kind" = wav ]; then
+  if [ "$kind" = remote ]; then
+    printf '%s\n' '"{"' '"}"' '"["' '"]"' '"\\""' '":"' '","' '"null"' '"true"' '"\\"cmd\\""' '"\\"id\\""' \
+      '"\\"play\\""' '"\\"stop\\""' '"\\"volume\\""' '"\\"state\\""' '"\\"slots\\""' '"\\"category\\""' \
+      '"\\"index\\""' '"\\"hotkey\\""' '"\\"step\\""' '"\\"level\\""' '"http://"' '"Bearer "' '"?code="' \
+      '"localhost"' '"127.0.0.1"' '":39393"' '"\\\\ud800"' >"$out/$kind.dict"
+  elif [ "$kind" = wav ]; then
     printf '%s\n' '"RIFF"' '"WAVE"' '"fmt "' '"data"' '"LIST"' '"fact"' '"\xfe\xff"' '"\x01\x00"' \
       '"\x03\x00"' '"\xff\xff\xff\xff"' \
       '"\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71"' >"$out/$kind.dict"
@@ -83,9 +97,10 @@ make_dict() {
 status=0
 for kind in "${kinds[@]}"; do
   case "$kind" in
-    wav) build wav WavDecoder.cpp ;;
-    vorbis) build vorbis VorbisDecoder.cpp ;;
-    *) log "unknown fuzzer: $kind (wav or vorbis)"; exit 2 ;;
+    wav) build wav playback/engine/Pcm.cpp playback/engine/WavDecoder.cpp ;;
+    vorbis) build vorbis playback/engine/Pcm.cpp playback/engine/VorbisDecoder.cpp ;;
+    remote) build remote remote/Protocol.cpp remote/Rules.cpp remote/Utf8.cpp ;;
+    *) log "unknown fuzzer: $kind (wav, vorbis or remote)"; exit 2 ;;
   esac
   make_seeds "$kind"
   make_dict "$kind"

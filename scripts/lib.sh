@@ -92,10 +92,12 @@ wine_start() {
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   # With no window manager on a private display, Wine waits a second for one on every window
   # it thinks is managed when it is hidden or destroyed; the tests and the skin benchmark open
-  # and close windows many times (and so does the program they start), so their windows are
-  # unmanaged there. A real display keeps its window manager's ways.
+  # and close windows many times, so their windows are unmanaged there. The program itself stays
+  # managed, as on a real desktop (its tray menu needs it: unmanaged, a menu opened after other
+  # copies had come and gone sometimes never showed). A real display keeps its window manager's
+  # ways.
   if [ -n "${XVFB_PID:-}" ]; then
-    for exe in skin_tests.exe skin_bench.exe ui_tests.exe app_tests.exe remote_tests.exe hotkey_tests.exe velmora.exe; do
+    for exe in skin_tests.exe skin_bench.exe ui_tests.exe app_tests.exe remote_tests.exe hotkey_tests.exe; do
       wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\X11 Driver" /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
     done
   fi

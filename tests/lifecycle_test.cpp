@@ -33,13 +33,18 @@ namespace {
 constexpr UINT kTrayMessage = WM_APP + 1;
 const wchar_t kStampKey[] = L"Software\\tamble";
 
+// The icon reports `button`: true once the menu is open and its loop takes the keys (pressed
+// before, the board would take them).
+bool OpenTrayMenu(HWND board, LPARAM button = WM_RBUTTONUP) {
+  ::PostMessageW(board, kTrayMessage, 1, button);
+  const DWORD program = ::GetWindowThreadProcessId(board, nullptr);
+  return WaitFor([program] { return velmora::test::OpenMenu() != nullptr && velmora::test::InMenuMode(program); },
+                 5000);
+}
+
 // As a user would: the icon reports a button, the menu opens, keys pick an item.
 bool ChooseTrayItem(HWND board, int downPresses, LPARAM button = WM_RBUTTONUP) {
-  ::PostMessageW(board, kTrayMessage, 1, button);
-  if (!WaitFor([] { return velmora::test::OpenMenu() != nullptr; }, 5000)) return false;
-  // Keys go to the foreground thread, which the program becomes before it opens its menu.
-  const DWORD program = ::GetWindowThreadProcessId(board, nullptr);
-  WaitFor([program] { return ::GetWindowThreadProcessId(::GetForegroundWindow(), nullptr) == program; }, 5000);
+  if (!OpenTrayMenu(board, button)) return false;
   for (int i = 0; i < downPresses; ++i) PressKey(VK_DOWN);
   PressKey(VK_RETURN);
   return WaitFor([] { return velmora::test::OpenMenu() == nullptr; }, 5000);
@@ -72,9 +77,8 @@ int CheckedMenuLine(HWND menu, int& rows) {
 // Opens the board's tray menu, reads CheckedMenuLine off it and closes it again; -2 when no menu
 // opened.
 int TrayMenuCheckedLine(HWND board) {
-  ::PostMessageW(board, kTrayMessage, 1, WM_RBUTTONUP);
-  HWND menu = nullptr;
-  if (!WaitFor([&menu] { return (menu = velmora::test::OpenMenu()) != nullptr; }, 5000)) return -2;
+  if (!OpenTrayMenu(board)) return -2;
+  const HWND menu = velmora::test::OpenMenu();
   // Read once the menu shows every line of text (the separator has none).
   constexpr int kTextLines = 9;
   int line = -1, rows = 0;
@@ -240,8 +244,7 @@ TEST_F(Lifecycle, TrayMenuShowsHidesRebuildsAndExplains) {
   // after it has opened the menu, it has been handled.
   ::PostMessageW(board, kTrayMessage, 1, WM_LBUTTONDBLCLK);
   EXPECT_EQ(velmora::test::OpenMenu(), nullptr);
-  ::PostMessageW(board, kTrayMessage, 1, WM_RBUTTONUP);
-  ASSERT_TRUE(WaitFor([] { return velmora::test::OpenMenu() != nullptr; }, 5000));
+  ASSERT_TRUE(OpenTrayMenu(board));
   EXPECT_FALSE(::IsWindowVisible(board));
   PressKey(VK_ESCAPE);
   ASSERT_TRUE(WaitFor([] { return velmora::test::OpenMenu() == nullptr; }, 5000));
@@ -256,8 +259,7 @@ TEST_F(Lifecycle, TrayMenuShowsHidesRebuildsAndExplains) {
   EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(board) && !::IsIconic(board); }));
 
   // A click elsewhere closes the menu without choosing anything.
-  ::PostMessageW(board, kTrayMessage, 1, WM_RBUTTONUP);
-  ASSERT_TRUE(WaitFor([] { return velmora::test::OpenMenu() != nullptr; }, 5000));
+  ASSERT_TRUE(OpenTrayMenu(board));
   ::SetCursorPos(900, 700);
   INPUT click[2] = {};
   click[0].type = click[1].type = INPUT_MOUSE;
@@ -477,8 +479,7 @@ TEST_F(Lifecycle, EditorAndSettingsOfTheRunningProgram) {
   EXPECT_EQ(ConfigStore(copy.Folder()).ReadValue(L"常用标题", L"2"), L"编辑过");
 
   // 软件设置 from the tray: a modal settings window, closed by Esc.
-  ::PostMessageW(board, kTrayMessage, 1, WM_RBUTTONUP);
-  ASSERT_TRUE(WaitFor([] { return velmora::test::OpenMenu() != nullptr; }, 5000));
+  ASSERT_TRUE(OpenTrayMenu(board));
   for (int i = 0; i < 3; ++i) PressKey(VK_DOWN);
   PressKey(VK_RETURN);
   HWND settings = nullptr;

@@ -3,6 +3,7 @@
 // Linux side (curl, a WebSocket client, headless Chromium) with what it played read from the
 // test sink.
 #include "app/TrayIcon.h"
+#include "base/Handles.h"
 #include "config/ConfigStore.h"
 #include "remote/Lan.h"
 #include "remote/Protocol.h"
@@ -500,15 +501,72 @@ TEST_F(RemoteProgram, OnlyTheCodeActsAndEveryActionTakesTheBoardsRoad) {
     EXPECT_EQ(ended["state"]["last"], Json({{"category", 1}, {"index", 2}}));
   }
 
-  // 200 idle connections are fine; past the limit a client is told, and all is well after.
+  // 200 idle connections are fine; past the limit the strangers' oldest make room for the host,
+  // and all is well after.
   {
     const std::string dir = Scratch();
     ASSERT_TRUE(RunHostCommand(PythonClient("crowd", p, dir) + " > " + dir + "/log 2>&1", 60000));
     const Json crowd = Json::parse(ReadScratch(dir, "crowd.json"), nullptr, false);
     EXPECT_EQ(crowd["with_200_idle"], 200) << ReadScratch(dir, "log");
-    EXPECT_NE(crowd["past_the_limit"], 200) << "no limit on connections";
+    EXPECT_EQ(crowd["past_the_limit"], 200) << "strangers crowded the host out";
     EXPECT_EQ(crowd["after_closing"], 200);
   }
+  EXPECT_TRUE(copy.Running());
+}
+
+// What a stranger sends from the Linux side costs the host nothing: deep JSON and odd ids are
+// refused without harm, other web pages are refused, a refused or trickling connection holds no
+// place, pipelined requests are each answered, two Host headers are refused, the host is
+// answered through a crowd; and plays of a file that does not play answer at once, with no
+// message box and no "play" event.
+TEST_F(RemoteProgram, WhatAStrangerSendsCostsTheHostNothing) {
+  ProgramCopy copy(L"遥控门");
+  constexpr int p = kProgramPort + 7;
+  Prepare(copy, p);
+  velmora::test::WriteBytes(copy / L"坏.wav", "RIFF\x10\0\0\0WAVEjunkjunk");
+  velmora::config::ConfigStore(copy.Folder()).WriteValue(L"常用路径", L"4", copy / L"坏.wav");
+  ASSERT_TRUE(copy.Start());
+  ASSERT_TRUE(copy.WaitSettled());
+
+  ASSERT_EQ(Curl({kAuth + " " + Url(p, "/api/state")})[0].status, 200) << "the remote control did not start";
+  const std::string dir = Scratch();
+  ASSERT_TRUE(RunHostCommand(PythonClient("door", p, dir) + " > " + dir + "/log 2>&1", 90000));
+  const Json door = Json::parse(ReadScratch(dir, "door.json"), nullptr, false);
+  ASSERT_TRUE(door.is_object()) << ReadScratch(dir, "log");
+  EXPECT_EQ(door["deep_body"], Json::parse(R"([400,{"ok":false,"error":"too_deep","message":"请求内容嵌套过深"}])"));
+  EXPECT_EQ(door["after_deep"], 200);
+  EXPECT_EQ(door["ws_deep_id"]["error"], "too_deep");
+  EXPECT_FALSE(door["ws_deep_id"].contains("id"));
+  EXPECT_EQ(door["ws_object_id"]["error"], "bad_id");
+  EXPECT_FALSE(door["ws_object_id"].contains("id")) << "an id that is refused is not echoed";
+  EXPECT_EQ(door["ws_long_id"]["error"], "bad_id");
+  std::string sixtyFour;
+  for (int i = 0; i < 64; ++i) sixtyFour += "时";
+  EXPECT_EQ(door["ws_id_64"]["id"], sixtyFour) << "64 characters are an id";
+  EXPECT_EQ(door["ws_id_int"]["id"], 7);
+  EXPECT_EQ(door["foreign_origin"][0], 403);
+  EXPECT_EQ(door["foreign_origin"][1]["error"], "wrong_origin");
+  EXPECT_EQ(door["own_origin"], 200);
+  EXPECT_EQ(door["foreign_ws"], 403);
+  EXPECT_EQ(door["refused_closes"], Json::parse(R"({"status":"HTTP/1.1 401","closed":true})"));
+  EXPECT_EQ(door["two_hosts"], Json::parse(R"({"status":"HTTP/1.1 400","closed":true})"));
+  EXPECT_EQ(door["pipelined_answers"], 3);
+  ASSERT_TRUE(door["trickle_closed_after_s"].is_number()) << "a trickled head held its place";
+  EXPECT_LT(door["trickle_closed_after_s"].get<double>(), 7.0);
+  EXPECT_EQ(door["host_in_crowd"], 200) << "strangers crowded the host out";
+
+  // Twenty plays at once of the broken slot: each told at once, no box, no "play" event.
+  const std::string fails = Scratch();
+  ASSERT_TRUE(RunHostCommand(PythonClient("failing", p, fails) + " > " + fails + "/log 2>&1", 60000));
+  const Json failing = Json::parse(ReadScratch(fails, "failing.json"), nullptr, false);
+  ASSERT_TRUE(failing.is_object()) << ReadScratch(fails, "log");
+  for (const Json& answer : failing["answers"]) {
+    EXPECT_EQ(answer[0], 200);
+    EXPECT_EQ(answer[1]["error"], "open_failed") << answer;
+  }
+  EXPECT_LT(failing["seconds"].get<double>(), 5.0);
+  EXPECT_EQ(failing["events"], Json::array()) << "a failed play was announced";
+  EXPECT_EQ(velmora::test::FindProcessWindow(copy.ProcessId(), L"#32770"), nullptr) << "a message box opened";
   EXPECT_TRUE(copy.Running());
 }
 
@@ -557,9 +615,26 @@ TEST_F(RemoteProgram, TheSettingsRowsDriveTheControl) {
     return std::wstring(buffer);
   };
   const auto click = [&](int id) { ::SendMessageW(control(id), BM_CLICK, 0, 0); };
-  const auto code = [&] {
-    const std::wstring shown = text(SettingsWindow::kRemoteCode);
-    return std::string(shown.begin(), shown.end());
+  const auto code = [&] {  // as a user takes it: 复制, then the clipboard
+    if (::OpenClipboard(nullptr)) {
+      ::EmptyClipboard();
+      ::CloseClipboard();
+    }
+    click(SettingsWindow::kRemoteCopyCode);
+    std::string copied;
+    if (::OpenClipboard(nullptr)) {
+      if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        const std::wstring wide(static_cast<const wchar_t*>(::GlobalLock(data)));
+        ::GlobalUnlock(data);
+        copied.assign(wide.begin(), wide.end());
+      }
+      ::CloseClipboard();
+    }
+    return copied;
+  };
+  const auto hold = [&](UINT message) {  // the 显示 button pressed or let go
+    ::SendMessageW(control(SettingsWindow::kRemoteShowCode), message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0,
+                   MAKELPARAM(5, 5));
   };
   const auto status = [&](const std::string& with, int port) {
     return Curl({"-H 'Authorization: Bearer " + with + "' " + Url(port, "/api/state")})[0].status;
@@ -588,14 +663,35 @@ TEST_F(RemoteProgram, TheSettingsRowsDriveTheControl) {
   EXPECT_EQ(status(first, port), 401);
   EXPECT_EQ(status(second, port), 200);
 
-  // 允许局域网: the phone's address, code included.
+  // 允许局域网: the phone's address, code included, which shows (with the code itself) only while
+  // 显示 is held: the host's screen may be on air.
   click(SettingsWindow::kRemoteLan);
   EXPECT_EQ(store.ReadValue(L"遥控", L"局域网"), L"真");
   const std::string lan = velmora::remote::FirstLanAddress();
-  const std::string url = "http://" + lan + ":" + std::to_string(port) + "/?code=" + second;
-  EXPECT_EQ(text(SettingsWindow::kRemoteStatus),
-            lan.empty() ? L"遥控已开启，未找到局域网地址" : L"手机访问: " + std::wstring(url.begin(), url.end()));
+  const std::string url = "http://" + lan + ":" + std::to_string(port) + "/?code=";
+  const std::wstring phone = L"手机访问: " + std::wstring(url.begin(), url.end());
+  const std::wstring none = L"遥控已开启，未找到局域网地址";
+  EXPECT_EQ(text(SettingsWindow::kRemoteStatus), lan.empty() ? none : phone + L"●●●●●●●●");
+  EXPECT_EQ(::SendMessageW(control(SettingsWindow::kRemoteCode), EM_GETPASSWORDCHAR, 0, 0), L'●');
+  hold(WM_LBUTTONDOWN);
+  EXPECT_EQ(text(SettingsWindow::kRemoteStatus), lan.empty() ? none : phone + std::wstring(second.begin(), second.end()));
+  EXPECT_EQ(::SendMessageW(control(SettingsWindow::kRemoteCode), EM_GETPASSWORDCHAR, 0, 0), 0);
+  hold(WM_LBUTTONUP);
+  EXPECT_EQ(text(SettingsWindow::kRemoteStatus), lan.empty() ? none : phone + L"●●●●●●●●");
+  EXPECT_EQ(::SendMessageW(control(SettingsWindow::kRemoteCode), EM_GETPASSWORDCHAR, 0, 0), L'●');
   click(SettingsWindow::kRemoteLan);
+
+  // A new code the configuration cannot take (another program holds the file): said so, and the
+  // old code goes on working.
+  {
+    const velmora::UniqueFile held(::CreateFileW((copy / L"zuboinf.ini").c_str(), GENERIC_READ, 0, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    click(SettingsWindow::kRemoteNewCode);
+    EXPECT_EQ(text(SettingsWindow::kRemoteStatus), L"新访问码未能保存，原访问码仍然有效");
+  }
+  EXPECT_EQ(code(), second);
+  EXPECT_EQ(status(second, port), 200);
 
   // A port another program holds: said in the window, stored all the same, the board unharmed.
   const int taken = kSettingsPort + 2;

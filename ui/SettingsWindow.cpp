@@ -9,8 +9,10 @@
 #include "remote/Rules.h"
 #include "ui/SmallWindows.h"
 
-#include <windowsx.h>
 #include <commctrl.h>
+#include <windowsx.h>
+
+#include <cstring>
 
 namespace velmora::ui {
 
@@ -42,6 +44,8 @@ constexpr int kMicControlX = 83;
 constexpr int kControlRight = 71 + 345;
 
 constexpr wchar_t kMonitorOffItem[] = L"不监听";
+constexpr wchar_t kMaskCharacter = L'●';
+constexpr wchar_t kMaskedCode[] = L"●●●●●●●●";
 constexpr wchar_t kMicOffItem[] = L"不使用";
 
 struct DuckingItem {
@@ -173,8 +177,9 @@ void SettingsWindow::CreateControls() {
                        {kMicControlX + 44, kRemoteTop - 2, 64, 20}, kRemotePort, 0);
   ::SendMessageW(port, EM_SETLIMITTEXT, 5, 0);
   AddChild(L"STATIC", L"访问码:", SS_LEFT, {11, kRemoteTop + 34, 70, 16}, kRemoteCodeLabel, 0);
-  AddChild(L"EDIT", L"", ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP,
-           {kMicControlX, kRemoteTop + 32, kControlRight - 88 - kMicControlX, 20}, kRemoteCode, 0);
+  HWND code = AddChild(L"EDIT", L"", ES_READONLY | ES_AUTOHSCROLL | ES_PASSWORD | WS_BORDER,
+                       {kMicControlX, kRemoteTop + 32, kControlRight - 176 - kMicControlX, 20}, kRemoteCode, 0);
+  ::SendMessageW(code, EM_SETPASSWORDCHAR, kMaskCharacter, 0);
   AddChild(L"EDIT", L"", ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP, {11, kRemoteTop + 66, kControlRight - 11, 16},
            kRemoteStatus, 0);
   // Beside the 快捷键设置 title, two lines at most; read-only, so a long list can be scrolled.
@@ -188,6 +193,8 @@ void SettingsWindow::CreateControls() {
       {L"麦克风同时送监听", BS_CHECKBOX, {kMicControlX, 231, 144, 16}, kMicToMonitor},
       {L"开启遥控", BS_CHECKBOX, {11, kRemoteTop, 72, 16}, kRemoteOn},
       {L"允许局域网", BS_CHECKBOX, {216, kRemoteTop, 88, 16}, kRemoteLan},
+      {L"显示", BS_PUSHBUTTON, {kControlRight - 172, kRemoteTop + 30, 40, 24}, kRemoteShowCode},
+      {L"复制", BS_PUSHBUTTON, {kControlRight - 128, kRemoteTop + 30, 40, 24}, kRemoteCopyCode},
       {L"更换访问码", BS_PUSHBUTTON, {kControlRight - 80, kRemoteTop + 30, 80, 24}, kRemoteNewCode},
       {L"开启快捷键功能", BS_RADIOBUTTON, Lowered({8, 144, 104, 16}), kHotkeysOn},
       {L"关闭快捷键功能", BS_RADIOBUTTON, Lowered({112, 144, 104, 16}), kHotkeysOff},
@@ -202,6 +209,8 @@ void SettingsWindow::CreateControls() {
   // theme's text colour whatever WM_CTLCOLORSTATIC says.
   for (const auto& choice : choices)
     UseClassicLook(AddChild(L"BUTTON", choice.caption, choice.style, choice.rect, choice.id, 0));
+  // 显示 shows the code only while it is held down: it has to hear the button go down and up.
+  ::SetWindowSubclass(Control(kRemoteShowCode), ShowCodeButton, kRemoteShowCode, reinterpret_cast<DWORD_PTR>(this));
 }
 
 void SettingsWindow::Fill() {
@@ -288,7 +297,7 @@ void SettingsWindow::ApplyRemote() { ShowRemote(actions_.RestartRemote()); }
 void SettingsWindow::ShowRemote(remote::RemoteStatus status) {
   const remote::RemoteSetting setting = remote::ReadRemoteSetting(store_);
   const bool shown = remote::IsWellFormedToken(setting.token);
-  ::SetWindowTextW(Control(kRemoteCode), shown ? std::wstring(setting.token.begin(), setting.token.end()).c_str() : L"");
+  code_ = shown ? std::wstring(setting.token.begin(), setting.token.end()) : L"";
   std::wstring text;
   switch (status) {
     case remote::RemoteStatus::Off:
@@ -311,7 +320,64 @@ void SettingsWindow::ShowRemote(remote::RemoteStatus status) {
       break;
     }
   }
-  ::SetWindowTextW(Control(kRemoteStatus), text.c_str());
+  ShowRemoteTexts(std::move(text));
+}
+
+void SettingsWindow::ShowRemoteTexts(std::wstring status) {
+  remoteStatus_ = std::move(status);
+  ::SetWindowTextW(Control(kRemoteCode), code_.c_str());
+  std::wstring line = remoteStatus_;
+  if (!codeRevealed_ && !code_.empty()) {
+    for (size_t at = line.find(code_); at != std::wstring::npos; at = line.find(code_, at))
+      line.replace(at, code_.size(), kMaskedCode);
+  }
+  ::SetWindowTextW(Control(kRemoteStatus), line.c_str());
+}
+
+void SettingsWindow::RevealCode(bool reveal) {
+  if (reveal == codeRevealed_) return;
+  codeRevealed_ = reveal;
+  ::SendMessageW(Control(kRemoteCode), EM_SETPASSWORDCHAR, reveal ? 0 : kMaskCharacter, 0);
+  ::InvalidateRect(Control(kRemoteCode), nullptr, TRUE);
+  ShowRemoteTexts(remoteStatus_);
+}
+
+LRESULT CALLBACK SettingsWindow::ShowCodeButton(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                                DWORD_PTR self) {
+  auto* window = reinterpret_cast<SettingsWindow*>(self);
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      window->RevealCode(true);
+      break;
+    case WM_KEYDOWN:
+      if (wParam == VK_SPACE) window->RevealCode(true);
+      break;
+    case WM_LBUTTONUP:
+    case WM_KEYUP:
+    case WM_CAPTURECHANGED:
+    case WM_KILLFOCUS:
+      window->RevealCode(false);
+      break;
+    case WM_NCDESTROY:
+      ::RemoveWindowSubclass(button, ShowCodeButton, kRemoteShowCode);
+      break;
+    default:
+      break;
+  }
+  return ::DefSubclassProc(button, message, wParam, lParam);
+}
+
+void SettingsWindow::CopyCode() const {
+  if (code_.empty() || !::OpenClipboard(Hwnd())) return;
+  ::EmptyClipboard();
+  const size_t bytes = (code_.size() + 1) * sizeof(wchar_t);
+  if (HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+    std::memcpy(::GlobalLock(memory), code_.c_str(), bytes);
+    ::GlobalUnlock(memory);
+    if (!::SetClipboardData(CF_UNICODETEXT, memory)) ::GlobalFree(memory);  // taken by the clipboard when set
+  }
+  ::CloseClipboard();
 }
 
 void SettingsWindow::CommitPort() {
@@ -389,7 +455,7 @@ void SettingsWindow::OnCommand(int id, int code) {
     case kRemoteNewCode:
       // The old code stops working at once: a running control restarts with the new one.
       if (remote::RenewToken(store_).empty()) {
-        ShowRemote(remote::RemoteStatus::Failed);
+        ShowRemoteTexts(remote::kCodeNotStoredText);  // the code shown is still the one in force
         return;
       }
       if (Checked(Control(kRemoteOn))) {
@@ -397,6 +463,9 @@ void SettingsWindow::OnCommand(int id, int code) {
       } else {
         ShowRemote(actions_.CurrentRemoteStatus());
       }
+      return;
+    case kRemoteCopyCode:
+      CopyCode();
       return;
     case kRemotePort:
       if (code == EN_CHANGE) {

@@ -105,15 +105,19 @@ class SettingsWindow final : public ScaledWindow {
     kRemoteStatus,
     kLeveling,
     kPressAgain,
-    kRefusedHotkeys
+    kRefusedHotkeys,
+    kRemoteShowCode,
+    kRemoteCopyCode
   };
   // kMonitorCombo holds "不监听" and then the output list's devices: its item k (k >= 1) is
   // device k, the output list's item k - 1. kMonitorLevel is a trackbar of 1..100.
   // kMicCombo holds "不使用" and then the capture devices: its item k (k >= 1) is capture device
   // k. kMicLevel is a trackbar like kMonitorLevel; kMicDucking's items are 0, 6, .. 30 dB.
   // kRemotePort is stored when it loses the focus or a second after the last keystroke;
-  // kRemoteCode and kRemoteStatus are read-only edits (their text can be copied): the stored
-  // code, and what the control does (the phone's address while it listens on the LAN).
+  // kRemoteCode and kRemoteStatus are read-only edits: the stored code, and what the control
+  // does (the phone's address while it listens on the LAN). The host's screen may be on air, so
+  // the code shows as ●, in both, except while kRemoteShowCode is held down; kRemoteCopyCode
+  // puts it on the clipboard.
   // kRefusedHotkeys is a read-only edit: kRefusedText and the refused keys, or nothing.
   enum class Button { Close, RebuildNow, Instructions, Ok, None };
 
@@ -141,6 +145,12 @@ class SettingsWindow final : public ScaledWindow {
   // Restarts the remote control and shows what it does.
   void ApplyRemote();
   void ShowRemote(remote::RemoteStatus status);
+  // The code and the status line, the code in clear while 显示 is held, masked otherwise.
+  void ShowRemoteTexts(std::wstring status);
+  void RevealCode(bool reveal);
+  void CopyCode() const;
+  static LRESULT CALLBACK ShowCodeButton(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                         DWORD_PTR self);
   // Stores the port typed, when it differs from the stored one; a text that is no port shows
   // the stored one again.
   void CommitPort();
@@ -158,6 +168,9 @@ class SettingsWindow final : public ScaledWindow {
   int monitorLevel_ = 0;  // what the monitor volume control last stored or showed
   int micLevel_ = 0;      // the same for the microphone's
   bool portTyped_ = false;  // the port edit holds text not yet stored
+  std::wstring code_;          // the stored code as the window shows it (masked or not)
+  std::wstring remoteStatus_;  // the status line, the code in clear
+  bool codeRevealed_ = false;
 };
 
 }  // namespace velmora::ui

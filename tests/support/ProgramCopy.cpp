@@ -98,8 +98,11 @@ int TrayIconCount() {
 }
 
 HWND OpenMenu() {
-  HWND menu = ::FindWindowW(L"#32768", nullptr);
-  return menu && ::IsWindowVisible(menu) ? menu : nullptr;
+  // Menu windows of menus closed before (of this or an ended process) may linger hidden.
+  HWND menu = nullptr;
+  while ((menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr)
+    if (::IsWindowVisible(menu)) return menu;
+  return nullptr;
 }
 
 void PressKey(WORD key) {

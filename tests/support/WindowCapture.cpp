@@ -93,6 +93,12 @@ bool PressTaken(DWORD threadId) {
   return ::GetGUIThreadInfo(threadId, &info) && ((info.flags & GUI_INMOVESIZE) != 0 || info.hwndCapture != nullptr);
 }
 
+bool InMenuMode(DWORD threadId) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  return ::GetGUIThreadInfo(threadId, &info) && (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE)) != 0;
+}
+
 RECT ChildRect(HWND child) {
   RECT r;
   ::GetWindowRect(child, &r);

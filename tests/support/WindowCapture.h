@@ -42,6 +42,8 @@ class Capture {
 // Whether the thread runs the system's move or size loop, or a window of it holds the mouse: a
 // press it was sent has been taken.
 bool PressTaken(DWORD threadId);
+// Whether the thread runs a menu's loop, which takes the keys pressed from then on.
+bool InMenuMode(DWORD threadId);
 
 // A window's text.
 std::wstring WindowText(HWND hwnd);

@@ -2,6 +2,7 @@
 // tested under Wine (tests/remote_test.cpp).
 #include "remote/Protocol.h"
 #include "remote/Rules.h"
+#include "tests/support/HostFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -90,8 +91,8 @@ TEST(RemoteProtocol, CommandsAreCheckedFieldByField) {
   EXPECT_EQ(error(ParseVolume(R"({"level":101})")), "out_of_range");
   EXPECT_EQ(error(ParseVolume(R"({"step":true})")), "wrong_type");
   EXPECT_EQ(error(ParseStop(R"({"now":1})")), "unknown_field");
-  // Nesting as deep as a body can hold is refused, not a crash.
-  EXPECT_EQ(error(ParsePlay(std::string(60000, '[') + std::string(60000, ']'))), "bad_json");
+  // Nesting as deep as a body can hold is refused before it is parsed, not a crash.
+  EXPECT_EQ(error(ParsePlay(std::string(60000, '[') + std::string(60000, ']'))), "too_deep");
   EXPECT_EQ(ParsePlay("{bad").error.status, 400);
 
   std::string cmd;
@@ -104,4 +105,53 @@ TEST(RemoteProtocol, CommandsAreCheckedFieldByField) {
   EXPECT_EQ(error(ParseMessage(R"({"cmd":"dance"})", cmd, id)), "unknown_command");
   EXPECT_EQ(error(ParseMessage(R"({"cmd":"stop","extra":1})", cmd, id)), "unknown_field");
   EXPECT_EQ(error(ParseMessage(R"({"index":1})", cmd, id)), "missing_field");
+}
+
+TEST(RemoteRules, OnlyOurOwnPageMaySendAnOrigin) {
+  using velmora::remote::OriginAllowed;
+  EXPECT_TRUE(OriginAllowed("http://127.0.0.1:39393", "127.0.0.1:39393"));
+  EXPECT_TRUE(OriginAllowed("http://192.168.1.20:39393", "192.168.1.20:39393"));
+  for (const char* origin : {"http://evil.example", "null", "", "https://127.0.0.1:39393", "http://127.0.0.1:39394",
+                             "http://127.0.0.1:39393/", "HTTP://127.0.0.1:39393"})
+    EXPECT_FALSE(OriginAllowed(origin, "127.0.0.1:39393")) << origin;
+  EXPECT_FALSE(OriginAllowed("http://", ""));
+}
+
+TEST(RemoteProtocol, DeepTextAndOddIdsAreRefusedAndNothingOfThemEchoed) {
+  using namespace velmora::remote;
+  const auto nested = [](int depth) { return std::string(static_cast<size_t>(depth), '[') + std::string(static_cast<size_t>(depth), ']'); };
+  EXPECT_FALSE(NestedDeeperThan(nested(32), kMaxJsonDepth));
+  EXPECT_TRUE(NestedDeeperThan(nested(33), kMaxJsonDepth));
+  EXPECT_TRUE(NestedDeeperThan("{\"a\":" + nested(40000), kMaxJsonDepth)) << "even cut short";
+  EXPECT_FALSE(NestedDeeperThan("\"[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[\"", kMaxJsonDepth)) << "brackets in a string";
+  std::string cmd;
+  Json id;
+  const auto message = [&](const std::string& idText) {
+    return ParseMessage("{\"cmd\":\"state\",\"id\":" + idText + "}", cmd, id);
+  };
+  for (const std::string& bad : {nested(30000), std::string("{\"a\":1}"), std::string("[1]"), std::string("1.5"),
+                                 std::string("true"), "\"" + std::string(65, 'x') + "\""}) {
+    const Parsed parsed = message(bad);
+    EXPECT_FALSE(parsed.ok) << bad.substr(0, 20);
+    EXPECT_TRUE(id.is_null()) << "refused and still echoed: " << bad.substr(0, 20);
+  }
+  EXPECT_TRUE(message("\"" + std::string(64, 'x') + "\"").ok);
+  EXPECT_EQ(id, std::string(64, 'x'));
+  EXPECT_TRUE(message("-7").ok);
+  EXPECT_EQ(id, -7);
+  EXPECT_TRUE(message("null").ok);
+}
+
+// Every input the fuzzer ever kept goes through its whole check again.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+TEST(FuzzRegressions, RemoteInputs) {
+  const std::string folder = std::string(VELMORA_FUZZ_REGRESSIONS_UNIX) + "/remote";
+  const std::vector<std::string> names = velmora::test::HostFileNames(folder);
+  EXPECT_GE(names.size(), 3u);
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    const std::string bytes = velmora::test::ReadHostFile(folder + "/" + name);
+    EXPECT_EQ(LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0);
+  }
 }
