@@ -15,8 +15,6 @@
 #include "tests/support/SinkRecording.h"
 
 #include <windows.h>
-#include <psapi.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,23 +30,27 @@ constexpr char kCode[] = "0123456789abcdef0123456789abcdef";
 
 struct Usage {
   double privateKb = 0;
-  DWORD handles = 0;
+  long handles = 0;
   int threads = 0;
 };
 
-Usage Measure(HANDLE process, DWORD pid) {
+// Read on the Linux side, since Wine answers neither GetProcessMemoryInfo nor
+// GetProcessHandleCount for another process: the program's anonymous (private) memory and its
+// threads from /proc, and its open file descriptors, which is where Wine's handles to files,
+// sockets and events reach the kernel.
+Usage Measure(const std::string& scratch) {
+  const std::string file = scratch + "/usage";
+  test::RunHostCommand("pid=$(pgrep -f 'velmora[.]exe' | head -n 1); { grep -E '^(RssAnon|Threads):' /proc/$pid/status; "
+                       "echo Fds: $(ls /proc/$pid/fd | wc -l); } > " + file);
+  const std::string text = test::ReadBytes(test::FromUnixPath(file.c_str()));
+  const auto field = [&text](const char* name) {
+    const size_t at = text.find(name);
+    return at == std::string::npos ? -1L : std::atol(text.c_str() + at + std::strlen(name));
+  };
   Usage usage;
-  PROCESS_MEMORY_COUNTERS_EX counters{};
-  counters.cb = sizeof counters;
-  if (::GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
-    usage.privateKb = static_cast<double>(counters.PrivateUsage) / 1024.0;
-  ::GetProcessHandleCount(process, &usage.handles);
-  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  THREADENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
-    usage.threads += entry.th32OwnerProcessID == pid;
-  ::CloseHandle(snapshot);
+  usage.privateKb = static_cast<double>(field("RssAnon:"));
+  usage.threads = static_cast<int>(field("Threads:"));
+  usage.handles = field("Fds:");
   return usage;
 }
 
@@ -108,9 +110,10 @@ int main() {
     return 1;
   }
   const HWND board = copy.Board();
-  HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, copy.ProcessId());
-
+  // Wine reuses process ids from one run to the next: an earlier run's counts go first.
   const std::string out = std::string(VELMORA_BENCH_SCRATCH_UNIX) + "/soak-" + std::to_string(::GetCurrentProcessId());
+  test::RemoveTree(test::FromUnixPath(out.c_str()));
+  test::MakeFolders(test::FromUnixPath(out.c_str()));
   test::RunHostCommand("(/usr/bin/python3 " + std::string(VELMORA_SOURCE_DIR_UNIX) +
                        "/tests/support/remote_client.py soak " + std::to_string(kPort) + " " + kCode + " " + out + " " +
                        std::to_string(minutes * 60) + " > " + out + ".log 2>&1 </dev/null &)");
@@ -126,7 +129,7 @@ int main() {
       test::RunHostCommand("xdotool search --onlyvisible --name Velmora windowfocus key F9");
     }
     const ULONGLONG elapsed = ::GetTickCount64() - start;
-    if (elapsed >= 60000 && first.threads == 0) first = Measure(process, copy.ProcessId());
+    if (elapsed >= 60000 && first.threads == 0) first = Measure(out);
     if (step % 240 == 120) {  // every minute, half-way through it: the device pulled out and back
       test::ChangeSoundServer("unplug", "velmora_a");
       ::Sleep(1000);
@@ -134,7 +137,7 @@ int main() {
     }
   }
   const bool crashed = !copy.Running();
-  const Usage last = crashed ? first : Measure(process, copy.ProcessId());
+  const Usage last = crashed ? first : Measure(out);
   // The driver writes its counts when its time is up.
   std::string soak;
   for (int i = 0; i < 200 && soak.empty(); ++i) {
@@ -148,8 +151,12 @@ int main() {
   std::printf("soak.websocket_clients: %lld clients\n", JsonNumber(soak, "websockets"));
   std::printf("soak.crashes: %d crashes\n", crashed ? 1 : 0);
   std::printf("soak.memory_growth_kb: %.0f kB\n", last.privateKb - first.privateKb);
-  std::printf("soak.handle_growth: %ld handles\n", static_cast<long>(last.handles) - static_cast<long>(first.handles));
+  std::printf("soak.handle_growth: %ld handles\n", last.handles - first.handles);
   std::printf("soak.thread_growth: %d threads\n", last.threads - first.threads);
-  ::CloseHandle(process);
+  // What the growths are taken from, after the first minute and at the end.
+  std::printf("soak.private_kb_after_first_minute: %.0f kB\n", first.privateKb);
+  std::printf("soak.private_kb_at_end: %.0f kB\n", last.privateKb);
+  std::printf("soak.handles_at_end: %ld handles\n", last.handles);
+  std::printf("soak.threads_at_end: %d threads\n", last.threads);
   return 0;
 }

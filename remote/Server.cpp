@@ -36,8 +36,11 @@ using Response = http::response<http::string_body>;
 
 constexpr auto kDrainTimeout = std::chrono::seconds(5);
 // A client that has not shown the code yet must send a request's head whole within this time: a
-// head sent a byte every few seconds holds no place for long.
+// head sent a byte every few seconds holds no place for long. Each connection gets a deadline
+// somewhere in the last second of it, so a crowd opened at once is not closed at once (and, when
+// it comes straight back, does not arrive all at once again).
 constexpr auto kHeadTimeout = std::chrono::seconds(5);
+constexpr int kHeadTimeoutSpreadMs = 1000;
 // After the system ran out of sockets or memory for an accept, the next one waits this long
 // rather than spinning.
 constexpr auto kAcceptBackoff = std::chrono::milliseconds(100);
@@ -97,6 +100,7 @@ struct Server::Core : std::enable_shared_from_this<Server::Core> {
   std::atomic<int> connections{0};
   std::atomic<int> refusals{0};
   std::atomic<int> listeners{0};
+  unsigned accepted = 0;  // server thread only
   std::vector<std::weak_ptr<Connection>> open;      // server thread only
   std::vector<std::weak_ptr<EventSocket>> sockets;  // server thread only
   std::promise<void> finished;
@@ -151,7 +155,7 @@ Response MakeResponse(const Answer& answer, unsigned version, bool keepAlive) {
 class HttpSession final : public Connection, public std::enable_shared_from_this<HttpSession> {
  public:
   HttpSession(std::shared_ptr<Server::Core> core, tcp::socket&& socket, bool refusing)
-      : core_(std::move(core)), stream_(std::move(socket)), refusing_(refusing) {
+      : core_(std::move(core)), stream_(std::move(socket)), refusing_(refusing), serial_(core_->accepted++) {
     if (!refusing_) seat_.emplace(core_->connections);
   }
   ~HttpSession() override {
@@ -199,7 +203,9 @@ class HttpSession final : public Connection, public std::enable_shared_from_this
     parser_->body_limit(kMaxBodyBytes);
     parser_->header_limit(kHeaderLimit);
     const auto idle = std::chrono::duration_cast<std::chrono::steady_clock::duration>(core_->settings.idleTimeout);
-    stream_.expires_after(shownCode_ ? idle : std::min<std::chrono::steady_clock::duration>(idle, kHeadTimeout));
+    const std::chrono::steady_clock::duration head =
+        kHeadTimeout - std::chrono::milliseconds(serial_ * 389 % kHeadTimeoutSpreadMs);
+    stream_.expires_after(shownCode_ ? idle : std::min(idle, head));
     http::async_read_header(stream_, buffer_, *parser_,
                             beast::bind_front_handler(&HttpSession::OnHeader, shared_from_this()));
   }
@@ -385,6 +391,7 @@ class HttpSession final : public Connection, public std::enable_shared_from_this
   bool keepAlive_ = false;
   bool refusing_ = false;
   bool shownCode_ = false;
+  unsigned serial_;  // the how-manieth accepted connection
   size_t drained_ = 0;
 
   friend class EventSocket;

@@ -18,19 +18,7 @@ regressions="$ROOT/tests/fuzz/regressions"
 
 # Tools: clang with the libFuzzer and sanitizer runtimes; sox and oggenc for seeds.
 packages=(clang libclang-rt-14-dev libstb-dev nlohmann-json3-dev sox vorbis-tools)
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  SUDO=""
-  if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
-  log "installing ${missing[*]}"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+install_missing "${packages[@]}"
 
 mkdir -p "$out"
 flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined

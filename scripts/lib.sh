@@ -10,6 +10,20 @@ select_arch() { RUN_ARCH=$1; RUN_BUILD="$BUILD_ROOT/$1"; }
 
 log() { printf '== %s\n' "$*" >&2; }
 
+# install_missing PACKAGE...: installs from Debian those of the packages that are not installed.
+install_missing() {
+  local p missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -gt 0 ] || return 0
+  local sudo=""
+  [ "$(id -u)" = 0 ] || sudo="sudo"
+  log "installing ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
 # configure_and_build ARCH [TARGET...]: ARCH is x86_64 or i686.
 configure_and_build() {
   local arch=$1; shift

@@ -11,19 +11,7 @@ source "$(dirname "$0")/lib.sh"
 # clang 14 lacks C++20 pieces the code relies on (lambdas capturing structured bindings), and its
 # -Wconversion also takes in -Wsign-conversion, which the code is not written to.
 packages=(g++ cmake ninja-build googletest libstb-dev nlohmann-json3-dev sox lame vorbis-tools flac ffmpeg python3)
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  SUDO=""
-  if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
-  log "installing ${missing[*]}"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+install_missing "${packages[@]}"
 
 dir="$BUILD_ROOT/native"
 if [ ! -f "$dir/build.ninja" ]; then

@@ -4,6 +4,7 @@
 // have played.
 #include "playback/AudioPlayer.h"
 #include "playback/engine/Engine.h"
+#include "tests/support/RampSound.h"
 #include "playback/engine/PcmSource.h"
 #include "tests/support/SinkRecording.h"
 
@@ -23,15 +24,7 @@ namespace {
 
 constexpr uint32_t kPeriod = 441;  // 10 ms
 
-std::shared_ptr<const Sound> Ramp(size_t frames, float scale) {
-  auto sound = std::make_shared<Sound>();
-  for (size_t i = 0; i < frames; ++i) {
-    const float v = scale * static_cast<float>((i % 100) + 1) / 100.0f;
-    sound->samples.push_back(v);
-    sound->samples.push_back(-v);
-  }
-  return sound;
-}
+using velmora::test::Ramp;
 
 // `periods` device periods of one output, left channel only.
 std::vector<float> Pull(AudioEngine& engine, int output, int periods) {

@@ -2,6 +2,7 @@
 // and the microphone's ring under drifting clocks. Routing through the engine itself, on its
 // offline outputs, is in tests/output_test.cpp.
 #include "playback/engine/Engine.h"  // only for the output numbers: the engine itself needs Windows
+#include "tests/support/RampSound.h"
 #include "playback/engine/Mixer.h"
 #include "tests/support/DriftSimulation.h"
 
@@ -15,16 +16,7 @@ using namespace velmora::audio;
 
 namespace {
 
-// A sound whose frame n is (n % 100 + 1) / 100 x `scale` left and its negative right.
-std::shared_ptr<const Sound> Ramp(size_t frames, float scale) {
-  auto sound = std::make_shared<Sound>();
-  for (size_t i = 0; i < frames; ++i) {
-    const float v = scale * static_cast<float>((i % 100) + 1) / 100.0f;
-    sound->samples.push_back(v);
-    sound->samples.push_back(-v);
-  }
-  return sound;
-}
+using velmora::test::Ramp;
 
 int64_t g_ticks = 0;  // a clock of 44,100 ticks a second, one per frame
 int64_t TestClock() { return g_ticks; }
