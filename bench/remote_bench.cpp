@@ -209,7 +209,7 @@ int main() {
   // The host's requests (a fresh connection each, 20 a second) while 300 strangers without the
   // code hold connections, 30 of them trickling a head a byte a second.
   const std::string crowdDir = std::string(VELMORA_BENCH_SCRATCH_UNIX) + "/crowd-" + std::to_string(::GetCurrentProcessId());
-  test::RunHostCommand(std::string("/usr/bin/python3 ") + VELMORA_SOURCE_DIR_UNIX + "/tests/support/remote_client.py crowdbench " +
+  test::RunHostCommand(std::string("/usr/bin/python3 ") + VELMORA_SOURCE_DIR_UNIX + "/bench/remote_load.py crowdbench " +
                            std::to_string(kPort) + " " + kCode + " " + crowdDir + " > " + crowdDir + ".log 2>&1",
                        120000);
   const std::string crowd = test::ReadBytes(test::FromUnixPath((crowdDir + "/crowd.json").c_str()));

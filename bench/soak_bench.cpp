@@ -115,7 +115,7 @@ int main() {
   test::RemoveTree(test::FromUnixPath(out.c_str()));
   test::MakeFolders(test::FromUnixPath(out.c_str()));
   test::RunHostCommand("(/usr/bin/python3 " + std::string(VELMORA_SOURCE_DIR_UNIX) +
-                       "/tests/support/remote_client.py soak " + std::to_string(kPort) + " " + kCode + " " + out + " " +
+                       "/bench/remote_load.py soak " + std::to_string(kPort) + " " + kCode + " " + out + " " +
                        std::to_string(minutes * 60) + " > " + out + ".log 2>&1 </dev/null &)");
 
   Usage first{};

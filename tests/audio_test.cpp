@@ -502,18 +502,13 @@ BOOL CALLBACK CollectDialogText(HWND child, LPARAM param) {
 // Finds the message box the playback shows, reads it and presses its only button.
 DWORD WINAPI AnswerMessageBox(LPVOID param) {
   auto* seen = static_cast<DialogSeen*>(param);
-  for (int i = 0; i < 200; ++i) {
-    HWND box = ::FindWindowW(L"#32770", L"错误");
-    if (box) {
-      seen->caption = L"错误";
-      ::EnumChildWindows(box, CollectDialogText, reinterpret_cast<LPARAM>(seen));
-      seen->hasOnlyOk = ::GetDlgItem(box, IDOK) != nullptr && ::GetDlgItem(box, IDCANCEL) == nullptr &&
-                        ::GetDlgItem(box, IDYES) == nullptr;
-      seen->closed = ::PostMessageW(box, WM_COMMAND, IDOK, 0) != FALSE;
-      return 0;
-    }
-    ::Sleep(25);
-  }
+  HWND box = nullptr;
+  if (!WaitFor([&] { return (box = ::FindWindowW(L"#32770", L"错误")) != nullptr; }, 5000)) return 0;
+  seen->caption = L"错误";
+  ::EnumChildWindows(box, CollectDialogText, reinterpret_cast<LPARAM>(seen));
+  seen->hasOnlyOk = ::GetDlgItem(box, IDOK) != nullptr && ::GetDlgItem(box, IDCANCEL) == nullptr &&
+                    ::GetDlgItem(box, IDYES) == nullptr;
+  seen->closed = ::PostMessageW(box, WM_COMMAND, IDOK, 0) != FALSE;
   return 0;
 }
 

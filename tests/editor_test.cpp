@@ -64,24 +64,19 @@ struct DialogAnswer {
 
 DWORD WINAPI AnswerFileDialog(LPVOID param) {
   auto* answer = static_cast<DialogAnswer*>(param);
-  for (int i = 0; i < 400 && !answer->answered; ++i) {
-    HWND dialog = nullptr;
-    while ((dialog = ::FindWindowExW(nullptr, dialog, L"#32770", nullptr)) != nullptr) {
-      DWORD pid = 0;
-      ::GetWindowThreadProcessId(dialog, &pid);
-      if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(dialog)) continue;
-      HWND name = ::GetDlgItem(dialog, 0x47C);  // the file name combo of the explorer-style dialog
-      HWND edit = name ? ::FindWindowExW(name, nullptr, L"Edit", nullptr) : ::GetDlgItem(dialog, 0x480);
-      if (!edit) edit = name;
-      if (!edit) continue;
-      ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(answer->path.c_str()));
-      velmora::test::WaitFor([&] { return velmora::test::WindowText(edit) == answer->path; }, 2000);
-      ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-      answer->answered = true;
-      return 0;
-    }
-    ::Sleep(25);
-  }
+  HWND dialog = nullptr, edit = nullptr;
+  const bool shown = velmora::test::WaitFor([&] {
+    if (!(dialog = velmora::test::FindOwnDialog())) return false;
+    HWND name = ::GetDlgItem(dialog, 0x47C);  // the file name combo of the explorer-style dialog
+    edit = name ? ::FindWindowExW(name, nullptr, L"Edit", nullptr) : ::GetDlgItem(dialog, 0x480);
+    if (!edit) edit = name;
+    return edit != nullptr;
+  });
+  if (!shown) return 0;
+  ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(answer->path.c_str()));
+  velmora::test::WaitFor([&] { return velmora::test::WindowText(edit) == answer->path; }, 2000);
+  ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  answer->answered = true;
   return 0;
 }
 

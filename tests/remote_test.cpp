@@ -107,12 +107,13 @@ std::string Listening(int port) {
   return ReadScratch(dir, "ss");
 }
 
-// Another program (Python on the Linux side) holds 127.0.0.1:`port` for six seconds.
+// Another program (Python on the Linux side) holds 127.0.0.1:`port` until someone connects or ten
+// seconds have passed.
 bool HoldPort(int port) {
   const std::string dir = Scratch();
-  return RunHostCommand("(/usr/bin/python3 -c 'import socket,time; s=socket.socket(); s.bind((\"127.0.0.1\", " +
+  return RunHostCommand("(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind((\"127.0.0.1\", " +
                         std::to_string(port) + ")); s.listen(); open(\"" + dir +
-                        "/up\", \"w\").close(); time.sleep(6)' >/dev/null 2>&1 </dev/null &)") &&
+                        "/up\", \"w\").close(); s.settimeout(10); s.accept()' >/dev/null 2>&1 </dev/null &)") &&
          WaitFor([&] { return ScratchHas(dir, "up"); });
 }
 

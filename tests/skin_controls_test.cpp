@@ -7,6 +7,7 @@
 #include "hotkeys/Assignment.h"
 #include "skin/SkinEngine.h"
 #include "tests/support/GuiObjects.h"
+#include "tests/support/Dialogs.h"
 #include "tests/support/SkinTesting.h"
 #include "tests/support/TempProgramDir.h"
 #include "tests/support/WindowCapture.h"
@@ -430,18 +431,10 @@ TEST_F(SkinControlsEditor, EscapeStillClosesAndTheSaveButtonStillSaves) {
 // Closes the open-file dialog of this process as soon as it shows.
 DWORD WINAPI CancelFileDialog(LPVOID param) {
   auto* seen = static_cast<volatile LONG*>(param);
-  for (int i = 0; i < 400; ++i) {
-    HWND dialog = nullptr;
-    while ((dialog = ::FindWindowExW(nullptr, dialog, L"#32770", nullptr)) != nullptr) {
-      DWORD pid = 0;
-      ::GetWindowThreadProcessId(dialog, &pid);
-      if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(dialog)) continue;
-      *seen = 1;
-      ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-      return 0;
-    }
-    ::Sleep(25);
-  }
+  HWND dialog = nullptr;
+  if (!velmora::test::WaitFor([&] { return (dialog = velmora::test::FindOwnDialog()) != nullptr; })) return 0;
+  *seen = 1;
+  ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
   return 0;
 }
 

@@ -24,6 +24,16 @@ BOOL CALLBACK ReadChild(HWND child, LPARAM param) {
 
 }  // namespace
 
+HWND FindOwnDialog(const wchar_t* caption) {
+  HWND dialog = nullptr;
+  while ((dialog = ::FindWindowExW(nullptr, dialog, L"#32770", caption)) != nullptr) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(dialog, &pid);
+    if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(dialog)) return dialog;
+  }
+  return nullptr;
+}
+
 MessageBoxWatcher::MessageBoxWatcher(std::wstring caption) : caption_(std::move(caption)) {
   thread_ = ::CreateThread(nullptr, 0, Watch, this, 0, nullptr);
 }
@@ -36,19 +46,24 @@ MessageBoxWatcher::~MessageBoxWatcher() {
 
 DWORD WINAPI MessageBoxWatcher::Watch(LPVOID param) {
   auto* self = static_cast<MessageBoxWatcher*>(param);
-  while (!self->stop_) {
-    HWND box = ::FindWindowW(L"#32770", self->caption_.c_str());
-    if (box && ::IsWindowVisible(box)) {
+  for (;;) {
+    HWND box = nullptr;
+    WaitFor([&] {
+      box = ::FindWindowW(L"#32770", self->caption_.c_str());
+      if (box && !::IsWindowVisible(box)) box = nullptr;
+      return box || self->stop_;
+    }, INFINITE);
+    if (self->stop_) break;
+    {
       MessageBoxSeen seen;
       seen.found = true;
       // A box just made visible may not have its text yet on a busy machine: read it again for a
       // moment before taking it as empty.
-      for (int tries = 0; tries < 25; ++tries) {
+      WaitFor([&] {
         seen.hasIcon = false;
         ::EnumChildWindows(box, ReadChild, reinterpret_cast<LPARAM>(&seen));
-        if (!seen.text.empty()) break;
-        ::Sleep(20);
-      }
+        return !seen.text.empty();
+      }, 500);
       seen.onlyOk = ::GetDlgItem(box, IDOK) != nullptr && ::GetDlgItem(box, IDCANCEL) == nullptr &&
                     ::GetDlgItem(box, IDYES) == nullptr;
       seen.yesNo = ::GetDlgItem(box, IDYES) != nullptr && ::GetDlgItem(box, IDNO) != nullptr &&
@@ -60,9 +75,7 @@ DWORD WINAPI MessageBoxWatcher::Watch(LPVOID param) {
       ::InterlockedIncrement(&self->count_);
       ::SendMessageW(box, WM_COMMAND, static_cast<WPARAM>(self->answer_), 0);
       WaitFor([box] { return !::IsWindowVisible(box); }, 2000);  // the same box is not answered twice
-      continue;
     }
-    ::Sleep(20);
   }
   return 0;
 }

@@ -18,6 +18,10 @@ struct MessageBoxSeen {
   bool ownerEnabled = false;  // whether that window still took input while the box was open
 };
 
+// A visible dialog window (class #32770) of this process, with this caption when one is given;
+// nullptr when there is none.
+HWND FindOwnDialog(const wchar_t* caption = nullptr);
+
 // Starts watching for a message box with this caption; Finish() closes it with OK and reports.
 class MessageBoxWatcher {
  public:
