@@ -223,6 +223,7 @@ int main() {
     std::printf("remote.host_p50_ms_under_crowd: %.2f ms\n", field("p50_ms"));
     std::printf("remote.host_p99_ms_under_crowd: %.2f ms\n", field("p99_ms"));
     std::printf("remote.host_unanswered_under_crowd: %.0f requests\n", field("unanswered"));
+    if (field("unanswered") != 0) std::printf("error: what the host's requests met is in %s.log\n", crowdDir.c_str());
   }
   server.Stop();
   player.ReleaseLibrary();

@@ -92,8 +92,10 @@ def crowdbench(port, code, outdir):
                 latencies.append((time.monotonic() - begin) * 1000)
             else:
                 unanswered += 1
-        except (OSError, http.client.HTTPException):
+                sys.stderr.write("host request answered %d\n" % status)
+        except (OSError, http.client.HTTPException) as e:
             unanswered += 1
+            sys.stderr.write("host request failed after %.3f s: %r\n" % (time.monotonic() - begin, e))
         time.sleep(0.05)  # the host's pace: 20 requests a second
     stop.set()
     crowd.join(10)

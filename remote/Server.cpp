@@ -44,11 +44,17 @@ constexpr int kHeadTimeoutSpreadMs = 1000;
 // After the system ran out of sockets or memory for an accept, the next one waits this long
 // rather than spinning.
 constexpr auto kAcceptBackoff = std::chrono::milliseconds(100);
+// Accepts waiting on the listening socket at once. One accept at a time leaves the backlog
+// waiting on each completion's round trip; while a crowd comes and goes, the host's new
+// connection would queue behind all of them.
+constexpr int kParallelAccepts = 8;
 constexpr size_t kHeaderLimit = 16 * 1024;
 constexpr size_t kDrainLimit = 1024 * 1024;
 constexpr size_t kMaxQueuedEvents = 64;  // a WebSocket client further behind is dropped
 constexpr int kMaxJobsPerSocket = 8;     // commands of one WebSocket client at the UI thread
-constexpr int kMaxRefusals = 32;         // over-the-limit connections being told so at once
+// Connections past kMaxConnections that wait for their first head: only one that shows the code
+// takes a stranger's place, so strangers cannot push each other out in an endless round.
+constexpr int kMaxWaiting = 64;
 constexpr auto kStopGrace = std::chrono::seconds(2);
 constexpr char kServerName[] = "Velmora";
 
@@ -61,9 +67,9 @@ class Connection {
  public:
   virtual ~Connection() = default;
   virtual void Close() = 0;
-  // Whether a request on it carried the code: a stranger's connection goes first when the
-  // server is full.
-  virtual bool ShownCode() const = 0;
+  // Still open and no request on it has carried the code: a stranger's connection, the first
+  // to go when the server is full (one already closed frees its place on its own).
+  virtual bool Evictable() const = 0;
 };
 
 // Counts a connection against kMaxConnections for as long as it lives (it may die on the UI
@@ -92,13 +98,12 @@ struct Server::Core : std::enable_shared_from_this<Server::Core> {
 
   net::io_context ioc{1};
   tcp::acceptor acceptor{ioc};
-  net::steady_timer acceptDelay{ioc};
   UiLink& link;
   const ServerSettings settings;
   std::vector<std::string> hostNames;  // server thread only
   std::chrono::steady_clock::time_point namesRead;
   std::atomic<int> connections{0};
-  std::atomic<int> refusals{0};
+  std::atomic<int> waiting{0};
   std::atomic<int> listeners{0};
   unsigned accepted = 0;  // server thread only
   std::vector<std::weak_ptr<Connection>> open;      // server thread only
@@ -154,29 +159,26 @@ Response MakeResponse(const Answer& answer, unsigned version, bool keepAlive) {
 // One HTTP connection: requests in order, each answered before the next is read.
 class HttpSession final : public Connection, public std::enable_shared_from_this<HttpSession> {
  public:
-  HttpSession(std::shared_ptr<Server::Core> core, tcp::socket&& socket, bool refusing)
-      : core_(std::move(core)), stream_(std::move(socket)), refusing_(refusing), serial_(core_->accepted++) {
-    if (!refusing_) seat_.emplace(core_->connections);
+  // A `waiting` session came when every place was taken: it holds none until it shows the code.
+  HttpSession(std::shared_ptr<Server::Core> core, tcp::socket&& socket, bool waiting)
+      : core_(std::move(core)), stream_(std::move(socket)), waiting_(waiting), serial_(core_->accepted++) {
+    if (waiting_) {
+      ++core_->waiting;
+    } else {
+      seat_.emplace(core_->connections);
+    }
   }
   ~HttpSession() override {
-    if (refusing_) --core_->refusals;
+    if (waiting_) --core_->waiting;
   }
 
-  void Start() {
-    if (refusing_) {
-      // Told plainly, not just dropped: the client sees why.
-      version_ = 11;
-      Send(ErrorAnswer(503, "too_many_connections", texts::kTooManyConnections), false, true);
-      return;
-    }
-    Read();
-  }
+  void Start() { Read(); }
 
   void Close() override {
     beast::error_code ignored;
     stream_.socket().close(ignored);
   }
-  bool ShownCode() const override { return shownCode_; }
+  bool Evictable() const override { return !shownCode_ && stream_.socket().is_open(); }
 
   // The UI thread's answer, back on the server thread.
   void Answered(const Answer& answer) { Send(answer, keepAlive_, false); }
@@ -274,6 +276,19 @@ class HttpSession final : public Connection, public std::enable_shared_from_this
       return false;
     }
     shownCode_ = true;
+    return waiting_ ? TakePlace() : true;
+  }
+
+  // A waiting session that showed the code takes the place of the oldest stranger; when every
+  // place is the host's, the newcomer is told so plainly.
+  bool TakePlace() {
+    if (core_->connections.load() >= kMaxConnections && !core_->EvictStranger()) {
+      Refuse(ErrorAnswer(503, "too_many_connections", texts::kTooManyConnections));
+      return false;
+    }
+    seat_.emplace(core_->connections);
+    waiting_ = false;
+    --core_->waiting;
     return true;
   }
 
@@ -389,7 +404,7 @@ class HttpSession final : public Connection, public std::enable_shared_from_this
   std::optional<http::request_parser<http::string_body>> parser_;
   unsigned version_ = 11;
   bool keepAlive_ = false;
-  bool refusing_ = false;
+  bool waiting_ = false;
   bool shownCode_ = false;
   unsigned serial_;  // the how-manieth accepted connection
   size_t drained_ = 0;
@@ -425,7 +440,7 @@ class EventSocket final : public Connection, public std::enable_shared_from_this
     beast::error_code ignored;
     beast::get_lowest_layer(ws_).socket().close(ignored);
   }
-  bool ShownCode() const override { return true; }  // its upgrade carried the code
+  bool Evictable() const override { return false; }  // its upgrade carried the code
 
   void Send(std::shared_ptr<const std::string> text) {
     if (!listening_) return;
@@ -547,7 +562,7 @@ void Server::Core::Track(const std::shared_ptr<Connection>& connection) {
 bool Server::Core::EvictStranger() {
   for (const auto& weak : open) {  // oldest first
     const auto connection = weak.lock();
-    if (connection && !connection->ShownCode()) {
+    if (connection && connection->Evictable()) {
       connection->Close();
       return true;
     }
@@ -573,8 +588,8 @@ void Server::Core::OnAccept(beast::error_code ec, tcp::socket socket) {
   if (ec == net::error::operation_aborted || !acceptor.is_open()) return;
   // Out of sockets or memory: the next accept waits a moment instead of failing at once again.
   if (ec == net::error::no_descriptors || ec == net::error::no_buffer_space || ec == net::error::no_memory) {
-    acceptDelay.expires_after(kAcceptBackoff);
-    acceptDelay.async_wait([self = shared_from_this()](beast::error_code waited) {
+    auto delay = std::make_shared<net::steady_timer>(ioc, kAcceptBackoff);
+    delay->async_wait([self = shared_from_this(), delay](beast::error_code waited) {
       if (!waited) self->Accept();
     });
     return;
@@ -582,18 +597,14 @@ void Server::Core::OnAccept(beast::error_code ec, tcp::socket socket) {
   // Whatever happens to this connection (no memory for its session), the next is accepted.
   try {
     if (!ec) {
-      // Full: a stranger's connection makes room; when every place is the host's, the newcomer is
-      // told so.
-      if (connections.load() < kMaxConnections || EvictStranger()) {
-        auto session = std::make_shared<HttpSession>(shared_from_this(), std::move(socket), false);
+      // Full: the newcomer waits for its head, without a place. Should even the waiting room be
+      // full, the oldest stranger goes: the host's next connection always gets heard.
+      const bool full = connections.load() >= kMaxConnections;
+      if (!full || waiting.load() < kMaxWaiting || EvictStranger()) {
+        auto session = std::make_shared<HttpSession>(shared_from_this(), std::move(socket), full);
         Track(session);
         session->Start();
-      } else if (refusals.load() < kMaxRefusals) {
-        ++refusals;
-        auto refusal = std::make_shared<HttpSession>(shared_from_this(), std::move(socket), true);
-        Track(refusal);
-        refusal->Start();
-      }  // else: closed at once, as the socket goes out of scope
+      }  // else (every connection is the host's): closed at once, as the socket goes out of scope
     }
   } catch (...) {
   }
@@ -639,7 +650,7 @@ StartResult Server::Start(const ServerSettings& settings) {
   if (!ec) core->acceptor.listen(net::socket_base::max_listen_connections, ec);
   if (ec == net::error::address_in_use || ec == net::error::access_denied) return StartResult::PortInUse;
   if (ec) return StartResult::Failed;
-  core->Accept();
+  for (int i = 0; i < kParallelAccepts; ++i) core->Accept();
   core_ = core;
   thread_ = std::thread([core] {
     // A handler that throws (no memory) loses its own connection, never the server.

@@ -502,14 +502,17 @@ TEST_F(RemoteProgram, OnlyTheCodeActsAndEveryActionTakesTheBoardsRoad) {
     EXPECT_EQ(ended["state"]["last"], Json({{"category", 1}, {"index", 2}}));
   }
 
-  // 200 idle connections are fine; past the limit the strangers' oldest make room for the host,
-  // and all is well after.
+  // 200 idle connections are fine; past the limit a stranger is refused and the strangers' oldest
+  // make room for the host, and all is well after.
   {
     const std::string dir = Scratch();
     ASSERT_TRUE(RunHostCommand(PythonClient("crowd", p, dir) + " > " + dir + "/log 2>&1", 60000));
     const Json crowd = Json::parse(ReadScratch(dir, "crowd.json"), nullptr, false);
     EXPECT_EQ(crowd["with_200_idle"], 200) << ReadScratch(dir, "log");
+    EXPECT_EQ(crowd["stranger_past_the_limit"], 401);
+    EXPECT_EQ(crowd["stranger_pushed_one_out"], false) << "strangers push each other out";
     EXPECT_EQ(crowd["past_the_limit"], 200) << "strangers crowded the host out";
+    EXPECT_EQ(crowd["host_pushed_one_out"], true);
     EXPECT_EQ(crowd["after_closing"], 200);
   }
   EXPECT_TRUE(copy.Running());

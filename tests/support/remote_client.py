@@ -114,11 +114,23 @@ def status_until(port, code, wanted, seconds=5):
     return status
 
 
+def any_closed(socks, seconds):
+    """Whether the server closes one of `socks` within `seconds`."""
+    import select
+    readable, _, _ = select.select(socks, [], [], seconds)
+    return bool(readable)
+
+
 def crowd(port, code, outdir):
     idle = [socket.create_connection(("127.0.0.1", port), timeout=10) for _ in range(200)]
     results = {"with_200_idle": status_of(port, code)}
     idle += [socket.create_connection(("127.0.0.1", port), timeout=10) for _ in range(60)]
+    # Past the limit a stranger is refused without pushing another out; the host is answered in
+    # the place of the oldest.
+    results["stranger_past_the_limit"] = status_of(port, "not-the-code")
+    results["stranger_pushed_one_out"] = any_closed(idle, 0.5)
     results["past_the_limit"] = status_of(port, code)
+    results["host_pushed_one_out"] = any_closed(idle[:16], 2.0)
     for s in idle:
         s.close()
     results["after_closing"] = status_until(port, code, lambda status: status == 200)
