@@ -79,4 +79,58 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes, size_t maxBytes
   return true;
 }
 
+namespace {
+
+bool FlushToDisk(const std::wstring& path) {
+  UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file && ::FlushFileBuffers(file.Get());
+}
+
+// `temp`, already on the disk, takes the place of `target` by one rename that replaces it, written
+// through. Not ReplaceFileW: where it moves the old file aside, moves the new one in and then
+// deletes the old (as Wine's does), a process ended between those steps leaves no file at all.
+// The old file's attributes (hidden, archive) go over to the new one.
+bool Place(const std::wstring& temp, const std::wstring& target) {
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    ::SetFileAttributesW(temp.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  const bool placed =
+      ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  if (!placed) ::DeleteFileW(temp.c_str());
+  return placed;
+}
+
+}  // namespace
+
+bool PutInPlace(const std::wstring& temp, const std::wstring& target) {
+  if (!FlushToDisk(temp)) {
+    ::DeleteFileW(temp.c_str());
+    return false;
+  }
+  return Place(temp, target);
+}
+
+bool WriteFileInPlace(const std::wstring& target, std::string_view bytes) {
+  const std::wstring temp = target + L".tmp";
+  {
+    UniqueFile file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    if (!file) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+      DWORD wrote = 0;
+      const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, size_t{1} << 24));
+      if (!::WriteFile(file.Get(), bytes.data() + done, want, &wrote, nullptr) || wrote == 0) break;
+      done += wrote;
+    }
+    if (done != bytes.size() || !::FlushFileBuffers(file.Get())) {
+      file.Reset();
+      ::DeleteFileW(temp.c_str());
+      return false;
+    }
+  }
+  return Place(temp, target);
+}
+
 }  // namespace velmora

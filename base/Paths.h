@@ -31,4 +31,13 @@ std::wstring ShortPath(const std::wstring& path);
 // that stops early keeps what was read.
 bool ReadWholeFile(const std::wstring& path, std::string& bytes, size_t maxBytes);
 
+// Puts the finished file `temp` in the place of `target` in one step, so that whoever stops us
+// at any moment leaves the old file or the new one, never a part: `temp` is flushed to the disk
+// first, then renamed over `target` (keeping its attributes), or to it where there is none yet.
+// False (and `temp` deleted) when it cannot; `target` is then as it was.
+bool PutInPlace(const std::wstring& temp, const std::wstring& target);
+
+// `bytes` as the whole new content of `target`, through a temporary file beside it and PutInPlace.
+bool WriteFileInPlace(const std::wstring& target, std::string_view bytes);
+
 }  // namespace velmora

@@ -5,6 +5,8 @@
 #include "config/ConfigKeys.h"
 #include "config/Encoding.h"
 
+#include <mutex>
+
 namespace velmora::config {
 
 namespace {
@@ -25,6 +27,32 @@ bool ToAnsiFileName(const std::wstring& path, std::string& out) {
 bool ProfileHasSections(const std::string& path) {
   char names[4] = {};
   return !path.empty() && ::GetPrivateProfileSectionNamesA(names, sizeof(names), path.c_str()) > 0;
+}
+
+// No configuration file comes near this; one that does is not ours to copy around.
+constexpr size_t kMaxFileBytes = size_t{64} << 20;
+
+// One write at a time goes through the temporary copy.
+std::mutex& WriteMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+// The whole file or nothing: a read cut short must never be written back as the file.
+bool ReadAll(const std::wstring& path, std::string& bytes) {
+  WIN32_FILE_ATTRIBUTE_DATA before;
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &before)) return false;
+  const uint64_t size = (uint64_t{before.nFileSizeHigh} << 32) | before.nFileSizeLow;
+  if (!ReadWholeFile(path, bytes, kMaxFileBytes)) return false;
+  if (bytes.size() == size) return true;
+  ::SetLastError(ERROR_READ_FAULT);
+  return false;
+}
+
+// `from`'s bytes as the whole new content of `to`, in one step; false when `from` cannot be read.
+bool CopyInPlace(const std::wstring& from, const std::wstring& to) {
+  std::string bytes;
+  return ReadAll(from, bytes) && WriteFileInPlace(to, bytes);
 }
 
 }  // namespace
@@ -73,11 +101,46 @@ std::wstring ConfigStore::ReadValue(std::wstring_view section, std::wstring_view
   return FromConfigText(buffer);
 }
 
-bool ConfigStore::WriteValue(std::wstring_view section, std::wstring_view key, std::wstring_view value) const {
+bool ConfigStore::WriteThroughCopy(const std::function<bool(const char* profilePath)>& write) const {
   const std::string path = ProfilePath();
   if (path.empty()) return false;
-  return ::WritePrivateProfileStringA(ToConfigText(section).c_str(), ToConfigText(key).c_str(),
-                                      ToConfigText(value).c_str(), path.c_str()) != FALSE;
+  std::lock_guard<std::mutex> lock(WriteMutex());
+  const std::wstring file = ConfigFilePath();
+  const std::wstring temp = file + L".tmp";
+  const std::string tempPath = path + ".tmp";
+  std::string bytes;
+  if (ReadAll(file, bytes)) {
+    UniqueFile copy(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    DWORD wrote = 0;
+    if (!copy || bytes.size() > MAXDWORD ||
+        !::WriteFile(copy.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr) ||
+        wrote != bytes.size()) {
+      copy.Reset();
+      ::DeleteFileW(temp.c_str());
+      return false;
+    }
+  } else {
+    const DWORD error = ::GetLastError();
+    // Held by another program, or unreadable: the write fails as the profile function's would.
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return false;
+    ::DeleteFileW(temp.c_str());  // no file yet: the profile function makes the first one
+  }
+  if (!write(tempPath.c_str())) {
+    ::DeleteFileW(temp.c_str());
+    return false;
+  }
+  return PutInPlace(temp, file);
+}
+
+bool ConfigStore::WriteValue(std::wstring_view section, std::wstring_view key, std::wstring_view value) const {
+  const std::string sectionBytes = ToConfigText(section);
+  const std::string keyBytes = ToConfigText(key);
+  const std::string valueBytes = ToConfigText(value);
+  return WriteThroughCopy([&](const char* profilePath) {
+    return ::WritePrivateProfileStringA(sectionBytes.c_str(), keyBytes.c_str(), valueBytes.c_str(), profilePath) !=
+           FALSE;
+  });
 }
 
 std::vector<std::string> ConfigStore::ReadSectionLines(std::wstring_view section) const {
@@ -105,8 +168,6 @@ std::vector<std::string> ConfigStore::ReadSectionLines(std::wstring_view section
 }
 
 bool ConfigStore::WriteSectionLines(std::wstring_view section, const std::vector<std::string>& lines) const {
-  const std::string path = ProfilePath();
-  if (path.empty()) return false;
   size_t total = 1;
   for (const std::string& line : lines) total += line.size() + 1;
   std::string block;
@@ -116,7 +177,10 @@ bool ConfigStore::WriteSectionLines(std::wstring_view section, const std::vector
     block.push_back('\0');
   }
   block.push_back('\0');
-  return ::WritePrivateProfileSectionA(ToConfigText(section).c_str(), block.data(), path.c_str()) != FALSE;
+  const std::string sectionBytes = ToConfigText(section);
+  return WriteThroughCopy([&](const char* profilePath) {
+    return ::WritePrivateProfileSectionA(sectionBytes.c_str(), block.data(), profilePath) != FALSE;
+  });
 }
 
 std::wstring ReadUserRegistryText(std::wstring_view subkey) {
@@ -159,16 +223,24 @@ bool ConfigStore::HasSections() const { return ProfileHasSections(ProfilePath())
 void ConfigStore::SafeguardFile() const {
   const std::string path = ProfilePath();
   if (path.empty()) return;
+  std::lock_guard<std::mutex> lock(WriteMutex());
   const std::wstring file = ConfigFilePath();
-  const std::wstring copy = file + L".bak";
+  const std::wstring copies[] = {file + L".bak", file + L".bak2"};  // newest first
+  const std::string copyPaths[] = {path + ".bak", path + ".bak2"};
   if (ProfileHasSections(path)) {
-    ::CopyFileW(file.c_str(), copy.c_str(), FALSE);
+    // A copy moves down a generation only when it is worth keeping, so a start on a damaged
+    // file that still has a section leaves the copy before it.
+    if (ProfileHasSections(copyPaths[0])) CopyInPlace(copies[0], copies[1]);
+    CopyInPlace(file, copies[0]);
     return;
   }
-  if (PathExists(file) && ProfileHasSections(path + ".bak")) {
-    ::CopyFileW(copy.c_str(), file.c_str(), FALSE);
-    // The profile functions may still hold the damaged file: let them read it again.
-    ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+  if (!PathExists(file)) return;  // the first start: nothing to keep yet
+  for (size_t i = 0; i < 2; ++i) {
+    if (ProfileHasSections(copyPaths[i]) && CopyInPlace(copies[i], file)) {
+      // The profile functions may still hold the damaged file: let them read it again.
+      ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+      return;
+    }
   }
 }
 

@@ -1,12 +1,15 @@
 // zuboinf.ini next to the executable, read and written through the platform's ANSI profile
 // functions so that files written by earlier versions keep working byte for byte. Nothing is
-// cached: every read goes to the file, every write goes straight into it.
+// cached: every read goes to the file, every write reaches it at once - through a copy beside it
+// that the profile function writes and that then replaces the file in one step, so a crash or a
+// power cut in the middle of a write leaves the old file or the new one, never a part.
 #pragma once
 
 #include "config/ProfileText.h"
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,16 +45,20 @@ class ConfigStore {
   // Whether the file has at least one section.
   bool HasSections() const;
 
-  // Keeps zuboinf.ini.bak beside the file, at start-up before anything is read: a file that
-  // exists but has no section left (cut short by a power loss during a write) is replaced by the
-  // copy when the copy has sections; a file with sections is copied over the copy. Both steps
-  // ignore failures, as every write to the configuration does.
+  // Keeps two generations of copies beside the file, zuboinf.ini.bak and the older
+  // zuboinf.ini.bak2, at start-up before anything is read: a file with sections is copied to
+  // .bak, the copy there moving to .bak2 first when it has sections itself; a file that exists
+  // but has no section left is replaced by the newest copy that has one. Every step ignores
+  // failures, as every write to the configuration does.
   void SafeguardFile() const;
 
  private:
   // The file name as the ANSI profile functions take it (in the process's code page; the
   // volume's short name when the folder's name cannot be written in it).
   std::string ProfilePath() const;
+  // Runs a profile function's write on a copy of the file (`profilePath` names the copy), then
+  // puts the copy in the file's place. False, the file untouched, when any step fails.
+  bool WriteThroughCopy(const std::function<bool(const char* profilePath)>& write) const;
 
   std::wstring programDirectory_;
 };

@@ -24,12 +24,12 @@ long ParseConfigNumber(std::wstring_view text) {
     negative = text[i] == L'-';
     ++i;
   }
-  // Windows' LONG_MAX, also where long is wider (the native tests).
-  constexpr long long kLongMax = 2147483647;
+  // Windows' LONG_MAX and LONG_MIN, also where long is wider (the native tests).
+  const long long limit = negative ? 2147483648LL : 2147483647LL;
   long long value = 0;
   for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
     value = value * 10 + (text[i] - L'0');
-    if (value > kLongMax) value = kLongMax;  // saturate: "99999999999" is simply "very large"
+    if (value > limit) value = limit;  // saturate: "99999999999" is simply "very large"
   }
   return static_cast<long>(negative ? -value : value);
 }

@@ -7,8 +7,9 @@ namespace velmora::hotkeys {
 DropPlan FillFromSlot(config::EffectSlot slot, std::vector<config::WorkItem> files, bool single,
                       const std::function<bool(config::EffectSlot)>& holdsFile) {
   DropPlan plan;
+  if (!config::IsValidSlot(slot)) return plan;
   const config::CategoryInfo& c = config::Category(slot.category);
-  for (size_t i = 0; i < files.size() && slot.index + static_cast<int>(i) <= c.slotCount; ++i) {
+  for (size_t i = 0; i < files.size() && static_cast<size_t>(c.slotCount - slot.index) >= i; ++i) {
     const config::EffectSlot target{slot.category, slot.index + static_cast<int>(i)};
     if (holdsFile(target)) ++plan.replaced;
     plan.fills.push_back({target, std::move(files[i])});

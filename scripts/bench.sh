@@ -5,7 +5,7 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 bash "$ROOT/scripts/install-deps.sh"
-benches=(rebuild_bench playback_bench monitor_bench mic_bench longfile_bench loudness_bench board_bench hotkey_bench skin_bench remote_bench soak_bench velmora)
+benches=(rebuild_bench config_bench playback_bench monitor_bench mic_bench longfile_bench loudness_bench board_bench hotkey_bench skin_bench remote_bench soak_bench velmora)
 trap 'cleanup_session; stop_audio_server' EXIT
 ensure_display
 archs=(x86_64 i686)

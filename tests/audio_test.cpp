@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cmath>
@@ -529,6 +530,66 @@ TEST_F(AudioTest, FailedPlayShowsTheMessageBox) {
   EXPECT_TRUE(seen.hasOnlyOk);
   EXPECT_TRUE(seen.closed);
   EXPECT_EQ(shown.PlaybackStatus(), L"");
+}
+
+// A WAV of ToneWav's (16-bit) with its header saying another layout.
+std::string WithLayout(std::string wav, uint16_t channels, uint32_t rate) {
+  const auto put = [&wav](size_t at, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) wav[at + static_cast<size_t>(i)] = static_cast<char>(value >> (8 * i));
+  };
+  put(22, channels, 2);
+  put(24, rate, 4);
+  put(28, rate * channels * 2u, 4);
+  put(32, channels * 2u, 2);
+  return wav;
+}
+
+size_t PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS_EX counters{};
+  ::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof(counters));
+  return counters.PrivateUsage;
+}
+
+// Layouts the engine does not play are refused when opened, before anything is sized from them
+// (a 1 Hz header once made the stream converter ask for gigabytes); one after another they leave
+// the engine playing and the memory where it was. A header that merely lies about the length plays
+// what is there.
+TEST_F(AudioTest, OddLayoutsAreRefusedAndCostNoMemory) {
+  ASSERT_EQ(StartAudio(player_, sinkA_), 1);
+  const std::string tone = velmora::test::ToneWav(1000, 0.2, 0.5);
+  const struct {
+    const wchar_t* name;
+    uint16_t channels;
+    uint32_t rate;
+  } odd[] = {{L"1hz.wav", 1, 1}, {L"7999hz.wav", 1, 7999}, {L"384001hz.wav", 1, 384001}, {L"9ch.wav", 9, 44100},
+             {L"0hz.wav", 1, 0}, {L"4000000000hz.wav", 1, 4000000000u}};
+  ASSERT_TRUE(playback_.PlayFile(kilo_));  // the engine and its caches warmed first
+  playback_.StopPlayback();
+  const size_t before = PrivateBytes();
+  for (int round = 0; round < 3; ++round) {
+    for (const auto& layout : odd) {
+      SCOPED_TRACE(layout.name);
+      velmora::test::WriteBytes(dir_ / layout.name, WithLayout(tone, layout.channels, layout.rate));
+      const int failures = reporter_.failures;
+      EXPECT_FALSE(playback_.PlayFile(dir_ / layout.name));
+      EXPECT_EQ(reporter_.failures, failures + 1);
+    }
+  }
+  EXPECT_LT(PrivateBytes(), before + (size_t{16} << 20)) << "odd files swelled the program";
+  // The edges of what plays, and a header that says two minutes over a fifth of a second.
+  for (const auto& [channels, rate] : {std::pair<uint16_t, uint32_t>{8, 8000}, {1, 384000}}) {
+    velmora::test::WriteBytes(dir_ / L"edge.wav", WithLayout(tone, channels, rate));
+    EXPECT_TRUE(playback_.PlayFile(dir_ / L"edge.wav")) << channels << " " << rate;
+  }
+  std::string lying = tone;
+  lying[40] = '\x00';
+  lying[41] = '\x00';
+  lying[42] = '\xA0';
+  lying[43] = '\x00';  // 10 MB of data declared
+  velmora::test::WriteBytes(dir_ / L"lying.wav", lying);
+  EXPECT_TRUE(playback_.PlayFile(dir_ / L"lying.wav"));
+  EXPECT_LT(PrivateBytes(), before + (size_t{16} << 20));
 }
 
 TEST_F(AudioTest, HugeSparseFileFailsWithoutReadingItAll) {

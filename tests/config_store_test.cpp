@@ -196,6 +196,40 @@ TEST(ConfigStore, AFileThatLostItsSectionsComesBackFromTheCopy) {
   EXPECT_EQ(ReadBytes(store.ConfigFilePath()), "");
 }
 
+TEST(ConfigStore, TwoGenerationsOfCopiesAndNoWriteLeavesAPart) {
+  TempProgramDir dir;
+  ConfigStore store(dir.Path());
+  const std::wstring file = store.ConfigFilePath();
+  store.WriteValue(kVolumeSection, kVolumeKey, L"40");
+  store.SafeguardFile();
+  const std::string forty = ReadBytes(file);
+  store.WriteValue(kVolumeSection, kVolumeKey, L"50");
+  EXPECT_FALSE(velmora::PathExists(file + L".tmp")) << "a write left its copy behind";
+  store.SafeguardFile();
+  EXPECT_EQ(ReadBytes(file + L".bak"), ReadBytes(file));
+  EXPECT_EQ(ReadBytes(file + L".bak2"), forty);
+
+  // Emptied, at two starts in a row: back from the newest copy each time.
+  for (int start = 0; start < 2; ++start) {
+    WriteBytes(file, "");
+    store.SafeguardFile();
+    EXPECT_EQ(store.ReadValue(kVolumeSection, kVolumeKey), L"50") << start;
+  }
+  // The newest copy lost its sections as well: one generation deeper.
+  WriteBytes(file + L".bak", "");
+  WriteBytes(file, "");
+  store.SafeguardFile();
+  EXPECT_EQ(store.ReadValue(kVolumeSection, kVolumeKey), L"40");
+
+  // A start on a file damaged but still with a section copies it; the good copy before it moves
+  // down a generation instead of being lost.
+  store.SafeguardFile();
+  WriteBytes(file, "[idv]\r\n");
+  store.SafeguardFile();
+  EXPECT_EQ(ReadBytes(file + L".bak"), "[idv]\r\n");
+  EXPECT_EQ(ReadBytes(file + L".bak2"), forty);
+}
+
 TEST(ConfigStore, ProgramFolderOutsideTheAnsiCodePage) {
   TempProgramDir dir(L"한국어");
   ConfigStore store(dir.Path());

@@ -11,6 +11,8 @@
 #include "tests/support/Registry.h"
 #include "tests/support/Waiting.h"
 #include "tests/support/WindowCapture.h"
+#include "ui/MainLayout.h"
+#include "ui/controls/ControlPaint.h"
 
 #include <gtest/gtest.h>
 
@@ -75,14 +77,15 @@ int CheckedMenuLine(HWND menu, int& rows) {
 }
 
 // Opens the board's tray menu, reads CheckedMenuLine off it and closes it again; -2 when no menu
-// opened.
-int TrayMenuCheckedLine(HWND board) {
+// opened. The screen may still show the menu opened before until the new one has painted itself,
+// so the reading is taken until it is `expected` (within a deadline) and the last one returned.
+int TrayMenuCheckedLine(HWND board, int expected) {
   if (!OpenTrayMenu(board)) return -2;
   const HWND menu = velmora::test::OpenMenu();
   // Read once the menu shows every line of text (the separator has none).
   constexpr int kTextLines = 9;
   int line = -1, rows = 0;
-  WaitFor([&] { return (line = CheckedMenuLine(menu, rows)), rows == kTextLines; }, 5000);
+  WaitFor([&] { return (line = CheckedMenuLine(menu, rows)), rows == kTextLines && line == expected; }, 3000);
   PressKey(VK_ESCAPE);
   WaitFor([] { return velmora::test::OpenMenu() == nullptr; }, 5000);
   return line;
@@ -201,6 +204,67 @@ TEST_F(Lifecycle, AutomaticRebuildAndOddStoredValues) {
   ASSERT_TRUE(fresh.Start());
   ASSERT_TRUE(fresh.WaitSettled());
   EXPECT_EQ(SliderLevel(fresh.Board()), 100) << "a fresh install must not start silent";
+}
+
+namespace {
+
+// The stored volume ("[idv]" "v=") taken out of the configuration's bytes, so two files that
+// differ only in it compare equal.
+std::string WithoutVolume(std::string bytes) {
+  const size_t section = bytes.find("[idv]");
+  const size_t key = section == std::string::npos ? section : bytes.find("\nv=", section);
+  if (key != std::string::npos) bytes.erase(key + 3, bytes.find('\n', key + 1) - key - 3);
+  return bytes;
+}
+
+}  // namespace
+
+// Killed in the middle of hundreds of volume steps (each stored as it is made), at a different
+// moment each time: the configuration is always the whole file, before one write or after it. A
+// start after that (the next round) finds it whole too, and the copy it keeps is whole.
+TEST_F(Lifecycle, KilledWhileWritingLeavesTheConfigurationWhole) {
+  ProgramCopy copy(L"写到一半");
+  const std::wstring file = copy / L"zuboinf.ini";
+  ConfigStore(copy.Folder()).WriteValue(L"idv", L"v", L"50");
+  std::string reference;
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_TRUE(copy.Start());
+    ASSERT_TRUE(copy.WaitSettled());
+    const HWND board = copy.Board();
+    ASSERT_NE(board, nullptr);
+    const std::string settled = velmora::test::ReadBytes(file);
+    if (round == 0) reference = WithoutVolume(settled);
+    ASSERT_NE(reference.find("[idv]"), std::string::npos);
+    EXPECT_EQ(WithoutVolume(settled), reference);
+    if (round > 0) {
+      EXPECT_EQ(WithoutVolume(velmora::test::ReadBytes(file + L".bak")), reference);
+    }
+
+    const velmora::ui::DpiScale scale(velmora::ui::WindowDpi(board));
+    for (int i = 0; i < 300; ++i) {
+      const auto control = i % 2 ? velmora::ui::MainControl::VolumeDown : velmora::ui::MainControl::VolumeUp;
+      const POINT at = velmora::test::Centre(scale.Rect(velmora::ui::MainControlDesign(control).rect));
+      for (const UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
+        ::PostMessageW(board, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(at.x, at.y));
+    }
+    // Killed once a few writes (more each round) were seen to land.
+    std::string last = settled;
+    int changes = 0;
+    WaitFor([&] {
+      std::string now = velmora::test::ReadBytes(file);
+      if (now != last) {
+        ++changes;
+        last = std::move(now);
+      }
+      return changes >= 1 + 3 * round;
+    }, 20000);
+    EXPECT_GE(changes, 1) << "the volume steps were not stored";
+    ASSERT_TRUE(copy.Kill());
+    EXPECT_EQ(WithoutVolume(velmora::test::ReadBytes(file)), reference);
+    // The tray lets a dead program's icon go once it sees its window is gone.
+    EXPECT_TRUE(WaitFor([&] { return TrayIconCount() == iconsBefore_; }, 10000));
+  }
 }
 
 TEST_F(Lifecycle, EveryWayOfClosingEndsWithZeroAndRemovesTheIcon) {
@@ -338,7 +402,7 @@ TEST_F(Lifecycle, TrayMonitorItemShowsAndSwitchesTheStoredMonitor) {
   const HWND board = copy.Board();
 
   for (const bool on : {true, false}) {
-    EXPECT_EQ(TrayMenuCheckedLine(board), on ? 6 : -1) << "监听 is the seventh line";
+    EXPECT_EQ(TrayMenuCheckedLine(board, on ? 6 : -1), on ? 6 : -1) << "监听 is the seventh line";
 
     // The effect of F9: always on the output, on the monitor only when on.
     velmora::test::SinkRecording outputSink("velmora_a");
@@ -378,7 +442,7 @@ TEST_F(Lifecycle, TrayMicItemShowsAndSwitchesTheStoredMic) {
   ASSERT_EQ(velmora::playback::StartAudio(speaker, sinkB), 1);
 
   for (const bool on : {true, false}) {
-    EXPECT_EQ(TrayMenuCheckedLine(board), on ? 7 : -1) << "麦克风直通 is the eighth line";
+    EXPECT_EQ(TrayMenuCheckedLine(board, on ? 7 : -1), on ? 7 : -1) << "麦克风直通 is the eighth line";
 
     velmora::test::SinkRecording output("velmora_a");
     const velmora::playback::StreamHandle stream = speaker.OpenAndPlay(voice, 1, 0);

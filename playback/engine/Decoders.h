@@ -17,7 +17,7 @@
 namespace velmora::audio {
 
 // RIFF/WAVE: PCM 8/16/24/32-bit, IEEE float 32/64-bit, WAVE_FORMAT_EXTENSIBLE with either,
-// any channel count (1..32) and rate (1..768,000). Keeps at most kMaxSourceFrames.
+// the channel counts and rates AcceptedFormat takes. Keeps at most kMaxSourceFrames.
 bool DecodeWav(const uint8_t* data, size_t size, PcmBuffer& out);
 // The same files read piece by piece from `file`, to their end; the length is the data
 // chunk's. Null when the header is not one DecodeWav takes.

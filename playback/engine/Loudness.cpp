@@ -12,6 +12,14 @@ constexpr double kAbsoluteGateLufs = -70.0;
 constexpr double kRelativeGateLu = -10.0;
 constexpr size_t kStepsPerBlock = 4;  // 400 ms blocks, 75 % overlap
 
+// The bilinear transform's prewarped corner: tan(pi f0 / rate), the analogue corner placed exactly
+// at f0. Below 3,364 Hz the shelf's 1.68 kHz corner lies above the Nyquist frequency, where the
+// tangent wraps round to negative and infinite values and the filter's poles leave the unit
+// circle: its output grows without bound, the sound reads hundreds of LUFS and leveling turns
+// it down to silence. The engine takes no rate that low, but the meter is given whatever a source
+// says, so the corner is held below Nyquist; any positive tangent keeps the poles inside.
+double Prewarped(double hz, int rate) { return std::tan(kPi * std::min(hz / rate, 0.45)); }
+
 // BS.1770's loudness of a mean square (summed over the channels, each weighted 1). The -0.691
 // makes a 997 Hz sine read its RMS level: it cancels the K-weighting's gain there.
 double Lufs(double meanSquare) { return -0.691 + 10.0 * std::log10(meanSquare); }
@@ -24,7 +32,7 @@ LoudnessMeter::LoudnessMeter(int sampleRate)
   // prototypes they come from (a shelf of +4 dB above about 1.7 kHz, a second-order high-pass at
   // 38 Hz), put through the bilinear transform for our rate. At 48 kHz they give the table.
   {
-    const double k = std::tan(kPi * 1681.974450955533 / rate_);
+    const double k = Prewarped(1681.974450955533, rate_);
     const double q = 0.7071752369554196;
     const double vh = std::pow(10.0, 3.999843853973347 / 20.0);
     const double vb = std::pow(vh, 0.4996667741545416);
@@ -36,7 +44,7 @@ LoudnessMeter::LoudnessMeter(int sampleRate)
     shelf_.a2 = (1.0 - k / q + k * k) / a0;
   }
   {
-    const double k = std::tan(kPi * 38.13547087602444 / rate_);
+    const double k = Prewarped(38.13547087602444, rate_);
     const double q = 0.5003270373238773;
     const double a0 = 1.0 + k / q + k * k;
     highPass_.a1 = 2.0 * (k * k - 1.0) / a0;

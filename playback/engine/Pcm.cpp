@@ -206,7 +206,7 @@ void FoldFrameToStereo(const float* frame, int channels, float& left, float& rig
 
 bool ToEngineFormat(const PcmBuffer& in, Sound& out) {
   out.samples.clear();
-  if (in.channels <= 0 || in.sampleRate <= 0 || in.samples.empty()) return false;
+  if (!AcceptedFormat(in.channels, in.sampleRate) || in.samples.empty()) return false;
   const size_t channels = static_cast<size_t>(in.channels);
   if (in.samples.size() % channels != 0) return false;  // a torn last frame means a broken decoder
   const size_t frames = in.samples.size() / channels;

@@ -18,6 +18,17 @@ inline constexpr int kEngineChannels = 2;
 // lying header or a hostile file cannot make it allocate without bound.
 inline constexpr size_t kMaxSourceFrames = size_t{48000} * 600;
 
+// The sources the engine plays: 8,000 to 384,000 frames a second, one to eight channels. A file
+// outside these (a header that says 1 Hz, or 40 channels) is refused as a file that cannot be
+// opened, before anything is sized from it.
+inline constexpr int kMinSourceRate = 8000;
+inline constexpr int kMaxSourceRate = 384000;
+inline constexpr int kMaxSourceChannels = 8;
+constexpr bool AcceptedFormat(int channels, int sampleRate) {
+  return channels >= 1 && channels <= kMaxSourceChannels && sampleRate >= kMinSourceRate &&
+         sampleRate <= kMaxSourceRate;
+}
+
 // What a decoder hands back: interleaved float samples in [-1, 1] at the file's own rate and
 // channel count.
 struct PcmBuffer {
@@ -43,7 +54,7 @@ struct Sound {
 void FoldFrameToStereo(const float* frame, int channels, float& left, float& right);
 
 // Mono goes to both sides; more than two channels are folded to the front pair; any rate is
-// resampled to 44,100 Hz. False for an empty or malformed buffer.
+// resampled to 44,100 Hz. False for an empty or malformed buffer, or one AcceptedFormat refuses.
 bool ToEngineFormat(const PcmBuffer& in, Sound& out);
 
 }  // namespace velmora::audio

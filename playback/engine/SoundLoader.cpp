@@ -29,6 +29,9 @@ constexpr double kStreamAboveSeconds = 60.0;
 // length and run on (a VBR MP3 without its length table, a lying header) end up here too.
 constexpr size_t kMaxWholeSamples = size_t{48000} * 2 * 120;
 
+// What a file decoded whole gets reserved from its declared length before any of it is read.
+constexpr int kReserveSeconds = 10;
+
 // Long files whose loudness is remembered; a board has at most a few hundred.
 constexpr size_t kMaxStreamLoudness = 512;
 
@@ -257,6 +260,8 @@ SoundLoader::Loaded SoundLoader::Decode(const std::wstring& path, bool measureSt
     if (!source) return {};
   }
 
+  // Nothing is sized from a format the engine does not play (a header that says 1 Hz).
+  if (!AcceptedFormat(source->Channels(), source->SampleRate())) return {};
   const int rate = source->SampleRate();
   const size_t channels = static_cast<size_t>(std::max(source->Channels(), 1));
   const uint64_t declared = source->DeclaredFrames();
@@ -274,7 +279,8 @@ SoundLoader::Loaded SoundLoader::Decode(const std::wstring& path, bool measureSt
   PcmBuffer pcm;
   pcm.channels = source->Channels();
   pcm.sampleRate = rate;
-  pcm.samples.reserve(static_cast<size_t>(declared) * channels);
+  // The declared length may lie: room for a few seconds up front, the rest as it really comes.
+  pcm.samples.reserve(static_cast<size_t>(std::min<uint64_t>(declared, uint64_t{kReserveSeconds} * rate)) * channels);
   while (source->ReadMore(pcm.samples)) {
     if (pcm.samples.size() > kMaxWholeSamples) {
       // It runs far past what it declared: play it as it decodes, from its beginning.

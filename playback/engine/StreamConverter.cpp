@@ -9,6 +9,9 @@ namespace velmora::audio {
 
 namespace {
 
+// Silence after the sound's last frame: the x[i+1] and x[i+2] its last output frames read.
+constexpr size_t kTailFrames = 2;
+
 float Clean(float v) { return std::isfinite(v) ? std::clamp(v, -1.0f, 1.0f) : 0.0f; }
 
 float Hermite(float xm1, float x0, float x1, float x2, float t) {
@@ -23,43 +26,63 @@ float Hermite(float xm1, float x0, float x1, float x2, float t) {
 }  // namespace
 
 StreamConverter::StreamConverter(int channels, int sampleRate)
-    : channels_(std::max(channels, 1)), rate_(std::max(sampleRate, 1)), passThrough_(sampleRate == kEngineRate) {
-  pending_.assign(2, 0.0f);  // x[-1] of the very first frame: silence before the sound
+    : channels_(std::max(channels, 1)),
+      rate_(static_cast<size_t>(std::max(sampleRate, 1))),
+      passThrough_(sampleRate == kEngineRate),
+      // Frame 0 is x[-1] of the very first frame: silence before the sound.
+      pending_((kMaxPendingFrames + kTailFrames) * kEngineChannels, 0.0f) {}
+
+size_t StreamConverter::Push(const float* in, size_t frames) {
+  if (finished_) return 0;
+  // Only what the next output frame reads is kept: from its x[i-1] on. The position may already
+  // be past everything held (a high rate skips frames), and then counts on into what comes.
+  const size_t used = std::min(index_ - 1, count_);
+  if (used > 0) {
+    std::copy(pending_.begin() + static_cast<std::ptrdiff_t>(used * kEngineChannels),
+              pending_.begin() + static_cast<std::ptrdiff_t>(count_ * kEngineChannels), pending_.begin());
+    count_ -= used;
+    index_ -= used;
+  }
+  const size_t taken = std::min(frames, kMaxPendingFrames - count_);
+  const size_t stride = static_cast<size_t>(channels_);
+  for (size_t f = 0; f < taken; ++f) {
+    float* frame = &pending_[(count_ + f) * kEngineChannels];
+    FoldFrameToStereo(in + f * stride, channels_, frame[0], frame[1]);
+  }
+  count_ += taken;
+  return taken;
 }
 
-void StreamConverter::Convert(const float* in, size_t frames, std::vector<float>& out) {
-  const size_t first = pending_.size();
-  pending_.resize(first + frames * 2);
-  for (size_t f = 0; f < frames; ++f) {
-    float l = 0;
-    float r = 0;
-    FoldFrameToStereo(in + f * static_cast<size_t>(channels_), channels_, l, r);
-    pending_[first + 2 * f] = l;
-    pending_[first + 2 * f + 1] = r;
-  }
-  const size_t available = pending_.size() / 2;
+void StreamConverter::Finish() {
+  if (finished_) return;
+  finished_ = true;
+  if (passThrough_) return;  // reads nothing past the frame it copies
+  std::fill_n(pending_.begin() + static_cast<std::ptrdiff_t>(count_ * kEngineChannels), kTailFrames * kEngineChannels,
+              0.0f);
+  count_ += kTailFrames;
+}
+
+size_t StreamConverter::Pull(float* out, size_t maxFrames) {
+  size_t made = 0;
   if (passThrough_) {
-    // Frame 0 of pending_ is the x[-1] guard; everything after it goes out unchanged.
-    for (size_t i = 2; i < pending_.size(); ++i) out.push_back(Clean(pending_[i]));
-    pending_.erase(pending_.begin(), pending_.end() - 2);
-    return;
+    for (; made < maxFrames && index_ < count_; ++made, ++index_) {
+      out[made * kEngineChannels] = Clean(pending_[index_ * kEngineChannels]);
+      out[made * kEngineChannels + 1] = Clean(pending_[index_ * kEngineChannels + 1]);
+    }
+    return made;
   }
   // Output frames need x[i-1] .. x[i+2] around their position i + t.
-  while (index_ + 2 < available) {
-    const size_t i = index_;
+  for (; made < maxFrames && index_ + 2 < count_; ++made) {
+    const float* x = &pending_[(index_ - 1) * kEngineChannels];
     const float t = static_cast<float>(phase_) / static_cast<float>(kEngineRate);
-    for (size_t c = 0; c < 2; ++c) {
-      out.push_back(Clean(Hermite(pending_[(i - 1) * 2 + c], pending_[i * 2 + c], pending_[(i + 1) * 2 + c],
-                                  pending_[(i + 2) * 2 + c], t)));
+    for (size_t c = 0; c < kEngineChannels; ++c) {
+      out[made * kEngineChannels + c] = Clean(Hermite(x[c], x[2 + c], x[4 + c], x[6 + c], t));
     }
     phase_ += rate_;
-    index_ += static_cast<size_t>(phase_ / kEngineRate);
+    index_ += phase_ / kEngineRate;
     phase_ %= kEngineRate;
   }
-  // Keep from x[i-1] of the next output frame on.
-  const size_t keepFrom = std::min(index_ - 1, available);
-  pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(keepFrom * 2));
-  index_ -= keepFrom;
+  return made;
 }
 
 }  // namespace velmora::audio

@@ -43,44 +43,50 @@ void StreamFeed::Produce() {
 }
 
 void StreamFeed::Decode() {
-  const int channels = std::max(source_->Channels(), 1);
-  StreamConverter converter(channels, source_->SampleRate());
-  std::vector<float> decoded;
-  std::vector<float> converted;
-  size_t convertedStart = 0;  // in floats
+  const size_t channels = static_cast<size_t>(std::max(source_->Channels(), 1));
+  StreamConverter converter(static_cast<int>(channels), source_->SampleRate());
+  // The source's latest piece, handed to the converter as it makes room: besides the ring, the
+  // feed holds that one piece and the converter's few thousand frames, whatever a piece's size.
+  std::vector<float> piece;
+  size_t pushed = 0;  // frames of `piece` the converter has taken
+  bool finished = false;
   while (!stop_) {
-    if (convertedStart < converted.size()) {
-      const uint64_t written = written_.load();
-      const uint64_t lead = read_[0].load();
-      uint64_t slowest = lead;
-      for (int r = 1; r < kMaxReaders; ++r) {
-        // The read position is stored before the reader is marked present, so it is never stale.
-        // A reader that stopped pulling (its device is gone) holds nothing back: past the lag
-        // limit it skips ahead to reader 0 when it pulls again.
-        if (!present_[r].load()) continue;
-        const uint64_t read = read_[r].load();
-        if (read < lead && lead - read <= kMaxLagFrames) slowest = std::min(slowest, read);
-      }
-      const size_t space = capacityFrames_ - static_cast<size_t>(written - slowest);
-      const size_t frames = std::min(space, (converted.size() - convertedStart) / kEngineChannels);
-      if (frames == 0) {
-        std::this_thread::sleep_for(kFullWait);
-        continue;
-      }
-      for (size_t f = 0; f < frames; ++f) {
-        const size_t slot = static_cast<size_t>((written + f) % capacityFrames_) * kEngineChannels;
-        ring_[slot] = converted[convertedStart + f * kEngineChannels];
-        ring_[slot + 1] = converted[convertedStart + f * kEngineChannels + 1];
-      }
-      convertedStart += frames * kEngineChannels;
-      written_.store(written + frames);  // publishes the frames to the render thread
+    const uint64_t written = written_.load();
+    const uint64_t lead = read_[0].load();
+    uint64_t slowest = lead;
+    for (int r = 1; r < kMaxReaders; ++r) {
+      // The read position is stored before the reader is marked present, so it is never stale.
+      // A reader that stopped pulling (its device is gone) holds nothing back: past the lag
+      // limit it skips ahead to reader 0 when it pulls again.
+      if (!present_[r].load()) continue;
+      const uint64_t read = read_[r].load();
+      if (read < lead && lead - read <= kMaxLagFrames) slowest = std::min(slowest, read);
+    }
+    const size_t space = capacityFrames_ - static_cast<size_t>(written - slowest);
+    if (space == 0) {
+      std::this_thread::sleep_for(kFullWait);
       continue;
     }
-    converted.clear();
-    convertedStart = 0;
-    decoded.clear();
-    if (!source_->ReadMore(decoded)) break;
-    converter.Convert(decoded.data(), decoded.size() / static_cast<size_t>(channels), converted);
+    // Converted straight into the free slots, up to the ring's end at most (the next round wraps).
+    const size_t at = static_cast<size_t>(written % capacityFrames_);
+    const size_t made = converter.Pull(&ring_[at * kEngineChannels], std::min(space, capacityFrames_ - at));
+    if (made > 0) {
+      written_.store(written + made);  // publishes the frames to the render thread
+      continue;
+    }
+    // The converter needs more: the rest of the piece, then the next one, then the end.
+    const size_t pieceFrames = piece.size() / channels;
+    if (pushed < pieceFrames) {
+      pushed += converter.Push(piece.data() + pushed * channels, pieceFrames - pushed);
+      continue;
+    }
+    if (finished) break;
+    piece.clear();
+    pushed = 0;
+    if (!source_->ReadMore(piece)) {
+      converter.Finish();
+      finished = true;
+    }
   }
 }
 

@@ -1,7 +1,8 @@
 // A long sound played while it decodes: a thread of its own decodes and converts ahead into a
 // ring of about two seconds, the render thread takes from it. Memory stays the same whatever
-// the file's length. Pure logic (std::thread and atomics), so it also runs natively under
-// ThreadSanitizer (scripts/race.sh).
+// the file's length: beside the ring, one decoded piece, whatever size the source's pieces come
+// in. Pure logic (std::thread and atomics), so it also runs natively under ThreadSanitizer
+// (scripts/race.sh).
 //
 // Several outputs play the same sound, each at its own device's pace, from one decoding: each is
 // a reader of the ring with a read position of its own. Reader 0 (the output device) is always

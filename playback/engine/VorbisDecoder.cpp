@@ -55,8 +55,8 @@
 namespace velmora::audio {
 namespace {
 
-constexpr int kMaxChannels = 8;
-constexpr unsigned kMaxRate = 768000;
+constexpr int kMaxChannels = kMaxSourceChannels;
+constexpr unsigned kMaxRate = kMaxSourceRate;
 constexpr int kChunkFrames = 4096;
 // A streamed file's headers are looked for in its first bytes, read in growing steps; cover art
 // in the comments is what makes them long.
@@ -354,8 +354,8 @@ VorbisHandle OpenInArena(size_t commentMemory, Open open, std::unique_ptr<char[]
     const stb_vorbis_info info = stb_vorbis_get_info(decoder.get());
     const size_t needed = size_t{info.setup_memory_required} + 2 * size_t{info.temp_memory_required} + kScratchSlack;
     if (needed <= arenaSize) {
-      if (info.channels < 1 || info.channels > kMaxChannels) return nullptr;
-      if (info.sample_rate == 0 || info.sample_rate > kMaxRate) return nullptr;
+      if (info.sample_rate > kMaxRate || !AcceptedFormat(info.channels, static_cast<int>(info.sample_rate)))
+        return nullptr;
       return decoder;
     }
     decoder.reset();

@@ -22,8 +22,6 @@ namespace {
 constexpr uint16_t kFormatPcm = 0x0001;
 constexpr uint16_t kFormatFloat = 0x0003;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
-constexpr int kMaxChannels = 32;
-constexpr uint32_t kMaxRate = 768000;
 constexpr uint32_t kStreamingSize = 0xFFFFFFFF;
 // Real files have a handful of chunks before the samples; walking a file of millions of tiny
 // chunks would only cost time.
@@ -86,8 +84,7 @@ bool ParseFormat(const uint8_t* body, size_t length, Format& format) {
     if (tag != kFormatPcm && tag != kFormatFloat) return false;
   }
 
-  if (channels == 0 || channels > kMaxChannels) return false;
-  if (rate == 0 || rate > kMaxRate) return false;
+  if (rate > static_cast<uint32_t>(kMaxSourceRate) || !AcceptedFormat(channels, static_cast<int>(rate))) return false;
   if (bits == 0) return false;
 
   // Plain PCM may state a bit depth below its container (12 bits in 16); the samples are

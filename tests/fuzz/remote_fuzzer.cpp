@@ -5,6 +5,7 @@
 // object with "ok", serialise to valid UTF-8 JSON, and echo only an id of the allowed forms.
 #include "remote/Protocol.h"
 #include "remote/Rules.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -75,7 +76,7 @@ void Try(const Parsed& parsed, RecordingBoard& board) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+VELMORA_FUZZ_TARGET(remote) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   RecordingBoard board;
   Try(ParsePlay(text), board);

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <memory>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+VELMORA_FUZZ_TARGET(vorbis) {
   using namespace velmora::audio;
   PcmBuffer pcm;
   pcm.channels = 7;  // stale contents must not survive a failed decode

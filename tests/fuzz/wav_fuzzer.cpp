@@ -8,14 +8,14 @@
 #include <cstdint>
 #include <memory>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+VELMORA_FUZZ_TARGET(wav) {
   using namespace velmora::audio;
   PcmBuffer pcm;
   pcm.channels = 7;  // stale contents must not survive a failed decode
   pcm.samples.assign(3, 2.0f);
   const bool decoded = DecodeWav(data, size, pcm);
   if (decoded) fuzz::Require(LooksLikeWav(data, size));
-  fuzz::CheckDecodeAndConvert(decoded, pcm, 32);
+  fuzz::CheckDecodeAndConvert(decoded, pcm, kMaxSourceChannels);
 
   std::unique_ptr<PcmSource> source = OpenWavSource(std::make_unique<MemoryBytes>(data, size));
   fuzz::Require(static_cast<bool>(source) == decoded);

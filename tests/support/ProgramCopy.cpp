@@ -83,6 +83,16 @@ bool ProgramCopy::WaitExit(DWORD timeoutMs, DWORD* code) {
   return true;
 }
 
+bool ProgramCopy::Kill() {
+  if (!process_.hProcess) return false;
+  ::TerminateProcess(process_.hProcess, 1);
+  const bool gone = ::WaitForSingleObject(process_.hProcess, 10000) == WAIT_OBJECT_0;
+  ::CloseHandle(process_.hProcess);
+  ::CloseHandle(process_.hThread);
+  process_ = PROCESS_INFORMATION{};
+  return gone;
+}
+
 bool ProgramCopy::Running() const {
   return process_.hProcess && ::WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
 }

@@ -33,6 +33,8 @@ class ProgramCopy {
   // True when the process ended within the time; its exit code in `code`.
   bool WaitExit(DWORD timeoutMs, DWORD* code);
   bool Running() const;
+  // Ends the process at once, as a crash or the task manager would; true once it is gone.
+  bool Kill();
 
  private:
   TempProgramDir dir_;

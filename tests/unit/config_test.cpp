@@ -70,7 +70,8 @@ TEST(ConfigNumbers, ParseLikeTheStoredTextMeans) {
   };
   const Case cases[] = {{L"1", 1},   {L"90", 90},     {L"250", 250}, {L"", 0},       {L"abc", 0},
                         {L"-3", -3}, {L" 12abc", 12}, {L"3.9", 3},   {L"+7", 7},     {L"真", 0},
-                        {L"007", 7}, {L"99999999999999999999", 2147483647L}};
+                        {L"007", 7}, {L"99999999999999999999", 2147483647L},
+                        {L"-2147483648", -2147483647L - 1}, {L"-99999999999", -2147483647L - 1}};
   for (const Case& c : cases) EXPECT_EQ(ParseConfigNumber(c.text), c.value) << c.text;
   EXPECT_EQ(ConfigNumberText(90), L"90");
 }

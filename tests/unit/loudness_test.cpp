@@ -56,6 +56,29 @@ TEST(Loudness, MeterReadsWhatTheStandardGivesAtEveryRate) {
   }
 }
 
+TEST(Loudness, FiltersHoldAtEveryRateASourceMayHave) {
+  // The meter sums both channels' mean squares, each weighted 1, and the -0.691 cancels the
+  // weighting's gain near 1 kHz: a 0 dBFS sine in the left channel alone is half of full-scale
+  // power, 10 log10(1/2) = -3.01 LUFS; in both it is full scale, 0.0.
+  for (const int rate :
+       {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000, 88200, 96000, 176400, 192000, 352800, 384000}) {
+    SCOPED_TRACE(rate);
+    std::vector<float> left, both;
+    AppendSine(left, rate, 1000, 2, 1.0, 0.0);
+    AppendSine(both, rate, 1000, 2, 1.0, 1.0);
+    EXPECT_NEAR(Lufs(left, rate), -3.01, 0.05);
+    EXPECT_NEAR(Lufs(both, rate), 0.0, 0.05);
+  }
+  // Just under 3,364 Hz the shelf's corner is past Nyquist; the filter must not run away there
+  // either (it used to read hundreds of LUFS, and leveling made the sound silent).
+  for (const int rate : {2000, 3300, 3363}) {
+    SCOPED_TRACE(rate);
+    std::vector<float> both;
+    AppendSine(both, rate, 300, 2, 1.0, 1.0);
+    EXPECT_NEAR(Lufs(both, rate), 0.0, 1.5);
+  }
+}
+
 TEST(Loudness, GatesLeaveOutSilenceAndQuietStretches) {
   constexpr int kRate = 44100;
   // A 10 s tone in 20 s of silence either side reads the tone's loudness (absolute gate), less

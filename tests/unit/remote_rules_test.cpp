@@ -2,7 +2,6 @@
 // tested under Wine (tests/remote_test.cpp).
 #include "remote/Protocol.h"
 #include "remote/Rules.h"
-#include "tests/support/HostFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -142,16 +141,3 @@ TEST(RemoteProtocol, DeepTextAndOddIdsAreRefusedAndNothingOfThemEchoed) {
   EXPECT_TRUE(message("null").ok);
 }
 
-// Every input the fuzzer ever kept goes through its whole check again.
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
-
-TEST(FuzzRegressions, RemoteInputs) {
-  const std::string folder = std::string(VELMORA_FUZZ_REGRESSIONS_UNIX) + "/remote";
-  const std::vector<std::string> names = velmora::test::HostFileNames(folder);
-  EXPECT_GE(names.size(), 3u);
-  for (const std::string& name : names) {
-    SCOPED_TRACE(name);
-    const std::string bytes = velmora::test::ReadHostFile(folder + "/" + name);
-    EXPECT_EQ(LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0);
-  }
-}
