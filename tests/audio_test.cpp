@@ -576,6 +576,19 @@ TEST_F(AudioTest, OddLayoutsAreRefusedAndCostNoMemory) {
       EXPECT_EQ(reporter_.failures, failures + 1);
     }
   }
+  // Ogg the same way: a header that says 1 Hz (the page's checksum no longer holds), and cut short.
+  const std::string ogg =
+      velmora::test::ReadBytes(velmora::test::FromUnixPath(VELMORA_TEST_SOUNDS_UNIX) + L"\\sine1k.ogg");
+  ASSERT_GT(ogg.size(), 400u) << "run scripts/make-test-sounds.sh";
+  std::string oneHz = ogg;
+  oneHz.replace(40, 4, std::string("\x01\0\0\0", 4));
+  velmora::test::WriteBytes(dir_ / L"1hz.ogg", oneHz);
+  velmora::test::WriteBytes(dir_ / L"cut.ogg", ogg.substr(0, 300));
+  for (const wchar_t* name : {L"1hz.ogg", L"cut.ogg"}) {
+    const int failures = reporter_.failures;
+    EXPECT_FALSE(playback_.PlayFile(dir_ / name)) << name;
+    EXPECT_EQ(reporter_.failures, failures + 1);
+  }
   EXPECT_LT(PrivateBytes(), before + (size_t{16} << 20)) << "odd files swelled the program";
   // The edges of what plays, and a header that says two minutes over a fifth of a second.
   for (const auto& [channels, rate] : {std::pair<uint16_t, uint32_t>{8, 8000}, {1, 384000}}) {
