@@ -23,6 +23,11 @@ bool DecodeWav(const uint8_t* data, size_t size, PcmBuffer& out);
 // chunk's. Null when the header is not one DecodeWav takes.
 std::unique_ptr<PcmSource> OpenWavSource(std::unique_ptr<ByteSource> file);
 
+// Whether the file's fmt chunk states a channel count or rate AcceptedFormat refuses, whatever
+// its encoding (ADPCM too): such a file is refused at once rather than handed to another decoder,
+// which could only produce the same layout (and some take a very long time over odd ones).
+bool WavStatesRefusedLayout(ByteSource& file);
+
 // Ogg Vorbis through stb_vorbis. Keeps at most kMaxSourceFrames.
 bool DecodeVorbis(const uint8_t* data, size_t size, PcmBuffer& out);
 // The same, read from an open file of `size` bytes as it decodes; the source owns and closes

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <optional>
@@ -148,6 +149,18 @@ bool ReadHead(const std::wstring& path, uint8_t (&head)[12]) {
   return file.IsOpen() && file.ReadAt(0, head, sizeof(head)) == sizeof(head);
 }
 
+// A file our own reader refused that Media Foundation would only make worse: a WAV whose header
+// states a layout the engine does not play (whatever its encoding), or an Ogg Vorbis stream (Media
+// Foundation has nothing better for it; other codecs in Ogg still go there). Handed on, such files
+// could keep the decoder busy far longer than a click may take.
+bool RefusedAsOurs(const std::wstring& path, SourceOpener open) {
+  FileBytes file(path);
+  if (!file.IsOpen()) return false;
+  if (open == &OpenWavFile) return WavStatesRefusedLayout(file);
+  uint8_t head[35];
+  return file.ReadAt(0, head, sizeof(head)) == sizeof(head) && head[28] == 1 && std::memcmp(head + 29, "vorbis", 6) == 0;
+}
+
 // A long file: the first feed takes the source already open, a restart opens the file again.
 SoundLoader::Loaded Streamed(std::unique_ptr<PcmSource> source, const std::wstring& path, SourceOpener open,
                              bool mediaFoundation, uint64_t engineFrames) {
@@ -251,6 +264,7 @@ SoundLoader::Loaded SoundLoader::Decode(const std::wstring& path, bool measureSt
     }
   }
   std::unique_ptr<PcmSource> source = open ? open(path) : nullptr;
+  if (!source && open && RefusedAsOurs(path, open)) return {};
   const bool mediaFoundation = !source;
   if (mediaFoundation) {
     // Everything else, and WAV encodings our parser does not take (ADPCM, µ-law…).

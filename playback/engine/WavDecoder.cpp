@@ -169,7 +169,15 @@ struct Layout {
 
 // The chunk walk. The RIFF size is ignored: writers get it wrong more often than the chunk
 // sizes, and the walk never trusts a size past the end of the file anyway.
-bool FindLayout(ByteSource& file, Layout& layout) {
+// `stated` (when given) gets the fmt chunk's channel count and rate, whatever its encoding, even
+// when the layout is refused.
+struct Stated {
+  bool found = false;
+  uint32_t channels = 0;
+  uint32_t rate = 0;
+};
+
+bool FindLayout(ByteSource& file, Layout& layout, Stated* stated = nullptr) {
   const uint64_t size = file.Size();
   uint8_t riff[12];
   if (size < 12 || file.ReadAt(0, riff, 12) != 12 || !LooksLikeWav(riff, 12)) return false;
@@ -190,7 +198,9 @@ bool FindLayout(ByteSource& file, Layout& layout) {
     if (IsId(header, "fmt ") && !haveFormat) {
       uint8_t fmt[64];  // the longest layout read is WAVE_FORMAT_EXTENSIBLE's 40 bytes
       const size_t want = body < sizeof(fmt) ? static_cast<size_t>(body) : sizeof(fmt);
-      if (file.ReadAt(bodyOffset, fmt, want) != want || !ParseFormat(fmt, want, layout.format)) return false;
+      if (file.ReadAt(bodyOffset, fmt, want) != want) return false;
+      if (stated && want >= 8) *stated = Stated{true, ReadU16(fmt + 2), ReadU32(fmt + 4)};
+      if (!ParseFormat(fmt, want, layout.format)) return false;
       haveFormat = true;
     } else if (IsId(header, "data") && !haveData) {
       // A size of 0xFFFFFFFF (or any size past the end) comes from a writer that was cut off
@@ -284,6 +294,15 @@ bool DecodeWav(const uint8_t* data, size_t size, PcmBuffer& out) {
   out.channels = layout.format.channels;
   out.sampleRate = layout.format.sampleRate;
   return true;
+}
+
+bool WavStatesRefusedLayout(ByteSource& file) {
+  Layout layout;
+  Stated stated;
+  FindLayout(file, layout, &stated);
+  return stated.found &&
+         (stated.rate > static_cast<uint32_t>(kMaxSourceRate) || stated.channels > static_cast<uint32_t>(kMaxSourceChannels) ||
+          !AcceptedFormat(static_cast<int>(stated.channels), static_cast<int>(stated.rate)));
 }
 
 std::unique_ptr<PcmSource> OpenWavSource(std::unique_ptr<ByteSource> file) {

@@ -376,6 +376,18 @@ TEST(WavRejects, SampleRates) {
   EXPECT_TRUE(Decode(SimpleWav({1, 1, 8000, 16}, Pcm16({1, 2})), pcm));
 }
 
+TEST(WavRejects, StatedLayoutsTheEngineDoesNotPlayWhateverTheEncoding) {
+  const auto refused = [](const std::string& file) {
+    MemoryBytes bytes(reinterpret_cast<const uint8_t*>(file.data()), file.size());
+    return WavStatesRefusedLayout(bytes);
+  };
+  EXPECT_TRUE(refused(SimpleWav({0x11, 1, 1, 4, 256}, std::string(256, '\0'))));  // IMA ADPCM at 1 Hz
+  EXPECT_FALSE(refused(SimpleWav({0x11, 1, 44100, 4, 256}, std::string(256, '\0'))));
+  EXPECT_TRUE(refused(SimpleWav({1, 9, 8000, 16}, std::string(18 * 2, '\0'))));
+  EXPECT_FALSE(refused(SimpleWav({1, 2, 48000, 16}, Pcm16({1, 2}))));
+  EXPECT_FALSE(refused("RIFF\x04\0\0\0WAVE"));  // no fmt chunk: nothing stated
+}
+
 TEST(WavRejects, InconsistentBlockAlign) {
   ExpectRejected(SimpleWav({1, 2, 8000, 16, 2}, Pcm16({1, 2, 3, 4})));
   ExpectRejected(SimpleWav({1, 2, 8000, 16, 0}, Pcm16({1, 2, 3, 4})));
