@@ -2,23 +2,24 @@
 
 #include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
-#include "playback/DeviceChoice.h"
-#include "playback/Playback.h"
 
 #include <algorithm>
 
 namespace velmora::playback {
 
+namespace {
+
+const Route kMic{config::kMicSection,     config::kMicSwitchKey, config::kMicDeviceKey,
+                 config::kMicEndpointKey, config::kMicVolumeKey, audio::Flow::Capture,
+                 &AudioPlayer::StartMic,  &AudioPlayer::StopMic, &AudioPlayer::CaptureEndpointId,
+                 &AudioPlayer::SetMicLevel};
+
+}  // namespace
+
 MicSetting ReadMicSetting(const config::ConfigStore& store) {
   using namespace config;
   MicSetting setting;
-  setting.on = store.ReadValue(kMicSection, kMicSwitchKey) == kOn;
-  const long device = ParseConfigNumber(store.ReadValue(kMicSection, kMicDeviceKey));
-  if (device >= audio::kDefaultDevice && device <= 1000) setting.device = static_cast<int>(device);
-  setting.endpoint = store.ReadValue(kMicSection, kMicEndpointKey);
-  const std::wstring level = store.ReadValue(kMicSection, kMicVolumeKey);
-  if (!level.empty())
-    setting.level = static_cast<int>(std::clamp<long>(ParseConfigNumber(level), kMinVolumeLevel, kMaxVolumeLevel));
+  static_cast<RouteSetting&>(setting) = ReadRoute(store, kMic);
   setting.toMonitor = store.ReadValue(kMicSection, kMicToMonitorKey) == kOn;
   setting.duckingDb =
       static_cast<int>(std::clamp<long>(ParseConfigNumber(store.ReadValue(kMicSection, kMicDuckingKey)), 0, kMaxMicDuckingDb));
@@ -27,45 +28,19 @@ MicSetting ReadMicSetting(const config::ConfigStore& store) {
 
 void ApplyMicSetting(AudioPlayer& player, const config::ConfigStore& store) {
   const MicSetting setting = ReadMicSetting(store);
-  player.SetMicLevel(setting.level);
   player.SetMicToMonitor(setting.toMonitor);
   player.SetMicDucking(setting.duckingDb);
-  if (!setting.on) {
-    player.StopMic();
-    return;
-  }
-  const int device = ResolveStoredEndpoint(store, config::kMicSection, config::kMicDeviceKey, setting.device,
-                                           setting.endpoint, audio::Flow::Capture);
-  if (device < 0) {
-    player.StopMic();
-    return;
-  }
-  player.StartMic(device, device >= audio::kFirstEndpointDevice ? setting.endpoint : std::wstring());
+  ApplyRoute(player, store, kMic);
 }
 
 bool SwitchMicDevice(AudioPlayer& player, const config::ConfigStore& store, int device) {
-  using namespace config;
-  if (device == kMicOff) {
-    store.WriteValue(kMicSection, kMicSwitchKey, kOff);
-    player.StopMic();
-    return true;
-  }
-  const std::wstring endpoint = player.CaptureEndpointId(device);
-  store.WriteValue(kMicSection, kMicSwitchKey, kOn);
-  store.WriteValue(kMicSection, kMicDeviceKey, ConfigNumberText(device));
-  store.WriteValue(kMicSection, kMicEndpointKey, endpoint);
-  return player.StartMic(device, endpoint);
+  return SwitchRouteDevice(player, store, kMic, device);
 }
 
-void SetMicOn(AudioPlayer& player, const config::ConfigStore& store, bool on) {
-  store.WriteValue(config::kMicSection, config::kMicSwitchKey, on ? config::kOn : config::kOff);
-  ApplyMicSetting(player, store);
-}
+void SetMicOn(AudioPlayer& player, const config::ConfigStore& store, bool on) { SetRouteOn(player, store, kMic, on); }
 
 void SetMicLevel(AudioPlayer& player, const config::ConfigStore& store, int level) {
-  level = std::clamp(level, kMinVolumeLevel, kMaxVolumeLevel);
-  store.WriteValue(config::kMicSection, config::kMicVolumeKey, config::ConfigNumberText(level));
-  player.SetMicLevel(level);
+  SetRouteLevel(player, store, kMic, level);
 }
 
 void SetMicToMonitor(AudioPlayer& player, const config::ConfigStore& store, bool on) {

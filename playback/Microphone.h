@@ -6,6 +6,7 @@
 #pragma once
 
 #include "playback/AudioPlayer.h"
+#include "playback/Route.h"
 
 #include <string>
 
@@ -17,11 +18,8 @@ namespace velmora::playback {
 
 inline constexpr int kMaxMicDuckingDb = 30;
 
-struct MicSetting {
-  bool on = false;
-  int device = audio::kDefaultDevice;  // 1 the default capture device, 2.. capture endpoints
-  std::wstring endpoint;               // the endpoint ID behind `device` (empty below 2)
-  int level = 100;                     // 1..100
+// The device: 1 the default capture device, 2.. capture endpoints.
+struct MicSetting : RouteSetting {
   bool toMonitor = false;
   int duckingDb = 0;  // 0 (off)..30
 };
@@ -39,7 +37,7 @@ void ApplyMicSetting(AudioPlayer& player, const config::ConfigStore& store);
 // The settings window's list: `device` 1.. as RefreshCaptureDevices listed them, or kMicOff for
 // "不使用". Writes 开关 and, for a device, id and endpoint, then applies the setting. False when
 // the picked device could not be opened (the setting is still written).
-inline constexpr int kMicOff = -1;
+inline constexpr int kMicOff = kRouteOff;
 bool SwitchMicDevice(AudioPlayer& player, const config::ConfigStore& store, int device);
 
 // The tray menu's check item: switches the pass-through on or off (开关) with the stored device.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "playback/AudioPlayer.h"
+#include "playback/Route.h"
 
 #include <string>
 
@@ -13,12 +14,8 @@ class ConfigStore;
 
 namespace velmora::playback {
 
-struct MonitorSetting {
-  bool on = false;
-  int device = audio::kDefaultDevice;  // as for the output device: 1 default, 2.. endpoints
-  std::wstring endpoint;               // the endpoint ID behind `device` (empty below 2)
-  int level = 100;                     // 1..100
-};
+// The monitor's device is numbered as the output device's: 1 default, 2.. endpoints.
+using MonitorSetting = RouteSetting;
 
 // The stored setting, with odd values made sound: a missing or unknown switch is off, a
 // missing or out-of-range device is the default output, a missing level is 100 and others are
@@ -35,7 +32,7 @@ void ApplyMonitorSetting(AudioPlayer& player, const config::ConfigStore& store);
 // kMonitorOff for "不监听". Writes 开关 and, for a device, id and endpoint, then applies the
 // setting. False when the picked device could not be opened (the setting is still written, so
 // the monitor comes on when the device does).
-inline constexpr int kMonitorOff = -1;
+inline constexpr int kMonitorOff = kRouteOff;
 bool SwitchMonitorDevice(AudioPlayer& player, const config::ConfigStore& store, int device);
 
 // The tray menu's check item: switches the monitor on or off (开关) with the stored device.
