@@ -20,7 +20,7 @@ std::wstring BuiltProgramPath() {
 }
 
 ProgramCopy::ProgramCopy(std::wstring_view tag) : dir_(tag) {
-  ::CopyFileW(BuiltProgramPath().c_str(), Exe().c_str(), FALSE);
+  if (!::CopyFileW(BuiltProgramPath().c_str(), Exe().c_str(), FALSE)) copyError_ = ::GetLastError();
 }
 
 ProgramCopy::~ProgramCopy() {
@@ -41,6 +41,9 @@ bool ProgramCopy::Start() {
   // Suspended until the event it sets when start-up is done exists, so the signal cannot be missed.
   if (!::CreateProcessW(Exe().c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
                         Folder().c_str(), &startup, &process_)) {
+    // Says why, so that a start that fails once can be traced.
+    std::fprintf(stderr, "starting %ls failed: error %lu (copying it: error %lu)\n", Exe().c_str(),
+                 ::GetLastError(), copyError_);
     return false;
   }
   startupDone_.Reset(::CreateEventW(nullptr, TRUE, FALSE, app::StartupEventName(process_.dwProcessId).c_str()));

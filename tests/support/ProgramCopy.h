@@ -40,6 +40,7 @@ class ProgramCopy {
   TempProgramDir dir_;
   PROCESS_INFORMATION process_{};
   UniqueKernelHandle startupDone_;
+  DWORD copyError_ = 0;  // why the program could not be copied here, if it could not
 };
 
 // Icons in the notification area (Wine's tray window).
