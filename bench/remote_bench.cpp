@@ -33,7 +33,7 @@ using namespace velmora::bench;
 
 namespace {
 
-constexpr int kPort = 39420;
+constexpr int kPort = 29420;
 constexpr char kCode[] = "0123456789abcdef0123456789abcdef";
 
 class SilentReporter final : public playback::FailureReporter {

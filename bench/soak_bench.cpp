@@ -25,7 +25,7 @@ using namespace velmora;
 
 namespace {
 
-constexpr int kPort = 39440;
+constexpr int kPort = 29440;
 constexpr char kCode[] = "0123456789abcdef0123456789abcdef";
 
 struct Usage {

@@ -100,7 +100,7 @@ std::string Post(int port, const std::string& path, const std::string& body) {
   return kAuth + " -d '" + body + "' " + Url(port, path);
 }
 
-// The listening sockets on a port as the Linux side sees them ("127.0.0.1:39413 ...").
+// The listening sockets on a port as the Linux side sees them ("127.0.0.1:29413 ...").
 std::string Listening(int port) {
   const std::string dir = Scratch();
   RunHostCommand("ss -ltnH 'sport = :" + std::to_string(port) + "' > " + dir + "/ss");
@@ -111,7 +111,7 @@ std::string Listening(int port) {
 // seconds have passed.
 bool HoldPort(int port) {
   const std::string dir = Scratch();
-  return RunHostCommand("(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind((\"127.0.0.1\", " +
+  return RunHostCommand("(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1); s.bind((\"127.0.0.1\", " +
                         std::to_string(port) + ")); s.listen(); open(\"" + dir +
                         "/up\", \"w\").close(); s.settimeout(10); s.accept()' >/dev/null 2>&1 </dev/null &)") &&
          WaitFor([&] { return ScratchHas(dir, "up"); });
@@ -197,7 +197,7 @@ TEST(RemoteServer, LoopbackOnlyUnlessLanTakenPortAndRestart) {
   using namespace velmora::remote;
   StandInBoard board;
   UiThread ui(board);
-  constexpr int kPort = 39413;
+  constexpr int kPort = 29413;
   const std::string lan = velmora::remote::FirstLanAddress();
   std::cout << "[ note ] non-loopback address of this machine: " << (lan.empty() ? "none" : lan) << "\n";
 
@@ -283,7 +283,9 @@ TEST(RemoteServer, LoopbackOnlyUnlessLanTakenPortAndRestart) {
 
 namespace {
 
-constexpr int kProgramPort = 39411;
+// Test ports lie below Linux's ephemeral range (32768-60999): the crowds' thousands of client
+// connections could otherwise leave one of them held by a client socket when a server binds it.
+constexpr int kProgramPort = 29411;
 
 class RemoteProgram : public ::testing::Test {
  protected:
@@ -369,7 +371,7 @@ TEST_F(RemoteProgram, OnlyTheCodeActsAndEveryActionTakesTheBoardsRoad) {
   // The Host header: names of ours only.
   {
     const std::vector<Reply> hosts = Curl({
-        kAuth + " -H 'Host: evil.example:39411' " + Url(p, "/api/state"),
+        kAuth + " -H 'Host: evil.example:29411' " + Url(p, "/api/state"),
         kAuth + " -H 'Host: 127.0.0.1:1234' " + Url(p, "/api/state"),
         kAuth + " " + Url(p, "/api/state", "localhost"),
         kAuth + " -i -H 'Origin: http://evil.example' " + Url(p, "/api/state"),
@@ -599,7 +601,7 @@ TEST_F(RemoteProgram, APortInUseLeavesTheBoardWorking) {
 TEST_F(RemoteProgram, TheSettingsRowsDriveTheControl) {
   using velmora::ui::SettingsWindow;
   ProgramCopy copy(L"遥控设置");
-  constexpr int kSettingsPort = 39421;
+  constexpr int kSettingsPort = 29421;
   Prepare(copy, kSettingsPort);
   velmora::config::ConfigStore store(copy.Folder());
   store.WriteValue(L"遥控", L"开关", L"假");
