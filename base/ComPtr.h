@@ -40,6 +40,38 @@ class ComPtr {
   T* p_ = nullptr;
 };
 
+// Memory the system handed out with CoTaskMemAlloc (endpoint IDs, format blocks).
+template <typename T>
+class CoTaskMemory {
+ public:
+  CoTaskMemory() noexcept = default;
+  ~CoTaskMemory() { ::CoTaskMemFree(p_); }
+  CoTaskMemory(const CoTaskMemory&) = delete;
+  CoTaskMemory& operator=(const CoTaskMemory&) = delete;
+  T* Get() const noexcept { return p_; }
+  T** Put() noexcept {
+    ::CoTaskMemFree(std::exchange(p_, nullptr));
+    return &p_;
+  }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// A PROPVARIANT cleared at the end of its scope.
+class PropVariant {
+ public:
+  PropVariant() noexcept { ::PropVariantInit(&value_); }
+  ~PropVariant() { ::PropVariantClear(&value_); }
+  PropVariant(const PropVariant&) = delete;
+  PropVariant& operator=(const PropVariant&) = delete;
+  PROPVARIANT* operator&() noexcept { return &value_; }
+  const PROPVARIANT* operator->() const noexcept { return &value_; }
+
+ private:
+  PROPVARIANT value_;
+};
+
 // Initialises COM on this thread for the guard's lifetime. A thread already initialised in
 // another apartment keeps it; COM calls still work there.
 class ComInit {

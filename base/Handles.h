@@ -62,9 +62,24 @@ struct RegKeyTraits {
   static void Close(Type h) noexcept { ::RegCloseKey(h); }
 };
 
+struct MenuTraits {
+  using Type = HMENU;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { ::DestroyMenu(h); }
+};
+
+struct IconTraits {
+  using Type = HICON;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { ::DestroyIcon(h); }
+};
+
 using UniqueFile = UniqueHandle<FileHandleTraits>;      // CreateFile
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;  // threads, events, processes
 using UniqueFind = UniqueHandle<FindHandleTraits>;      // FindFirstFile
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;        // RegOpenKeyEx / RegCreateKeyEx
+using UniqueMenu = UniqueHandle<MenuTraits>;            // CreatePopupMenu, CreateMenu
+using UniqueIcon = UniqueHandle<IconTraits>;            // LoadImage(IMAGE_ICON), CreateIcon…, ImageList_GetIcon
+
 
 }  // namespace velmora

@@ -33,17 +33,14 @@ std::vector<Endpoint> ListEndpoints(Flow flow) {
   for (UINT i = 0; i < count; ++i) {
     ComPtr<IMMDevice> device;
     if (FAILED(collection->Item(i, device.Put()))) continue;
-    LPWSTR id = nullptr;
-    if (FAILED(device->GetId(&id))) continue;
-    Endpoint endpoint{id, {}};
-    ::CoTaskMemFree(id);
+    CoTaskMemory<wchar_t> id;
+    if (FAILED(device->GetId(id.Put()))) continue;
+    Endpoint endpoint{id.Get(), {}};
     ComPtr<IPropertyStore> properties;
     if (SUCCEEDED(device->OpenPropertyStore(STGM_READ, properties.Put()))) {
-      PROPVARIANT value;
-      ::PropVariantInit(&value);
-      if (SUCCEEDED(properties->GetValue(PKEY_Device_FriendlyName, &value)) && value.vt == VT_LPWSTR)
-        endpoint.name = value.pwszVal;
-      ::PropVariantClear(&value);
+      PropVariant value;
+      if (SUCCEEDED(properties->GetValue(PKEY_Device_FriendlyName, &value)) && value->vt == VT_LPWSTR)
+        endpoint.name = value->pwszVal;
     }
     if (endpoint.name.empty()) endpoint.name = endpoint.id;
     endpoints.push_back(std::move(endpoint));

@@ -129,17 +129,15 @@ void AppendSamples(const OutputFormat& format, const BYTE* data, size_t bytes, s
 }
 
 void ReserveForDuration(IMFSourceReader* reader, const OutputFormat& format, std::vector<float>& samples) {
-  PROPVARIANT duration;
-  ::PropVariantInit(&duration);
+  PropVariant duration;
   if (SUCCEEDED(reader->GetPresentationAttribute(static_cast<DWORD>(MF_SOURCE_READER_MEDIASOURCE), MF_PD_DURATION,
                                                  &duration)) &&
-      duration.vt == VT_UI8) {
+      duration->vt == VT_UI8) {
     const UINT64 rate = static_cast<UINT64>(format.sampleRate);
-    const UINT64 seconds = std::min<UINT64>(duration.uhVal.QuadPart / 10'000'000 + 1, kMaxReservedSeconds);
+    const UINT64 seconds = std::min<UINT64>(duration->uhVal.QuadPart / 10'000'000 + 1, kMaxReservedSeconds);
     const UINT64 frames = std::min<UINT64>(seconds * rate, kMaxSourceFrames);
     samples.reserve(static_cast<size_t>(frames) * static_cast<size_t>(format.channels));
   }
-  ::PropVariantClear(&duration);
 }
 
 // Only regular files go to the source resolver: it would also take an http:// address (and wait
@@ -151,15 +149,13 @@ bool IsRegularFile(const std::wstring& path) {
 }
 
 double DeclaredSeconds(IMFSourceReader* reader) {
-  PROPVARIANT duration;
-  ::PropVariantInit(&duration);
+  PropVariant duration;
   double seconds = 0;
   if (SUCCEEDED(reader->GetPresentationAttribute(static_cast<DWORD>(MF_SOURCE_READER_MEDIASOURCE), MF_PD_DURATION,
                                                  &duration)) &&
-      duration.vt == VT_UI8) {
-    seconds = static_cast<double>(duration.uhVal.QuadPart) / 10'000'000.0;
+      duration->vt == VT_UI8) {
+    seconds = static_cast<double>(duration->uhVal.QuadPart) / 10'000'000.0;
   }
-  ::PropVariantClear(&duration);
   return seconds;
 }
 
