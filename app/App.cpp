@@ -3,16 +3,14 @@
 #include "app/EditorSkin.h"
 #include "app/InstanceLock.h"
 #include "app/StartupSignal.h"
-#include "assets/resource.h"
 #include "base/Paths.h"
 #include "config/Captions.h"
-#include "config/ConfigKeys.h"
 #include "config/Folders.h"
 #include "config/Rebuild.h"
+#include "config/Settings.h"
 #include "playback/DeviceChoice.h"
-#include "playback/Microphone.h"
 #include "playback/Leveling.h"
-#include "playback/Monitor.h"
+#include "playback/Route.h"
 #include "ui/BoardDrop.h"
 #include "ui/EditorWindow.h"
 #include "ui/SmallWindows.h"
@@ -35,16 +33,25 @@ void ShowRestored(HWND board) {
 
 }  // namespace
 
-App::App() : store_(ProgramDirectory()), playback_(player_, store_, reporter_), board_(*this) {
+App::App()
+    : store_(ProgramDirectory()),
+      playback_(player_, store_, reporter_),
+      board_(*this),
+      roads_(playback_, store_, reporter_),
+      hotkeys_(store_, roads_),
+      remote_(roads_, playback_, board_, store_),
+      settings_(player_, store_, hotkeys_, nullptr,
+                SettingsController::Hooks{[this] { return remote_.Restart(); }, [this] { return remote_.Current(); },
+                                          [this] { RebuildInNotice(); },
+                                          [] { ui::InstructionsWindow::Open(false); }}),
+      tray_(player_, store_, [this](TrayCommand command) { OnTrayCommand(command); }) {
   ui::EditorWindow::SetSkinHook(SkinEditor);
-  ui::EditorWindow::SetRefusedNames([] {
-    const hotkeys::HotkeyHost* host = hotkeys::HotkeyHost::Current();
-    return host ? host->FailedNames() : std::vector<std::wstring>{};
-  });
+  ui::EditorWindow::SetRefusedNames([this] { return hotkeys_.FailedNames(); });
 }
 
 int App::Run() {
   if (!board_.Create()) return 1;  // its creation starts the marquee
+  settings_.SetHotkeyOwner(board_.Hwnd());
   StartupSequence();
   if (!startHidden_) {
     ::ShowWindow(board_.Hwnd(), SW_SHOW);
@@ -66,36 +73,29 @@ void App::StartupSequence() {
   config::LoadCaptions(store_, board_);
   // A new location: device back to "1", the configuration rebuilt, the board hidden.
   config::CheckLocation(store_, FileNamePart(ModulePath()), *this);
-  // The board shows no menu bar: TrayMenu is only ever a popup.
-  const int device = StoredDevice();
-  if (device >= 0) {
-    playback::StartAudio(player_, device);
-    playback::ApplyMonitorSetting(player_, store_);  // the monitor, when it is on, plays beside it
-    playback::ApplyMicSetting(player_, store_);      // and the voice goes out with the effects
-  }
-  playback::ApplyLevelingSetting(player_, store_);
-  trayIcon_ = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                              ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
-  tray_.Add(board_.Hwnd(), trayIcon_);
-  // A fresh install has no stored level; starting at level 1 (silence) would make a new user's
-  // first clicks play nothing, so a missing key means the slider's design position, 100.
-  const std::wstring volume = store_.ReadValue(config::kVolumeSection, config::kVolumeKey);
-  playback_.SetVolumeLevel(volume.empty() ? playback::kMaxVolumeLevel
-                                          : static_cast<int>(config::ParseConfigNumber(volume)));
+  StartAudioAsStored();
+  tray_.Add(board_.Hwnd());
+  playback_.SetVolumeLevel(config::BoardVolumeSetting::Read(store_).level);
   if (!AcquireInstanceLock(store_.ProgramDirectory(), lock_)) EndSecondInstance();
   config::EnsureFolders(store_.ProgramDirectory());
-  if (store_.ReadValue(config::kHotkeySwitchSection, config::kHotkeySwitchKey) == config::kOn) LoadHotkeyHost();
-  if (store_.ReadValue(config::kAutoRebuildSection, config::kAutoRebuildKey) == config::kOn) {
+  if (config::IsOn(config::HotkeySwitchSetting::Read(store_).enabled)) hotkeys_.Load(board_.Hwnd());
+  if (config::IsOn(config::AutoRebuildSetting::Read(store_).automatic)) {
     RebuildInNotice();
     HideMainWindow();
   }
   // A port that is taken leaves the board as it is: the settings window tells of it.
-  RestartRemote();
+  remote_.Restart();
 }
 
-void App::LoadHotkeyHost() { hotkeys::HotkeyHost::Load(store_, *this, board_.Hwnd()); }
-
-void App::PlayFile(const std::wstring& path, int slotLevel) { PlayFromHotkey(path, slotLevel); }
+void App::StartAudioAsStored() {
+  const int device = playback::ResolveStoredDevice(store_);
+  if (device >= 0) {
+    playback::StartAudio(player_, device);
+    playback::ApplyRoute(player_, store_, playback::kMonitorRoute);  // the monitor, when on, plays beside it
+    playback::ApplyMic(player_, store_);                              // and the voice goes out with the effects
+  }
+  playback::ApplyLevelingSetting(player_, store_);
+}
 
 void App::EndSecondInstance() {
   // Another instance runs from this folder: end silently with exit code 0, but leave neither a
@@ -117,15 +117,15 @@ void App::ShutdownSequence() {
   for (;;) ::Sleep(INFINITE);
 }
 
+void App::CaptionsChanged() { remote_.Notify(remote::BoardEvent::Captions); }
+
 void App::RebuildInNotice() {
   ui::NoticeWindow::Run([this] {
     config::RebuildConfiguration(store_, board_);  // ends with LoadCaptions
-    NotifyRemote(remote::BoardEvent::Captions);
+    CaptionsChanged();
     ShowRestored(board_.Hwnd());
   });
 }
-
-void App::RunRebuild() { RebuildInNotice(); }
 
 void App::HideMainWindow() {
   ::ShowWindow(board_.Hwnd(), SW_HIDE);
@@ -137,89 +137,24 @@ void App::ShowMainWindow() {
   ::SetForegroundWindow(board_.Hwnd());
 }
 
-void App::PlayEffect(config::EffectSlot slot) { PlayFromBoard(slot); }
-
 void App::EditEffect(config::EffectSlot slot) {
   ui::EditorWindow::Open(slot, store_, board_.Hwnd(), conflicts_, [this] {
     config::LoadCaptions(store_, board_);
-    NotifyRemote(remote::BoardEvent::Captions);
+    CaptionsChanged();
   });
 }
 
 void App::DropFiles(config::EffectSlot slot, std::vector<std::wstring> paths) {
-  if (ui::DropFilesOnSlot(store_, board_, board_.Hwnd(), slot, paths)) NotifyRemote(remote::BoardEvent::Captions);
+  if (ui::DropFilesOnSlot(store_, board_, board_.Hwnd(), slot, paths)) CaptionsChanged();
 }
 
-void App::StopPlayback() {
-  playback_.StopPlayback();
-  NotifyRemote(remote::BoardEvent::Stop);
-}
-
-void App::StepVolume(int delta) {
-  playback_.StepVolume(delta);
-  NotifyRemote(remote::BoardEvent::Volume);
-}
-
-void App::OpenOutputSettings() { OpenSettings(board_.Hwnd()); }
-
-void App::OpenSettings(HWND owner) { ui::SettingsWindow::RunModal(store_, *this, owner); }
-
-int App::StoredDevice() { return playback::ResolveStoredDevice(store_); }
-
-void App::RefreshDevices() { player_.RefreshDevices(); }
-
-std::wstring App::DeviceName(int device) { return player_.DeviceName(device); }
-
-bool App::SwitchOutputDevice(int device) { return playback::SwitchOutputDevice(player_, store_, device); }
-
-bool App::SwitchMonitorDevice(int device) { return playback::SwitchMonitorDevice(player_, store_, device); }
-
-void App::SetMonitorLevel(int level) { playback::SetMonitorLevel(player_, store_, level); }
-
-void App::RefreshCaptureDevices() { player_.RefreshCaptureDevices(); }
-
-std::wstring App::CaptureDeviceName(int device) { return player_.CaptureDeviceName(device); }
-
-bool App::SwitchMicDevice(int device) { return playback::SwitchMicDevice(player_, store_, device); }
-
-void App::SetMicLevel(int level) { playback::SetMicLevel(player_, store_, level); }
-
-void App::SetMicToMonitor(bool on) { playback::SetMicToMonitor(player_, store_, on); }
-
-void App::SetMicDucking(int db) { playback::SetMicDucking(player_, store_, db); }
-
-void App::HotkeysOn() { LoadHotkeyHost(); }
-
-void App::HotkeysOff() { hotkeys::HotkeyHost::Unload(); }
-
-bool App::HotkeysLoaded() { return hotkeys::HotkeyHost::HostLoaded(); }
-
-std::vector<std::wstring> App::RefusedHotkeys() {
-  const hotkeys::HotkeyHost* host = hotkeys::HotkeyHost::Current();
-  return host ? host->FailedKeys() : std::vector<std::wstring>{};
-}
-
-void App::PressAgainChanged() {
-  // Registered again with or without the system's repeat, which a second press must not see.
-  if (!hotkeys::HotkeyHost::HostLoaded()) return;
-  hotkeys::HotkeyHost::Unload();
-  LoadHotkeyHost();
-}
-
-bool App::LevelingOn() { return playback::ReadLevelingSetting(store_); }
-
-void App::SetLeveling(bool on) { playback::SetLevelingOn(player_, store_, on); }
-
-void App::RebuildNow() { RebuildInNotice(); }
-
-void App::OpenInstructions() { ui::InstructionsWindow::Open(false); }
+// Modal over the board, hidden or not, so the board cannot open a second one meanwhile.
+void App::OpenSettings() { ui::SettingsWindow::RunModal(store_, settings_, board_.Hwnd()); }
 
 void App::OpenLink(const wchar_t* url) {
   // Whatever the shell does with it, nothing is reported.
   ::ShellExecuteW(nullptr, L"open", url, nullptr, nullptr, SW_SHOWNORMAL);
 }
-
-void App::BoardDestroyed() { ShutdownSequence(); }
 
 void App::OnTrayCommand(TrayCommand command) {
   switch (command) {
@@ -231,8 +166,7 @@ void App::OnTrayCommand(TrayCommand command) {
       break;
     case TrayCommand::Settings:
     case TrayCommand::OutputSettings:
-      // Modal over the board, hidden or not, so the board cannot open a second one meanwhile.
-      OpenSettings(board_.Hwnd());
+      OpenSettings();
       break;
     case TrayCommand::Instructions:
       ui::InstructionsWindow::Open(true, board_.Hwnd());
@@ -240,39 +174,18 @@ void App::OnTrayCommand(TrayCommand command) {
     case TrayCommand::Rebuild:
       RebuildInNotice();  // leaves the board visible
       break;
-    case TrayCommand::Monitor:
-      // The opposite of what the menu showed: it was read from the same setting a moment ago.
-      playback::SetMonitorOn(player_, store_, !playback::ReadMonitorSetting(store_).on);
-      break;
-    case TrayCommand::Mic:
-      playback::SetMicOn(player_, store_, !playback::ReadMicSetting(store_).on);  // as for 监听
-      break;
     case TrayCommand::Exit:
       ::DestroyWindow(board_.Hwnd());
+      break;
+    case TrayCommand::Monitor:  // the tray switches its routes itself
+    case TrayCommand::Mic:
       break;
   }
 }
 
 bool App::BoardMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   result = 0;
-  if (message == kTrayMessage) {
-    // Left button up and right button up (or the menu key) open the menu; a double click does
-    // nothing of its own.
-    const UINT mouse = static_cast<UINT>(lParam);
-    if (mouse == WM_LBUTTONUP || mouse == WM_RBUTTONUP || mouse == WM_CONTEXTMENU)
-      tray_.ShowMenu(TrayChecks{playback::ReadMonitorSetting(store_).on, playback::ReadMicSetting(store_).on});
-    return true;
-  }
-  if (message == TrayIcon::TaskbarCreatedMessage()) {
-    tray_.ReAdd();
-    return true;
-  }
-  if (message == WM_COMMAND && HIWORD(wParam) == 0 && LOWORD(wParam) >= static_cast<UINT>(TrayCommand::ShowBoard) &&
-      LOWORD(wParam) <= static_cast<UINT>(TrayCommand::Exit)) {
-    OnTrayCommand(static_cast<TrayCommand>(LOWORD(wParam)));
-    return true;
-  }
-  return false;
+  return tray_.HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace velmora::app

@@ -1,5 +1,9 @@
 #include "app/TrayIcon.h"
 
+#include "assets/resource.h"
+#include "config/Settings.h"
+#include "playback/Route.h"
+
 #include <shellapi.h>
 
 namespace velmora::app {
@@ -39,15 +43,15 @@ NOTIFYICONDATAW IconData(HWND owner, HICON icon) {
 
 }  // namespace
 
-HMENU CreateTrayMenu(TrayChecks checks) {
-  HMENU menu = ::CreatePopupMenu();
+UniqueMenu CreateTrayMenu(TrayChecks checks) {
+  UniqueMenu menu(::CreatePopupMenu());
   for (const TrayMenuItem& item : kTrayMenu) {
     if (!item.text) {
-      ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      ::AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
       continue;
     }
     const UINT checked = item.check && checks.*item.check ? MF_CHECKED : MF_UNCHECKED;
-    ::AppendMenuW(menu, MF_STRING | checked, static_cast<UINT_PTR>(item.command), item.text);
+    ::AppendMenuW(menu.Get(), MF_STRING | checked, static_cast<UINT_PTR>(item.command), item.text);
   }
   return menu;
 }
@@ -87,15 +91,53 @@ void TrayIcon::ReAdd() {
 }
 
 void TrayIcon::ShowMenu(TrayChecks checks) {
-  HMENU menu = CreateTrayMenu(checks);
+  const UniqueMenu menu = CreateTrayMenu(checks);
   POINT cursor;
   ::GetCursorPos(&cursor);
   // Without the owner in the foreground the menu would stay open after a click elsewhere; the
   // posted WM_NULL lets a second click on the icon open it again (both documented pitfalls).
   ::SetForegroundWindow(owner_);
-  ::TrackPopupMenuEx(menu, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN | TPM_RIGHTALIGN, cursor.x, cursor.y, owner_, nullptr);
+  ::TrackPopupMenuEx(menu.Get(), TPM_RIGHTBUTTON | TPM_BOTTOMALIGN | TPM_RIGHTALIGN, cursor.x, cursor.y, owner_, nullptr);
   ::PostMessageW(owner_, WM_NULL, 0, 0);
-  ::DestroyMenu(menu);
+}
+
+bool Tray::Add(HWND owner) {
+  picture_.Reset(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                                  ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0)));
+  return icon_.Add(owner, picture_.Get());
+}
+
+TrayChecks Tray::StoredChecks() const {
+  return TrayChecks{config::RouteSetting::Read(store_, config::DeviceSection::Monitor).on,
+                    config::RouteSetting::Read(store_, config::DeviceSection::Microphone).on};
+}
+
+bool Tray::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kTrayMessage) {
+    // Left button up and right button up (or the menu key) open the menu; a double click does
+    // nothing of its own.
+    const UINT mouse = static_cast<UINT>(lParam);
+    if (mouse == WM_LBUTTONUP || mouse == WM_RBUTTONUP || mouse == WM_CONTEXTMENU) icon_.ShowMenu(StoredChecks());
+    return true;
+  }
+  if (message == TrayIcon::TaskbarCreatedMessage()) {
+    icon_.ReAdd();
+    return true;
+  }
+  if (message != WM_COMMAND || HIWORD(wParam) != 0 || LOWORD(wParam) < static_cast<UINT>(TrayCommand::ShowBoard) ||
+      LOWORD(wParam) > static_cast<UINT>(TrayCommand::Exit))
+    return false;
+  const auto command = static_cast<TrayCommand>(LOWORD(wParam));
+  // A check item does the opposite of what the menu showed: it was read from the same setting a
+  // moment ago.
+  if (command == TrayCommand::Monitor) {
+    playback::SetRouteOn(player_, store_, playback::kMonitorRoute, !StoredChecks().monitor);
+  } else if (command == TrayCommand::Mic) {
+    playback::SetRouteOn(player_, store_, playback::kMicRoute, !StoredChecks().mic);
+  } else {
+    command_(command);
+  }
+  return true;
 }
 
 }  // namespace velmora::app

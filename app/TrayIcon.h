@@ -1,7 +1,19 @@
-// The notification-area icon and its menu (TrayMenu).
+// The notification-area icon and its menu (TrayMenu), and the tray as the board's messages
+// reach it.
 #pragma once
 
+#include "base/Handles.h"
+
 #include <windows.h>
+
+#include <functional>
+
+namespace velmora::config {
+class ConfigStore;
+}
+namespace velmora::playback {
+class AudioPlayer;
+}
 
 namespace velmora::app {
 
@@ -27,8 +39,8 @@ struct TrayChecks {
   bool mic = false;
 };
 
-// TrayMenu as a popup menu, its check items as `checks` says; the caller destroys it.
-HMENU CreateTrayMenu(TrayChecks checks);
+// TrayMenu as a popup menu, its check items as `checks` says.
+UniqueMenu CreateTrayMenu(TrayChecks checks);
 
 class TrayIcon {
  public:
@@ -54,6 +66,30 @@ class TrayIcon {
   HWND owner_ = nullptr;
   HICON icon_ = nullptr;
   bool added_ = false;
+};
+
+// The tray: the menu opened on a click of the icon, the icon added again when the shell
+// restarts, and the menu's commands. The two check items switch their route (监听, 麦克风直通)
+// here; the rest go to `command`.
+class Tray {
+ public:
+  Tray(playback::AudioPlayer& player, const config::ConfigStore& store, std::function<void(TrayCommand)> command)
+      : player_(player), store_(store), command_(std::move(command)) {}
+
+  // Adds the program's icon, at the small-icon size; its reports go to `owner` (the board).
+  bool Add(HWND owner);
+  void Remove() { icon_.Remove(); }
+  // One of the board's messages: true when it was the tray's.
+  bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  TrayChecks StoredChecks() const;
+
+  playback::AudioPlayer& player_;
+  const config::ConfigStore& store_;
+  std::function<void(TrayCommand)> command_;
+  UniqueIcon picture_;
+  TrayIcon icon_;  // after the picture: removed before it is destroyed
 };
 
 }  // namespace velmora::app

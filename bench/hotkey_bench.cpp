@@ -68,7 +68,8 @@ int main() {
   Silent silent;
   playback::Playback playback(player, store, silent);
   Actions actions(playback);
-  if (!hotkeys::HotkeyHost::Load(store, actions, nullptr)) return 1;
+  hotkeys::HotkeySwitch hotkeySwitch(store, actions);
+  if (!hotkeySwitch.Load(nullptr)) return 1;
 
   // Wine hands hotkeys over only while one of its windows has the X focus.
   HWND focus = ::CreateWindowExW(0, L"STATIC", L"velmora-hotkey-bench", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
@@ -106,7 +107,7 @@ int main() {
   // Out before the teardown: a 32-bit process under Wine can die in Media Foundation's back end
   // on the way out, taking the unwritten figures with it.
   std::fflush(stdout);
-  hotkeys::HotkeyHost::Unload();
+  hotkeySwitch.Unload();
   ::DestroyWindow(focus);
   player.ReleaseLibrary();
   ::TerminateProcess(::GetCurrentProcess(), 0);

@@ -1,6 +1,8 @@
 // Section names, key names and value texts of zuboinf.ini, spelled exactly as stored.
 #pragma once
 
+#include "config/SettingValues.h"  // the value texts: kNoHotkey
+
 namespace velmora::config {
 
 inline constexpr wchar_t kConfigFileName[] = L"zuboinf.ini";
@@ -9,8 +11,6 @@ inline constexpr wchar_t kConfigFileName[] = L"zuboinf.ini";
 inline constexpr wchar_t kOn[] = L"真";
 inline constexpr wchar_t kOff[] = L"假";
 
-// "No hotkey" / "hotkey released".
-inline constexpr wchar_t kNoHotkey[] = L"无";
 
 // Global hotkeys on or off.
 inline constexpr wchar_t kHotkeySwitchSection[] = L"rj";

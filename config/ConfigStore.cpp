@@ -70,6 +70,15 @@ std::string ConfigStore::ProfilePath() const {
   return {};
 }
 
+std::optional<std::wstring> ConfigStore::ReadOptional(std::wstring_view section, std::wstring_view key) const {
+  // The profile functions tell a missing key only by handing out the default: one no stored
+  // value can hold (a control character the file cannot carry as a value) marks it.
+  static constexpr wchar_t kMissing[] = L"\x01\x02";
+  std::wstring value = ReadValue(section, key, kMissing);
+  if (value == kMissing) return std::nullopt;
+  return value;
+}
+
 std::wstring ConfigStore::ReadValue(std::wstring_view section, std::wstring_view key,
                                     std::wstring_view defaultValue) const {
   const std::string path = ProfilePath();

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,10 @@ class ConfigStore {
   // The stored text, or `defaultValue` when the file, section or key is missing.
   std::wstring ReadValue(std::wstring_view section, std::wstring_view key,
                          std::wstring_view defaultValue = {}) const;
+
+  // The stored text, or nothing when the file, section or key is missing (an empty value is
+  // stored text).
+  std::optional<std::wstring> ReadOptional(std::wstring_view section, std::wstring_view key) const;
 
   // Stores the text, creating file, section and key as needed. Callers ignore the result on
   // purpose: a read-only folder simply keeps the old file.

@@ -1,7 +1,6 @@
 #include "hotkeys/Assignment.h"
 
-#include "config/ConfigKeys.h"
-#include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "config/SlotVolume.h"
 
 #include <windows.h>
@@ -14,7 +13,7 @@ namespace {
 // after a rebuild of a large folder.
 constexpr int kSlotKeysChecked = 150;
 
-bool IsName(const std::wstring& name) { return !name.empty() && name != config::kNoHotkey; }
+bool IsName(const std::wstring& name) { return !name.empty() && !config::IsNoHotkey(name); }
 
 // Hotkey names are keys of 快捷键, and the profile functions find keys whatever their case.
 bool SameName(const std::wstring& a, const std::wstring& b) {
@@ -27,7 +26,7 @@ bool HeldByAnotherSlot(const config::ConfigStore& store, const std::wstring& nam
   for (const config::CategoryInfo& c : config::kCategories) {
     for (int i = 1; i <= kSlotKeysChecked; ++i) {
       if (c.number == except.category && i == except.index) continue;
-      const std::wstring taken = store.ReadValue(c.hotkeySection, config::SlotKey(i));
+      const std::wstring taken = config::ReadSlotHotkey(store, c.number, i);
       if (!taken.empty() && SameName(taken, name)) return true;
     }
   }
@@ -46,7 +45,7 @@ void MessageBoxConflictReporter::HotkeyTaken(const std::wstring& name) {
 
 bool CheckHotkeyConflict(const config::ConfigStore& store, const std::wstring& selected, config::EffectSlot editing,
                          ConflictReporter& reporter) {
-  if (selected == config::kNoHotkey) return false;
+  if (config::IsNoHotkey(selected)) return false;
   if (!HeldByAnotherSlot(store, selected, editing)) return false;
   reporter.HotkeyTaken(selected);
   return true;
@@ -55,20 +54,25 @@ bool CheckHotkeyConflict(const config::ConfigStore& store, const std::wstring& s
 void StoreSlotHotkey(const config::ConfigStore& store, config::EffectSlot slot, const std::wstring& name,
                      const std::wstring& path, const std::wstring& previousName) {
   if (name.empty()) return;
-  const config::CategoryInfo& c = config::Category(slot.category);
-  const std::wstring key = config::SlotKey(slot.index);
-  if (name == config::kNoHotkey) {
-    store.WriteValue(c.hotkeySection, key, config::kNoHotkey);
-    if (IsName(previousName)) store.WriteValue(config::kHotkeyPathSection, previousName, config::kNoHotkey);
+  if (config::IsNoHotkey(name)) {
+    config::WriteSlotHotkey(store, slot, name);
+    if (IsName(previousName)) config::WriteHotkeyFile(store, previousName, name);
     return;
   }
-  store.WriteValue(c.hotkeySection, key, name);
-  store.WriteValue(config::kHotkeyPathSection, name, path);
+  config::WriteSlotHotkey(store, slot, name);
+  config::WriteHotkeyFile(store, name, path);
   // The hotkey plays at the volume the slot has now, as it plays the slot's file.
   config::WriteHotkeyLevel(store, name, config::ReadSlotLevel(store, slot));
   // The old name would otherwise keep playing this slot's old file.
   if (IsName(previousName) && !SameName(previousName, name) && !HeldByAnotherSlot(store, previousName, slot))
-    store.WriteValue(config::kHotkeyPathSection, previousName, config::kNoHotkey);
+    config::WriteHotkeyFile(store, previousName, config::kNoHotkey);
+}
+
+void SaveSlot(const config::ConfigStore& store, config::EffectSlot slot, const SlotEdit& edit) {
+  config::WriteSlotCaption(store, slot, edit.caption);
+  config::WriteSlotPath(store, slot, edit.path);
+  config::WriteSlotLevel(store, slot, edit.level);  // before the hotkey, which plays at it
+  StoreSlotHotkey(store, slot, edit.hotkey, edit.path, edit.previousHotkey);
 }
 
 }  // namespace velmora::hotkeys

@@ -46,4 +46,18 @@ bool CheckHotkeyConflict(const config::ConfigStore& store, const std::wstring& s
 void StoreSlotHotkey(const config::ConfigStore& store, config::EffectSlot slot, const std::wstring& name,
                      const std::wstring& path, const std::wstring& previousName);
 
+// What the editor hands over when a slot is saved: the fields as they stand, and the hotkey
+// name the slot had when the editor was filled.
+struct SlotEdit {
+  std::wstring caption;
+  std::wstring path;
+  std::wstring hotkey;
+  std::wstring previousHotkey;
+  int level = 100;  // the slot's own volume, 1..100
+};
+
+// Saving a slot: caption, path and level, then its hotkey (StoreSlotHotkey), which plays at
+// the level just stored.
+void SaveSlot(const config::ConfigStore& store, config::EffectSlot slot, const SlotEdit& edit);
+
 }  // namespace velmora::hotkeys

@@ -1,7 +1,7 @@
 #include "hotkeys/DroppedFiles.h"
 
 #include "base/Paths.h"
-#include "config/ConfigKeys.h"
+#include "config/Settings.h"
 #include "config/ConfigStore.h"
 #include "config/Encoding.h"
 #include "hotkeys/Assignment.h"
@@ -60,21 +60,17 @@ DropPlan PlanDrop(const config::ConfigStore& store, config::EffectSlot slot, con
   } else {
     files = FilesOfItems(paths);
   }
-  return FillFromSlot(slot, std::move(files), single, [&store](config::EffectSlot target) {
-    const config::CategoryInfo& c = config::Category(target.category);
-    return !store.ReadValue(c.pathSection, config::SlotKey(target.index)).empty();
-  });
+  return FillFromSlot(slot, std::move(files), single,
+                      [&store](config::EffectSlot target) { return !config::ReadSlotPath(store, target).empty(); });
 }
 
 void ApplyDrop(const config::ConfigStore& store, const DropPlan& plan) {
   for (const SlotFill& fill : plan.fills) {
-    const config::CategoryInfo& c = config::Category(fill.slot.category);
-    const std::wstring key = config::SlotKey(fill.slot.index);
-    store.WriteValue(c.titleSection, key, fill.file.caption);
-    store.WriteValue(c.pathSection, key, fill.file.path);
+    config::WriteSlotCaption(store, fill.slot, fill.file.caption);
+    config::WriteSlotPath(store, fill.slot, fill.file.path);
     // As 注册热键 with the name unchanged: the name's entry in 快捷键 now plays the new file.
-    const std::wstring name = store.ReadValue(c.hotkeySection, key);
-    if (!name.empty() && name != config::kNoHotkey) StoreSlotHotkey(store, fill.slot, name, fill.file.path, name);
+    const std::wstring name = config::ReadSlotHotkey(store, fill.slot.category, fill.slot.index);
+    if (!name.empty() && !config::IsNoHotkey(name)) StoreSlotHotkey(store, fill.slot, name, fill.file.path, name);
   }
 }
 

@@ -1,7 +1,7 @@
 #include "hotkeys/HotkeyHost.h"
 
-#include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "config/SlotVolume.h"
 
 #include <memory>
@@ -11,41 +11,54 @@ namespace velmora::hotkeys {
 namespace {
 
 int g_counter = kFirstIdentifier;  // one per process; never goes back
-bool g_loaded = false;
-std::unique_ptr<HotkeyHost> g_host;
 
 }  // namespace
 
-HotkeyHost* HotkeyHost::Load(const config::ConfigStore& store, HotkeyActions& actions, HWND owner) {
-  if (g_host && g_host->Hwnd()) return g_host.get();
-  g_host.reset(new HotkeyHost(store, actions));
+std::optional<HotkeyPlay> LookUpHotkey(const config::ConfigStore& store, const std::wstring& name) {
+  std::wstring path = config::ReadHotkeyFile(store, name);
+  if (path.empty() || config::IsNoHotkey(path)) return std::nullopt;
+  return HotkeyPlay{std::move(path), config::ReadHotkeyLevel(store, name)};
+}
+
+std::unique_ptr<HotkeyHost> HotkeyHost::Make(const config::ConfigStore& store, HotkeyActions& actions, HWND owner) {
+  std::unique_ptr<HotkeyHost> host(new HotkeyHost(store, actions));
   RegisterClassOnce(kClassName, nullptr);
   // Hidden, borderless, 41 x 39, not on the taskbar.
-  if (!g_host->Create(kClassName, L"", WS_POPUP, WS_EX_TOOLWINDOW, 0, 0, 41, 39, owner)) {
-    g_host.reset();
-    return nullptr;
-  }
-  return g_host.get();
+  if (!host->Create(kClassName, L"", WS_POPUP, WS_EX_TOOLWINDOW, 0, 0, 41, 39, owner)) return nullptr;
+  return host;
 }
 
-void HotkeyHost::Unload() {
-  if (!g_loaded || !g_host) return;
-  ::DestroyWindow(g_host->Hwnd());  // its destruction releases the hotkeys
-  g_host.reset();
+HotkeyHost* HotkeySwitch::Load(HWND owner) {
+  if (HotkeyHost* host = Current()) return host;
+  host_.reset();
+  host_ = HotkeyHost::Make(store_, actions_, owner);
+  return host_.get();
 }
 
-bool HotkeyHost::HostLoaded() { return g_loaded; }
+void HotkeySwitch::Unload() {
+  if (!Loaded()) return;
+  ::DestroyWindow(host_->Hwnd());  // its destruction releases the hotkeys
+  host_.reset();
+}
 
-HotkeyHost* HotkeyHost::Current() { return g_host && g_host->Hwnd() ? g_host.get() : nullptr; }
+std::vector<std::wstring> HotkeySwitch::FailedKeys() const {
+  const HotkeyHost* host = Current();
+  return host ? host->FailedKeys() : std::vector<std::wstring>{};
+}
+
+std::vector<std::wstring> HotkeySwitch::FailedNames() const {
+  const HotkeyHost* host = Current();
+  return host ? host->FailedNames() : std::vector<std::wstring>{};
+}
 
 void HotkeyHost::RegisterAll() {
-  g_loaded = true;
+  registered_ = true;
   registrations_.clear();
-  const std::wstring keyboard = store_.ReadValue(config::kKeyboardSection, config::kKeyboardKey, config::kKeyboardMain);
+  const config::DigitKeys digits = config::KeyboardSetting::Read(store_).registered;
   // When a second press stops the effect, a key held down must not stop and start it again at
   // the keyboard's repeat rate.
-  const UINT noRepeat = store_.ReadValue(config::kPressAgainSection, config::kPressAgainKey) == config::kOn ? MOD_NOREPEAT : 0;
-  for (const HotkeyRow& row : HotkeyRows(keyboard)) {
+  const UINT noRepeat = config::PressAgainSetting::Read(store_).on ? MOD_NOREPEAT : 0;
+  for (const HotkeyRow& row : HotkeyRows(digits)) {
     const int identifier = ++g_counter;  // a refused attempt still uses up its number
     const bool ok = ::RegisterHotKey(Hwnd(), identifier, row.modifiers | noRepeat, row.virtualKey) != FALSE;
     registrations_.push_back({row, ok ? identifier : 0});  // refused: nothing shown, the rest go on
@@ -56,7 +69,7 @@ void HotkeyHost::UnregisterAll() {
   for (const Registration& registration : registrations_) {
     if (registration.identifier != 0) ::UnregisterHotKey(Hwnd(), registration.identifier);
   }
-  g_loaded = false;
+  registered_ = false;
 }
 
 std::vector<std::wstring> HotkeyHost::FailedNames() const {
@@ -83,10 +96,8 @@ void HotkeyHost::DispatchHotkey(int identifier) {
       actions_.StopPlayback();
       return;
     }
-    // Read at every press: an assignment made a moment ago works now.
-    const std::wstring path = store_.ReadValue(config::kHotkeyPathSection, registration.row.name);
-    if (path.empty() || path == config::kNoHotkey) return;  // whatever plays goes on
-    actions_.PlayFile(path, config::ReadHotkeyLevel(store_, registration.row.name));
+    const std::optional<HotkeyPlay> play = LookUpHotkey(store_, registration.row.name);
+    if (play) actions_.PlayFile(play->path, play->slotLevel);  // without one, whatever plays goes on
     return;
   }
 }

@@ -2,11 +2,11 @@
 
 namespace velmora::hotkeys {
 
-std::vector<HotkeyRow> HotkeyRows(const std::wstring& keyboardChoice) {
+std::vector<HotkeyRow> HotkeyRows(config::DigitKeys digits) {
   std::vector<HotkeyRow> rows;
   for (unsigned i = 0; i < 12; ++i) rows.push_back({L"F" + std::to_wstring(i + 1), 0, 0x70 + i, false});
-  const bool keypad = keyboardChoice == L"小";
-  if (keypad || keyboardChoice == L"大") {
+  const bool keypad = digits == config::DigitKeys::Keypad;
+  if (digits != config::DigitKeys::None) {
     // 1..9 then 0; keypad codes 0x60.., main-keyboard codes 0x30..
     for (unsigned digit : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 0u})
       rows.push_back({std::to_wstring(digit), 0, (keypad ? 0x60u : 0x30u) + digit, false});
@@ -23,7 +23,7 @@ std::wstring KeyText(const HotkeyRow& row) {
 }
 
 bool IsHostHotkeyName(const std::wstring& name) {
-  for (const HotkeyRow& row : HotkeyRows(L"大")) {
+  for (const HotkeyRow& row : HotkeyRows(config::DigitKeys::Main)) {
     if (row.name == name && !row.stops) return true;
   }
   return false;

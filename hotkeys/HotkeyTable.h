@@ -1,6 +1,8 @@
 // The fixed table of global hotkeys, in registration order. Pure data: no Windows headers.
 #pragma once
 
+#include "config/SettingValues.h"
+
 #include <string>
 #include <vector>
 
@@ -16,9 +18,8 @@ struct HotkeyRow {
   bool stops;  // Alt+A stops playback
 };
 
-// F1..F12, the digits 1..9, 0 (main keyboard for "大", keypad for "小", none otherwise),
-// Alt+A..Alt+Z.
-std::vector<HotkeyRow> HotkeyRows(const std::wstring& keyboardChoice);
+// F1..F12, the digits 1..9, 0 (on the main keyboard, on the keypad, or none), Alt+A..Alt+Z.
+std::vector<HotkeyRow> HotkeyRows(config::DigitKeys digits);
 
 // The key as the user presses it: "F5", "1", "Alt+Q"; a keypad digit "小键盘1".
 std::wstring KeyText(const HotkeyRow& row);

@@ -1,20 +1,17 @@
 #include "playback/Leveling.h"
 
-#include "config/ConfigKeys.h"
-#include "config/ConfigStore.h"
+#include "config/Settings.h"
 
 namespace velmora::playback {
 
-bool ReadLevelingSetting(const config::ConfigStore& store) {
-  return store.ReadValue(config::kLevelingSection, config::kLevelingSwitchKey) == config::kOn;
-}
+bool ReadLevelingSetting(const config::ConfigStore& store) { return config::LevelingSetting::Read(store).on; }
 
 void ApplyLevelingSetting(AudioPlayer& player, const config::ConfigStore& store) {
   player.SetLeveling(ReadLevelingSetting(store));
 }
 
 void SetLevelingOn(AudioPlayer& player, const config::ConfigStore& store, bool on) {
-  store.WriteValue(config::kLevelingSection, config::kLevelingSwitchKey, on ? config::kOn : config::kOff);
+  config::LevelingSetting::Write(store, on);
   player.SetLeveling(on);
 }
 

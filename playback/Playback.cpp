@@ -1,8 +1,8 @@
 #include "playback/Playback.h"
 
 #include "config/Catalogue.h"
-#include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "config/SlotVolume.h"
 
 #include <windows.h>
@@ -28,17 +28,16 @@ float Playback::EffectVolume() const {
 
 bool Playback::StoppedByPressAgain(const std::wstring& path) {
   if (path != currentFile_ || !Sounding()) return false;
-  if (store_.ReadValue(config::kPressAgainSection, config::kPressAgainKey) != config::kOn) return false;
+  if (!config::PressAgainSetting::Read(store_).on) return false;
   StopPlayback();
   return true;
 }
 
 PlayResult Playback::PlayEffect(int category, int index) {
-  const config::CategoryInfo& c = config::Category(category);
   std::wstring path;
   int slotLevel = kMaxVolumeLevel;
   try {
-    path = store_.ReadValue(c.pathSection, config::SlotKey(index));
+    path = config::ReadSlotPath(store_, config::EffectSlot{category, index});
     if (!path.empty()) slotLevel = config::ReadSlotLevel(store_, config::EffectSlot{category, index});
   } catch (const std::exception&) {  // no memory for the slot's path: the play fails as any other
     reporter_.OpenFailed();
@@ -125,7 +124,7 @@ void Playback::StepVolume(int delta) {
 void Playback::ApplyVolume(int level) {
   SetVolumeLevel(level);
   player_.SetChannelVolume(EffectVolume(), currentStream_, 0);
-  store_.WriteValue(config::kVolumeSection, config::kVolumeKey, config::ConfigNumberText(VolumeLevel()));
+  config::BoardVolumeSetting::Write(store_, VolumeLevel());
 }
 
 }  // namespace velmora::playback

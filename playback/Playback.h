@@ -2,6 +2,7 @@
 // status and the volume level.
 #pragma once
 
+#include "config/SettingValues.h"
 #include "playback/AudioPlayer.h"
 
 #include <string>
@@ -17,8 +18,8 @@ inline constexpr wchar_t kStatusStopped[] = L"停止中";
 inline constexpr wchar_t kOpenFailedText[] = L"打开文件失败";
 inline constexpr wchar_t kOpenFailedCaption[] = L"错误";
 
-inline constexpr int kMinVolumeLevel = 1;
-inline constexpr int kMaxVolumeLevel = 100;
+inline constexpr int kMinVolumeLevel = config::kMinLevel;
+inline constexpr int kMaxVolumeLevel = config::kMaxLevel;
 
 // Shows the user that a sound file could not be played.
 class FailureReporter {

@@ -1,7 +1,5 @@
 #include "playback/Route.h"
 
-#include "config/ConfigKeys.h"
-#include "config/ConfigStore.h"
 #include "playback/DeviceChoice.h"
 #include "playback/Playback.h"
 
@@ -9,28 +7,20 @@
 
 namespace velmora::playback {
 
-RouteSetting ReadRoute(const config::ConfigStore& store, const Route& route) {
-  RouteSetting setting;
-  setting.on = store.ReadValue(route.section, route.switchKey) == config::kOn;
-  const long device = config::ParseConfigNumber(store.ReadValue(route.section, route.deviceKey));
-  if (device >= audio::kDefaultDevice && device <= 1000) setting.device = static_cast<int>(device);
-  setting.endpoint = store.ReadValue(route.section, route.endpointKey);
-  const std::wstring level = store.ReadValue(route.section, route.volumeKey);
-  if (!level.empty())
-    setting.level =
-        static_cast<int>(std::clamp<long>(config::ParseConfigNumber(level), kMinVolumeLevel, kMaxVolumeLevel));
-  return setting;
-}
+const Route kMonitorRoute{config::DeviceSection::Monitor, audio::Flow::Render, &AudioPlayer::StartMonitor,
+                          &AudioPlayer::StopMonitor,      &AudioPlayer::EndpointId,  &AudioPlayer::SetMonitorLevel};
+const Route kMicRoute{config::DeviceSection::Microphone, audio::Flow::Capture, &AudioPlayer::StartMic,
+                      &AudioPlayer::StopMic, &AudioPlayer::CaptureEndpointId, &AudioPlayer::SetMicLevel};
 
 void ApplyRoute(AudioPlayer& player, const config::ConfigStore& store, const Route& route) {
-  const RouteSetting setting = ReadRoute(store, route);
+  const RouteSetting setting = RouteSetting::Read(store, route.section);
   (player.*route.setLevel)(setting.level);
   if (!setting.on) {
     (player.*route.stop)();
     return;
   }
   const int device =
-      ResolveStoredEndpoint(store, route.section, route.deviceKey, setting.device, setting.endpoint, route.flow);
+      ResolveStoredEndpoint(store, route.section, setting.device, setting.endpoint, route.flow);
   if (device < 0) {
     (player.*route.stop)();
     return;
@@ -40,27 +30,43 @@ void ApplyRoute(AudioPlayer& player, const config::ConfigStore& store, const Rou
 
 bool SwitchRouteDevice(AudioPlayer& player, const config::ConfigStore& store, const Route& route, int device) {
   if (device == kRouteOff) {
-    store.WriteValue(route.section, route.switchKey, config::kOff);
+    RouteSetting::WriteOn(store, route.section, false);
     (player.*route.stop)();
     return true;
   }
   // The endpoint that was listed, as for the output device.
   const std::wstring endpoint = (player.*route.endpointId)(device);
-  store.WriteValue(route.section, route.switchKey, config::kOn);
-  store.WriteValue(route.section, route.deviceKey, config::ConfigNumberText(device));
-  store.WriteValue(route.section, route.endpointKey, endpoint);
+  RouteSetting::WriteDevice(store, route.section, device, endpoint);
   return (player.*route.start)(device, endpoint);
 }
 
 void SetRouteOn(AudioPlayer& player, const config::ConfigStore& store, const Route& route, bool on) {
-  store.WriteValue(route.section, route.switchKey, on ? config::kOn : config::kOff);
+  RouteSetting::WriteOn(store, route.section, on);
   ApplyRoute(player, store, route);
 }
 
 void SetRouteLevel(AudioPlayer& player, const config::ConfigStore& store, const Route& route, int level) {
-  level = std::clamp(level, kMinVolumeLevel, kMaxVolumeLevel);
-  store.WriteValue(route.section, route.volumeKey, config::ConfigNumberText(level));
+  level = std::clamp(level, config::kMinLevel, config::kMaxLevel);
+  RouteSetting::WriteLevel(store, route.section, level);
   (player.*route.setLevel)(level);
+}
+
+void ApplyMic(AudioPlayer& player, const config::ConfigStore& store) {
+  const config::MicSetting setting = config::MicSetting::Read(store);
+  player.SetMicToMonitor(setting.toMonitor);
+  player.SetMicDucking(setting.duckingDb);
+  ApplyRoute(player, store, kMicRoute);
+}
+
+void SetMicToMonitor(AudioPlayer& player, const config::ConfigStore& store, bool on) {
+  config::MicSetting::WriteToMonitor(store, on);
+  player.SetMicToMonitor(on);
+}
+
+void SetMicDucking(AudioPlayer& player, const config::ConfigStore& store, int db) {
+  db = std::clamp(db, 0, config::kMaxMicDuckingDb);
+  config::MicSetting::WriteDucking(store, db);
+  player.SetMicDucking(db);
 }
 
 }  // namespace velmora::playback

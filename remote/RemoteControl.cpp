@@ -1,17 +1,11 @@
 #include "remote/RemoteControl.h"
 
-#include "remote/RemoteSettings.h"
-
 namespace velmora::remote {
 
-RemoteStatus RemoteControl::Apply(const config::ConfigStore& store) {
+RemoteStatus RemoteControl::Start(const ServerSettings& settings) {
   Stop();
-  status_ = RemoteStatus::Off;
-  RemoteSetting setting;
-  if (!PrepareRemoteSetting(store, setting)) return status_ = RemoteStatus::Failed;
-  if (!setting.on) return status_;
   if (!link_.Create()) return status_ = RemoteStatus::Failed;
-  switch (server_.Start(ServerSettings{setting.port, setting.lan, setting.token})) {
+  switch (server_.Start(settings)) {
     case StartResult::Started:
       return status_ = RemoteStatus::Listening;
     case StartResult::PortInUse:
@@ -19,6 +13,11 @@ RemoteStatus RemoteControl::Apply(const config::ConfigStore& store) {
     case StartResult::Failed:
       break;
   }
+  return status_ = RemoteStatus::Failed;
+}
+
+RemoteStatus RemoteControl::Fail() {
+  Stop();
   return status_ = RemoteStatus::Failed;
 }
 

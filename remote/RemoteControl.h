@@ -1,17 +1,15 @@
 // The remote control as the application holds it: the UI thread's link and the server, started,
-// restarted and stopped as section 遥控 says.
+// restarted and stopped as the application's setting says.
 #pragma once
 
 #include "remote/RemoteActions.h"
-#include "remote/RemoteSettings.h"
 #include "remote/Server.h"
 #include "remote/UiLink.h"
 
-namespace velmora::config {
-class ConfigStore;
-}
-
 namespace velmora::remote {
+
+// What the remote control does.
+enum class RemoteStatus { Off, Listening, PortInUse, Failed };
 
 class RemoteControl {
  public:
@@ -22,9 +20,11 @@ class RemoteControl {
     });
   }
 
-  // UI thread: starts the server with the stored setting (a running one is stopped first), or
-  // only stops it when the setting is off. A port already taken is PortInUse, at once.
-  RemoteStatus Apply(const config::ConfigStore& store);
+  // UI thread: starts the server with `settings` (a running one is stopped first). A port
+  // already taken is PortInUse, at once.
+  RemoteStatus Start(const ServerSettings& settings);
+  // A failure to get the server ready (no code could be made): Failed, with nothing running.
+  RemoteStatus Fail();
   void Stop();
   RemoteStatus Status() const { return status_; }
 

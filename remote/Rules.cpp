@@ -15,32 +15,6 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-int ParsePort(std::wstring_view stored) {
-  if (stored.empty() || stored.size() > 5) return kDefaultPort;
-  int port = 0;
-  for (wchar_t c : stored) {
-    if (c < L'0' || c > L'9') return kDefaultPort;
-    port = port * 10 + (c - L'0');
-  }
-  return port >= 1 && port <= 65535 ? port : kDefaultPort;
-}
-
-bool IsWellFormedToken(std::string_view token) {
-  return token.size() == 2 * kTokenBytes && std::all_of(token.begin(), token.end(), [](char c) {
-           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-         });
-}
-
-std::string TokenFromBytes(const uint8_t (&bytes)[kTokenBytes]) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string token;
-  for (uint8_t b : bytes) {
-    token += kDigits[b >> 4];
-    token += kDigits[b & 15];
-  }
-  return token;
-}
-
 bool SameCode(std::string_view given, std::string_view expected) {
   // Every byte of the longer text is looked at, whatever matched before.
   const size_t length = std::max(given.size(), expected.size());

@@ -1,5 +1,5 @@
 // The remote control's small rules, kept apart from the server and the Win32 glue: who may ask
-// (the token, the Host header), where a request goes, and which stored values are sound.
+// (the token, the Host header) and where a request goes.
 // No Windows headers.
 #pragma once
 
@@ -9,16 +9,6 @@
 #include <vector>
 
 namespace velmora::remote {
-
-inline constexpr int kDefaultPort = 39393;
-inline constexpr size_t kTokenBytes = 16;  // 128 bits, stored as 32 lowercase hex digits
-
-// The stored port: a whole number 1..65535, anything else (missing, text, 0, 70000) 39393.
-int ParsePort(std::wstring_view stored);
-
-// 32 lowercase hex digits.
-bool IsWellFormedToken(std::string_view token);
-std::string TokenFromBytes(const uint8_t (&bytes)[kTokenBytes]);
 
 // Compares in a time that depends only on the lengths, never on where the texts differ.
 bool SameCode(std::string_view given, std::string_view expected);

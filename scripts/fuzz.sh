@@ -151,7 +151,7 @@ for kind in "${kinds[@]}"; do
   case "$kind" in
     wav) build wav playback/engine/Pcm.cpp playback/engine/WavDecoder.cpp ;;
     vorbis) build vorbis playback/engine/Pcm.cpp playback/engine/VorbisDecoder.cpp ;;
-    remote) build remote remote/Protocol.cpp remote/Rules.cpp remote/Utf8.cpp ;;
+    remote) build remote remote/Protocol.cpp remote/Rules.cpp remote/Utf8.cpp config/SettingValues.cpp config/ProfileText.cpp ;;
     stream) build stream playback/engine/Pcm.cpp playback/engine/WavDecoder.cpp playback/engine/VorbisDecoder.cpp \
       playback/engine/StreamConverter.cpp playback/engine/StreamFeed.cpp ;;
     loudness) build loudness playback/engine/Loudness.cpp playback/engine/Pcm.cpp ;;

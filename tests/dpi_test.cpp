@@ -25,24 +25,24 @@ class NoSettingsActions : public velmora::ui::SettingsActions {
  public:
   void RefreshDevices() override {}
   std::wstring DeviceName(int) override { return L"!!!!!!"; }
-  bool SwitchOutputDevice(int) override { return false; }
-  bool SwitchMonitorDevice(int) override { return false; }
-  void SetMonitorLevel(int) override {}
   void RefreshCaptureDevices() override {}
   std::wstring CaptureDeviceName(int) override { return L"!!!!!!"; }
-  bool SwitchMicDevice(int) override { return false; }
-  void SetMicLevel(int) override {}
+  bool PickDevice(velmora::config::DeviceSection, int) override { return false; }
+  void SetRouteLevel(velmora::config::DeviceSection, int) override {}
   void SetMicToMonitor(bool) override {}
   void SetMicDucking(int) override {}
-  velmora::remote::RemoteStatus RestartRemote() override { return velmora::remote::RemoteStatus::Off; }
-  velmora::remote::RemoteStatus CurrentRemoteStatus() override { return velmora::remote::RemoteStatus::Off; }
-  void HotkeysOn() override {}
-  void HotkeysOff() override {}
-  bool HotkeysLoaded() override { return false; }
-  std::vector<std::wstring> RefusedHotkeys() override { return {}; }
-  void PressAgainChanged() override {}
-  bool LevelingOn() override { return false; }
+  void SetHotkeys(bool) override {}
+  void SetPressAgain(bool) override {}
+  void SetDigitKeys(velmora::config::DigitKeys) override {}
+  void SetAutoRebuild(bool) override {}
   void SetLeveling(bool) override {}
+  std::vector<std::wstring> RefusedHotkeys() override { return {}; }
+  bool SetRemoteOn(bool) override { return true; }
+  void SetRemoteLan(bool) override {}
+  void SetRemotePort(int) override {}
+  bool RenewRemoteCode() override { return false; }
+  velmora::ui::RemoteView RestartRemote() override { return {}; }
+  velmora::ui::RemoteView CurrentRemote() override { return {}; }
   void RebuildNow() override {}
   void OpenInstructions() override {}
 };

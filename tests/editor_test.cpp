@@ -325,7 +325,8 @@ TEST_F(EditorTest, SavedSlotPlaysByClickAndByHotkey) {
    private:
     velmora::playback::Playback& playback_;
   } forward(playback);
-  velmora::hotkeys::HotkeyHost* host = velmora::hotkeys::HotkeyHost::Load(store_, forward, nullptr);
+  velmora::hotkeys::HotkeySwitch hotkeys(store_, forward);
+  velmora::hotkeys::HotkeyHost* host = hotkeys.Load(nullptr);
   ASSERT_NE(host, nullptr);
   int f7 = 0;
   for (const auto& registration : host->Registrations())
@@ -333,7 +334,7 @@ TEST_F(EditorTest, SavedSlotPlaysByClickAndByHotkey) {
   velmora::test::SinkRecording byHotkey("velmora_a");
   ::SendMessageW(host->Hwnd(), WM_HOTKEY, static_cast<WPARAM>(f7), 0);
   EXPECT_GE(velmora::test::FirstAbove(byHotkey.WaitForSound(0.05, 4410), 0.05), 0) << "F7 played nothing";
-  velmora::hotkeys::HotkeyHost::Unload();
+  hotkeys.Unload();
   player.ReleaseLibrary();
 }
 
@@ -358,8 +359,9 @@ TEST_F(EditorTest, TheSlotsVolumeIsSavedWithItsHotkeyAndARefusedNameIsMarked) {
     void PlayFile(const std::wstring&, int) override {}
     void StopPlayback() override {}
   } actions;
-  ASSERT_NE(velmora::hotkeys::HotkeyHost::Load(store_, actions, nullptr), nullptr);
-  EditorWindow::SetRefusedNames([] { return velmora::hotkeys::HotkeyHost::Current()->FailedNames(); });
+  velmora::hotkeys::HotkeySwitch hotkeys(store_, actions);
+  ASSERT_NE(hotkeys.Load(nullptr), nullptr);
+  EditorWindow::SetRefusedNames([&hotkeys] { return hotkeys.FailedNames(); });
   EXPECT_EQ(editor->ListItemLabel(5), L"F5（被占用）");
   EXPECT_EQ(editor->ListItemLabel(6), L"F6");
   // In the dropped list the F5 row is drawn red, the F6 row not.
@@ -386,7 +388,7 @@ TEST_F(EditorTest, TheSlotsVolumeIsSavedWithItsHotkeyAndARefusedNameIsMarked) {
   EXPECT_GT(redIn(5), 10) << "F5 is not marked";
   EXPECT_EQ(redIn(6), 0);
   ::SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
-  velmora::hotkeys::HotkeyHost::Unload();
+  hotkeys.Unload();
   ::UnregisterHotKey(holder, 1);
   ::DestroyWindow(holder);
   EditorWindow::SetRefusedNames(nullptr);

@@ -44,8 +44,8 @@ int IdentifierOf(const HotkeyHost& host, const std::wstring& name) {
 
 class HostTest : public ::testing::Test {
  protected:
-  void TearDown() override { HotkeyHost::Unload(); }
-  HotkeyHost* Load() { return HotkeyHost::Load(store_, actions_, nullptr); }
+  void TearDown() override { hotkeys_.Unload(); }
+  HotkeyHost* Load() { return hotkeys_.Load(nullptr); }
   void Press(const HotkeyHost& host, const std::wstring& name) {
     ::SendMessageW(host.Hwnd(), WM_HOTKEY, static_cast<WPARAM>(IdentifierOf(host, name)), 0);
   }
@@ -53,6 +53,7 @@ class HostTest : public ::testing::Test {
   velmora::test::TempProgramDir dir_{L"热键"};
   ConfigStore store_{dir_.Path()};
   RecordingActions actions_;
+  velmora::hotkeys::HotkeySwitch hotkeys_{store_, actions_};
 };
 
 // A Wine window with the X focus: Wine hands hotkeys over only then (on Windows they are global).
@@ -74,7 +75,7 @@ bool XKey(const char* keys) { return velmora::test::RunHostCommand(std::string("
 TEST_F(HostTest, RegistersDispatchesAndCountsIdentifiers) {
   HotkeyHost* host = Load();
   ASSERT_NE(host, nullptr);
-  EXPECT_TRUE(HotkeyHost::HostLoaded());
+  EXPECT_TRUE(hotkeys_.Loaded());
   EXPECT_EQ(Load(), host) << "asking again must not make a second host";
   ASSERT_EQ(host->Registrations().size(), 48u);  // no 键盘 section: the main-keyboard digits
   EXPECT_EQ(host->Registrations().front().identifier, 33001);
@@ -103,8 +104,8 @@ TEST_F(HostTest, RegistersDispatchesAndCountsIdentifiers) {
   EXPECT_EQ(actions_.played.size(), 3u);
 
   // Off and on again: new identifiers from 33049, every key still works.
-  HotkeyHost::Unload();
-  EXPECT_FALSE(HotkeyHost::HostLoaded());
+  hotkeys_.Unload();
+  EXPECT_FALSE(hotkeys_.Loaded());
   host = Load();
   ASSERT_NE(host, nullptr);
   EXPECT_EQ(host->Registrations().front().identifier, 33049);
@@ -161,7 +162,8 @@ TEST_F(HostTest, KeysFromTheXServerPlayThroughTheDevice) {
   store_.WriteValue(L"快捷键", L"F5", tone);
   store_.WriteValue(L"快捷键", L"3", tone);
   store_.WriteValue(L"键盘", L"INFO", L"小");
-  ASSERT_NE(HotkeyHost::Load(store_, forward, nullptr), nullptr);
+  velmora::hotkeys::HotkeySwitch forwarded(store_, forward);
+  ASSERT_NE(forwarded.Load(nullptr), nullptr);
   HWND focus = FocusedWineWindow();
 
   velmora::test::SinkRecording sink1("velmora_a");

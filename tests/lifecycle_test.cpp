@@ -363,7 +363,8 @@ TEST_F(Lifecycle, TrayMenuShowsHidesRebuildsAndExplains) {
 // 监听 right after 音效输出设置 and 麦克风直通 right after 监听, each checked by its own switch.
 TEST(TrayMenu, MonitorAndMicAreCheckItemsAfterOutputSettings) {
   for (const auto& [monitorOn, micOn] : {std::pair{false, false}, std::pair{true, false}, std::pair{false, true}}) {
-    HMENU menu = velmora::app::CreateTrayMenu({monitorOn, micOn});
+    const velmora::UniqueMenu owned = velmora::app::CreateTrayMenu({monitorOn, micOn});
+    HMENU menu = owned.Get();
     std::vector<std::wstring> texts;
     for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
       wchar_t text[32] = L"";
@@ -376,7 +377,6 @@ TEST(TrayMenu, MonitorAndMicAreCheckItemsAfterOutputSettings) {
                                                 L"音效输出设置", L"监听", L"麦克风直通", L"退出"}));
     EXPECT_EQ(::GetMenuItemID(menu, 7), static_cast<UINT>(velmora::app::TrayCommand::Monitor));
     EXPECT_EQ(::GetMenuItemID(menu, 8), static_cast<UINT>(velmora::app::TrayCommand::Mic));
-    ::DestroyMenu(menu);
   }
 }
 

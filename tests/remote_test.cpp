@@ -7,7 +7,7 @@
 #include "config/ConfigStore.h"
 #include "remote/Lan.h"
 #include "remote/Protocol.h"
-#include "remote/RemoteSettings.h"
+#include "app/RemoteSetup.h"
 #include "remote/Rules.h"
 #include "remote/Server.h"
 #include "remote/UiLink.h"
@@ -128,10 +128,12 @@ std::string PythonClient(const std::string& mode, int port, const std::string& o
 // --- Section 遥控 ---
 
 TEST(RemoteSettings, OffByDefaultAndATokenMadeWhenSwitchedOn) {
-  using namespace velmora::remote;
+  using namespace velmora::app;
+  using velmora::config::IsWellFormedToken;
+  using velmora::config::RemoteSetting;
   velmora::test::TempProgramDir dir(L"遥控设置");
   const velmora::config::ConfigStore store(dir.Path());
-  RemoteSetting setting = ReadRemoteSetting(store);
+  RemoteSetting setting = RemoteSetting::Read(store);
   EXPECT_FALSE(setting.on);
   EXPECT_FALSE(setting.lan);
   EXPECT_EQ(setting.port, 39393);
@@ -154,11 +156,11 @@ TEST(RemoteSettings, OffByDefaultAndATokenMadeWhenSwitchedOn) {
 
   store.WriteValue(L"遥控", L"端口", L"70000");
   store.WriteValue(L"遥控", L"局域网", L"真");
-  setting = ReadRemoteSetting(store);
+  setting = RemoteSetting::Read(store);
   EXPECT_EQ(setting.port, 39393);
   EXPECT_TRUE(setting.lan);
   store.WriteValue(L"遥控", L"开关", L"是");  // neither switch text: off
-  EXPECT_FALSE(ReadRemoteSetting(store).on);
+  EXPECT_FALSE(RemoteSetting::Read(store).on);
 }
 
 // --- The server in this process, with a stand-in board on a UI thread of its own ---
@@ -656,7 +658,7 @@ TEST_F(RemoteProgram, TheSettingsRowsDriveTheControl) {
   EXPECT_TRUE(WaitFor([&] { return store.ReadValue(L"遥控", L"端口") == std::to_wstring(port); }, 5000));
   click(SettingsWindow::kRemoteOn);
   const std::string first = code();
-  EXPECT_TRUE(velmora::remote::IsWellFormedToken(first)) << first;
+  EXPECT_TRUE(velmora::config::IsWellFormedToken(first)) << first;
   EXPECT_EQ(store.ReadValue(L"遥控", L"令牌"), std::wstring(first.begin(), first.end()));
   EXPECT_EQ(store.ReadValue(L"遥控", L"开关"), L"真");
   EXPECT_EQ(text(SettingsWindow::kRemoteStatus), L"遥控已开启，仅本机可用");
@@ -665,7 +667,7 @@ TEST_F(RemoteProgram, TheSettingsRowsDriveTheControl) {
   // 更换访问码: the old code is refused at once.
   click(SettingsWindow::kRemoteNewCode);
   const std::string second = code();
-  EXPECT_TRUE(velmora::remote::IsWellFormedToken(second) && second != first) << second;
+  EXPECT_TRUE(velmora::config::IsWellFormedToken(second) && second != first) << second;
   EXPECT_EQ(status(first, port), 401);
   EXPECT_EQ(status(second, port), 200);
 

@@ -5,8 +5,7 @@
 #include "hotkeys/HotkeyHost.h"
 #include "playback/AudioPlayer.h"
 #include "playback/DeviceChoice.h"
-#include "playback/Microphone.h"
-#include "playback/Monitor.h"
+#include "app/SettingsController.h"
 #include "playback/Playback.h"
 #include "tests/support/Dialogs.h"
 #include "tests/support/Files.h"
@@ -37,47 +36,18 @@ class NoHotkeyActions : public velmora::hotkeys::HotkeyActions {
   void StopPlayback() override {}
 };
 
-// The program's own behind the window: the real player and the real hotkey host.
-class RealActions : public velmora::ui::SettingsActions {
- public:
-  RealActions(velmora::playback::AudioPlayer& player, const ConfigStore& store) : player_(player), store_(store) {}
-  void RefreshDevices() override { player_.RefreshDevices(); }
-  std::wstring DeviceName(int device) override { return player_.DeviceName(device); }
-  bool SwitchOutputDevice(int device) override {
-    return velmora::playback::SwitchOutputDevice(player_, store_, device);
-  }
-  bool SwitchMonitorDevice(int device) override {
-    return velmora::playback::SwitchMonitorDevice(player_, store_, device);
-  }
-  void SetMonitorLevel(int level) override { velmora::playback::SetMonitorLevel(player_, store_, level); }
-  void RefreshCaptureDevices() override { player_.RefreshCaptureDevices(); }
-  std::wstring CaptureDeviceName(int device) override { return player_.CaptureDeviceName(device); }
-  bool SwitchMicDevice(int device) override { return velmora::playback::SwitchMicDevice(player_, store_, device); }
-  void SetMicLevel(int level) override { velmora::playback::SetMicLevel(player_, store_, level); }
-  void SetMicToMonitor(bool on) override { velmora::playback::SetMicToMonitor(player_, store_, on); }
-  void SetMicDucking(int db) override { velmora::playback::SetMicDucking(player_, store_, db); }
-  // The remote rows are tried on the running program (remote_test.cpp).
-  velmora::remote::RemoteStatus RestartRemote() override { return velmora::remote::RemoteStatus::Off; }
-  velmora::remote::RemoteStatus CurrentRemoteStatus() override { return velmora::remote::RemoteStatus::Off; }
-  void HotkeysOn() override { velmora::hotkeys::HotkeyHost::Load(store_, hotkeys_, nullptr); }
-  void HotkeysOff() override { velmora::hotkeys::HotkeyHost::Unload(); }
-  bool HotkeysLoaded() override { return velmora::hotkeys::HotkeyHost::HostLoaded(); }
-  std::vector<std::wstring> RefusedHotkeys() override {
-    const auto* host = velmora::hotkeys::HotkeyHost::Current();
-    return host ? host->FailedKeys() : std::vector<std::wstring>{};
-  }
-  void PressAgainChanged() override { ++pressAgainChanges; }
-  bool LevelingOn() override { return leveling; }
-  void SetLeveling(bool on) override { leveling = on; }
-  void RebuildNow() override { ++rebuilds; }
-  void OpenInstructions() override { ++instructions; }
-  int rebuilds = 0, instructions = 0, pressAgainChanges = 0;
-  bool leveling = false;
-
- private:
-  velmora::playback::AudioPlayer& player_;
-  const ConfigStore& store_;
-  NoHotkeyActions hotkeys_;
+// The program's own behind the window: the real controller, player and hotkeys. The remote
+// rows are tried on the running program (remote_test.cpp).
+struct ProgramSide {
+  ProgramSide(velmora::playback::AudioPlayer& player, const ConfigStore& store)
+      : hotkeys(store, noHotkeys), controller(player, store, hotkeys, nullptr, hooks) {}
+  NoHotkeyActions noHotkeys;
+  velmora::hotkeys::HotkeySwitch hotkeys;
+  velmora::app::SettingsController::Hooks hooks{[] { return velmora::ui::RemoteView{}; },
+                                                [] { return velmora::ui::RemoteView{}; }, [this] { ++rebuilds; },
+                                                [this] { ++instructions; }};
+  velmora::app::SettingsController controller;
+  int rebuilds = 0, instructions = 0;
 };
 
 bool Checked(HWND control) { return ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -94,7 +64,7 @@ class SettingsTest : public ::testing::Test {
  protected:
   void TearDown() override {
     if (window_.Hwnd()) ::DestroyWindow(window_.Hwnd());
-    velmora::hotkeys::HotkeyHost::Unload();
+    side_.hotkeys.Unload();
     player_.ReleaseLibrary();
   }
   void Click(SettingsWindow::ControlId id) {
@@ -131,7 +101,8 @@ class SettingsTest : public ::testing::Test {
   velmora::test::TempProgramDir dir_{L"设置"};
   ConfigStore store_{dir_.Path()};
   velmora::playback::AudioPlayer player_;
-  RealActions actions_{player_, store_};
+  ProgramSide side_{player_, store_};
+  velmora::app::SettingsController& actions_ = side_.controller;
   SettingsWindow window_{store_, actions_};
 };
 
@@ -223,8 +194,8 @@ TEST_F(SettingsTest, FillsFromTheConfigurationAndKeepsTheBoxesExclusive) {
   // 立即更新配置 and 软件说明 reach the program; 确定并保存 only closes.
   ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(250, 417 + 96));
   ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(300, 520 + 96));
-  EXPECT_EQ(actions_.rebuilds, 1);
-  EXPECT_EQ(actions_.instructions, 1);
+  EXPECT_EQ(side_.rebuilds, 1);
+  EXPECT_EQ(side_.instructions, 1);
   const std::string before = velmora::test::ReadBytes(store_.ConfigFilePath());
   ::SendMessageW(window_.Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(400, 520 + 96));
   EXPECT_EQ(window_.Hwnd(), nullptr);
@@ -406,11 +377,11 @@ TEST_F(SettingsTest, MicPicksAndControlsAreStoredAsMade) {
 // failed or found none; under Wine a sound server without sources still shows one), and the
 // list still offers 不使用 and the system's default microphone, which may come later.
 TEST_F(SettingsTest, WithNoCaptureDeviceTheMicListOffersOffAndTheDefault) {
-  class NoneFound : public RealActions {
+  class NoneFound : public velmora::app::SettingsController {
    public:
-    using RealActions::RealActions;
+    using SettingsController::SettingsController;
     void RefreshCaptureDevices() override {}
-  } actions(player_, store_);
+  } actions(player_, store_, side_.hotkeys, nullptr, side_.hooks);
   SettingsWindow window(store_, actions);
   ASSERT_TRUE(window.Open(nullptr));
   HWND mic = window.Control(SettingsWindow::kMicCombo);
@@ -481,19 +452,19 @@ TEST_F(SettingsTest, HotkeysOffAndOnInOneRunNeverTwoHosts) {
   Click(SettingsWindow::kHotkeysOff);  // not loaded: nothing written
   EXPECT_EQ(store_.ReadValue(L"rj", L"热键开关"), L"");
   Click(SettingsWindow::kHotkeysOn);
-  ASSERT_TRUE(velmora::hotkeys::HotkeyHost::HostLoaded());
-  const velmora::hotkeys::HotkeyHost* first = velmora::hotkeys::HotkeyHost::Current();
+  ASSERT_TRUE(side_.hotkeys.Loaded());
+  const velmora::hotkeys::HotkeyHost* first = side_.hotkeys.Current();
   const int firstId = first->Registrations().front().identifier;
   Click(SettingsWindow::kHotkeysOn);  // asked again: the same host, nothing registered twice
-  EXPECT_EQ(velmora::hotkeys::HotkeyHost::Current(), first);
-  EXPECT_EQ(velmora::hotkeys::HotkeyHost::Current()->Registrations().front().identifier, firstId);
+  EXPECT_EQ(side_.hotkeys.Current(), first);
+  EXPECT_EQ(side_.hotkeys.Current()->Registrations().front().identifier, firstId);
   EXPECT_EQ(store_.ReadValue(L"rj", L"热键开关"), L"真");
   Click(SettingsWindow::kHotkeysOff);
-  EXPECT_FALSE(velmora::hotkeys::HotkeyHost::HostLoaded());
+  EXPECT_FALSE(side_.hotkeys.Loaded());
   EXPECT_EQ(store_.ReadValue(L"rj", L"热键开关"), L"假");
   Click(SettingsWindow::kHotkeysOn);
-  ASSERT_TRUE(velmora::hotkeys::HotkeyHost::HostLoaded());
-  EXPECT_EQ(velmora::hotkeys::HotkeyHost::Current()->Registrations().front().identifier, firstId + 48);
+  ASSERT_TRUE(side_.hotkeys.Loaded());
+  EXPECT_EQ(side_.hotkeys.Current()->Registrations().front().identifier, firstId + 48);
 }
 
 // Keys another program holds are listed, and tried again when hotkeys are switched off and on;
@@ -515,13 +486,15 @@ TEST_F(SettingsTest, RefusedHotkeysAreListedAndTriedAgain) {
   ::UnregisterHotKey(holder, 2);
   ::DestroyWindow(holder);
 
+  const int registeredBefore = side_.hotkeys.Current()->Registrations().front().identifier;
   Click(SettingsWindow::kPressAgain);
   EXPECT_EQ(store_.ReadValue(L"再按停止", L"开关"), L"真");
-  EXPECT_EQ(actions_.pressAgainChanges, 1);
+  // Registered again, now without the keyboard's repeat.
+  EXPECT_EQ(side_.hotkeys.Current()->Registrations().front().identifier, registeredBefore + 48);
   Click(SettingsWindow::kPressAgain);
   EXPECT_EQ(store_.ReadValue(L"再按停止", L"开关"), L"假");
   Click(SettingsWindow::kLeveling);
-  EXPECT_TRUE(actions_.leveling);
+  EXPECT_EQ(store_.ReadValue(L"均衡", L"开关"), L"真");
   EXPECT_TRUE(Checked(window_.Control(SettingsWindow::kLeveling)));
 }
 

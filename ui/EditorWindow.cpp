@@ -1,7 +1,7 @@
 #include "ui/EditorWindow.h"
 
-#include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
+#include "config/Settings.h"
 #include "config/Encoding.h"
 #include "config/SlotVolume.h"
 #include "base/Paths.h"
@@ -143,18 +143,18 @@ void EditorWindow::DrawListItem(const DRAWITEMSTRUCT& item) const {
 }
 
 void EditorWindow::Fill() {
-  const config::CategoryInfo& c = config::Category(slot_.category);
-  const std::wstring key = config::SlotKey(slot_.index);
-  ::SetWindowTextW(Control(kCaptionEdit), store_.ReadValue(c.titleSection, key).c_str());
-  ::SetWindowTextW(Control(kPathEdit), store_.ReadValue(c.pathSection, key).c_str());
+  const config::SlotTexts texts = config::SlotTexts::Read(store_, slot_);
+  ::SetWindowTextW(Control(kCaptionEdit), texts.caption.c_str());
+  ::SetWindowTextW(Control(kPathEdit), texts.path.c_str());
   // Setting the text selects no list item and runs no conflict check.
   ::SendMessageW(Control(kHotkeyCombo), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-  ::SetWindowTextW(Control(kHotkeyCombo), store_.ReadValue(c.hotkeySection, key).c_str());
+  ::SetWindowTextW(Control(kHotkeyCombo), texts.hotkey.c_str());
   ::SendMessageW(Control(kVolume), TBM_SETPOS, TRUE, config::ReadSlotLevel(store_, slot_));
   ShowVolumeLevel();
-  const std::wstring hotkeys = store_.ReadValue(config::kHotkeySwitchSection, config::kHotkeySwitchKey);
-  if (hotkeys == config::kOff || hotkeys == config::kOn) {
-    const int show = hotkeys == config::kOn ? SW_SHOW : SW_HIDE;
+  // A switch stored as neither "真" nor "假" leaves the hotkey row as it is.
+  const config::Switch hotkeys = config::HotkeySwitchSetting::Read(store_).enabled;
+  if (hotkeys != config::Switch::Unset) {
+    const int show = hotkeys == config::Switch::On ? SW_SHOW : SW_HIDE;
     ::ShowWindow(Control(kLabel3), show);
     ::ShowWindow(Control(kHotkeyCombo), show);
   }
@@ -164,14 +164,10 @@ void EditorWindow::Fill() {
 std::wstring EditorWindow::Text(ControlId id) const { return WindowText(Control(id)); }
 
 void EditorWindow::SaveEffectSlot() {
-  // Everything is written under the slot the fields were filled from.
-  const config::CategoryInfo& c = config::Category(slot_.category);
-  const std::wstring key = config::SlotKey(slot_.index);
-  const std::wstring path = Text(kPathEdit);
-  store_.WriteValue(c.titleSection, key, Text(kCaptionEdit));
-  store_.WriteValue(c.pathSection, key, path);
-  config::WriteSlotLevel(store_, slot_, VolumeLevel());  // before the hotkey, which plays at it
-  hotkeys::StoreSlotHotkey(store_, slot_, Text(kHotkeyCombo), path, previousHotkey_);
+  // Everything is stored under the slot the fields were filled from.
+  hotkeys::SaveSlot(store_, slot_,
+                    hotkeys::SlotEdit{Text(kCaptionEdit), Text(kPathEdit), Text(kHotkeyCombo), previousHotkey_,
+                                      VolumeLevel()});
   if (saved_) saved_();  // LoadCaptions
   ::DestroyWindow(Hwnd());
 }

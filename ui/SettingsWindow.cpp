@@ -1,12 +1,8 @@
 #include "ui/SettingsWindow.h"
 
-#include "config/ConfigKeys.h"
 #include "config/ConfigStore.h"
-#include "playback/Microphone.h"
-#include "playback/Monitor.h"
 #include "playback/Playback.h"
-#include "remote/Lan.h"
-#include "remote/Rules.h"
+#include "playback/Route.h"
 #include "ui/SmallWindows.h"
 
 #include <commctrl.h>
@@ -65,13 +61,9 @@ WPARAM DuckingItemOf(int db) {
 }
 
 // The monitor list's item 0 is "不监听"; item k is device k (the output list's item k - 1).
-int MonitorItemDevice(LRESULT item) { return item == 0 ? playback::kMonitorOff : static_cast<int>(item); }
-WPARAM MonitorDeviceItem(const playback::MonitorSetting& setting) {
-  return setting.on ? static_cast<WPARAM>(setting.device) : 0;
-}
 // The microphone list alike: item 0 is "不使用", item k capture device k.
-int MicItemDevice(LRESULT item) { return item == 0 ? playback::kMicOff : static_cast<int>(item); }
-WPARAM MicDeviceItem(const playback::MicSetting& setting) {
+int RouteItemDevice(LRESULT item) { return item == 0 ? playback::kRouteOff : static_cast<int>(item); }
+WPARAM RouteDeviceItem(const config::RouteSetting& setting) {
   return setting.on ? static_cast<WPARAM>(setting.device) : 0;
 }
 
@@ -224,32 +216,27 @@ void SettingsWindow::Fill() {
     ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     ::SendMessageW(monitor, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
   }
-  const long device = config::ParseConfigNumber(store_.ReadValue(config::kDeviceSection, config::kDeviceKey));
+  const int device = config::OutputDeviceSetting::Read(store_).device;
   ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(device - 1), 0);  // 0: nothing selected
-  const playback::MonitorSetting setting = playback::ReadMonitorSetting(store_);
-  ::SendMessageW(monitor, CB_SETCURSEL, MonitorDeviceItem(setting), 0);
+  const config::RouteSetting setting = config::RouteSetting::Read(store_, config::DeviceSection::Monitor);
+  ::SendMessageW(monitor, CB_SETCURSEL, RouteDeviceItem(setting), 0);
   monitorLevel_ = setting.level;
   ::SendMessageW(Control(kMonitorLevel), TBM_SETPOS, TRUE, setting.level);
   FillMic();
   FillRemote();
-  const std::wstring hotkeys = store_.ReadValue(config::kHotkeySwitchSection, config::kHotkeySwitchKey);
-  if (hotkeys == config::kOn || hotkeys == config::kOff) {
-    Check(Control(kHotkeysOn), hotkeys == config::kOn);
-    Check(Control(kHotkeysOff), hotkeys == config::kOff);
-  }
+  // Switches stored as neither "真" nor "假" check neither box, as they always have.
+  const config::Switch hotkeys = config::HotkeySwitchSetting::Read(store_).enabled;
+  Check(Control(kHotkeysOn), hotkeys == config::Switch::On);
+  Check(Control(kHotkeysOff), hotkeys == config::Switch::Off);
   ShowRefusedHotkeys();
-  Check(Control(kLeveling), actions_.LevelingOn());
-  Check(Control(kPressAgain), store_.ReadValue(config::kPressAgainSection, config::kPressAgainKey) == config::kOn);
-  const std::wstring rebuild = store_.ReadValue(config::kAutoRebuildSection, config::kAutoRebuildKey);
-  if (rebuild == config::kOn || rebuild == config::kOff) {
-    Check(Control(kAutoRebuild), rebuild == config::kOn);
-    Check(Control(kManualRebuild), rebuild == config::kOff);
-  }
-  const std::wstring keyboard = store_.ReadValue(config::kKeyboardSection, config::kKeyboardKey);
-  if (keyboard == config::kKeyboardKeypad || keyboard == config::kKeyboardMain) {
-    Check(Control(kKeypad), keyboard == config::kKeyboardKeypad);
-    Check(Control(kMainKeyboard), keyboard == config::kKeyboardMain);
-  }
+  Check(Control(kLeveling), config::LevelingSetting::Read(store_).on);
+  Check(Control(kPressAgain), config::PressAgainSetting::Read(store_).on);
+  const config::Switch rebuild = config::AutoRebuildSetting::Read(store_).automatic;
+  Check(Control(kAutoRebuild), rebuild == config::Switch::On);
+  Check(Control(kManualRebuild), rebuild == config::Switch::Off);
+  const config::DigitKeys digits = config::KeyboardSetting::Read(store_).shown;
+  Check(Control(kKeypad), digits == config::DigitKeys::Keypad);
+  Check(Control(kMainKeyboard), digits == config::DigitKeys::Main);
 }
 
 void SettingsWindow::FillMic() {
@@ -264,8 +251,8 @@ void SettingsWindow::FillMic() {
   HWND ducking = Control(kMicDucking);
   for (const DuckingItem& item : kDuckingItems)
     ::SendMessageW(ducking, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.text));
-  const playback::MicSetting setting = playback::ReadMicSetting(store_);
-  ::SendMessageW(mic, CB_SETCURSEL, MicDeviceItem(setting), 0);
+  const config::MicSetting setting = config::MicSetting::Read(store_);
+  ::SendMessageW(mic, CB_SETCURSEL, RouteDeviceItem(setting), 0);
   micLevel_ = setting.level;
   ::SendMessageW(Control(kMicLevel), TBM_SETPOS, TRUE, setting.level);
   Check(Control(kMicToMonitor), setting.toMonitor);
@@ -284,37 +271,37 @@ void SettingsWindow::ShowRefusedHotkeys() {
 }
 
 void SettingsWindow::FillRemote() {
-  const remote::RemoteSetting setting = remote::ReadRemoteSetting(store_);
+  const config::RemoteSetting setting = config::RemoteSetting::Read(store_);
   Check(Control(kRemoteOn), setting.on);
   Check(Control(kRemoteLan), setting.lan);
   ::SetWindowTextW(Control(kRemotePort), std::to_wstring(setting.port).c_str());
   portTyped_ = false;  // the text set just now is no typing
-  ShowRemote(actions_.CurrentRemoteStatus());
+  ShowRemote(actions_.CurrentRemote());
 }
 
 void SettingsWindow::ApplyRemote() { ShowRemote(actions_.RestartRemote()); }
 
-void SettingsWindow::ShowRemote(remote::RemoteStatus status) {
-  const remote::RemoteSetting setting = remote::ReadRemoteSetting(store_);
-  const bool shown = remote::IsWellFormedToken(setting.token);
+void SettingsWindow::ShowRemote(const RemoteView& view) {
+  const config::RemoteSetting setting = config::RemoteSetting::Read(store_);
+  const bool shown = config::IsWellFormedToken(setting.token);
   code_ = shown ? std::wstring(setting.token.begin(), setting.token.end()) : L"";
   std::wstring text;
-  switch (status) {
-    case remote::RemoteStatus::Off:
+  switch (view.state) {
+    case RemoteState::Off:
       break;
-    case remote::RemoteStatus::PortInUse:
-      text = remote::kPortInUseText;
+    case RemoteState::PortInUse:
+      text = kPortInUseText;
       break;
-    case remote::RemoteStatus::Failed:
-      text = remote::kRemoteFailedText;
+    case RemoteState::Failed:
+      text = kRemoteFailedText;
       break;
-    case remote::RemoteStatus::Listening: {
+    case RemoteState::Listening: {
       if (!setting.lan) {
         text = L"遥控已开启，仅本机可用";
         break;
       }
       // The address a phone on the same network opens, code included.
-      const std::string address = remote::FirstLanAddress();
+      const std::string& address = view.lanAddress;
       const std::string url = "http://" + address + ":" + std::to_string(setting.port) + "/?code=" + setting.token;
       text = address.empty() ? L"遥控已开启，未找到局域网地址" : L"手机访问: " + std::wstring(url.begin(), url.end());
       break;
@@ -386,82 +373,92 @@ void SettingsWindow::CommitPort() {
   portTyped_ = false;
   wchar_t text[8] = {};
   ::GetWindowTextW(Control(kRemotePort), text, ARRAYSIZE(text));
-  const int stored = remote::ReadRemoteSetting(store_).port;
-  const int typed = remote::ParsePort(text);
+  const int stored = config::RemoteSetting::Read(store_).port;
+  const int typed = config::ParsePort(text);
   if (std::to_wstring(typed) != text) {  // not a port: 0, 70000, nothing
     ::SetWindowTextW(Control(kRemotePort), std::to_wstring(stored).c_str());
     portTyped_ = false;  // the text set just now is no typing
     return;
   }
   if (typed == stored) return;
-  remote::SetRemotePort(store_, typed);
+  actions_.SetRemotePort(typed);
   if (Checked(Control(kRemoteOn))) ApplyRemote();
 }
 
 void SettingsWindow::OnCommand(int id, int code) {
   switch (id) {
-    case kDeviceCombo: {
-      if (code != CBN_SELCHANGE) return;
-      const LRESULT selected = ::SendMessageW(Control(kDeviceCombo), CB_GETCURSEL, 0, 0);
-      if (selected < 0) return;
-      const int device = static_cast<int>(selected) + 1;
-      // Stored before the box is shown; the box is modal over this window, so no second pick
-      // can start a switch while it is open.
-      if (actions_.SwitchOutputDevice(device)) {
-        store_.WriteValue(config::kDeviceSection, config::kDeviceKey, config::ConfigNumberText(device));
-        ShowInformation(Hwnd(), L"声卡通道设置成功");
-      } else {
-        ShowInformation(Hwnd(), L"声卡通道设置失败");  // nothing stored
-      }
+    case kDeviceCombo:
+    case kMonitorCombo:
+    case kMicCombo:
+    case kMicDucking:
+      if (code == CBN_SELCHANGE) OnListPick(static_cast<ControlId>(id));
       return;
-    }
-    case kMonitorCombo: {
-      if (code != CBN_SELCHANGE) return;
-      const LRESULT selected = ::SendMessageW(Control(kMonitorCombo), CB_GETCURSEL, 0, 0);
-      if (selected < 0) return;
-      // Stored even when the device does not open, so the monitor comes on when it is back.
-      if (!actions_.SwitchMonitorDevice(MonitorItemDevice(selected))) ShowInformation(Hwnd(), L"监听通道设置失败");
-      return;
-    }
-    case kMicCombo: {
-      if (code != CBN_SELCHANGE) return;
-      const LRESULT selected = ::SendMessageW(Control(kMicCombo), CB_GETCURSEL, 0, 0);
-      if (selected < 0) return;
-      // Stored even when the device does not open, as for the monitor.
-      if (!actions_.SwitchMicDevice(MicItemDevice(selected))) ShowInformation(Hwnd(), L"麦克风设置失败");
-      return;
-    }
     case kMicToMonitor:
       actions_.SetMicToMonitor(Toggle(Control(kMicToMonitor)));
       return;
-    case kMicDucking: {
-      if (code != CBN_SELCHANGE) return;
-      const LRESULT selected = ::SendMessageW(Control(kMicDucking), CB_GETCURSEL, 0, 0);
-      if (selected < 0 || selected >= static_cast<LRESULT>(ARRAYSIZE(kDuckingItems))) return;
-      actions_.SetMicDucking(kDuckingItems[selected].db);
+    case kRemoteOn:
+    case kRemoteLan:
+    case kRemoteNewCode:
+    case kRemoteCopyCode:
+    case kRemotePort:
+      OnRemoteCommand(static_cast<ControlId>(id), code);
       return;
-    }
+    default:
+      OnChoice(static_cast<ControlId>(id));
+      return;
+  }
+}
+
+void SettingsWindow::OnListPick(ControlId list) {
+  const LRESULT selected = ::SendMessageW(Control(list), CB_GETCURSEL, 0, 0);
+  if (selected < 0) return;
+  switch (list) {
+    case kDeviceCombo:
+      // Stored before the box is shown; the box is modal over this window, so no second pick
+      // can start a switch while it is open. A failed switch stores nothing.
+      ShowInformation(Hwnd(), actions_.PickDevice(config::DeviceSection::Output, static_cast<int>(selected) + 1)
+                                  ? L"声卡通道设置成功"
+                                  : L"声卡通道设置失败");
+      return;
+    case kMonitorCombo:
+      // Stored even when the device does not open, so the monitor comes on when it is back.
+      if (!actions_.PickDevice(config::DeviceSection::Monitor, RouteItemDevice(selected)))
+        ShowInformation(Hwnd(), L"监听通道设置失败");
+      return;
+    case kMicCombo:
+      // Stored even when the device does not open, as for the monitor.
+      if (!actions_.PickDevice(config::DeviceSection::Microphone, RouteItemDevice(selected)))
+        ShowInformation(Hwnd(), L"麦克风设置失败");
+      return;
+    case kMicDucking:
+      if (selected < static_cast<LRESULT>(ARRAYSIZE(kDuckingItems))) actions_.SetMicDucking(kDuckingItems[selected].db);
+      return;
+    default:
+      return;
+  }
+}
+
+void SettingsWindow::OnRemoteCommand(ControlId id, int code) {
+  switch (id) {
     case kRemoteOn: {
       const bool on = Toggle(Control(kRemoteOn));
-      CommitPort();                    // a port typed just before counts
-      remote::SetRemoteOn(store_, on);  // the first switch on makes the code
+      CommitPort();              // a port typed just before counts
+      actions_.SetRemoteOn(on);  // the first switch on makes the code
       ApplyRemote();
       return;
     }
     case kRemoteLan:
-      remote::SetRemoteLan(store_, Toggle(Control(kRemoteLan)));
+      actions_.SetRemoteLan(Toggle(Control(kRemoteLan)));
       if (Checked(Control(kRemoteOn))) ApplyRemote();
       return;
     case kRemoteNewCode:
       // The old code stops working at once: a running control restarts with the new one.
-      if (remote::RenewToken(store_).empty()) {
-        ShowRemoteTexts(remote::kCodeNotStoredText);  // the code shown is still the one in force
-        return;
-      }
-      if (Checked(Control(kRemoteOn))) {
+      if (!actions_.RenewRemoteCode()) {
+        ShowRemoteTexts(kCodeNotStoredText);  // the code shown is still the one in force
+      } else if (Checked(Control(kRemoteOn))) {
         ApplyRemote();
       } else {
-        ShowRemote(actions_.CurrentRemoteStatus());
+        ShowRemote(actions_.CurrentRemote());
       }
       return;
     case kRemoteCopyCode:
@@ -475,49 +472,39 @@ void SettingsWindow::OnCommand(int id, int code) {
         CommitPort();
       }
       return;
-    case kHotkeysOn:
-      Check(Control(kHotkeysOn), true);
-      Check(Control(kHotkeysOff), false);
-      store_.WriteValue(config::kHotkeySwitchSection, config::kHotkeySwitchKey, config::kOn);
-      actions_.HotkeysOn();  // never a second host
-      ShowRefusedHotkeys();
+    default:
       return;
+  }
+}
+
+void SettingsWindow::OnChoice(ControlId id) {
+  switch (id) {
+    case kHotkeysOn:
     case kHotkeysOff:
-      Check(Control(kHotkeysOff), true);
-      Check(Control(kHotkeysOn), false);
-      if (actions_.HotkeysLoaded()) {
-        store_.WriteValue(config::kHotkeySwitchSection, config::kHotkeySwitchKey, config::kOff);
-        actions_.HotkeysOff();
-      }
+      Check(Control(kHotkeysOn), id == kHotkeysOn);
+      Check(Control(kHotkeysOff), id == kHotkeysOff);
+      actions_.SetHotkeys(id == kHotkeysOn);  // never a second host
       ShowRefusedHotkeys();
       return;
     case kLeveling:
       actions_.SetLeveling(Toggle(Control(kLeveling)));
       return;
     case kPressAgain:
-      store_.WriteValue(config::kPressAgainSection, config::kPressAgainKey,
-                        Toggle(Control(kPressAgain)) ? config::kOn : config::kOff);
-      actions_.PressAgainChanged();
+      actions_.SetPressAgain(Toggle(Control(kPressAgain)));
       ShowRefusedHotkeys();
       return;
     case kKeypad:
-      Check(Control(kKeypad), true);
-      Check(Control(kMainKeyboard), false);
-      store_.WriteValue(config::kKeyboardSection, config::kKeyboardKey, config::kKeyboardKeypad);
-      return;
     case kMainKeyboard:
-      Check(Control(kMainKeyboard), true);
-      Check(Control(kKeypad), false);
-      store_.WriteValue(config::kKeyboardSection, config::kKeyboardKey, config::kKeyboardMain);
+      Check(Control(kKeypad), id == kKeypad);
+      Check(Control(kMainKeyboard), id == kMainKeyboard);
+      actions_.SetDigitKeys(id == kKeypad ? config::DigitKeys::Keypad : config::DigitKeys::Main);
       return;
     case kAutoRebuild:
-    case kManualRebuild: {
-      if (!Toggle(Control(static_cast<ControlId>(id)))) return;  // unchecking writes nothing
-      const bool automatic = id == kAutoRebuild;
-      store_.WriteValue(config::kAutoRebuildSection, config::kAutoRebuildKey, automatic ? config::kOn : config::kOff);
-      Check(Control(automatic ? kManualRebuild : kAutoRebuild), false);
+    case kManualRebuild:
+      if (!Toggle(Control(id))) return;  // unchecking stores nothing
+      actions_.SetAutoRebuild(id == kAutoRebuild);
+      Check(Control(id == kAutoRebuild ? kManualRebuild : kAutoRebuild), false);
       return;
-    }
     default:
       return;
   }
@@ -631,9 +618,9 @@ LRESULT SettingsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       return 0;
     case WM_HSCROLL:
       if (reinterpret_cast<HWND>(lParam) == Control(kMonitorLevel) && LevelMoved(kMonitorLevel, monitorLevel_))
-        actions_.SetMonitorLevel(monitorLevel_);
+        actions_.SetRouteLevel(config::DeviceSection::Monitor, monitorLevel_);
       if (reinterpret_cast<HWND>(lParam) == Control(kMicLevel) && LevelMoved(kMicLevel, micLevel_))
-        actions_.SetMicLevel(micLevel_);
+        actions_.SetRouteLevel(config::DeviceSection::Microphone, micLevel_);
       return 0;
     case WM_TIMER:
       if (wParam == kPortTimer) CommitPort();

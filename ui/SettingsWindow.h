@@ -1,11 +1,12 @@
 // The settings window: output device, monitor (监听) device and volume, microphone pass-through
 // (麦克风直通: device, volume, to the monitor too, ducking), the remote control (遥控: on/off,
 // port, LAN, access code), hotkeys on/off, digit keys, rebuild mode. Every control writes its
-// setting the moment it is used (the port once it is typed out); closing never writes.
+// setting the moment it is used (the port once it is typed out), through SettingsActions;
+// closing stores nothing.
 #pragma once
 
+#include "config/Settings.h"
 #include "ui/controls/ControlPaint.h"
-#include "remote/RemoteSettings.h"
 #include "ui/controls/ScaledWindow.h"
 
 #include <string>
@@ -17,49 +18,58 @@ class ConfigStore;
 
 namespace velmora::ui {
 
-// What the settings window needs from the rest of the program.
+// What the remote control does, as the window shows it: the state and, while it listens on the
+// LAN, the address a phone on the same network opens (empty when none was found).
+enum class RemoteState { Off, Listening, PortInUse, Failed };
+struct RemoteView {
+  RemoteState state = RemoteState::Off;
+  std::string lanAddress;
+};
+inline constexpr wchar_t kPortInUseText[] = L"遥控端口已被占用";
+inline constexpr wchar_t kRemoteFailedText[] = L"遥控开启失败";
+inline constexpr wchar_t kCodeNotStoredText[] = L"新访问码未能保存，原访问码仍然有效";
+
+// What the settings window needs from the rest of the program. The window shows the stored
+// settings (config/Settings.h) and hands every change here: the program stores it and acts on
+// it; the window itself never writes the configuration.
 class SettingsActions {
  public:
   virtual ~SettingsActions() = default;
   // Looks at the system's devices once, at each opening: the names asked for next, and a
-  // switch to one of them, are what it saw.
+  // switch to one of them, are what it saw. A name is "!!!!!!" past the last device.
   virtual void RefreshDevices() = 0;
-  // The name of device n, or "!!!!!!".
   virtual std::wstring DeviceName(int device) = 0;
-  // Releases the audio and starts it on `device`. On failure the audio is started again on the
-  // device that was in use, so the program keeps its sound. True on success.
-  virtual bool SwitchOutputDevice(int device) = 0;
-  // Puts the monitor on `device` (numbered as for DeviceName), or switches it off for
-  // playback::kMonitorOff; stores the choice either way. False when the device could not be
-  // opened.
-  virtual bool SwitchMonitorDevice(int device) = 0;
-  // The monitor's own volume, 1..100; stored.
-  virtual void SetMonitorLevel(int level) = 0;
-  // The capture devices, as RefreshDevices for the outputs: one look at each opening, and
-  // CaptureDeviceName(n) names device n (1 the default capture device) or says "!!!!!!".
   virtual void RefreshCaptureDevices() = 0;
   virtual std::wstring CaptureDeviceName(int device) = 0;
-  // Puts the microphone on capture device `device`, or switches it off for playback::kMicOff;
-  // stores the choice either way. False when the device could not be opened.
-  virtual bool SwitchMicDevice(int device) = 0;
-  // The voice's volume 1..100, whether it goes to the monitor too, and how far it is lowered
-  // while an effect plays (0..30 dB); each stored.
-  virtual void SetMicLevel(int level) = 0;
+  // A pick from one of the three device lists: for the output, the audio is released and
+  // started on `device`, stored only on success (on failure the audio comes back on the device
+  // that was in use); for the monitor and the microphone, `device` or playback::kRouteOff, stored either
+  // way. False when the device could not be opened.
+  virtual bool PickDevice(config::DeviceSection section, int device) = 0;
+  // Each route's own volume 1..100; the voice to the monitor too; how far the voice is lowered
+  // while an effect plays (0..30 dB).
+  virtual void SetRouteLevel(config::DeviceSection section, int level) = 0;
   virtual void SetMicToMonitor(bool on) = 0;
   virtual void SetMicDucking(int db) = 0;
-  // Starts, restarts or stops the remote control as section 遥控 says now; and what it does.
-  virtual remote::RemoteStatus RestartRemote() = 0;
-  virtual remote::RemoteStatus CurrentRemoteStatus() = 0;
-  virtual void HotkeysOn() = 0;
-  virtual void HotkeysOff() = 0;
-  virtual bool HotkeysLoaded() = 0;
+  // Hotkeys on (stored, loaded unless they are) or off (stored and released, when loaded).
+  virtual void SetHotkeys(bool on) = 0;
+  // 再按停止: stored; loaded hotkeys are registered again to match.
+  virtual void SetPressAgain(bool on) = 0;
+  virtual void SetDigitKeys(config::DigitKeys keys) = 0;
+  virtual void SetAutoRebuild(bool automatic) = 0;
+  // 音量均衡: stored, from the next play on.
+  virtual void SetLeveling(bool on) = 0;
   // The keys the system refused to register for the hotkeys ("F5", "Alt+Q"); none while off.
   virtual std::vector<std::wstring> RefusedHotkeys() = 0;
-  // 再按停止 was switched (the window stored it): loaded hotkeys are registered again to match.
-  virtual void PressAgainChanged() = 0;
-  // 音量均衡: whether it is on as stored, and switching it (stored; from the next play on).
-  virtual bool LevelingOn() = 0;
-  virtual void SetLeveling(bool on) = 0;
+  // The remote control: stored changes (switching on makes the code when there is none; false
+  // when that failed), a new code (false when it could not be made or stored: the old one is
+  // still in force), and starting, restarting or stopping it as section 遥控 says now.
+  virtual bool SetRemoteOn(bool on) = 0;
+  virtual void SetRemoteLan(bool on) = 0;
+  virtual void SetRemotePort(int port) = 0;
+  virtual bool RenewRemoteCode() = 0;
+  virtual RemoteView RestartRemote() = 0;
+  virtual RemoteView CurrentRemote() = 0;
   virtual void RebuildNow() = 0;
   virtual void OpenInstructions() = 0;
 };
@@ -144,7 +154,7 @@ class SettingsWindow final : public ScaledWindow {
   void FillRemote();
   // Restarts the remote control and shows what it does.
   void ApplyRemote();
-  void ShowRemote(remote::RemoteStatus status);
+  void ShowRemote(const RemoteView& view);
   // The code and the status line, the code in clear while 显示 is held, masked otherwise.
   void ShowRemoteTexts(std::wstring status);
   void RevealCode(bool reveal);
@@ -156,6 +166,9 @@ class SettingsWindow final : public ScaledWindow {
   void CommitPort();
   void ShowRefusedHotkeys();
   void OnCommand(int id, int code);
+  void OnListPick(ControlId list);  // a device or ducking list changed its selection
+  void OnRemoteCommand(ControlId id, int code);
+  void OnChoice(ControlId id);  // the check boxes and radio buttons
   // Reads volume trackbar `trackbar` into `shown`; true when that is a level not stored yet.
   bool LevelMoved(ControlId trackbar, int& shown);
   void Paint(HDC dc) override;

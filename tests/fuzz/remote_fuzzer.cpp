@@ -5,6 +5,7 @@
 // object with "ok", serialise to valid UTF-8 JSON, and echo only an id of the allowed forms.
 #include "remote/Protocol.h"
 #include "remote/Rules.h"
+#include "config/SettingValues.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 #include <cstddef>
@@ -106,7 +107,7 @@ VELMORA_FUZZ_TARGET(remote) {
   Require(target.path.size() + target.query.size() <= first.size());
   (void)QueryValue(target.query, "code");
   const std::wstring wide(first.begin(), first.end());
-  const int port = ParsePort(wide);
+  const int port = velmora::config::ParsePort(wide);
   Require(port >= 1 && port <= 65535);
   return 0;
 }

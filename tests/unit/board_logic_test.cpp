@@ -68,7 +68,9 @@ TEST(BoardMarquee, SlidesRestsAndAlternatesTexts) {
 }
 
 TEST(HotkeyTable, FortyEightOrThirtyEightInOrder) {
-  const auto main = HotkeyRows(L"大");
+  using velmora::config::DigitKeys;
+  using velmora::config::RegisteredDigitKeys;
+  const auto main = HotkeyRows(RegisteredDigitKeys(std::nullopt));  // missing: the main keyboard
   ASSERT_EQ(main.size(), 48u);
   EXPECT_EQ(main[0].name, L"F1");
   EXPECT_EQ(main[11].virtualKey, 0x7Bu);
@@ -79,13 +81,15 @@ TEST(HotkeyTable, FortyEightOrThirtyEightInOrder) {
   EXPECT_TRUE(main[22].stops);
   EXPECT_EQ(main[22].modifiers, kModAlt);
   EXPECT_EQ(main[47].name, L"Z");
-  const auto keypad = HotkeyRows(L"小");
+  const auto keypad = HotkeyRows(RegisteredDigitKeys(L"小"));
   ASSERT_EQ(keypad.size(), 48u);
   EXPECT_EQ(keypad[12].virtualKey, 0x61u);  // VK_NUMPAD1
   EXPECT_EQ(keypad[21].virtualKey, 0x60u);  // VK_NUMPAD0
   EXPECT_EQ(keypad[12].name, L"1");         // the same names: assignments carry over
-  EXPECT_EQ(HotkeyRows(L"中").size(), 38u);
-  EXPECT_EQ(HotkeyRows(L"").size(), 38u);
+  EXPECT_EQ(HotkeyRows(RegisteredDigitKeys(L"大")).size(), 48u);
+  EXPECT_EQ(HotkeyRows(RegisteredDigitKeys(L"中")).size(), 38u);  // an odd choice registers no digits
+  EXPECT_EQ(HotkeyRows(RegisteredDigitKeys(L"")).size(), 38u);
+  EXPECT_EQ(velmora::config::ShownDigitKeys(std::nullopt), DigitKeys::None);  // the window chooses neither
 }
 
 TEST(SkinGeometry, ResizeZonesInTheirOrder) {

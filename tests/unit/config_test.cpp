@@ -3,6 +3,7 @@
 // through the profile functions, is tested under Wine (tests/config_store_test.cpp).
 #include "config/Catalogue.h"
 #include "config/ProfileText.h"
+#include "config/SettingValues.h"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +75,24 @@ TEST(ConfigNumbers, ParseLikeTheStoredTextMeans) {
                         {L"-2147483648", -2147483647L - 1}, {L"-99999999999", -2147483647L - 1}};
   for (const Case& c : cases) EXPECT_EQ(ParseConfigNumber(c.text), c.value) << c.text;
   EXPECT_EQ(ConfigNumberText(90), L"90");
+}
+
+TEST(SettingValues, OddValuesAsTheProgramHasAlwaysReadThem) {
+  using namespace velmora::config;
+  EXPECT_EQ(ParseSwitch(L"真"), Switch::On);
+  EXPECT_EQ(ParseSwitch(L"假"), Switch::Off);
+  for (const wchar_t* odd : {L"", L"是", L"真 ", L"1"}) EXPECT_EQ(ParseSwitch(odd), Switch::Unset);
+  EXPECT_EQ(ParseRouteLevel(L""), 100);  // missing: full
+  EXPECT_EQ(ParseRouteLevel(L"0"), 1);
+  EXPECT_EQ(ParseRouteLevel(L"250"), 100);
+  EXPECT_EQ(ParseRouteLevel(L"abc"), 1);  // present but no number reads as 0, kept in range
+  EXPECT_EQ(ParseBoardVolume(L""), 100);
+  EXPECT_EQ(ParseBoardVolume(L"250"), 250);  // brought into range by the volume control
+  EXPECT_EQ(ParseDuckingDb(L"45"), 30);
+  EXPECT_EQ(ParseDuckingDb(L"-3"), 0);
+  EXPECT_EQ(ParseRouteDevice(L""), 1);
+  EXPECT_EQ(ParseRouteDevice(L"1001"), 1);
+  EXPECT_EQ(ParseRouteDevice(L"3"), 3);
 }
 
 TEST(ProfileText, PlainSectionsOnly) {

@@ -2,6 +2,7 @@
 // tested under Wine (tests/remote_test.cpp).
 #include "remote/Protocol.h"
 #include "remote/Rules.h"
+#include "config/SettingValues.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@ constexpr char kOtherCode[] = "ffeeddccbbaa99887766554433221100";
 
 TEST(RemoteRules, StoredValuesTokensAndHosts) {
   using namespace velmora::remote;
+  using namespace velmora::config;
   EXPECT_EQ(ParsePort(L""), 39393);
   EXPECT_EQ(ParsePort(L"8080"), 8080);
   for (const wchar_t* odd : {L"0", L"65536", L"70000", L"abc", L"-5", L" 80", L"80.5", L"123456"})
