@@ -74,12 +74,19 @@ struct IconTraits {
   static void Close(Type h) noexcept { ::DestroyIcon(h); }
 };
 
+struct GlobalMemoryTraits {
+  using Type = HGLOBAL;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { ::GlobalFree(h); }
+};
+
 using UniqueFile = UniqueHandle<FileHandleTraits>;      // CreateFile
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;  // threads, events, processes
 using UniqueFind = UniqueHandle<FindHandleTraits>;      // FindFirstFile
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;        // RegOpenKeyEx / RegCreateKeyEx
 using UniqueMenu = UniqueHandle<MenuTraits>;            // CreatePopupMenu, CreateMenu
 using UniqueIcon = UniqueHandle<IconTraits>;            // LoadImage(IMAGE_ICON), CreateIcon…, ImageList_GetIcon
+using UniqueGlobalMemory = UniqueHandle<GlobalMemoryTraits>;  // GlobalAlloc, until handed to the clipboard
 
 
 }  // namespace velmora

@@ -2,6 +2,8 @@
 // Pure data and string rules: no Windows calls here.
 #pragma once
 
+#include "config/ConfigKeys.h"
+
 #include <array>
 #include <optional>
 #include <string>
@@ -27,11 +29,15 @@ inline constexpr int kCategoryCount = 4;
 inline constexpr int kSlotCount = 100;
 
 inline constexpr std::array<CategoryInfo, kCategoryCount> kCategories{{
-    {1, L"常用音效", L"常用路径", L"常用标题", L"常用快捷键if", L"常用音量", 29, L"常用音效按钮1", L"常用音效按钮", 0},
-    {2, L"气氛音效", L"喊麦路径", L"喊麦标题", L"喊麦快捷键if", L"喊麦音量", 23, L"喊麦音效按钮1", L"喊麦音效按钮", 0},
-    {3, L"其他音效", L"其他路径", L"其他标题", L"其他快捷键if", L"其他音量", 24, L"其他音效按钮1", L"其他音效按钮", 0},
+    {1, L"常用音效", kCommonPathSection, kCommonTitleSection, kCommonHotkeySection, kCommonVolumeSection, 29,
+     L"常用音效按钮1", L"常用音效按钮", 0},
+    {2, L"气氛音效", kShoutPathSection, kShoutTitleSection, kShoutHotkeySection, kShoutVolumeSection, 23,
+     L"喊麦音效按钮1", L"喊麦音效按钮", 0},
+    {3, L"其他音效", kOtherPathSection, kOtherTitleSection, kOtherHotkeySection, kOtherVolumeSection, 24,
+     L"其他音效按钮1", L"其他音效按钮", 0},
     // The custom page's first button is plain "自定义"; slot i >= 2 is "自定义(i-1)".
-    {4, L"自定义音效", L"自定义路径", L"自定义", L"自定义快捷键if", L"自定义音量", 24, L"自定义", L"自定义", 1},
+    {4, L"自定义音效", kCustomPathSection, kCustomTitleSection, kCustomHotkeySection, kCustomVolumeSection, 24,
+     L"自定义", L"自定义", 1},
 }};
 
 // What an empty custom-slot caption shows.

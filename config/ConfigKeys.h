@@ -76,6 +76,25 @@ inline constexpr wchar_t kHotkeyVolumeSection[] = L"快捷键音量";
 inline constexpr wchar_t kPressAgainSection[] = L"再按停止";
 inline constexpr wchar_t kPressAgainKey[] = L"开关";
 
+// Each category's slot sections, the slot's index as the key (config/Catalogue.h): the sound
+// file, the caption, the hotkey name and the slot's own volume (1..100, missing = 100).
+inline constexpr wchar_t kCommonPathSection[] = L"常用路径";
+inline constexpr wchar_t kCommonTitleSection[] = L"常用标题";
+inline constexpr wchar_t kCommonHotkeySection[] = L"常用快捷键if";
+inline constexpr wchar_t kCommonVolumeSection[] = L"常用音量";
+inline constexpr wchar_t kShoutPathSection[] = L"喊麦路径";
+inline constexpr wchar_t kShoutTitleSection[] = L"喊麦标题";
+inline constexpr wchar_t kShoutHotkeySection[] = L"喊麦快捷键if";
+inline constexpr wchar_t kShoutVolumeSection[] = L"喊麦音量";
+inline constexpr wchar_t kOtherPathSection[] = L"其他路径";
+inline constexpr wchar_t kOtherTitleSection[] = L"其他标题";
+inline constexpr wchar_t kOtherHotkeySection[] = L"其他快捷键if";
+inline constexpr wchar_t kOtherVolumeSection[] = L"其他音量";
+inline constexpr wchar_t kCustomPathSection[] = L"自定义路径";
+inline constexpr wchar_t kCustomTitleSection[] = L"自定义";
+inline constexpr wchar_t kCustomHotkeySection[] = L"自定义快捷键if";
+inline constexpr wchar_t kCustomVolumeSection[] = L"自定义音量";
+
 // HKEY_CURRENT_USER key whose default value holds where the program last ran.
 inline constexpr wchar_t kLocationRegistryKey[] = L"Software\\tamble";
 

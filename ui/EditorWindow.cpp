@@ -226,6 +226,45 @@ void EditorWindow::Paint(HDC dc) {
                TextAlign::Centre);
 }
 
+void EditorWindow::OnCreate() {
+  CreateControls();
+  // The skin engine's turn: it paints the window and lifts the labels onto its picture.
+  skinned_ =
+      g_skinHook && g_skinHook(Hwnd(), {Control(kLabel1), Control(kLabel2), Control(kLabel3), Control(kVolumeLabel)});
+  // A skinned label is painted on the face colour, which the skin then leaves out.
+  background_.Reset(skinned_ ? nullptr : ::CreateSolidBrush(kPlainBackground));
+  Fill();
+}
+
+bool EditorWindow::OnCommand(int id, int code) {
+  switch (id) {
+    case kSaveButton:
+      if (code == BN_CLICKED) SaveEffectSlot();
+      return true;
+    case kChooseButton:
+      if (code == BN_CLICKED) ChooseSoundFile();
+      return true;
+    case kHotkeyCombo:
+      if (code == CBN_SELCHANGE) CheckPickedHotkey();
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A name picked from the list that another slot has is refused at once, with one message.
+void EditorWindow::CheckPickedHotkey() {
+  HWND combo = Control(kHotkeyCombo);
+  const LRESULT selected = ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  if (selected < 0) return;
+  wchar_t name[64] = {};
+  ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(name));
+  if (hotkeys::CheckHotkeyConflict(store_, name, slot_, reporter_)) {
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);  // also empties the text
+    ::SetWindowTextW(combo, L"");
+  }
+}
+
 LRESULT EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
   struct Busy {
     explicit Busy(int& depth) : depth_(depth) { ++depth_; }
@@ -234,13 +273,7 @@ LRESULT EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
   } busy(busy_);
   switch (message) {
     case WM_CREATE:
-      CreateControls();
-      // The skin engine's turn: it paints the window and lifts the labels onto its picture.
-      skinned_ = g_skinHook &&
-                 g_skinHook(Hwnd(), {Control(kLabel1), Control(kLabel2), Control(kLabel3), Control(kVolumeLabel)});
-      // A skinned label is painted on the face colour, which the skin then leaves out.
-      background_.Reset(skinned_ ? nullptr : ::CreateSolidBrush(kPlainBackground));
-      Fill();
+      OnCreate();
       return 0;
     case WM_NCHITTEST:
       return HitTest(lParam);
@@ -264,7 +297,7 @@ LRESULT EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       if (skinned_) break;
       const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       const RECT close = CloseRect();
-      if (::PtInRect(&close, point)) ::DestroyWindow(Hwnd());  // closes without writing
+      if (::PtInRect(&close, point)) ::DestroyWindow(Hwnd());  // closes without storing
       return 0;
     }
     case WM_HSCROLL:
@@ -284,29 +317,7 @@ LRESULT EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       return TRUE;
     }
     case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case kSaveButton:
-          if (HIWORD(wParam) == BN_CLICKED) SaveEffectSlot();
-          return 0;
-        case kChooseButton:
-          if (HIWORD(wParam) == BN_CLICKED) ChooseSoundFile();
-          return 0;
-        case kHotkeyCombo:
-          if (HIWORD(wParam) == CBN_SELCHANGE) {
-            HWND combo = Control(kHotkeyCombo);
-            const LRESULT selected = ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
-            if (selected < 0) return 0;
-            wchar_t name[64] = {};
-            ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(name));
-            if (hotkeys::CheckHotkeyConflict(store_, name, slot_, reporter_)) {
-              ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);  // also empties the text
-              ::SetWindowTextW(combo, L"");
-            }
-          }
-          return 0;
-        default:
-          break;
-      }
+      if (OnCommand(LOWORD(wParam), HIWORD(wParam))) return 0;
       break;
     case WM_DESTROY:
       background_.Reset();

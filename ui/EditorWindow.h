@@ -79,6 +79,9 @@ class EditorWindow final : public ScaledWindow {
   EditorWindow(const config::ConfigStore& store, hotkeys::ConflictReporter& reporter)
       : store_(store), reporter_(reporter) {}
   void CreateControls();
+  void OnCreate();
+  bool OnCommand(int id, int code);  // true when the command was the editor's
+  void CheckPickedHotkey();
   void Fill();
   std::wstring Text(ControlId id) const;
   int VolumeLevel() const;

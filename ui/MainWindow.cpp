@@ -33,16 +33,14 @@ MainWindow::MainWindow(BoardActions& actions) : actions_(actions), marquee_(kTip
   for (size_t i = 0; i < kEffectButtonCount; ++i) captions_[i] = EffectButtons()[i].caption;
 }
 
-MainWindow::~MainWindow() {
-  if (icon_) ::DestroyIcon(icon_);
-}
+MainWindow::~MainWindow() = default;
 
 bool MainWindow::Create() {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&controls);
-  icon_ = static_cast<HICON>(
-      ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 48, 48, LR_DEFAULTCOLOR));
-  if (!RegisterClassOnce(kClassName, icon_)) return false;
+  icon_.Reset(static_cast<HICON>(
+      ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 48, 48, LR_DEFAULTCOLOR)));
+  if (!RegisterClassOnce(kClassName, icon_.Get())) return false;
   ApplyDpi(WindowDpi(nullptr));
   const int width = scale_(kBoardWidth);
   const int height = scale_(kBoardHeight);
@@ -375,6 +373,41 @@ void MainWindow::OnTimer(UINT_PTR id) {
   ::InvalidateRect(Hwnd(), &after, FALSE);
 }
 
+void MainWindow::SetPointerShape() {
+  POINT point;
+  ::GetCursorPos(&point);
+  ::ScreenToClient(Hwnd(), &point);
+  const Hit hit = HitTest(point.x, point.y);
+  const bool link = hit.control >= 0 && hit.control < static_cast<int>(kMainControlCount) &&
+                    MainControls()[static_cast<size_t>(hit.control)].kind == ControlKind::HyperlinkLabel;
+  ::SetCursor(::LoadCursorW(nullptr, link ? IDC_HAND : IDC_ARROW));
+}
+
+// Rescales the design and moves to the rectangle the system suggests.
+void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  ApplyDpi(dpi);
+  ::SetWindowPos(Hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(slider_, nullptr, scale_(56), scale_(504), scale_(152), scale_(32), SWP_NOZORDER);
+  TOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.hwnd = Hwnd();
+  tool.uId = static_cast<UINT_PTR>(MainControl::Stop);
+  tool.rect = scale_.Rect(MainControlDesign(MainControl::Stop).rect);
+  ::SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+  ::InvalidateRect(Hwnd(), nullptr, FALSE);
+}
+
+void MainWindow::OnDestroy() {
+  ::KillTimer(Hwnd(), kSlideInTimer);
+  ::KillTimer(Hwnd(), kSlideOutTimer);
+  ::KillTimer(Hwnd(), kRestTimer);
+  if (tooltip_) ::DestroyWindow(tooltip_);
+  tooltip_ = nullptr;
+  slider_ = nullptr;
+  actions_.BoardDestroyed();
+}
+
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
   if (message >= WM_APP || message == WM_COMMAND || message == WM_ACTIVATEAPP) {
     LRESULT result = 0;
@@ -413,13 +446,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
       return 0;
     case WM_SETCURSOR:
       if (LOWORD(lParam) == HTCLIENT) {
-        POINT point;
-        ::GetCursorPos(&point);
-        ::ScreenToClient(Hwnd(), &point);
-        const Hit hit = HitTest(point.x, point.y);
-        const bool link = hit.control >= 0 && hit.control < static_cast<int>(kMainControlCount) &&
-                          MainControls()[static_cast<size_t>(hit.control)].kind == ControlKind::HyperlinkLabel;
-        ::SetCursor(::LoadCursorW(nullptr, link ? IDC_HAND : IDC_ARROW));
+        SetPointerShape();
         return TRUE;
       }
       break;
@@ -439,29 +466,11 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
       // Minimised means hidden: only the notification-area icon remains.
       if (wParam == SIZE_MINIMIZED) ::ShowWindow(Hwnd(), SW_HIDE);
       return 0;
-    case 0x02E0: {  // WM_DPICHANGED: rescale the design, move to the suggested rectangle
-      ApplyDpi(HIWORD(wParam));
-      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-      ::SetWindowPos(Hwnd(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-      ::SetWindowPos(slider_, nullptr, scale_(56), scale_(504), scale_(152), scale_(32), SWP_NOZORDER);
-      TOOLINFOW tool{};
-      tool.cbSize = TTTOOLINFOW_V2_SIZE;
-      tool.hwnd = Hwnd();
-      tool.uId = static_cast<UINT_PTR>(MainControl::Stop);
-      tool.rect = scale_.Rect(MainControlDesign(MainControl::Stop).rect);
-      ::SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
-      ::InvalidateRect(Hwnd(), nullptr, FALSE);
+    case 0x02E0:  // WM_DPICHANGED
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
-    }
     case WM_DESTROY:
-      ::KillTimer(Hwnd(), kSlideInTimer);
-      ::KillTimer(Hwnd(), kSlideOutTimer);
-      ::KillTimer(Hwnd(), kRestTimer);
-      if (tooltip_) ::DestroyWindow(tooltip_);
-      tooltip_ = nullptr;
-      slider_ = nullptr;
-      actions_.BoardDestroyed();
+      OnDestroy();
       return 0;
     default:
       break;

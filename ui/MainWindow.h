@@ -3,6 +3,7 @@
 // while the marquee moves.
 #pragma once
 
+#include "base/Handles.h"
 #include "config/Captions.h"
 #include "playback/Playback.h"
 #include "ui/MainLayout.h"
@@ -98,6 +99,9 @@ class MainWindow final : public PaintedWindow, public config::CaptionHolder, pub
   void OnClicked(const Hit& hit);
   void SelectPage(MainControl title);
   void OnTimer(UINT_PTR id);
+  void SetPointerShape();  // a hand over a link
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
+  void OnDestroy();
   void ApplyDpi(UINT dpi);
   void CreateSlider();
   void CreateTooltip();
@@ -116,7 +120,7 @@ class MainWindow final : public PaintedWindow, public config::CaptionHolder, pub
   HWND slider_ = nullptr;
   HWND tooltip_ = nullptr;
   std::wstring stopTooltip_;
-  HICON icon_ = nullptr;
+  UniqueIcon icon_;
 };
 
 }  // namespace velmora::ui

@@ -359,10 +359,10 @@ void SettingsWindow::CopyCode() const {
   if (code_.empty() || !::OpenClipboard(Hwnd())) return;
   ::EmptyClipboard();
   const size_t bytes = (code_.size() + 1) * sizeof(wchar_t);
-  if (HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes)) {
-    std::memcpy(::GlobalLock(memory), code_.c_str(), bytes);
-    ::GlobalUnlock(memory);
-    if (!::SetClipboardData(CF_UNICODETEXT, memory)) ::GlobalFree(memory);  // taken by the clipboard when set
+  if (UniqueGlobalMemory memory(::GlobalAlloc(GMEM_MOVEABLE, bytes)); memory) {
+    std::memcpy(::GlobalLock(memory.Get()), code_.c_str(), bytes);
+    ::GlobalUnlock(memory.Get());
+    if (::SetClipboardData(CF_UNICODETEXT, memory.Get())) memory.Release();  // the clipboard owns it now
   }
   ::CloseClipboard();
 }

@@ -100,19 +100,17 @@ HFONT FontCache::Get(int characterHeight, int weight) {
     font.lfFaceName[0] = L'\0';
   }
   font.lfHeight = scale_(font.lfHeight);
-  HFONT created = ::CreateFontIndirectW(&font);
+  UniqueFont created(::CreateFontIndirectW(&font));
   // Some fonts hint the hyphen away at one size: WenQuanYi Zen Hei, which stands in for the
   // default GUI font under a Chinese locale on Wine, draws nothing for "-" at 12 pixels, and
   // "音量 -" would read "音量". Such a font is taken one pixel larger.
-  if (created && !DrawsHyphen(created)) {
+  if (created && !DrawsHyphen(created.Get())) {
     font.lfHeight += font.lfHeight < 0 ? -1 : 1;
-    if (HFONT larger = ::CreateFontIndirectW(&font)) {
-      ::DeleteObject(created);
-      created = larger;
-    }
+    if (UniqueFont larger(::CreateFontIndirectW(&font)); larger) created = std::move(larger);
   }
-  fonts_.emplace(key, UniqueFont(created));
-  return created;
+  const HFONT handle = created.Get();
+  fonts_.emplace(key, std::move(created));
+  return handle;
 }
 
 namespace {
