@@ -1,6 +1,7 @@
 #include "playback/engine/Capture.h"
 
 #include "base/ComPtr.h"
+#include "base/Handles.h"
 #include "playback/engine/Clock.h"
 #include "playback/engine/Devices.h"
 #include "playback/engine/DeviceThread.h"
@@ -53,16 +54,15 @@ HRESULT OpenCapture(IMMDeviceEnumerator* enumerator, const std::wstring& endpoin
 
 }  // namespace
 
-Capture::Capture() {
-  stopEvent_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  wakeEvent_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-}
+// The events the controlling thread and the capture thread meet at.
+struct Capture::Events {
+  UniqueKernelHandle stop{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  UniqueKernelHandle wake{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+};
 
-Capture::~Capture() {
-  Close();
-  ::CloseHandle(stopEvent_);
-  ::CloseHandle(wakeEvent_);
-}
+Capture::Capture() : events_(std::make_unique<Events>()) {}
+
+Capture::~Capture() { Close(); }
 
 bool Capture::Open(int device, const std::wstring& endpointId, std::shared_ptr<LiveInput> input,
                    std::function<void()> started) {
@@ -75,7 +75,7 @@ bool Capture::Open(int device, const std::wstring& endpointId, std::shared_ptr<L
     onStarted_ = std::move(started);
     lost_ = false;
     reopen_ = false;
-    ::ResetEvent(stopEvent_);
+    ::ResetEvent(events_->stop.Get());
     std::promise<bool> opened;
     std::future<bool> result = opened.get_future();
     thread_ = std::thread([this, promise = std::move(opened)]() mutable { Run(promise); });
@@ -90,7 +90,7 @@ bool Capture::Open(int device, const std::wstring& endpointId, std::shared_ptr<L
 
 void Capture::Close() {
   if (thread_.joinable()) {
-    ::SetEvent(stopEvent_);
+    ::SetEvent(events_->stop.Get());
     thread_.join();
   }
   device_ = -1;
@@ -118,7 +118,7 @@ void Capture::Run(std::promise<bool>& opened) {
 
   const int64_t frequency = QpcFrequency();
   int64_t lastPacket = Qpc();
-  const HANDLE waits[] = {static_cast<HANDLE>(stopEvent_), static_cast<HANDLE>(wakeEvent_), audioEvent};
+  const HANDLE waits[] = {events_->stop.Get(), events_->wake.Get(), audioEvent};
   for (;;) {
     const DWORD woke = ::WaitForMultipleObjects(stream.client ? 3 : 2, waits, FALSE, stream.client ? 200 : kRetryMs);
     if (woke == WAIT_OBJECT_0) break;
@@ -155,7 +155,7 @@ void Capture::Run(std::promise<bool>& opened) {
       // Gone: the outputs go on without the voice; looked for again at once, then twice a second.
       stream.Release();
       input_->Restart();
-      ::SetEvent(wakeEvent_);
+      ::SetEvent(events_->wake.Get());
     }
   }
 
@@ -165,14 +165,14 @@ void Capture::Run(std::promise<bool>& opened) {
 void Capture::OnDefaultDeviceChanged() {
   if (device_ != kDefaultDevice) return;
   reopen_ = true;
-  ::SetEvent(wakeEvent_);
+  ::SetEvent(events_->wake.Get());
 }
 
 void Capture::OnDeviceRemoved() {
   reopen_ = true;
-  ::SetEvent(wakeEvent_);
+  ::SetEvent(events_->wake.Get());
 }
 
-void Capture::OnDeviceArrived() { ::SetEvent(wakeEvent_); }
+void Capture::OnDeviceArrived() { ::SetEvent(events_->wake.Get()); }
 
 }  // namespace velmora::audio

@@ -1,6 +1,7 @@
 #include "playback/engine/Output.h"
 
 #include "base/ComPtr.h"
+#include "base/Handles.h"
 #include "playback/engine/Clock.h"
 #include "playback/engine/Devices.h"
 #include "playback/engine/DeviceThread.h"
@@ -72,25 +73,24 @@ HRESULT OpenStream(IMMDeviceEnumerator* enumerator, const std::wstring& endpoint
 
 }  // namespace
 
-Output::Output(Mixer& mixer, int index) : mixer_(mixer), index_(index) {
-  stopEvent_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  wakeEvent_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  attemptEvent_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-}
+// The events the controlling thread and the render thread meet at.
+struct Output::Events {
+  UniqueKernelHandle stop{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  UniqueKernelHandle wake{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+  // Set by the render thread after each attempt to open the device.
+  UniqueKernelHandle attempt{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+};
 
-Output::~Output() {
-  Close();
-  ::CloseHandle(stopEvent_);
-  ::CloseHandle(wakeEvent_);
-  ::CloseHandle(attemptEvent_);
-}
+Output::Output(Mixer& mixer, int index) : mixer_(mixer), index_(index), events_(std::make_unique<Events>()) {}
+
+Output::~Output() { Close(); }
 
 bool Output::Open(int device, const std::wstring& endpointId) {
   if (IsOpen() || device < 0) return false;
   if (device >= kFirstEndpointDevice && endpointId.empty()) return false;
   try {
     endpointId_ = endpointId;
-    ::ResetEvent(stopEvent_);
+    ::ResetEvent(events_->stop.Get());
     lost_ = false;
     reopenDefault_ = false;
     checkDevice_ = false;
@@ -120,7 +120,7 @@ bool Output::OpenOffline() {
 
 void Output::Close() {
   if (thread_.joinable()) {
-    ::SetEvent(stopEvent_);
+    ::SetEvent(events_->stop.Get());
     thread_.join();
   }
   offline_ = false;
@@ -134,7 +134,7 @@ bool Output::Render(float* out, uint32_t frames) {
   return offline_ && mixer_.Mix(index_, out, frames, 0, Mixer::kUnclocked);
 }
 
-void Output::Wake() { ::SetEvent(wakeEvent_); }
+void Output::Wake() { ::SetEvent(events_->wake.Get()); }
 
 void Output::RenderThread(int device, std::wstring endpointId, std::promise<bool>& started) {
   if (device == kNoSoundDevice) {
@@ -161,7 +161,7 @@ void Output::RenderThread(int device, std::wstring endpointId, std::promise<bool
   UINT32 queued = 0;         // frames in the device after our last write
   int64_t lastProgress = 0;  // when the device last took samples
   bool retryAtOnce = true;   // a stream that failed is opened again at once, the first time
-  const HANDLE waits[] = {static_cast<HANDLE>(stopEvent_), static_cast<HANDLE>(wakeEvent_), audioEvent};
+  const HANDLE waits[] = {events_->stop.Get(), events_->wake.Get(), audioEvent};
   for (;;) {
     // While the stream is stopped only a play (or a device change) wakes the thread, so an
     // idle board costs nothing.
@@ -178,7 +178,7 @@ void Output::RenderThread(int device, std::wstring endpointId, std::promise<bool
       hr = OpenStream(thread.Enumerator(), endpointId, audioEvent, stream);
       lost_ = FAILED(hr);
       retriesAnswered_ = asked;
-      ::SetEvent(attemptEvent_);
+      ::SetEvent(events_->attempt.Get());
       if (FAILED(hr)) {
         stream.Release();
         continue;
@@ -244,7 +244,7 @@ void Output::RunNullOutput() {
   int64_t last = Qpc();
   int64_t owedTicks = 0;
   std::vector<float> scratch(4096 * kEngineChannels);
-  const HANDLE waits[] = {static_cast<HANDLE>(stopEvent_), static_cast<HANDLE>(wakeEvent_)};
+  const HANDLE waits[] = {events_->stop.Get(), events_->wake.Get()};
   for (;;) {
     if (::WaitForMultipleObjects(2, waits, FALSE, 5) == WAIT_OBJECT_0) break;
     const int64_t now = Qpc();
@@ -270,7 +270,7 @@ bool Output::EnsureDevice() {
     if (!lost_ || static_cast<int32_t>(retriesAnswered_.load() - ticket) >= 0) break;
     const ULONGLONG now = ::GetTickCount64();
     if (now >= deadline) break;
-    ::WaitForSingleObject(attemptEvent_, static_cast<DWORD>(deadline - now));
+    ::WaitForSingleObject(events_->attempt.Get(), static_cast<DWORD>(deadline - now));
   }
   return !lost_;
 }
