@@ -60,6 +60,7 @@ class Output {
 
  private:
   struct Events;
+  class Renderer;
 
   void RenderThread(int device, std::wstring endpointId, std::promise<bool>& started);
   void RunNullOutput();
