@@ -43,6 +43,7 @@ class Capture {
 
  private:
   struct Events;
+  class Recorder;
 
   void Run(std::promise<bool>& started);
 
