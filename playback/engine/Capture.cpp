@@ -1,6 +1,7 @@
 #include "playback/engine/Capture.h"
 
 #include "base/ComPtr.h"
+#include "base/Handles.h"
 #include "playback/engine/Clock.h"
 #include "playback/engine/Devices.h"
 #include "playback/engine/DeviceThread.h"
@@ -53,16 +54,114 @@ HRESULT OpenCapture(IMMDeviceEnumerator* enumerator, const std::wstring& endpoin
 
 }  // namespace
 
-Capture::Capture() {
-  stopEvent_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  wakeEvent_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+// The events the controlling thread and the capture thread meet at.
+struct Capture::Events {
+  UniqueKernelHandle stop{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  UniqueKernelHandle wake{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+};
+
+// The capture thread: the device it owns and the stream it reads. One wait, then one step per
+// thing that can have happened: the device changed or is lost, packets came, the stream failed.
+class Capture::Recorder {
+ public:
+  explicit Recorder(Capture& capture)
+      : capture_(capture),
+        waits_{capture.events_->stop.Get(), capture.events_->wake.Get(), thread_.Event()},
+        frequency_(QpcFrequency()) {}
+  Recorder(const Recorder&) = delete;
+  Recorder& operator=(const Recorder&) = delete;
+
+  HRESULT Open();
+  void Run();
+
+ private:
+  bool FollowDevice();
+  HRESULT Drain();
+  void DropStream();
+
+  Capture& capture_;
+  DeviceThread<Capture> thread_;  // before the stream: COM outlives the stream's client
+  CaptureStream stream_;
+  const HANDLE waits_[3];
+  const int64_t frequency_;
+  int64_t lastPacket_ = 0;
+};
+
+HRESULT Capture::Recorder::Open() {
+  HRESULT hr = thread_.Created();
+  if (SUCCEEDED(hr)) hr = OpenCapture(thread_.Enumerator(), capture_.endpointId_, thread_.Event(), stream_);
+  if (FAILED(hr)) {
+    stream_.Release();
+    return hr;
+  }
+  thread_.Listen(capture_, capture_.device_ == kDefaultDevice, eCapture);
+  return S_OK;
 }
 
-Capture::~Capture() {
-  Close();
-  ::CloseHandle(stopEvent_);
-  ::CloseHandle(wakeEvent_);
+void Capture::Recorder::Run() {
+  lastPacket_ = Qpc();
+  for (;;) {
+    const DWORD woke = ::WaitForMultipleObjects(stream_.client ? 3 : 2, waits_, FALSE, stream_.client ? 200 : kRetryMs);
+    if (woke == WAIT_OBJECT_0) break;
+    if (!FollowDevice()) continue;
+    if (FAILED(Drain())) DropStream();
+  }
+  stream_.Release();
 }
+
+// False while there is no stream to read.
+bool Capture::Recorder::FollowDevice() {
+  if (capture_.reopen_.exchange(false)) stream_.Release();
+  if (stream_.client) return true;
+  const HRESULT hr = OpenCapture(thread_.Enumerator(), capture_.endpointId_, thread_.Event(), stream_);
+  capture_.lost_ = FAILED(hr);
+  if (FAILED(hr)) {
+    stream_.Release();
+    return false;
+  }
+  capture_.input_->Restart();
+  lastPacket_ = Qpc();
+  if (capture_.onStarted_) capture_.onStarted_();
+  return true;
+}
+
+// Hands every packet the device holds to the live input; fails for a device that has sent
+// nothing for too long.
+HRESULT Capture::Recorder::Drain() {
+  HRESULT hr = S_OK;
+  UINT32 packet = 0;
+  while (SUCCEEDED(hr = stream_.capture->GetNextPacketSize(&packet)) && packet > 0) {
+    BYTE* data = nullptr;
+    UINT32 frames = 0;
+    DWORD flags = 0;
+    UINT64 qpcPosition = 0;  // when the first frame was recorded, in 100 ns units
+    if (FAILED(hr = stream_.capture->GetBuffer(&data, &frames, &flags, nullptr, &qpcPosition))) break;
+    const int64_t now = Qpc();
+    int64_t recorded =
+        qpcPosition != 0
+            ? static_cast<int64_t>(static_cast<double>(qpcPosition) * static_cast<double>(frequency_) / 1e7)
+            : 0;
+    if (recorded <= 0 || recorded > now) recorded = now - static_cast<int64_t>(frames) * frequency_ / kEngineRate;
+    capture_.input_->Write((flags & AUDCLNT_BUFFERFLAGS_SILENT) ? nullptr : reinterpret_cast<const float*>(data),
+                           frames, recorded);
+    hr = stream_.capture->ReleaseBuffer(frames);
+    lastPacket_ = now;
+    if (FAILED(hr)) break;
+  }
+  if (SUCCEEDED(hr) && Qpc() - lastPacket_ > kStallMs * frequency_ / 1000) hr = AUDCLNT_E_DEVICE_INVALIDATED;
+  return hr;
+}
+
+void Capture::Recorder::DropStream() {
+  // Gone: the outputs go on without the voice; looked for again at once, then twice a second.
+  stream_.Release();
+  capture_.input_->Restart();
+  ::SetEvent(capture_.events_->wake.Get());
+}
+
+Capture::Capture() : events_(std::make_unique<Events>()) {}
+
+Capture::~Capture() { Close(); }
 
 bool Capture::Open(int device, const std::wstring& endpointId, std::shared_ptr<LiveInput> input,
                    std::function<void()> started) {
@@ -75,7 +174,7 @@ bool Capture::Open(int device, const std::wstring& endpointId, std::shared_ptr<L
     onStarted_ = std::move(started);
     lost_ = false;
     reopen_ = false;
-    ::ResetEvent(stopEvent_);
+    ::ResetEvent(events_->stop.Get());
     std::promise<bool> opened;
     std::future<bool> result = opened.get_future();
     thread_ = std::thread([this, promise = std::move(opened)]() mutable { Run(promise); });
@@ -90,7 +189,7 @@ bool Capture::Open(int device, const std::wstring& endpointId, std::shared_ptr<L
 
 void Capture::Close() {
   if (thread_.joinable()) {
-    ::SetEvent(stopEvent_);
+    ::SetEvent(events_->stop.Get());
     thread_.join();
   }
   device_ = -1;
@@ -101,78 +200,28 @@ void Capture::Close() {
 }
 
 void Capture::Run(std::promise<bool>& opened) {
-  DeviceThread<Capture> thread;
-  CaptureStream stream;
-  const HANDLE audioEvent = thread.Event();
-  HRESULT hr = thread.Created();
-  if (SUCCEEDED(hr)) hr = OpenCapture(thread.Enumerator(), endpointId_, audioEvent, stream);
-  if (FAILED(hr)) {
-    stream.Release();
+  Recorder recorder(*this);
+  if (FAILED(recorder.Open())) {
     opened.set_value(false);
     return;
   }
-  thread.Listen(*this, device_ == kDefaultDevice, eCapture);
   input_->Restart();
   opened.set_value(true);
   if (onStarted_) onStarted_();
-
-  const int64_t frequency = QpcFrequency();
-  int64_t lastPacket = Qpc();
-  const HANDLE waits[] = {static_cast<HANDLE>(stopEvent_), static_cast<HANDLE>(wakeEvent_), audioEvent};
-  for (;;) {
-    const DWORD woke = ::WaitForMultipleObjects(stream.client ? 3 : 2, waits, FALSE, stream.client ? 200 : kRetryMs);
-    if (woke == WAIT_OBJECT_0) break;
-    if (reopen_.exchange(false)) stream.Release();
-    if (!stream.client) {
-      hr = OpenCapture(thread.Enumerator(), endpointId_, audioEvent, stream);
-      lost_ = FAILED(hr);
-      if (FAILED(hr)) {
-        stream.Release();
-        continue;
-      }
-      input_->Restart();
-      lastPacket = Qpc();
-      if (onStarted_) onStarted_();
-    }
-    UINT32 packet = 0;
-    while (SUCCEEDED(hr = stream.capture->GetNextPacketSize(&packet)) && packet > 0) {
-      BYTE* data = nullptr;
-      UINT32 frames = 0;
-      DWORD flags = 0;
-      UINT64 qpcPosition = 0;  // when the first frame was recorded, in 100 ns units
-      if (FAILED(hr = stream.capture->GetBuffer(&data, &frames, &flags, nullptr, &qpcPosition))) break;
-      const int64_t now = Qpc();
-      int64_t recorded = qpcPosition != 0 ? static_cast<int64_t>(static_cast<double>(qpcPosition) * static_cast<double>(frequency) / 1e7) : 0;
-      if (recorded <= 0 || recorded > now) recorded = now - static_cast<int64_t>(frames) * frequency / kEngineRate;
-      input_->Write((flags & AUDCLNT_BUFFERFLAGS_SILENT) ? nullptr : reinterpret_cast<const float*>(data), frames,
-                    recorded);
-      hr = stream.capture->ReleaseBuffer(frames);
-      lastPacket = now;
-      if (FAILED(hr)) break;
-    }
-    if (SUCCEEDED(hr) && Qpc() - lastPacket > kStallMs * frequency / 1000) hr = AUDCLNT_E_DEVICE_INVALIDATED;
-    if (FAILED(hr)) {
-      // Gone: the outputs go on without the voice; looked for again at once, then twice a second.
-      stream.Release();
-      input_->Restart();
-      ::SetEvent(wakeEvent_);
-    }
-  }
-
-  stream.Release();
+  recorder.Run();
 }
 
 void Capture::OnDefaultDeviceChanged() {
   if (device_ != kDefaultDevice) return;
   reopen_ = true;
-  ::SetEvent(wakeEvent_);
+  ::SetEvent(events_->wake.Get());
 }
 
 void Capture::OnDeviceRemoved() {
   reopen_ = true;
-  ::SetEvent(wakeEvent_);
+  ::SetEvent(events_->wake.Get());
 }
 
-void Capture::OnDeviceArrived() { ::SetEvent(wakeEvent_); }
+void Capture::OnDeviceArrived() { ::SetEvent(events_->wake.Get()); }
 
 }  // namespace velmora::audio

@@ -42,6 +42,9 @@ class Capture {
   void OnDeviceArrived();
 
  private:
+  struct Events;
+  class Recorder;
+
   void Run(std::promise<bool>& started);
 
   std::atomic<int> device_{-1};
@@ -49,8 +52,9 @@ class Capture {
   std::shared_ptr<LiveInput> input_;
   std::function<void()> onStarted_;
   std::thread thread_;
-  void* stopEvent_ = nullptr;
-  void* wakeEvent_ = nullptr;
+  // The stop and wake events, constant between construction and destruction. Defined in
+  // Capture.cpp so this header stays free of windows.h.
+  const std::unique_ptr<Events> events_;
   std::atomic<bool> lost_{false};
   std::atomic<bool> reopen_{false};
 };

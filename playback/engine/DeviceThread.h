@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/ComPtr.h"
+#include "base/Handles.h"
 #include "playback/engine/Pcm.h"
 
 #include <windows.h>
@@ -117,6 +118,15 @@ inline HRESULT OpenEngineClient(IMMDeviceEnumerator* enumerator, const std::wstr
   return S_OK;
 }
 
+// The thread's place in the "Pro Audio" scheduling class (AvSetMmThreadCharacteristics), given
+// back when the thread is done with its device.
+struct MmcssTraits {
+  using Type = HANDLE;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { ::AvRevertMmThreadCharacteristics(h); }
+};
+using UniqueMmcss = UniqueHandle<MmcssTraits>;
+
 // COM, the "Pro Audio" scheduling class, the device enumerator and the event the device signals,
 // for the life of a device thread; and, once its stream is open, the endpoint notifications for
 // `User`, unregistered before the enumerator goes.
@@ -125,18 +135,14 @@ class DeviceThread {
  public:
   DeviceThread() : event_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
     DWORD taskIndex = 0;
-    mmcss_ = ::AvSetMmThreadCharacteristicsW(L"Pro Audio", &taskIndex);
+    mmcss_.Reset(::AvSetMmThreadCharacteristicsW(L"Pro Audio", &taskIndex));
     created_ = ::CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
                                   enumerator_.PutVoid());
   }
+  // The members then go in the reverse of their order: the notifications, the enumerator, the
+  // event, the scheduling class, and COM last.
   ~DeviceThread() {
-    if (notifications_) {
-      enumerator_->UnregisterEndpointNotificationCallback(notifications_);
-      notifications_->Release();
-    }
-    enumerator_.Reset();
-    ::CloseHandle(event_);
-    if (mmcss_) ::AvRevertMmThreadCharacteristics(mmcss_);
+    if (notifications_) enumerator_->UnregisterEndpointNotificationCallback(notifications_.Get());
   }
   DeviceThread(const DeviceThread&) = delete;
   DeviceThread& operator=(const DeviceThread&) = delete;
@@ -144,19 +150,21 @@ class DeviceThread {
   // The enumerator's creation.
   HRESULT Created() const { return created_; }
   IMMDeviceEnumerator* Enumerator() const { return enumerator_.Get(); }
-  HANDLE Event() const { return event_; }
+  HANDLE Event() const { return event_.Get(); }
   void Listen(User& user, bool followsDefault, EDataFlow flow) {
-    notifications_ = new (std::nothrow) NotificationClient<User>(user, followsDefault, flow);
-    if (notifications_) enumerator_->RegisterEndpointNotificationCallback(notifications_);
+    // A new client comes with the one reference this thread holds; ComPtr adopts it through Put.
+    *notifications_.Put() = new (std::nothrow) NotificationClient<User>(user, followsDefault, flow);
+    if (notifications_) enumerator_->RegisterEndpointNotificationCallback(notifications_.Get());
   }
 
  private:
+  // In the order they are set up; the destructor relies on it.
   ComInit com_;
-  HANDLE mmcss_ = nullptr;
+  UniqueMmcss mmcss_;
+  UniqueKernelHandle event_;
   ComPtr<IMMDeviceEnumerator> enumerator_;
-  HANDLE event_;
   HRESULT created_ = E_FAIL;
-  NotificationClient<User>* notifications_ = nullptr;
+  ComPtr<IMMNotificationClient> notifications_;
 };
 
 }  // namespace velmora::audio

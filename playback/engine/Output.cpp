@@ -1,6 +1,7 @@
 #include "playback/engine/Output.h"
 
 #include "base/ComPtr.h"
+#include "base/Handles.h"
 #include "playback/engine/Clock.h"
 #include "playback/engine/Devices.h"
 #include "playback/engine/DeviceThread.h"
@@ -72,25 +73,178 @@ HRESULT OpenStream(IMMDeviceEnumerator* enumerator, const std::wstring& endpoint
 
 }  // namespace
 
-Output::Output(Mixer& mixer, int index) : mixer_(mixer), index_(index) {
-  stopEvent_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  wakeEvent_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  attemptEvent_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+// The events the controlling thread and the render thread meet at.
+struct Output::Events {
+  UniqueKernelHandle stop{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  UniqueKernelHandle wake{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+  // Set by the render thread after each attempt to open the device.
+  UniqueKernelHandle attempt{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+};
+
+// An endpoint's render thread: the device it owns, the stream it writes and the pacing between
+// two writes. One wait, then one step per thing that can have happened: the device changed, the
+// device is lost, the device (or a play) asks for samples, the stream failed.
+class Output::Renderer {
+ public:
+  Renderer(Output& output, std::wstring endpointId)
+      : output_(output),
+        endpointId_(std::move(endpointId)),
+        waits_{output.events_->stop.Get(), output.events_->wake.Get(), thread_.Event()},
+        stallTicks_(kStallMs * QpcFrequency() / 1000) {}
+  Renderer(const Renderer&) = delete;
+  Renderer& operator=(const Renderer&) = delete;
+
+  HRESULT Open(bool followsDefault);
+  void Run();
+
+ private:
+  static constexpr DWORD kStopped = WAIT_OBJECT_0;
+  static constexpr DWORD kDevicePeriod = WAIT_OBJECT_0 + 2;
+
+  DWORD Wait() const;
+  bool FollowDevice();
+  HRESULT Write(bool devicePeriod);
+  HRESULT Padding(UINT32& padding, int64_t& paddingAt);
+  HRESULT StartOrIdle();
+  void DropStream();
+
+  Output& output_;
+  const std::wstring endpointId_;
+  DeviceThread<Output> thread_;  // before the stream: COM outlives the stream's client
+  OutputStream stream_;
+  const HANDLE waits_[3];
+  const int64_t stallTicks_;
+  int silentFills_ = 0;
+  UINT32 queued_ = 0;         // frames in the device after our last write
+  int64_t lastProgress_ = 0;  // when the device last took samples
+  bool retryAtOnce_ = true;   // a stream that failed is opened again at once, the first time
+};
+
+HRESULT Output::Renderer::Open(bool followsDefault) {
+  HRESULT hr = thread_.Created();
+  if (SUCCEEDED(hr)) hr = OpenStream(thread_.Enumerator(), endpointId_, thread_.Event(), stream_);
+  if (FAILED(hr)) {
+    stream_.Release();
+    return hr;
+  }
+  thread_.Listen(output_, followsDefault, eRender);
+  return S_OK;
 }
 
-Output::~Output() {
-  Close();
-  ::CloseHandle(stopEvent_);
-  ::CloseHandle(wakeEvent_);
-  ::CloseHandle(attemptEvent_);
+void Output::Renderer::Run() {
+  for (;;) {
+    const DWORD woke = Wait();
+    if (woke == kStopped) break;
+    if (!FollowDevice()) continue;
+    if (FAILED(Write(woke == kDevicePeriod))) DropStream();
+  }
+  stream_.Release();
 }
+
+DWORD Output::Renderer::Wait() const {
+  // While the stream is stopped only a play (or a device change) wakes the thread, so an idle
+  // board costs nothing.
+  const bool listenToDevice = stream_.client && stream_.running;
+  return ::WaitForMultipleObjects(listenToDevice ? 3 : 2, waits_, FALSE,
+                                  stream_.client ? (listenToDevice ? 200 : INFINITE) : kRetryMs);
+}
+
+// False while there is no stream to write to.
+bool Output::Renderer::FollowDevice() {
+  if (output_.reopenDefault_.exchange(false)) stream_.Release();
+  if (output_.checkDevice_.exchange(false)) stream_.Release();
+  if (stream_.client) return true;
+  // Device gone or default changed: look again. Until it is back, plays are refused.
+  const uint32_t asked = output_.retriesAsked_.load();
+  const HRESULT hr = OpenStream(thread_.Enumerator(), endpointId_, thread_.Event(), stream_);
+  output_.lost_ = FAILED(hr);
+  output_.retriesAnswered_ = asked;
+  ::SetEvent(output_.events_->attempt.Get());
+  if (FAILED(hr)) {
+    stream_.Release();
+    return false;
+  }
+  queued_ = 0;
+  return true;
+}
+
+// Fills what the device has room for. `devicePeriod` when the device asked rather than a play.
+HRESULT Output::Renderer::Write(bool devicePeriod) {
+  UINT32 padding = 0;
+  int64_t paddingAt = 0;
+  HRESULT hr = Padding(padding, paddingAt);
+  // The device's own events keep one period free at the end of the buffer; a play (the wake
+  // event) may use it, so a new effect's first samples are written at once instead of at the
+  // next period.
+  const UINT32 limit = devicePeriod ? stream_.bufferFrames - stream_.periodFrames : stream_.bufferFrames;
+  const UINT32 available = SUCCEEDED(hr) ? limit - std::min(padding, limit) : 0;
+  if (FAILED(hr) || available == 0) return hr;
+  if (!stream_.running && !output_.mixer_.HasAudibleVoice(output_.index_)) return hr;
+  BYTE* data = nullptr;
+  if (FAILED(hr = stream_.render->GetBuffer(available, &data))) return hr;
+  const bool sound = output_.mixer_.Mix(output_.index_, reinterpret_cast<float*>(data), available, padding, paddingAt);
+  hr = stream_.render->ReleaseBuffer(available, sound ? 0 : AUDCLNT_BUFFERFLAGS_SILENT);
+  silentFills_ = sound ? 0 : silentFills_ + 1;
+  queued_ = padding + available;
+  retryAtOnce_ = true;
+  return SUCCEEDED(hr) ? StartOrIdle() : hr;
+}
+
+// How far the device is from the end of what we wrote, and when that was asked; fails for a
+// running stream whose device stopped taking samples.
+HRESULT Output::Renderer::Padding(UINT32& padding, int64_t& paddingAt) {
+  HRESULT hr = stream_.running ? stream_.client->GetCurrentPadding(&padding) : S_OK;
+  paddingAt = Qpc();
+  if (SUCCEEDED(hr) && stream_.running) {
+    const int64_t now = Qpc();
+    if (padding < queued_ || padding == 0) {
+      lastProgress_ = now;
+    } else if (now - lastProgress_ > stallTicks_) {
+      hr = AUDCLNT_E_DEVICE_INVALIDATED;  // the device stopped taking samples
+    }
+  }
+  return hr;
+}
+
+// After a write: starts the stream with its first samples in, or stops it after a second of
+// silence.
+HRESULT Output::Renderer::StartOrIdle() {
+  constexpr int kIdleFillsBeforeStop = 100;  // about a second of silent periods
+  if (!stream_.running) {
+    const HRESULT hr = stream_.client->Start();
+    stream_.running = SUCCEEDED(hr);
+    lastProgress_ = Qpc();
+    return hr;
+  }
+  if (silentFills_ > kIdleFillsBeforeStop) {
+    stream_.client->Stop();
+    stream_.client->Reset();
+    stream_.running = false;
+    output_.mixer_.OutputStopped(output_.index_);
+    silentFills_ = 0;
+  }
+  return S_OK;
+}
+
+void Output::Renderer::DropStream() {
+  // AUDCLNT_E_DEVICE_INVALIDATED and friends: drop the stream and look for the device again, at
+  // once the first time; it is lost only if that fails. After that the retry timer paces it, so
+  // a device that opens but never plays cannot spin this thread.
+  stream_.Release();
+  output_.mixer_.OutputStopped(output_.index_);
+  if (std::exchange(retryAtOnce_, false)) output_.Wake();
+}
+
+Output::Output(Mixer& mixer, int index) : mixer_(mixer), index_(index), events_(std::make_unique<Events>()) {}
+
+Output::~Output() { Close(); }
 
 bool Output::Open(int device, const std::wstring& endpointId) {
   if (IsOpen() || device < 0) return false;
   if (device >= kFirstEndpointDevice && endpointId.empty()) return false;
   try {
     endpointId_ = endpointId;
-    ::ResetEvent(stopEvent_);
+    ::ResetEvent(events_->stop.Get());
     lost_ = false;
     reopenDefault_ = false;
     checkDevice_ = false;
@@ -120,7 +274,7 @@ bool Output::OpenOffline() {
 
 void Output::Close() {
   if (thread_.joinable()) {
-    ::SetEvent(stopEvent_);
+    ::SetEvent(events_->stop.Get());
     thread_.join();
   }
   offline_ = false;
@@ -134,7 +288,7 @@ bool Output::Render(float* out, uint32_t frames) {
   return offline_ && mixer_.Mix(index_, out, frames, 0, Mixer::kUnclocked);
 }
 
-void Output::Wake() { ::SetEvent(wakeEvent_); }
+void Output::Wake() { ::SetEvent(events_->wake.Get()); }
 
 void Output::RenderThread(int device, std::wstring endpointId, std::promise<bool>& started) {
   if (device == kNoSoundDevice) {
@@ -142,100 +296,13 @@ void Output::RenderThread(int device, std::wstring endpointId, std::promise<bool
     RunNullOutput();
     return;
   }
-  DeviceThread<Output> thread;
-  OutputStream stream;
-  const HANDLE audioEvent = thread.Event();
-  HRESULT hr = thread.Created();
-  if (SUCCEEDED(hr)) hr = OpenStream(thread.Enumerator(), endpointId, audioEvent, stream);
-  if (FAILED(hr)) {
-    stream.Release();
+  Renderer renderer(*this, std::move(endpointId));
+  if (FAILED(renderer.Open(device == kDefaultDevice))) {
     started.set_value(false);
     return;
   }
-  thread.Listen(*this, device == kDefaultDevice, eRender);
   started.set_value(true);
-
-  const int64_t stallTicks = kStallMs * QpcFrequency() / 1000;
-  constexpr int kIdleFillsBeforeStop = 100;  // about a second of silent periods
-  int silentFills = 0;
-  UINT32 queued = 0;         // frames in the device after our last write
-  int64_t lastProgress = 0;  // when the device last took samples
-  bool retryAtOnce = true;   // a stream that failed is opened again at once, the first time
-  const HANDLE waits[] = {static_cast<HANDLE>(stopEvent_), static_cast<HANDLE>(wakeEvent_), audioEvent};
-  for (;;) {
-    // While the stream is stopped only a play (or a device change) wakes the thread, so an
-    // idle board costs nothing.
-    const bool listenToDevice = stream.client && stream.running;
-    const DWORD woke = ::WaitForMultipleObjects(listenToDevice ? 3 : 2, waits, FALSE,
-                                                stream.client ? (listenToDevice ? 200 : INFINITE) : kRetryMs);
-    if (woke == WAIT_OBJECT_0) break;
-
-    if (reopenDefault_.exchange(false)) stream.Release();
-    if (checkDevice_.exchange(false)) stream.Release();
-    if (!stream.client) {
-      // Device gone or default changed: look again. Until it is back, plays are refused.
-      const uint32_t asked = retriesAsked_.load();
-      hr = OpenStream(thread.Enumerator(), endpointId, audioEvent, stream);
-      lost_ = FAILED(hr);
-      retriesAnswered_ = asked;
-      ::SetEvent(attemptEvent_);
-      if (FAILED(hr)) {
-        stream.Release();
-        continue;
-      }
-      queued = 0;
-    }
-
-    UINT32 padding = 0;
-    hr = stream.running ? stream.client->GetCurrentPadding(&padding) : S_OK;
-    const int64_t paddingAt = Qpc();
-    if (SUCCEEDED(hr) && stream.running) {
-      const int64_t now = Qpc();
-      if (padding < queued || padding == 0) {
-        lastProgress = now;
-      } else if (now - lastProgress > stallTicks) {
-        hr = AUDCLNT_E_DEVICE_INVALIDATED;  // the device stopped taking samples
-      }
-    }
-    // The device's own events keep one period free at the end of the buffer; a play (the wake
-    // event) may use it, so a new effect's first samples are written at once instead of at the
-    // next period.
-    const UINT32 limit = woke == WAIT_OBJECT_0 + 2 ? stream.bufferFrames - stream.periodFrames : stream.bufferFrames;
-    const UINT32 available = SUCCEEDED(hr) ? limit - std::min(padding, limit) : 0;
-    BYTE* data = nullptr;
-    if (SUCCEEDED(hr) && available > 0) {
-      if (!stream.running && !mixer_.HasAudibleVoice(index_)) continue;
-      hr = stream.render->GetBuffer(available, &data);
-    }
-    if (SUCCEEDED(hr) && available > 0) {
-      const bool sound = mixer_.Mix(index_, reinterpret_cast<float*>(data), available, padding, paddingAt);
-      hr = stream.render->ReleaseBuffer(available, sound ? 0 : AUDCLNT_BUFFERFLAGS_SILENT);
-      silentFills = sound ? 0 : silentFills + 1;
-      queued = padding + available;
-      retryAtOnce = true;
-      if (SUCCEEDED(hr) && !stream.running) {
-        hr = stream.client->Start();
-        stream.running = SUCCEEDED(hr);
-        lastProgress = Qpc();
-      } else if (SUCCEEDED(hr) && silentFills > kIdleFillsBeforeStop) {
-        stream.client->Stop();
-        stream.client->Reset();
-        stream.running = false;
-        mixer_.OutputStopped(index_);
-        silentFills = 0;
-      }
-    }
-    if (FAILED(hr)) {
-      // AUDCLNT_E_DEVICE_INVALIDATED and friends: drop the stream and look for the device again,
-      // at once the first time; it is lost only if that fails. After that the retry timer
-      // paces it, so a device that opens but never plays cannot spin this thread.
-      stream.Release();
-      mixer_.OutputStopped(index_);
-      if (std::exchange(retryAtOnce, false)) Wake();
-    }
-  }
-
-  stream.Release();
+  renderer.Run();
 }
 
 void Output::RunNullOutput() {
@@ -244,7 +311,7 @@ void Output::RunNullOutput() {
   int64_t last = Qpc();
   int64_t owedTicks = 0;
   std::vector<float> scratch(4096 * kEngineChannels);
-  const HANDLE waits[] = {static_cast<HANDLE>(stopEvent_), static_cast<HANDLE>(wakeEvent_)};
+  const HANDLE waits[] = {events_->stop.Get(), events_->wake.Get()};
   for (;;) {
     if (::WaitForMultipleObjects(2, waits, FALSE, 5) == WAIT_OBJECT_0) break;
     const int64_t now = Qpc();
@@ -270,7 +337,7 @@ bool Output::EnsureDevice() {
     if (!lost_ || static_cast<int32_t>(retriesAnswered_.load() - ticket) >= 0) break;
     const ULONGLONG now = ::GetTickCount64();
     if (now >= deadline) break;
-    ::WaitForSingleObject(attemptEvent_, static_cast<DWORD>(deadline - now));
+    ::WaitForSingleObject(events_->attempt.Get(), static_cast<DWORD>(deadline - now));
   }
   return !lost_;
 }

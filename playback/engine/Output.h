@@ -21,6 +21,7 @@
 #include <atomic>
 #include <cstdint>
 #include <future>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -58,6 +59,9 @@ class Output {
   void OnDeviceArrived();
 
  private:
+  struct Events;
+  class Renderer;
+
   void RenderThread(int device, std::wstring endpointId, std::promise<bool>& started);
   void RunNullOutput();
 
@@ -66,11 +70,9 @@ class Output {
   bool offline_ = false;     // controlling thread only
   std::wstring endpointId_;  // controlling thread only
   std::thread thread_;       // controlling thread only
-  // Constant between construction and destruction; HANDLEs kept opaque so this header stays
-  // free of windows.h.
-  void* stopEvent_ = nullptr;
-  void* wakeEvent_ = nullptr;
-  void* attemptEvent_ = nullptr;  // set by the render thread after each attempt to open the device
+  // The stop, wake and attempt events, constant between construction and destruction. Defined
+  // in Output.cpp so this header stays free of windows.h.
+  const std::unique_ptr<Events> events_;
   // Shared with the render thread and the system's notification thread.
   std::atomic<int> device_{-1};
   std::atomic<bool> lost_{false};
