@@ -149,7 +149,7 @@ void App::DropFiles(config::EffectSlot slot, std::vector<std::wstring> paths) {
 }
 
 // Modal over the board, hidden or not, so the board cannot open a second one meanwhile.
-void App::OpenSettings() { ui::SettingsWindow::RunModal(store_, settings_, board_.Hwnd()); }
+void App::OpenSettings() { settingsDialog_.Run(board_.Hwnd()); }
 
 void App::OpenLink(const wchar_t* url) {
   // Whatever the shell does with it, nothing is reported.

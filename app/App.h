@@ -17,6 +17,7 @@
 #include "playback/Playback.h"
 #include "skin/SkinEngine.h"
 #include "ui/MainWindow.h"
+#include "ui/SettingsWindow.h"
 
 namespace velmora::app {
 
@@ -64,6 +65,7 @@ class App final : public ui::BoardActions, public config::LocationChangeHandler 
   hotkeys::HotkeySwitch hotkeys_;
   RemoteLink remote_;
   SettingsController settings_;
+  ui::SettingsDialog settingsDialog_{store_, settings_};
   Tray tray_;
   UniqueFile lock_;
   bool startHidden_ = false;

@@ -393,8 +393,7 @@ TEST_F(SettingsTest, WithNoCaptureDeviceTheMicListOffersOffAndTheDefault) {
 
 namespace {
 struct SecondAsk {
-  const ConfigStore* store = nullptr;
-  velmora::ui::SettingsActions* actions = nullptr;
+  velmora::ui::SettingsDialog* dialog = nullptr;
   HWND owner = nullptr;
   int windowsBefore = 0, windowsAfter = 0;
   bool ownerEnabled = true;
@@ -411,24 +410,24 @@ void CALLBACK AskAgainThenClose(HWND, UINT, UINT_PTR timer, DWORD) {
   ::KillTimer(nullptr, timer);
   ::EnumThreadWindows(::GetCurrentThreadId(), CountSettings, reinterpret_cast<LPARAM>(&g_ask.windowsBefore));
   g_ask.ownerEnabled = ::IsWindowEnabled(g_ask.owner) != FALSE;
-  SettingsWindow::RunModal(*g_ask.store, *g_ask.actions, g_ask.owner);  // returns at once
+  g_ask.dialog->Run(g_ask.owner);  // returns at once
   ::EnumThreadWindows(::GetCurrentThreadId(), CountSettings, reinterpret_cast<LPARAM>(&g_ask.windowsAfter));
-  ::DestroyWindow(SettingsWindow::OpenWindow());
+  ::DestroyWindow(g_ask.dialog->OpenWindow());
 }
 }  // namespace
 
 TEST_F(SettingsTest, OneModalWindowWhoseOwnerWaits) {
   g_ask.owner = ::CreateWindowExW(0, L"STATIC", L"board", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
                                   nullptr, nullptr);
-  g_ask.store = &store_;
-  g_ask.actions = &actions_;
+  velmora::ui::SettingsDialog dialog(store_, actions_);
+  g_ask.dialog = &dialog;
   ::SetTimer(nullptr, 0, 200, AskAgainThenClose);
-  SettingsWindow::RunModal(store_, actions_, g_ask.owner);
+  dialog.Run(g_ask.owner);
   EXPECT_EQ(g_ask.windowsBefore, 1);
   EXPECT_EQ(g_ask.windowsAfter, 1) << "asked again, the open window came forward";
   EXPECT_FALSE(g_ask.ownerEnabled);
   EXPECT_TRUE(::IsWindowEnabled(g_ask.owner));
-  EXPECT_EQ(SettingsWindow::OpenWindow(), nullptr);
+  EXPECT_EQ(dialog.OpenWindow(), nullptr);
   ::DestroyWindow(g_ask.owner);
 }
 

@@ -102,23 +102,19 @@ bool Toggle(HWND box) {
 
 void ShowInformation(HWND owner, const wchar_t* text) { ::MessageBoxW(owner, text, L"信息：", MB_OK); }
 
-namespace {
-HWND g_modalSettings = nullptr;  // UI thread only
-}
+HWND SettingsDialog::OpenWindow() const { return open_ && ::IsWindow(open_->Hwnd()) ? open_->Hwnd() : nullptr; }
 
-HWND SettingsWindow::OpenWindow() { return ::IsWindow(g_modalSettings) ? g_modalSettings : nullptr; }
-
-void SettingsWindow::RunModal(const config::ConfigStore& store, SettingsActions& actions, HWND owner) {
+void SettingsDialog::Run(HWND owner) {
   if (HWND open = OpenWindow()) {
     ::SetForegroundWindow(open);
     return;
   }
-  SettingsWindow window(store, actions);
+  SettingsWindow window(store_, actions_);
   if (owner) ::EnableWindow(owner, FALSE);
   if (window.Open(owner)) {
-    g_modalSettings = window.Hwnd();
+    open_ = &window;
     RunModalLoop(window.Hwnd());
-    g_modalSettings = nullptr;
+    open_ = nullptr;
   }
   if (owner) {
     ::EnableWindow(owner, TRUE);

@@ -131,12 +131,8 @@ class SettingsWindow final : public ScaledWindow {
   // kRefusedHotkeys is a read-only edit: kRefusedText and the refused keys, or nothing.
   enum class Button { Close, RebuildNow, Instructions, Ok, None };
 
-  // Opens the window modally (owner disabled meanwhile) and returns when it is closed. There is
-  // only ever one: asked again while it is open, it brings the open one forward and returns.
-  static void RunModal(const config::ConfigStore& store, SettingsActions& actions, HWND owner);
-  // The window RunModal has open, or null.
-  static HWND OpenWindow();
-  // Opens it without waiting (tests drive it); the window deletes nothing, the caller keeps it.
+  // Opens it without waiting (SettingsDialog runs it modally; tests drive it); the window deletes
+  // nothing, the caller keeps it.
   SettingsWindow(const config::ConfigStore& store, SettingsActions& actions) : store_(store), actions_(actions) {}
   bool Open(HWND owner);
 
@@ -184,6 +180,22 @@ class SettingsWindow final : public ScaledWindow {
   std::wstring code_;          // the stored code as the window shows it (masked or not)
   std::wstring remoteStatus_;  // the status line, the code in clear
   bool codeRevealed_ = false;
+};
+
+// The one settings window the program opens: modal over its owner (disabled meanwhile), and
+// Run returns when it is closed. Asked again while it is open, it brings the open one forward
+// and returns.
+class SettingsDialog {
+ public:
+  SettingsDialog(const config::ConfigStore& store, SettingsActions& actions) : store_(store), actions_(actions) {}
+  void Run(HWND owner);
+  // The window Run has open, or null.
+  HWND OpenWindow() const;
+
+ private:
+  const config::ConfigStore& store_;
+  SettingsActions& actions_;
+  SettingsWindow* open_ = nullptr;  // on Run's stack while its loop runs
 };
 
 }  // namespace velmora::ui
