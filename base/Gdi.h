@@ -9,17 +9,8 @@
 namespace velmora {
 
 template <typename T>
-struct GdiObjectTraits {
-  using Type = T;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::DeleteObject(h); }
-};
-
-struct MemoryDcTraits {
-  using Type = HDC;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::DeleteDC(h); }
-};
+using GdiObjectTraits = NullEmptyTraits<T, ::DeleteObject>;
+using MemoryDcTraits = NullEmptyTraits<HDC, ::DeleteDC>;
 
 using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
 using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;

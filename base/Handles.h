@@ -38,47 +38,29 @@ class UniqueHandle {
   Type h_ = Traits::Invalid();
 };
 
-struct FileHandleTraits {
+// A handle that is null when empty and ends through `close`.
+template <typename T, auto close>
+struct NullEmptyTraits {
+  using Type = T;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { close(h); }
+};
+
+// A HANDLE that is INVALID_HANDLE_VALUE when empty and ends through `close`.
+template <auto close>
+struct InvalidEmptyTraits {
   using Type = HANDLE;
   static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void Close(Type h) noexcept { ::CloseHandle(h); }
+  static void Close(Type h) noexcept { close(h); }
 };
 
-struct KernelHandleTraits {
-  using Type = HANDLE;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::CloseHandle(h); }
-};
-
-struct FindHandleTraits {
-  using Type = HANDLE;
-  static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void Close(Type h) noexcept { ::FindClose(h); }
-};
-
-struct RegKeyTraits {
-  using Type = HKEY;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::RegCloseKey(h); }
-};
-
-struct MenuTraits {
-  using Type = HMENU;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::DestroyMenu(h); }
-};
-
-struct IconTraits {
-  using Type = HICON;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::DestroyIcon(h); }
-};
-
-struct GlobalMemoryTraits {
-  using Type = HGLOBAL;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { ::GlobalFree(h); }
-};
+using FileHandleTraits = InvalidEmptyTraits<::CloseHandle>;
+using KernelHandleTraits = NullEmptyTraits<HANDLE, ::CloseHandle>;
+using FindHandleTraits = InvalidEmptyTraits<::FindClose>;
+using RegKeyTraits = NullEmptyTraits<HKEY, ::RegCloseKey>;
+using MenuTraits = NullEmptyTraits<HMENU, ::DestroyMenu>;
+using IconTraits = NullEmptyTraits<HICON, ::DestroyIcon>;
+using GlobalMemoryTraits = NullEmptyTraits<HGLOBAL, ::GlobalFree>;
 
 using UniqueFile = UniqueHandle<FileHandleTraits>;      // CreateFile
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;  // threads, events, processes
@@ -87,6 +69,5 @@ using UniqueRegKey = UniqueHandle<RegKeyTraits>;        // RegOpenKeyEx / RegCre
 using UniqueMenu = UniqueHandle<MenuTraits>;            // CreatePopupMenu, CreateMenu
 using UniqueIcon = UniqueHandle<IconTraits>;            // LoadImage(IMAGE_ICON), CreateIcon…, ImageList_GetIcon
 using UniqueGlobalMemory = UniqueHandle<GlobalMemoryTraits>;  // GlobalAlloc, until handed to the clipboard
-
 
 }  // namespace velmora
