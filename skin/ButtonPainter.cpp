@@ -214,10 +214,10 @@ void PaintButton(HWND button, HDC dc, UINT itemState, const RECT& rect) {
   if (w <= 0 || h <= 0) return;
   const float fw = static_cast<float>(w), fh = static_cast<float>(h);
   const COLORREF theme = engine->ThemeColour();
-  HDC surface = engine->ComposeBackground(button, rect);
+  const BackgroundSurface surface(*engine, button, rect);
   if (!surface) return;
   {
-    Gdiplus::Graphics g(surface);
+    Gdiplus::Graphics g(surface.Dc());
     Gdiplus::GraphicsPath rounded;
     RoundedRectPath(rounded, 0, 0, fw - 1, fh - 1, 5);
     Gdiplus::SolidBrush veil(White(120));
@@ -256,8 +256,7 @@ void PaintButton(HWND button, HDC dc, UINT itemState, const RECT& rect) {
     }
     DrawButtonText(g, button, look, Gdiplus::RectF(0, 2, fw, fh), Gdiplus::StringAlignmentCenter, Gdiplus::UnitWorld);
   }
-  ::BitBlt(dc, rect.left, rect.top, w, h, surface, 0, 0, SRCCOPY);
-  engine->ReleaseSurface(surface);
+  ::BitBlt(dc, rect.left, rect.top, w, h, surface.Dc(), 0, 0, SRCCOPY);
 }
 
 LRESULT CALLBACK ButtonProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {

@@ -300,13 +300,12 @@ void PaintHeader(HWND header, const ControlRecord& record, HDC target) {
       const int shift = pressed ? 1 : 0;  // a pressed cell's content sinks by a pixel
       int textLeft = r.left + margin;
       if (images && (item.format & HDF_IMAGE) && item.image >= 0) {
-        if (HICON icon = ImageList_GetIcon(images, item.image, ILD_TRANSPARENT)) {
+        if (const UniqueIcon icon(ImageList_GetIcon(images, item.image, ILD_TRANSPARENT)); icon) {
           // Through GDI so that the icon's own alpha and mask are honoured.
           HDC dc = g.GetHDC();
-          ::DrawIconEx(dc, textLeft + shift, r.top + (chh - iconH) / 2 + shift, icon, iconW, iconH, 0, nullptr,
+          ::DrawIconEx(dc, textLeft + shift, r.top + (chh - iconH) / 2 + shift, icon.Get(), iconW, iconH, 0, nullptr,
                        DI_NORMAL);
           g.ReleaseHDC(dc);
-          ::DestroyIcon(icon);
           textLeft += iconW + margin;
         }
       }

@@ -274,42 +274,22 @@ void SkinEngine::RepaintFrame(int index, bool toScreen) {
   // The rounded outline (the window owns the region once it is set).
   ::SetWindowRgn(w.hwnd, nullptr, TRUE);
   ::SetWindowPos(w.hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER);
-  ::SetWindowRgn(w.hwnd, ::CreateRoundRectRgn(0, 0, width + 1, height + 1, 5, 5), TRUE);
+  UniqueRegion outline(::CreateRoundRectRgn(0, 0, width + 1, height + 1, 5, 5));
+  if (::SetWindowRgn(w.hwnd, outline.Get(), TRUE)) outline.Release();
 
-  if (!w.backBuffer) w.backBuffer = ::CreateCompatibleDC(nullptr);
-  if (!w.backBuffer) return;
-  HBITMAP bitmap = CreateArgbBitmap(width, height);
-  if (!bitmap) return;
-  HGDIOBJ displaced = ::SelectObject(w.backBuffer, bitmap);
-  if (!w.keptBitmap) {
-    w.keptBitmap = static_cast<HBITMAP>(displaced);
-    SetIntProp(w.hwnd, property::kKeptBitmap, reinterpret_cast<intptr_t>(displaced));
-  } else {
-    ::DeleteObject(displaced);
-  }
-  w.currentBitmap = bitmap;
-  SetIntProp(w.hwnd, property::kBackBitmap, reinterpret_cast<intptr_t>(bitmap));
+  if (!w.backBuffer.Renew(width, height)) return;
+  // The window's properties name the back buffer's bitmaps as they always have.
+  SetIntProp(w.hwnd, property::kKeptBitmap, reinterpret_cast<intptr_t>(w.backBuffer.Displaced()));
+  SetIntProp(w.hwnd, property::kBackBitmap, reinterpret_cast<intptr_t>(w.backBuffer.Bitmap()));
 
   {
-    Gdiplus::Graphics g(w.backBuffer);
+    Gdiplus::Graphics g(w.backBuffer.Dc());
     DrawBackground(w, g, width, height);
     if (w.captionEnabled) DrawBorder(g, width, height);
   }
 
-  // Copies of the composed background, to restore what lies under a caption button or the title.
-  for (CachedSurface& cache : w.caches) {
-    if (!cache.dc) cache.dc = ::CreateCompatibleDC(nullptr);
-    if (!cache.dc) continue;
-    HBITMAP copy = CreateArgbBitmap(width, height);
-    if (!copy) continue;
-    HGDIOBJ out = ::SelectObject(cache.dc, copy);
-    if (!cache.displaced)
-      cache.displaced = static_cast<HBITMAP>(out);
-    else
-      ::DeleteObject(out);
-    cache.bitmap = copy;
-    ::BitBlt(cache.dc, 0, 0, width, height, w.backBuffer, 0, 0, SRCCOPY);
-  }
+  for (ArgbSurface& cache : w.caches)
+    if (cache.Renew(width, height)) ::BitBlt(cache.Dc(), 0, 0, width, height, w.backBuffer.Dc(), 0, 0, SRCCOPY);
 
   if (w.captionEnabled) {
     composing_ = true;
@@ -319,7 +299,7 @@ void SkinEngine::RepaintFrame(int index, bool toScreen) {
   }
 
   if (toScreen) {
-    ::BitBlt(ScreenDc(w.hwnd).Get(), 0, 0, width, height, w.backBuffer, 0, 0, SRCCOPY);
+    ::BitBlt(ScreenDc(w.hwnd).Get(), 0, 0, width, height, w.backBuffer.Dc(), 0, 0, SRCCOPY);
   }
   w.fullRepaint = false;
   if (toScreen && !firstResize_) {
@@ -400,24 +380,25 @@ void SkinEngine::DrawBorder(Gdiplus::Graphics& g, int width, int height) {
 
 void SkinEngine::BlitFrame(int index) {
   SkinnedWindow* w = WindowAt(index);
-  if (!w || !w->backBuffer) return;
+  if (!w || !w->backBuffer.Dc()) return;
   RECT client;
   ::GetClientRect(w->hwnd, &client);
-  ::BitBlt(ScreenDc(w->hwnd).Get(), 0, 0, client.right, client.bottom, w->backBuffer, 0, 0, SRCCOPY);
+  ::BitBlt(ScreenDc(w->hwnd).Get(), 0, 0, client.right, client.bottom, w->backBuffer.Dc(), 0, 0, SRCCOPY);
 }
 
 void SkinEngine::RestoreFromCache(SkinnedWindow& w, int x, int y, int width, int height) {
-  if (w.backBuffer && w.caches[0].dc) ::BitBlt(w.backBuffer, x, y, width, height, w.caches[0].dc, x, y, SRCCOPY);
+  if (w.backBuffer.Dc() && w.caches[0].Dc())
+    ::BitBlt(w.backBuffer.Dc(), x, y, width, height, w.caches[0].Dc(), x, y, SRCCOPY);
 }
 
 void SkinEngine::CopyToScreen(SkinnedWindow& w, int x, int y, int width, int height) {
-  if (composing_ || !w.backBuffer) return;
-  ::BitBlt(ScreenDc(w.hwnd).Get(), x, y, width, height, w.backBuffer, x, y, SRCCOPY);
+  if (composing_ || !w.backBuffer.Dc()) return;
+  ::BitBlt(ScreenDc(w.hwnd).Get(), x, y, width, height, w.backBuffer.Dc(), x, y, SRCCOPY);
 }
 
 void SkinEngine::DrawCaption(int index, bool keepBackground, const std::wstring* text) {
   SkinnedWindow* found = WindowAt(index);
-  if (!found || !found->backBuffer) return;
+  if (!found || !found->backBuffer.Dc()) return;
   SkinnedWindow& w = *found;
   RECT client;
   ::GetClientRect(w.hwnd, &client);
@@ -426,7 +407,8 @@ void SkinEngine::DrawCaption(int index, bool keepBackground, const std::wstring*
   const int width = client.right - w.blockWidth - 10 - 2 * kMargin;
   const int height = 32;
   if (!keepBackground) RestoreFromCache(w, x, y, width, height);
-  if (appIcon_) ::DrawIconEx(w.backBuffer, kMargin + 6, kMargin + 5 - 3, appIcon_, 17, 17, 0, nullptr, DI_NORMAL);
+  if (appIcon_)
+    ::DrawIconEx(w.backBuffer.Dc(), kMargin + 6, kMargin + 5 - 3, appIcon_.Get(), 17, 17, 0, nullptr, DI_NORMAL);
   std::wstring title;
   if (text) {
     title = *text;
@@ -434,7 +416,7 @@ void SkinEngine::DrawCaption(int index, bool keepBackground, const std::wstring*
     title = WindowText(w.hwnd);
   }
   {
-    Gdiplus::Graphics g(w.backBuffer);
+    Gdiplus::Graphics g(w.backBuffer.Dc());
     g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAlias);
     auto font = MakeFont(w.captionFace, w.captionSize, w.captionStyle);
     Gdiplus::StringFormat format;
@@ -515,7 +497,7 @@ void SkinEngine::DrawSeparators(SkinnedWindow& w, Gdiplus::Graphics& g, int butt
 
 void SkinEngine::DrawCaptionButton(int index, int button, bool fromBuffer, bool pressed, int alpha) {
   SkinnedWindow* found = WindowAt(index);
-  if (!found || !found->backBuffer || button < 1 || button > static_cast<int>(found->buttons.size())) return;
+  if (!found || !found->backBuffer.Dc() || button < 1 || button > static_cast<int>(found->buttons.size())) return;
   SkinnedWindow& w = *found;
   const CaptionButton& b = w.buttons[static_cast<size_t>(button - 1)];
   const float x = b.rect.x - 1;
@@ -536,7 +518,7 @@ void SkinEngine::DrawCaptionButton(int index, int button, bool fromBuffer, bool 
   if (pressed) {
     RestoreFromCache(w, ix, iy, iw, ih);
     {
-      Gdiplus::Graphics g(w.backBuffer);
+      Gdiplus::Graphics g(w.backBuffer.Dc());
       const Gdiplus::RectF area(x, y, width, height);
       auto fill = close ? VerticalGradient(area, Gdiplus::Color(255, 255, 0, 0), White(30))
                         : VerticalGradient(area, Black(80), White(5));
@@ -548,7 +530,7 @@ void SkinEngine::DrawCaptionButton(int index, int button, bool fromBuffer, bool 
   }
   RestoreFromCache(w, ix - 1, iy, iw + 2, ih + 1);
   {
-    Gdiplus::Graphics g(w.backBuffer);
+    Gdiplus::Graphics g(w.backBuffer.Dc());
     const Gdiplus::RectF area(x, y, width, height);
     Gdiplus::GraphicsPath top;
     RoundedTopPath(top, x, y, width, height, 1);

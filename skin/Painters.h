@@ -2,6 +2,7 @@
 // children, and the push-button painter the frame calls for WM_DRAWITEM.
 #pragma once
 
+#include "base/Gdi.h"
 #include "skin/SkinEngine.h"
 
 #include <windows.h>
@@ -32,16 +33,17 @@ void PaintOverBackground(HWND control, HDC target, Draw draw) {
   if (!engine || !::GetClientRect(control, &client) || client.right <= 0 || client.bottom <= 0) return;
   const int width = client.right;
   const int height = client.bottom;
-  HDC surface = engine->ComposeBackground(control, client);
+  const BackgroundSurface surface(*engine, control, client);
   if (!surface) return;
   {
-    Gdiplus::Graphics g(surface);
+    Gdiplus::Graphics g(surface.Dc());
     draw(g, width, height);
   }
-  HDC dc = target ? target : ::GetDC(control);
-  if (dc) ::BitBlt(dc, 0, 0, width, height, surface, 0, 0, SRCCOPY);
-  if (dc && !target) ::ReleaseDC(control, dc);
-  engine->ReleaseSurface(surface);
+  if (target) {
+    ::BitBlt(target, 0, 0, width, height, surface.Dc(), 0, 0, SRCCOPY);
+  } else if (const ScopedWindowDc dc(control); dc) {
+    ::BitBlt(dc.Get(), 0, 0, width, height, surface.Dc(), 0, 0, SRCCOPY);
+  }
 }
 
 }  // namespace velmora::skin

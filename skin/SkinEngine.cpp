@@ -97,9 +97,9 @@ bool SkinEngine::Start() {
   g_engine = new SkinEngine();
   g_engine->gdiplus_ = std::move(session);
   HINSTANCE module = ::GetModuleHandleW(nullptr);
-  g_engine->appIcon_ = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, 0));
+  g_engine->appIcon_.Reset(static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, 0)));
   if (!g_engine->appIcon_)
-    g_engine->appIcon_ = static_cast<HICON>(::LoadImageW(module, L"DEFAULT_ICON", IMAGE_ICON, 16, 16, 0));
+    g_engine->appIcon_.Reset(static_cast<HICON>(::LoadImageW(module, L"DEFAULT_ICON", IMAGE_ICON, 16, 16, 0)));
   g_engine->faceColour_ = ::GetSysColor(COLOR_BTNFACE);
   for (int i = 0; i < static_cast<int>(Glyph::kCount); ++i)
     g_engine->glyphs_[static_cast<size_t>(i)] = DecodePicture(LoadResourcePicture(IDR_SKIN_GLYPH_FIRST + i));
@@ -116,7 +116,7 @@ SkinEngine* SkinEngine::Instance() { return g_engine; }
 SkinEngine::~SkinEngine() {
   for (auto& glyph : glyphs_) glyph.reset();
   for (auto& window : windows_) window->decodedPicture.reset();  // GDI+ objects go before GDI+
-  if (appIcon_) ::DestroyIcon(appIcon_);
+  appIcon_.Reset();
   gdiplus_.reset();
 }
 
@@ -347,18 +347,19 @@ LRESULT CALLBACK SkinEngine::TransparentProcedure(HWND hwnd, UINT message, WPARA
       HDC dc = ::BeginPaint(hwnd, &ps);
       RECT client;
       ::GetClientRect(hwnd, &client);
-      HDC own = engine->ComposeBackground(hwnd, client);
-      CallPrevious(previous, hwnd, WM_PAINT, reinterpret_cast<WPARAM>(own), 0);
-      HDC veiled = engine->ComposeBackground(hwnd, client);
       {
-        Gdiplus::Graphics g(veiled);
-        Gdiplus::SolidBrush veil(White(kVeilAlpha));
-        g.FillRectangle(&veil, 0, 0, client.right, client.bottom);
+        const BackgroundSurface own(*engine, hwnd, client);
+        CallPrevious(previous, hwnd, WM_PAINT, reinterpret_cast<WPARAM>(own.Dc()), 0);
+        const BackgroundSurface veiled(*engine, hwnd, client);
+        {
+          Gdiplus::Graphics g(veiled.Dc());
+          Gdiplus::SolidBrush veil(White(kVeilAlpha));
+          g.FillRectangle(&veil, 0, 0, client.right, client.bottom);
+        }
+        ::TransparentBlt(veiled.Dc(), 0, 0, client.right, client.bottom, own.Dc(), 0, 0, client.right, client.bottom,
+                         key);
+        ::BitBlt(dc, 0, 0, client.right, client.bottom, veiled.Dc(), 0, 0, SRCCOPY);
       }
-      ::TransparentBlt(veiled, 0, 0, client.right, client.bottom, own, 0, 0, client.right, client.bottom, key);
-      ::BitBlt(dc, 0, 0, client.right, client.bottom, veiled, 0, 0, SRCCOPY);
-      engine->ReleaseSurface(own);
-      engine->ReleaseSurface(veiled);
       ::EndPaint(hwnd, &ps);
       return 0;
     }
@@ -371,12 +372,12 @@ LRESULT CALLBACK SkinEngine::TransparentProcedure(HWND hwnd, UINT message, WPARA
       ::GetUpdateRect(hwnd, &update, FALSE);
       const int width = update.right - update.left;
       const int height = update.bottom - update.top;
-      HDC surface = width > 0 && height > 0 ? engine->ComposeBackground(hwnd, update) : nullptr;
+      std::optional<BackgroundSurface> surface;
+      if (width > 0 && height > 0) surface.emplace(*engine, hwnd, update);
       result = CallPrevious(previous, hwnd, message, wParam, lParam);
-      if (surface) {
-        ::TransparentBlt(surface, 0, 0, width, height, dc.Get(), update.left, update.top, width, height, key);
-        ::BitBlt(dc.Get(), update.left, update.top, width, height, surface, 0, 0, SRCCOPY);
-        engine->ReleaseSurface(surface);
+      if (surface && *surface) {
+        ::TransparentBlt(surface->Dc(), 0, 0, width, height, dc.Get(), update.left, update.top, width, height, key);
+        ::BitBlt(dc.Get(), update.left, update.top, width, height, surface->Dc(), 0, 0, SRCCOPY);
       }
     }
     for (HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
@@ -391,16 +392,13 @@ LRESULT CALLBACK SkinEngine::TransparentProcedure(HWND hwnd, UINT message, WPARA
 HDC SkinEngine::ComposeBackground(HWND control, const RECT& rect, bool windowRect) {
   const int width = std::max<int>(rect.right - rect.left, 1);
   const int height = std::max<int>(rect.bottom - rect.top, 1);
-  HBITMAP bitmap = nullptr;
-  HBITMAP previous = nullptr;
-  HDC dc = CreateSurface(width, height, &bitmap, &previous);
-  if (!dc) return nullptr;
-  SurfaceEntry& entry = surfaces_.emplace_back();
-  entry.dc.Reset(dc);
-  entry.bitmap.Reset(bitmap);
-  entry.selected.emplace(dc, previous, ScopedSelect::AlreadySelected{});
+  if (!surfaces_.emplace_back().Renew(width, height)) {
+    surfaces_.pop_back();
+    return nullptr;
+  }
+  const HDC dc = surfaces_.back().Dc();
   SkinnedWindow* owner = OwnerOf(control);
-  if (owner && owner->backBuffer) {
+  if (owner && owner->backBuffer.Dc()) {
     POINT ownerOrigin{0, 0};
     ::ClientToScreen(owner->hwnd, &ownerOrigin);
     POINT origin{0, 0};
@@ -411,7 +409,7 @@ HDC SkinEngine::ComposeBackground(HWND control, const RECT& rect, bool windowRec
     } else {
       ::ClientToScreen(control, &origin);
     }
-    ::BitBlt(dc, 0, 0, width, height, owner->backBuffer, origin.x - ownerOrigin.x + rect.left,
+    ::BitBlt(dc, 0, 0, width, height, owner->backBuffer.Dc(), origin.x - ownerOrigin.x + rect.left,
              origin.y - ownerOrigin.y + rect.top, SRCCOPY);
   } else {
     RECT all{0, 0, width, height};
@@ -423,7 +421,7 @@ HDC SkinEngine::ComposeBackground(HWND control, const RECT& rect, bool windowRec
 
 void SkinEngine::ReleaseSurface(HDC surface) {
   for (auto it = surfaces_.begin(); it != surfaces_.end(); ++it) {
-    if (it->dc.Get() != surface) continue;
+    if (it->Dc() != surface) continue;
     surfaces_.erase(it);
     return;
   }
@@ -432,11 +430,7 @@ void SkinEngine::ReleaseSurface(HDC surface) {
 void SkinEngine::CleanUpWindow(int index) {
   SkinnedWindow* w = WindowAt(index);
   if (!w) return;
-  for (const ControlRecord& edit : w->controls[kEdits]) {
-    if (HGDIOBJ bitmap = ::GetPropW(edit.hwnd, property::kBrushBitmap)) ::DeleteObject(bitmap);
-    if (HGDIOBJ brush = ::GetPropW(edit.hwnd, property::kBrush)) ::DeleteObject(brush);
-  }
-  // The record's back buffer and cached surfaces end with it, below.
+  // The records' brushes, back buffer and cached surfaces end with them, below.
   for (const wchar_t* name : {property::kIndex, property::kPrevious, property::kKeptBitmap, property::kBackBitmap})
     ::RemovePropW(w->hwnd, name);
   const HWND hwnd = w->hwnd;

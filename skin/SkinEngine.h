@@ -66,6 +66,10 @@ struct ControlRecord {
   bool hot = false;
   bool buttonDown = false;  // edits: left button held; up-downs and headers: pressed
   int hotPart = 0;          // up-downs: 1 first half, 2 second half; headers: hot item + 1
+  // Edits: a brush handed out for colour messages and the bitmap it paints with; they go with
+  // the edit (none in this program so far).
+  UniqueBrush brush;
+  UniqueBitmap brushBitmap;
 };
 
 struct TransparentControl {
@@ -77,24 +81,6 @@ struct TransparentControl {
 struct FadeRecord {
   int button = 0;  // 1-based, 0 for none
   int step = 0;
-};
-
-// A memory surface with the bitmap it holds and the one its creation displaced; it ends them
-// with itself.
-struct CachedSurface {
-  CachedSurface() = default;
-  ~CachedSurface() {
-    if (!dc) return;
-    ::SelectObject(dc, displaced);
-    if (bitmap) ::DeleteObject(bitmap);
-    ::DeleteDC(dc);
-  }
-  CachedSurface(const CachedSurface&) = delete;
-  CachedSurface& operator=(const CachedSurface&) = delete;
-
-  HDC dc = nullptr;
-  HBITMAP bitmap = nullptr;
-  HBITMAP displaced = nullptr;
 };
 
 struct SkinOptions {
@@ -111,15 +97,6 @@ struct SkinOptions {
 
 struct SkinnedWindow {
   SkinnedWindow() = default;
-  // The back buffer goes with the record: the bitmap it holds now (and the current one, when
-  // that differs), then the DC with the bitmap it was made with.
-  ~SkinnedWindow() {
-    if (!backBuffer) return;
-    HGDIOBJ out = ::SelectObject(backBuffer, keptBitmap);
-    ::DeleteObject(out);
-    if (currentBitmap && currentBitmap != out) ::DeleteObject(currentBitmap);
-    ::DeleteDC(backBuffer);
-  }
   SkinnedWindow(const SkinnedWindow&) = delete;
   SkinnedWindow& operator=(const SkinnedWindow&) = delete;
 
@@ -152,10 +129,10 @@ struct SkinnedWindow {
   HWND tooltip = nullptr;
 
   bool fullRepaint = false;
-  HDC backBuffer = nullptr;
-  HBITMAP keptBitmap = nullptr;     // what the back buffer held when it was made (Ck_Ycjdx)
-  HBITMAP currentBitmap = nullptr;  // the back buffer's bitmap now (Ck_wtjbdx)
-  std::array<CachedSurface, 2> caches;
+  // The composed window, copied to the screen from here; made anew at each full repaint.
+  ArgbSurface backBuffer;
+  // Copies of the composed background, to restore what lies under a caption button or the title.
+  std::array<ArgbSurface, 2> caches;
 
   std::array<std::vector<ControlRecord>, kListCount> controls;
   std::vector<TransparentControl> transparent;
@@ -182,7 +159,7 @@ class SkinEngine {
   COLORREF ThemeColour() const { return kThemeColour; }
   COLORREF FaceColour() const { return faceColour_; }
   bool SliderFrame() const { return true; }
-  HICON AppIcon() const { return appIcon_; }
+  HICON AppIcon() const { return appIcon_.Get(); }
 
   // Skins a top-level window and its direct child controls. A window already skinned is left
   // as it is.
@@ -244,24 +221,34 @@ class SkinEngine {
   void OnMouseMove(int index, SkinnedWindow& w, POINT point);
   void OnAnimationTimer(SkinnedWindow& w, int index);
 
-  // A surface ComposeBackground handed out: its DC, and the bitmap selected into it until
-  // ReleaseSurface ends it.
-  struct SurfaceEntry {
-    UniqueMemoryDc dc;
-    UniqueBitmap bitmap;
-    std::optional<ScopedSelect> selected;
-    ~SurfaceEntry() { selected.reset(); }  // deselected before the bitmap and the DC go
-  };
-
   std::unique_ptr<GdiplusSession> gdiplus_;
-  HICON appIcon_ = nullptr;
+  UniqueIcon appIcon_;
   COLORREF faceColour_ = 0;
   bool firstResize_ = true;
   bool composing_ = false;  // inside RepaintFrame: draw into the back buffer only
   int pressedButton_ = 0;
   std::vector<std::unique_ptr<SkinnedWindow>> windows_;
-  std::list<SurfaceEntry> surfaces_;
+  std::list<ArgbSurface> surfaces_;  // handed out by ComposeBackground until ReleaseSurface
   std::array<std::unique_ptr<Gdiplus::Bitmap>, static_cast<size_t>(Glyph::kCount)> glyphs_;
+};
+
+// A surface from ComposeBackground, handed back to the engine at the end of the scope.
+class BackgroundSurface {
+ public:
+  BackgroundSurface(SkinEngine& engine, HWND control, const RECT& rect, bool windowRect = false)
+      : engine_(engine), dc_(engine.ComposeBackground(control, rect, windowRect)) {}
+  ~BackgroundSurface() {
+    if (dc_) engine_.ReleaseSurface(dc_);
+  }
+  BackgroundSurface(const BackgroundSurface&) = delete;
+  BackgroundSurface& operator=(const BackgroundSurface&) = delete;
+
+  HDC Dc() const noexcept { return dc_; }
+  explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+ private:
+  SkinEngine& engine_;
+  HDC dc_;
 };
 
 // Module start and end for the life of a scope (program entry, a test run).

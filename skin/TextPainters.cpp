@@ -88,14 +88,11 @@ LRESULT PaintScrollBarsOnly(HWND control, const FrameGeometry& geometry) {
   RECT outer = geometry.inner, client = geometry.client;
   ::OffsetRect(&outer, geometry.screen.left, geometry.screen.top);
   ::OffsetRect(&client, geometry.screen.left, geometry.screen.top);
-  HRGN bars = ::CreateRectRgnIndirect(&outer);
-  HRGN inside = ::CreateRectRgnIndirect(&client);
-  LRESULT result = 0;
-  if (bars && inside && ::CombineRgn(bars, bars, inside, RGN_DIFF) != ERROR)
-    result = ::DefWindowProcW(control, WM_NCPAINT, reinterpret_cast<WPARAM>(bars), 0);
-  if (inside) ::DeleteObject(inside);
-  if (bars) ::DeleteObject(bars);
-  return result;
+  const UniqueRegion bars(::CreateRectRgnIndirect(&outer));
+  const UniqueRegion inside(::CreateRectRgnIndirect(&client));
+  if (bars && inside && ::CombineRgn(bars.Get(), bars.Get(), inside.Get(), RGN_DIFF) != ERROR)
+    return ::DefWindowProcW(control, WM_NCPAINT, reinterpret_cast<WPARAM>(bars.Get()), 0);
+  return 0;
 }
 
 bool ClassIs(HWND hwnd, const wchar_t* name) {
@@ -135,10 +132,10 @@ void PaintEditFrame(HWND edit, std::optional<bool> focused = {}, std::optional<b
   const FrameGeometry geometry = GeometryOf(edit);
   const int w = geometry.width, h = geometry.height;
   if (!HasRing(geometry)) return;
-  HDC surface = engine->ComposeBackground(edit, RECT{0, 0, w, h}, true);
+  const BackgroundSurface surface(*engine, edit, RECT{0, 0, w, h}, true);
   if (!surface) return;
   {
-    Gdiplus::Graphics g(surface);
+    Gdiplus::Graphics g(surface.Dc());
     Gdiplus::Region ring(Gdiplus::Rect(0, 0, w, h));
     ring.Xor(ToRect(geometry.inner));
     g.SetClip(&ring);
@@ -148,9 +145,8 @@ void PaintEditFrame(HWND edit, std::optional<bool> focused = {}, std::optional<b
   }
   if (ScopedWindowDc dc(edit, true); dc) {
     ::ExcludeClipRect(dc.Get(), geometry.inner.left, geometry.inner.top, geometry.inner.right, geometry.inner.bottom);
-    ::BitBlt(dc.Get(), 0, 0, w, h, surface, 0, 0, SRCCOPY);
+    ::BitBlt(dc.Get(), 0, 0, w, h, surface.Dc(), 0, 0, SRCCOPY);
   }
-  engine->ReleaseSurface(surface);
 }
 
 void PaintCombo(HWND combo, bool hot, std::optional<bool> focused = {}) {
@@ -169,10 +165,10 @@ void PaintCombo(HWND combo, bool hot, std::optional<bool> focused = {}) {
   const COLORREF theme = engine->ThemeColour();
   const float fh = static_cast<float>(h), fu = static_cast<float>(buttonWidth), fx = static_cast<float>(buttonX);
 
-  HDC surface = engine->ComposeBackground(combo, RECT{0, 0, w, h}, true);
+  const BackgroundSurface surface(*engine, combo, RECT{0, 0, w, h}, true);
   if (!surface) return;
   {
-    Gdiplus::Graphics g(surface);
+    Gdiplus::Graphics g(surface.Dc());
     g.Clear(White(255));
     // The edit part (and a simple combo's list) draw themselves: key them out.
     Gdiplus::SolidBrush key(Argb(kKeyColour, 255));
@@ -213,8 +209,7 @@ void PaintCombo(HWND combo, bool hot, std::optional<bool> focused = {}) {
       }
     }
   }
-  if (ScopedWindowDc dc(combo, true); dc) ::TransparentBlt(dc.Get(), 0, 0, w, h, surface, 0, 0, w, h, kKeyColour);
-  engine->ReleaseSurface(surface);
+  if (ScopedWindowDc dc(combo, true); dc) ::TransparentBlt(dc.Get(), 0, 0, w, h, surface.Dc(), 0, 0, w, h, kKeyColour);
 }
 
 void PaintListFrame(HWND list, bool hot, std::optional<bool> focused = {}) {
@@ -225,10 +220,10 @@ void PaintListFrame(HWND list, bool hot, std::optional<bool> focused = {}) {
   const FrameGeometry geometry = GeometryOf(list);
   const int w = geometry.width, h = geometry.height;
   if (!HasRing(geometry)) return;
-  HDC surface = engine->ComposeBackground(list, RECT{0, 0, w, h}, true);
+  const BackgroundSurface surface(*engine, list, RECT{0, 0, w, h}, true);
   if (!surface) return;
   {
-    Gdiplus::Graphics g(surface);
+    Gdiplus::Graphics g(surface.Dc());
     Gdiplus::Region ring(Gdiplus::Rect(0, 0, w, h));
     ring.Xor(ToRect(geometry.inner));
     g.SetClip(&ring);
@@ -241,9 +236,8 @@ void PaintListFrame(HWND list, bool hot, std::optional<bool> focused = {}) {
   if (ScopedWindowDc dc(list, true); dc) {
     ::ExcludeClipRect(dc.Get(), geometry.client.left, geometry.client.top, geometry.client.right,
                       geometry.client.bottom);
-    ::TransparentBlt(dc.Get(), 0, 0, w, h, surface, 0, 0, w, h, kKeyColour);
+    ::TransparentBlt(dc.Get(), 0, 0, w, h, surface.Dc(), 0, 0, w, h, kKeyColour);
   }
-  engine->ReleaseSurface(surface);
 }
 
 // Whether the control is still the window's hot one. Repaints that the control itself starts
@@ -286,9 +280,9 @@ LRESULT CALLBACK EditProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
       PaintEditFrame(hwnd, {}, false);
       break;
     case WM_DESTROY:
-      // Brushes handed out for colour messages belong to the engine (none in this program).
-      for (const wchar_t* name : {property::kBrush, property::kBrushBitmap})
-        if (HANDLE object = ::RemovePropW(hwnd, name)) ::DeleteObject(static_cast<HGDIOBJ>(object));
+      // Brushes handed out for colour messages go with the edit.
+      record->brush.Reset();
+      record->brushBitmap.Reset();
       break;
     default:
       break;
