@@ -34,21 +34,16 @@ ScopedWindowDc ScreenDc(HWND hwnd) {
 
 }  // namespace
 
-LRESULT CALLBACK SkinEngine::FrameProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  SkinEngine* engine = Instance();
-  const int index = static_cast<int>(GetIntProp(hwnd, property::kIndex));
-  SkinnedWindow* w = engine ? engine->WindowAt(index) : nullptr;
-  if (!w || w->hwnd != hwnd) {
-    // The engine has ended (or never knew this window): the window works on without it.
-    return CallPrevious(reinterpret_cast<WNDPROC>(GetIntProp(hwnd, property::kPrevious)), hwnd, message, wParam,
-                        lParam);
-  }
-  return engine->Frame(index, hwnd, message, wParam, lParam);
+LRESULT CALLBACK SkinEngine::FrameProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                            DWORD_PTR engine) noexcept {
+  SkinEngine& self = *reinterpret_cast<SkinEngine*>(engine);
+  const int index = self.IndexOf(hwnd);
+  if (!index) return ::DefSubclassProc(hwnd, message, wParam, lParam);
+  return self.Frame(index, hwnd, message, wParam, lParam);
 }
 
 LRESULT SkinEngine::Frame(int index, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   SkinnedWindow& w = *WindowAt(index);
-  const WNDPROC previous = w.previous;  // the record may be gone once a command has run
   switch (message) {
     case WM_SIZE:
       w.hovered = 0;
@@ -143,7 +138,7 @@ LRESULT SkinEngine::Frame(int index, HWND hwnd, UINT message, WPARAM wParam, LPA
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
       if (item && item->CtlType == ODT_BUTTON && GetIntProp(item->hwndItem, property::kIndex) > 0) {
         if (const ControlRecord* record = RecordOf(item->hwndItem, kButtons); record && record->kind == 0)
-          PaintButton(item->hwndItem, item->hDC, item->itemState, item->rcItem);
+          PaintButton(*this, item->hwndItem, item->hDC, item->itemState, item->rcItem);
       }
       break;
     }
@@ -215,7 +210,7 @@ LRESULT SkinEngine::Frame(int index, HWND hwnd, UINT message, WPARAM wParam, LPA
     default:
       break;
   }
-  return CallPrevious(previous, hwnd, message, wParam, lParam);
+  return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 void SkinEngine::OnMouseMove(int index, SkinnedWindow& w, POINT point) {

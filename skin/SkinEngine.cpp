@@ -8,15 +8,19 @@
 
 #include <commctrl.h>
 
+#include <initializer_list>
+
 namespace velmora::skin {
 
 namespace {
 
+// The process's one engine, between Start and End. Only Start, End and Instance use it: the
+// engine's own procedures are handed the engine or a record of it when they are installed.
 SkinEngine* g_engine = nullptr;
 
-WNDPROC Subclass(HWND hwnd, WNDPROC procedure) {
-  return reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
-}
+// Each control list's painter, in the order of ControlList.
+constexpr SUBCLASSPROC kPainters[kListCount] = {ButtonProcedure, EditProcedure,     ListProcedure,   ComboProcedure,
+                                                SliderProcedure, ProgressProcedure, UpDownProcedure, HeaderProcedure};
 
 // Face, em size in pixels and style of the font a control draws with (the engine only reads it).
 void ReadControlFont(HWND control, ControlRecord& record) {
@@ -61,15 +65,25 @@ void SetIntProp(HWND hwnd, const wchar_t* name, intptr_t value) {
   ::SetPropW(hwnd, name, reinterpret_cast<HANDLE>(value));
 }
 
-PainterTarget FindPainterTarget(HWND control, ControlList list) {
-  PainterTarget target;
-  target.previous = reinterpret_cast<WNDPROC>(GetIntProp(control, property::kPrevious));
-  if (SkinEngine* engine = SkinEngine::Instance()) {
-    target.record = engine->RecordOf(control, list);
-    target.owner = target.record ? engine->OwnerOf(control) : nullptr;
-    if (!target.owner) target.record = nullptr;
+WNDPROC WindowSubclass::Install(HWND hwnd, SUBCLASSPROC procedure, const void* data) {
+  Remove();
+  const auto previous = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
+  if (::SetWindowSubclass(hwnd, procedure, kSubclassId, reinterpret_cast<DWORD_PTR>(data))) {
+    hwnd_ = hwnd;
+    procedure_ = procedure;
   }
-  return target;
+  return previous;
+}
+
+void WindowSubclass::Remove() noexcept {
+  if (hwnd_ && ::IsWindow(hwnd_)) ::RemoveWindowSubclass(hwnd_, procedure_, kSubclassId);
+  hwnd_ = nullptr;
+  procedure_ = nullptr;
+}
+
+PainterTarget PainterTargetOf(DWORD_PTR record) {
+  ControlRecord& r = *reinterpret_cast<ControlRecord*>(record);
+  return PainterTarget{r, *r.owner, *r.owner->engine};
 }
 
 bool BecomeHot(SkinnedWindow& owner, HWND control, int hotClass) {
@@ -114,6 +128,13 @@ void SkinEngine::End() {
 SkinEngine* SkinEngine::Instance() { return g_engine; }
 
 SkinEngine::~SkinEngine() {
+  // Windows still open work on without the engine: its procedures come off them first.
+  for (auto& window : windows_) {
+    for (auto& list : window->controls)
+      for (ControlRecord& record : list) record.subclass.Remove();
+    for (TransparentControl& control : window->transparent) control.subclass.Remove();
+    window->subclass.Remove();
+  }
   for (auto& glyph : glyphs_) glyph.reset();
   for (auto& window : windows_) window->decodedPicture.reset();  // GDI+ objects go before GDI+
   appIcon_.Reset();
@@ -162,6 +183,7 @@ void SkinEngine::SkinWindow(HWND window, const SkinOptions& options) {
   auto record = std::make_unique<SkinnedWindow>();
   SkinnedWindow& w = *record;
   w.hwnd = window;
+  w.engine = this;
   w.captionHeight = std::max(options.captionHeight, kMinCaptionHeight);
   w.captionEnabled = options.captionEnabled;
   w.resizable = options.resizable;
@@ -223,23 +245,23 @@ void SkinEngine::SkinWindow(HWND window, const SkinOptions& options) {
   LayoutCaptionButtons(index);
   InstallPainters(index);
   w.fullRepaint = true;
-  w.previous = Subclass(window, FrameProcedure);
+  w.previous = w.subclass.Install(window, FrameProcedure, this);
   SetIntProp(window, property::kPrevious, reinterpret_cast<intptr_t>(w.previous));
   SetIntProp(window, property::kIndex, index);
 }
 
 void SkinEngine::InstallPainters(int index) {
   SkinnedWindow& w = *WindowAt(index);
-  auto install = [&](ControlList list, HWND child, WNDPROC procedure) -> ControlRecord* {
+  auto install = [&](ControlList list, HWND child) -> ControlRecord* {
     auto& records = w.controls[list];
     for (const ControlRecord& r : records)
       if (r.hwnd == child) return nullptr;
-    records.push_back(ControlRecord{});
-    ControlRecord& record = records.back();
+    ControlRecord& record = records.emplace_back();
     record.hwnd = child;
+    record.owner = &w;
     SetIntProp(child, property::kIndex, static_cast<intptr_t>(records.size()));
     SetIntProp(child, property::kOwner, index);
-    record.previous = Subclass(child, procedure);
+    record.previous = record.subclass.Install(child, kPainters[list], &record);
     SetIntProp(child, property::kPrevious, reinterpret_cast<intptr_t>(record.previous));
     return &record;
   };
@@ -252,7 +274,7 @@ void SkinEngine::InstallPainters(int index) {
   children(L"BUTTON", [&](HWND child) {
     const LONG_PTR style = ::GetWindowLongPtrW(child, GWL_STYLE);
     if (!IsPushButton(style)) return;
-    if (ControlRecord* r = install(kButtons, child, ButtonProcedure)) {
+    if (ControlRecord* r = install(kButtons, child)) {
       r->kind = 0;
       r->caption = WindowText(child);
       ReadControlFont(child, *r);
@@ -263,7 +285,7 @@ void SkinEngine::InstallPainters(int index) {
   children(L"BUTTON", [&](HWND child) {
     const LONG_PTR style = ::GetWindowLongPtrW(child, GWL_STYLE);
     if (!IsCheckOrRadio(style)) return;
-    if (ControlRecord* r = install(kButtons, child, ButtonProcedure)) {
+    if (ControlRecord* r = install(kButtons, child)) {
       const bool radio = (style & 0x1) && (style & 0x8);
       r->kind = radio ? 4 : 5;
       r->isRadio = radio;
@@ -275,10 +297,10 @@ void SkinEngine::InstallPainters(int index) {
   });
   std::vector<HWND> combos;
   children(L"Edit", [&](HWND child) {
-    if (install(kEdits, child, EditProcedure)) SetIntProp(child, property::kTextColour, 0);
+    if (install(kEdits, child)) SetIntProp(child, property::kTextColour, 0);
   });
   children(L"ComboBox", [&](HWND child) {
-    if (!install(kCombos, child, ComboProcedure)) return;
+    if (!install(kCombos, child)) return;
     combos.push_back(child);
     const LRESULT selected = ::SendMessageW(child, CB_GETCURSEL, 0, 0);
     if (selected >= 0) {
@@ -290,25 +312,24 @@ void SkinEngine::InstallPainters(int index) {
       }
     }
   });
-  children(TRACKBAR_CLASSW, [&](HWND child) { install(kSliders, child, SliderProcedure); });
-  children(PROGRESS_CLASSW, [&](HWND child) { install(kProgressBars, child, ProgressProcedure); });
+  children(TRACKBAR_CLASSW, [&](HWND child) { install(kSliders, child); });
+  children(PROGRESS_CLASSW, [&](HWND child) { install(kProgressBars, child); });
   std::vector<HWND> listViews;
   for (const wchar_t* cls : {L"ListBox", WC_LISTVIEWW, WC_TREEVIEWW, WC_IPADDRESSW, DATETIMEPICK_CLASSW}) {
     children(cls, [&](HWND child) {
-      install(kLists, child, ListProcedure);
+      install(kLists, child);
       if (std::wstring(cls) == WC_LISTVIEWW) listViews.push_back(child);
     });
   }
   for (HWND combo : combos) {
     COMBOBOXINFO info{};
     info.cbSize = sizeof(info);
-    if (::GetComboBoxInfo(combo, &info) && info.hwndList) install(kLists, info.hwndList, ListProcedure);
+    if (::GetComboBoxInfo(combo, &info) && info.hwndList) install(kLists, info.hwndList);
   }
-  children(UPDOWN_CLASSW, [&](HWND child) { install(kUpDowns, child, UpDownProcedure); });
-  children(WC_HEADERW, [&](HWND child) { install(kHeaders, child, HeaderProcedure); });
+  children(UPDOWN_CLASSW, [&](HWND child) { install(kUpDowns, child); });
+  children(WC_HEADERW, [&](HWND child) { install(kHeaders, child); });
   for (HWND view : listViews)
-    if (HWND header = reinterpret_cast<HWND>(::SendMessageW(view, LVM_GETHEADER, 0, 0)))
-      install(kHeaders, header, HeaderProcedure);
+    if (HWND header = reinterpret_cast<HWND>(::SendMessageW(view, LVM_GETHEADER, 0, 0))) install(kHeaders, header);
 }
 
 void SkinEngine::MakeTransparent(HWND control, std::optional<COLORREF> keyColour) {
@@ -317,76 +338,90 @@ void SkinEngine::MakeTransparent(HWND control, std::optional<COLORREF> keyColour
   if (!w) return;
   for (const TransparentControl& t : w->transparent)
     if (t.hwnd == control) return;
-  TransparentControl record{control, nullptr, keyColour.value_or(faceColour_)};
-  record.previous = Subclass(control, TransparentProcedure);
-  w->transparent.push_back(record);
+  TransparentControl& record = w->transparent.emplace_back();
+  record.hwnd = control;
+  record.owner = w;
+  record.key = keyColour.value_or(faceColour_);
+  record.previous = record.subclass.Install(control, TransparentProcedure, &record);
   SetIntProp(control, property::kTransPrevious, reinterpret_cast<intptr_t>(record.previous));
   SetIntProp(control, property::kTransIndex, static_cast<intptr_t>(w->transparent.size()));
   SetIntProp(control, property::kTransOwner, owner);
   // A control hosting windows of its own would become a container here; nothing we skin has one.
 }
 
-LRESULT CALLBACK SkinEngine::TransparentProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  const auto previous = reinterpret_cast<WNDPROC>(GetIntProp(hwnd, property::kTransPrevious));
-  SkinEngine* engine = g_engine;
-  SkinnedWindow* w = engine ? engine->WindowAt(static_cast<int>(GetIntProp(hwnd, property::kTransOwner))) : nullptr;
-  const intptr_t position = GetIntProp(hwnd, property::kTransIndex);
-  if (!w || position < 1 || static_cast<size_t>(position) > w->transparent.size())
-    return CallPrevious(previous, hwnd, message, wParam, lParam);
-  const COLORREF key = w->transparent[static_cast<size_t>(position - 1)].key;
+LRESULT CALLBACK SkinEngine::TransparentProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                                  DWORD_PTR record) noexcept {
+  auto& control = *reinterpret_cast<TransparentControl*>(record);
+  return control.owner->engine->Transparent(control, hwnd, message, wParam, lParam);
+}
 
+namespace {
+
+bool ClassIs(const wchar_t* cls, std::initializer_list<const wchar_t*> names) {
+  for (const wchar_t* name : names)
+    if (_wcsicmp(cls, name) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+LRESULT SkinEngine::Transparent(TransparentControl& control, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   wchar_t cls[64] = L"";
   ::GetClassNameW(hwnd, cls, 64);
   if (message == WM_PAINT) {
-    const bool paintsIntoSurface = _wcsicmp(cls, L"SysMonthCal32") == 0 || _wcsicmp(cls, L"SysTabControl32") == 0 ||
-                                   _wcsicmp(cls, L"ToolbarWindow32") == 0 ||
-                                   _wcsicmp(cls, L"msctls_statusbar32") == 0 || _wcsicmp(cls, L"Button") == 0 ||
-                                   _wcsicmp(cls, L"msctls_trackbar32") == 0;
-    if (paintsIntoSurface) {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(hwnd, &ps);
-      RECT client;
-      ::GetClientRect(hwnd, &client);
-      {
-        const BackgroundSurface own(*engine, hwnd, client);
-        CallPrevious(previous, hwnd, WM_PAINT, reinterpret_cast<WPARAM>(own.Dc()), 0);
-        const BackgroundSurface veiled(*engine, hwnd, client);
-        {
-          Gdiplus::Graphics g(veiled.Dc());
-          Gdiplus::SolidBrush veil(White(kVeilAlpha));
-          g.FillRectangle(&veil, 0, 0, client.right, client.bottom);
-        }
-        ::TransparentBlt(veiled.Dc(), 0, 0, client.right, client.bottom, own.Dc(), 0, 0, client.right, client.bottom,
-                         key);
-        ::BitBlt(dc, 0, 0, client.right, client.bottom, veiled.Dc(), 0, 0, SRCCOPY);
-      }
-      ::EndPaint(hwnd, &ps);
+    if (ClassIs(cls, {L"SysMonthCal32", L"SysTabControl32", L"ToolbarWindow32", L"msctls_statusbar32", L"Button",
+                      L"msctls_trackbar32"})) {
+      PaintThroughSurface(hwnd, control.key);
       return 0;
     }
-    // A label: it paints itself as usual, then everything but its key colour is lifted onto
-    // the skin behind it.
-    LRESULT result = 0;
-    {
-      ScopedWindowDc dc(hwnd);
-      RECT update{};
-      ::GetUpdateRect(hwnd, &update, FALSE);
-      const int width = update.right - update.left;
-      const int height = update.bottom - update.top;
-      std::optional<BackgroundSurface> surface;
-      if (width > 0 && height > 0) surface.emplace(*engine, hwnd, update);
-      result = CallPrevious(previous, hwnd, message, wParam, lParam);
-      if (surface && *surface) {
-        ::TransparentBlt(surface->Dc(), 0, 0, width, height, dc.Get(), update.left, update.top, width, height, key);
-        ::BitBlt(dc.Get(), update.left, update.top, width, height, surface->Dc(), 0, 0, SRCCOPY);
-      }
-    }
+    const LRESULT result = PaintLifted(hwnd, control.key, message, wParam, lParam);
     for (HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
       if (::IsWindowVisible(child)) ::InvalidateRect(child, nullptr, TRUE);
     return result;
   }
   if ((message == WM_HSCROLL || message == WM_VSCROLL) && _wcsicmp(cls, L"RichEdit20A") == 0)
     ::InvalidateRect(hwnd, nullptr, FALSE);
-  return CallPrevious(previous, hwnd, message, wParam, lParam);
+  return ::DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+// A control that paints into the DC it is handed: it paints onto the skin behind it, and that,
+// less its key colour, goes over a veiled copy of the skin.
+void SkinEngine::PaintThroughSurface(HWND hwnd, COLORREF key) {
+  PAINTSTRUCT ps;
+  HDC dc = ::BeginPaint(hwnd, &ps);
+  RECT client;
+  ::GetClientRect(hwnd, &client);
+  {
+    const BackgroundSurface own(*this, hwnd, client);
+    ::DefSubclassProc(hwnd, WM_PAINT, reinterpret_cast<WPARAM>(own.Dc()), 0);
+    const BackgroundSurface veiled(*this, hwnd, client);
+    {
+      Gdiplus::Graphics g(veiled.Dc());
+      Gdiplus::SolidBrush veil(White(kVeilAlpha));
+      g.FillRectangle(&veil, 0, 0, client.right, client.bottom);
+    }
+    ::TransparentBlt(veiled.Dc(), 0, 0, client.right, client.bottom, own.Dc(), 0, 0, client.right, client.bottom, key);
+    ::BitBlt(dc, 0, 0, client.right, client.bottom, veiled.Dc(), 0, 0, SRCCOPY);
+  }
+  ::EndPaint(hwnd, &ps);
+}
+
+// A label: it paints itself as usual, then everything but its key colour is lifted onto the
+// skin behind it.
+LRESULT SkinEngine::PaintLifted(HWND hwnd, COLORREF key, UINT message, WPARAM wParam, LPARAM lParam) {
+  ScopedWindowDc dc(hwnd);
+  RECT update{};
+  ::GetUpdateRect(hwnd, &update, FALSE);
+  const int width = update.right - update.left;
+  const int height = update.bottom - update.top;
+  std::optional<BackgroundSurface> surface;
+  if (width > 0 && height > 0) surface.emplace(*this, hwnd, update);
+  const LRESULT result = ::DefSubclassProc(hwnd, message, wParam, lParam);
+  if (surface && *surface) {
+    ::TransparentBlt(surface->Dc(), 0, 0, width, height, dc.Get(), update.left, update.top, width, height, key);
+    ::BitBlt(dc.Get(), update.left, update.top, width, height, surface->Dc(), 0, 0, SRCCOPY);
+  }
+  return result;
 }
 
 HDC SkinEngine::ComposeBackground(HWND control, const RECT& rect, bool windowRect) {
