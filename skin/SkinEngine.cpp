@@ -3,6 +3,7 @@
 #include "assets/resource.h"
 #include "base/Gdi.h"
 #include "base/Window.h"
+#include "skin/CaptionButtons.h"
 #include "skin/Painters.h"
 #include "skin/Pictures.h"
 
@@ -208,20 +209,7 @@ void SkinEngine::SkinWindow(HWND window, const SkinOptions& options) {
     }
   }
 
-  auto add = [&w](int kind, int width, Glyph glyph, const wchar_t* tip, std::optional<Glyph> second = {}) {
-    CaptionButton button;
-    button.kind = kind;
-    button.width = width;
-    button.picture = glyph;
-    button.secondPicture = second;
-    button.tooltip = tip;
-    w.buttons.push_back(button);
-  };
-  if (w.helpButton) add(kHelpButton, 26, Glyph::Help, L"帮助");
-  if (w.menuButton) add(kMenuButton, 26, Glyph::Menu, L"主菜单");
-  if (w.minimiseBox) add(kMinimiseButton, 26, Glyph::Minimise, L"最小化");
-  if (w.maximiseBox) add(kMaximiseButton, 26, Glyph::Maximise, L"最大化", Glyph::Restore);
-  add(kCloseButton, 38, Glyph::Close, L"关闭");
+  w.buttons = MakeCaptionButtons(w.helpButton, w.menuButton, w.minimiseBox, w.maximiseBox);
   std::vector<int> widths;
   for (const CaptionButton& b : w.buttons) widths.push_back(b.width);
   w.blockWidth = CaptionBlockWidth(widths);
@@ -231,17 +219,7 @@ void SkinEngine::SkinWindow(HWND window, const SkinOptions& options) {
   windows_.push_back(std::move(record));
   const int index = WindowCount();
 
-  w.tooltip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                CW_USEDEFAULT, window, nullptr, nullptr, nullptr);
-  for (size_t i = 0; i < w.buttons.size(); ++i) {
-    TOOLINFOW tool{};
-    tool.cbSize = sizeof(tool);
-    tool.uFlags = TTF_SUBCLASS;
-    tool.hwnd = window;
-    tool.uId = i + 1;
-    tool.lpszText = w.buttons[i].tooltip.data();
-    ::SendMessageW(w.tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
+  w.tooltip = CreateCaptionTooltips(window, w.buttons);
   LayoutCaptionButtons(index);
   InstallPainters(index);
   w.fullRepaint = true;
@@ -250,31 +228,38 @@ void SkinEngine::SkinWindow(HWND window, const SkinOptions& options) {
   SetIntProp(window, property::kIndex, index);
 }
 
-void SkinEngine::InstallPainters(int index) {
-  SkinnedWindow& w = *WindowAt(index);
-  auto install = [&](ControlList list, HWND child) -> ControlRecord* {
-    auto& records = w.controls[list];
-    for (const ControlRecord& r : records)
-      if (r.hwnd == child) return nullptr;
-    ControlRecord& record = records.emplace_back();
-    record.hwnd = child;
-    record.owner = &w;
-    SetIntProp(child, property::kIndex, static_cast<intptr_t>(records.size()));
-    SetIntProp(child, property::kOwner, index);
-    record.previous = record.subclass.Install(child, kPainters[list], &record);
-    SetIntProp(child, property::kPrevious, reinterpret_cast<intptr_t>(record.previous));
-    return &record;
-  };
-  auto children = [&](const wchar_t* cls, auto each) {
-    for (HWND child = ::FindWindowExW(w.hwnd, nullptr, cls, nullptr); child;
-         child = ::FindWindowExW(w.hwnd, child, cls, nullptr))
-      each(child);
-  };
+namespace {
 
-  children(L"BUTTON", [&](HWND child) {
+// Puts the painter of `list` on `child`, a control of window `w` (number `index`); null when it
+// has one already.
+ControlRecord* Install(SkinnedWindow& w, int index, ControlList list, HWND child) {
+  auto& records = w.controls[list];
+  for (const ControlRecord& r : records)
+    if (r.hwnd == child) return nullptr;
+  ControlRecord& record = records.emplace_back();
+  record.hwnd = child;
+  record.owner = &w;
+  SetIntProp(child, property::kIndex, static_cast<intptr_t>(records.size()));
+  SetIntProp(child, property::kOwner, index);
+  record.previous = record.subclass.Install(child, kPainters[list], &record);
+  SetIntProp(child, property::kPrevious, reinterpret_cast<intptr_t>(record.previous));
+  return &record;
+}
+
+// Calls `each` for every direct child of `parent` of class `cls`.
+template <typename Each>
+void ForChildren(HWND parent, const wchar_t* cls, Each each) {
+  for (HWND child = ::FindWindowExW(parent, nullptr, cls, nullptr); child;
+       child = ::FindWindowExW(parent, child, cls, nullptr))
+    each(child);
+}
+
+// Push buttons first, then check boxes and radio buttons.
+void InstallButtons(SkinnedWindow& w, int index) {
+  ForChildren(w.hwnd, L"BUTTON", [&](HWND child) {
     const LONG_PTR style = ::GetWindowLongPtrW(child, GWL_STYLE);
     if (!IsPushButton(style)) return;
-    if (ControlRecord* r = install(kButtons, child)) {
+    if (ControlRecord* r = Install(w, index, kButtons, child)) {
       r->kind = 0;
       r->caption = WindowText(child);
       ReadControlFont(child, *r);
@@ -282,10 +267,10 @@ void SkinEngine::InstallPainters(int index) {
       ::SetWindowLongPtrW(child, GWL_STYLE, style | BS_OWNERDRAW);
     }
   });
-  children(L"BUTTON", [&](HWND child) {
+  ForChildren(w.hwnd, L"BUTTON", [&](HWND child) {
     const LONG_PTR style = ::GetWindowLongPtrW(child, GWL_STYLE);
     if (!IsCheckOrRadio(style)) return;
-    if (ControlRecord* r = install(kButtons, child)) {
+    if (ControlRecord* r = Install(w, index, kButtons, child)) {
       const bool radio = (style & 0x1) && (style & 0x8);
       r->kind = radio ? 4 : 5;
       r->isRadio = radio;
@@ -295,41 +280,64 @@ void SkinEngine::InstallPainters(int index) {
       r->checkState = static_cast<int>(::SendMessageW(child, BM_GETCHECK, 0, 0));
     }
   });
+}
+
+// A combo box shows its selected item as its text from the start.
+void ShowSelectionAsText(HWND combo) {
+  const LRESULT selected = ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  if (selected < 0) return;
+  const LRESULT length = ::SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(selected), 0);
+  if (length < 0) return;
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(text.data()));
+  ::SendMessageW(combo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// Edits, then combo boxes; returns the combo boxes.
+std::vector<HWND> InstallEditsAndCombos(SkinnedWindow& w, int index) {
+  ForChildren(w.hwnd, L"Edit", [&](HWND child) {
+    if (Install(w, index, kEdits, child)) SetIntProp(child, property::kTextColour, 0);
+  });
   std::vector<HWND> combos;
-  children(L"Edit", [&](HWND child) {
-    if (install(kEdits, child)) SetIntProp(child, property::kTextColour, 0);
-  });
-  children(L"ComboBox", [&](HWND child) {
-    if (!install(kCombos, child)) return;
+  ForChildren(w.hwnd, L"ComboBox", [&](HWND child) {
+    if (!Install(w, index, kCombos, child)) return;
     combos.push_back(child);
-    const LRESULT selected = ::SendMessageW(child, CB_GETCURSEL, 0, 0);
-    if (selected >= 0) {
-      const LRESULT length = ::SendMessageW(child, CB_GETLBTEXTLEN, static_cast<WPARAM>(selected), 0);
-      if (length >= 0) {
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        ::SendMessageW(child, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(text.data()));
-        ::SendMessageW(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-      }
-    }
+    ShowSelectionAsText(child);
   });
-  children(TRACKBAR_CLASSW, [&](HWND child) { install(kSliders, child); });
-  children(PROGRESS_CLASSW, [&](HWND child) { install(kProgressBars, child); });
+  return combos;
+}
+
+// List-type controls, then the combo boxes' drop-down lists; returns the list views.
+std::vector<HWND> InstallLists(SkinnedWindow& w, int index, const std::vector<HWND>& combos) {
   std::vector<HWND> listViews;
   for (const wchar_t* cls : {L"ListBox", WC_LISTVIEWW, WC_TREEVIEWW, WC_IPADDRESSW, DATETIMEPICK_CLASSW}) {
-    children(cls, [&](HWND child) {
-      install(kLists, child);
+    ForChildren(w.hwnd, cls, [&](HWND child) {
+      Install(w, index, kLists, child);
       if (std::wstring(cls) == WC_LISTVIEWW) listViews.push_back(child);
     });
   }
   for (HWND combo : combos) {
     COMBOBOXINFO info{};
     info.cbSize = sizeof(info);
-    if (::GetComboBoxInfo(combo, &info) && info.hwndList) install(kLists, info.hwndList);
+    if (::GetComboBoxInfo(combo, &info) && info.hwndList) Install(w, index, kLists, info.hwndList);
   }
-  children(UPDOWN_CLASSW, [&](HWND child) { install(kUpDowns, child); });
-  children(WC_HEADERW, [&](HWND child) { install(kHeaders, child); });
+  return listViews;
+}
+
+}  // namespace
+
+void SkinEngine::InstallPainters(int index) {
+  SkinnedWindow& w = *WindowAt(index);
+  InstallButtons(w, index);
+  const std::vector<HWND> combos = InstallEditsAndCombos(w, index);
+  ForChildren(w.hwnd, TRACKBAR_CLASSW, [&](HWND child) { Install(w, index, kSliders, child); });
+  ForChildren(w.hwnd, PROGRESS_CLASSW, [&](HWND child) { Install(w, index, kProgressBars, child); });
+  const std::vector<HWND> listViews = InstallLists(w, index, combos);
+  ForChildren(w.hwnd, UPDOWN_CLASSW, [&](HWND child) { Install(w, index, kUpDowns, child); });
+  ForChildren(w.hwnd, WC_HEADERW, [&](HWND child) { Install(w, index, kHeaders, child); });
   for (HWND view : listViews)
-    if (HWND header = reinterpret_cast<HWND>(::SendMessageW(view, LVM_GETHEADER, 0, 0))) install(kHeaders, header);
+    if (HWND header = reinterpret_cast<HWND>(::SendMessageW(view, LVM_GETHEADER, 0, 0)))
+      Install(w, index, kHeaders, header);
 }
 
 void SkinEngine::MakeTransparent(HWND control, std::optional<COLORREF> keyColour) {

@@ -251,7 +251,28 @@ class SkinEngine {
   LRESULT Transparent(TransparentControl& control, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void PaintThroughSurface(HWND hwnd, COLORREF key);
   LRESULT PaintLifted(HWND hwnd, COLORREF key, UINT message, WPARAM wParam, LPARAM lParam);
+  // The frame's messages (Frame.cpp), one handler each.
   LRESULT Frame(int index, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnSize(SkinnedWindow& w);
+  void OnSetText(int index, SkinnedWindow& w, LPARAM text);
+  void OnPaint(int index, SkinnedWindow& w);
+  void OnShowWindow(int index, SkinnedWindow& w, WPARAM shown);
+  void OnSysCommand(SkinnedWindow& w, WPARAM command);
+  void OnGetMinMaxInfo(SkinnedWindow& w, MINMAXINFO& info);
+  void OnWindowPosChanged(int index, SkinnedWindow& w);
+  void OnDrawItem(const DRAWITEMSTRUCT* item);
+  void OnNotify(const NMHDR* header);
+  void OnMouseMove(int index, SkinnedWindow& w, POINT point);
+  void OnMouseLeave(int index, SkinnedWindow& w);
+  void OnLeftButtonDown(int index, SkinnedWindow& w, POINT point);
+  void OnLeftButtonUp(int index, SkinnedWindow& w);
+  void OnDoubleClick(int index, SkinnedWindow& w, int y);
+  void OnNcDestroy(int index, HWND hwnd);
+  // The caption buttons' hover and fade (CaptionButtons.cpp).
+  void TrackCaptionHover(int index, SkinnedWindow& w, POINT point);
+  void EndCaptionHover(int index, SkinnedWindow& w);
+  void StepCaptionFade(int index, SkinnedWindow& w);
+
   void InstallPainters(int index);
   void CleanUpWindow(int index);
   void Renumber();
@@ -260,8 +281,6 @@ class SkinEngine {
   void DrawSeparators(SkinnedWindow& w, Gdiplus::Graphics& g, int button);
   void RestoreFromCache(SkinnedWindow& w, int x, int y, int width, int height);
   void CopyToScreen(SkinnedWindow& w, int x, int y, int width, int height);
-  void OnMouseMove(int index, SkinnedWindow& w, POINT point);
-  void OnAnimationTimer(SkinnedWindow& w, int index);
 
   std::unique_ptr<GdiplusSession> gdiplus_;
   UniqueIcon appIcon_;
