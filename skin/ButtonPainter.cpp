@@ -274,10 +274,8 @@ LRESULT CALLBACK ButtonProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     case WM_PAINT:
       if (!selfPainted) break;  // the platform sends WM_DRAWITEM to the frame
       {
-        PAINTSTRUCT ps;
-        ::BeginPaint(hwnd, &ps);
+        const PaintScope paint(hwnd);
         PaintOwnLook(engine, hwnd, kind, 0);
-        ::EndPaint(hwnd, &ps);
       }
       return 0;
     case WM_ERASEBKGND: {

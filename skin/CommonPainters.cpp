@@ -299,10 +299,11 @@ void PaintHeader(SkinEngine& engine, HWND header, const ControlRecord& record, H
       if (images && (item.format & HDF_IMAGE) && item.image >= 0) {
         if (const UniqueIcon icon(ImageList_GetIcon(images, item.image, ILD_TRANSPARENT)); icon) {
           // Through GDI so that the icon's own alpha and mask are honoured.
-          HDC dc = g.GetHDC();
-          ::DrawIconEx(dc, textLeft + shift, r.top + (chh - iconH) / 2 + shift, icon.Get(), iconW, iconH, 0, nullptr,
-                       DI_NORMAL);
-          g.ReleaseHDC(dc);
+          {
+            const GraphicsDc dc(g);
+            ::DrawIconEx(dc.Get(), textLeft + shift, r.top + (chh - iconH) / 2 + shift, icon.Get(), iconW, iconH, 0,
+                         nullptr, DI_NORMAL);
+          }
           textLeft += iconW + margin;
         }
       }
@@ -368,10 +369,7 @@ LRESULT OnPaint(SkinEngine& engine, const PainterKind& kind, HWND hwnd, WPARAM w
     Redraw(engine, kind, hwnd, reinterpret_cast<HDC>(wParam));
     return 0;
   }
-  PAINTSTRUCT ps;
-  HDC dc = ::BeginPaint(hwnd, &ps);
-  if (dc) Redraw(engine, kind, hwnd, dc);
-  ::EndPaint(hwnd, &ps);
+  if (const PaintScope paint(hwnd); paint.Dc()) Redraw(engine, kind, hwnd, paint.Dc());
   return ::DefWindowProcW(hwnd, WM_PAINT, wParam, lParam);
 }
 

@@ -119,15 +119,12 @@ void SkinEngine::OnSetText(int index, SkinnedWindow& w, LPARAM text) {
 }
 
 void SkinEngine::OnPaint(int index, SkinnedWindow& w) {
-  PAINTSTRUCT ps;
-  ::BeginPaint(w.hwnd, &ps);
-  if (!w.minimised) {
-    if (w.fullRepaint)
-      RepaintFrame(index, true);
-    else
-      BlitFrame(index);
-  }
-  ::EndPaint(w.hwnd, &ps);
+  const PaintScope paint(w.hwnd);
+  if (w.minimised) return;
+  if (w.fullRepaint)
+    RepaintFrame(index, true);
+  else
+    BlitFrame(index);
 }
 
 void SkinEngine::OnShowWindow(int index, SkinnedWindow& w, WPARAM shown) {
@@ -136,10 +133,8 @@ void SkinEngine::OnShowWindow(int index, SkinnedWindow& w, WPARAM shown) {
     w.minimised = false;
     return;
   }
-  PAINTSTRUCT ps;
-  ::BeginPaint(w.hwnd, &ps);
+  const PaintScope paint(w.hwnd);
   RepaintFrame(index, true);
-  ::EndPaint(w.hwnd, &ps);
 }
 
 void SkinEngine::OnSysCommand(SkinnedWindow& w, WPARAM command) {

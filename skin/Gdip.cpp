@@ -135,7 +135,7 @@ std::unique_ptr<Gdiplus::Font> MakeFont(const std::wstring& face, float size, in
   return std::make_unique<Gdiplus::Font>(Gdiplus::FontFamily::GenericSansSerif(), size, style, unit);
 }
 
-HBITMAP CreateArgbBitmap(int w, int h) {
+UniqueBitmap CreateArgbBitmap(int w, int h) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = std::max(w, 1);
@@ -144,13 +144,13 @@ HBITMAP CreateArgbBitmap(int w, int h) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  return ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  return UniqueBitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
 }
 
 bool ArgbSurface::Renew(int w, int h) {
   if (!dc_) dc_.Reset(::CreateCompatibleDC(nullptr));
   if (!dc_) return false;
-  UniqueBitmap bitmap(CreateArgbBitmap(w, h));
+  UniqueBitmap bitmap = CreateArgbBitmap(w, h);
   if (!bitmap) return false;
   selected_.reset();  // the old bitmap out before it goes
   bitmap_ = std::move(bitmap);

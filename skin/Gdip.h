@@ -66,7 +66,36 @@ std::unique_ptr<Gdiplus::Font> MakeFont(const std::wstring& face, float size, in
                                         Gdiplus::Unit unit = Gdiplus::UnitWorld);
 
 // A new w × h 32-bit top-down bitmap (at least 1 × 1).
-HBITMAP CreateArgbBitmap(int w, int h);
+UniqueBitmap CreateArgbBitmap(int w, int h);
+
+// BeginPaint for the length of a scope; EndPaint when it ends.
+class PaintScope {
+ public:
+  explicit PaintScope(HWND hwnd) noexcept : hwnd_(hwnd), dc_(::BeginPaint(hwnd, &ps_)) {}
+  ~PaintScope() { ::EndPaint(hwnd_, &ps_); }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  HDC Dc() const noexcept { return dc_; }
+
+ private:
+  HWND hwnd_;
+  PAINTSTRUCT ps_{};
+  HDC dc_;
+};
+
+// The DC under a GDI+ Graphics, for drawing through GDI, handed back at the end of the scope.
+class GraphicsDc {
+ public:
+  explicit GraphicsDc(Gdiplus::Graphics& g) : g_(g), dc_(g.GetHDC()) {}
+  ~GraphicsDc() { g_.ReleaseHDC(dc_); }
+  GraphicsDc(const GraphicsDc&) = delete;
+  GraphicsDc& operator=(const GraphicsDc&) = delete;
+  HDC Get() const noexcept { return dc_; }
+
+ private:
+  Gdiplus::Graphics& g_;
+  HDC dc_;
+};
 
 // A memory DC with a 32-bit top-down bitmap of ours selected into it, for drawing off screen.
 // The DC is made once; each Renew gives it a new bitmap, and the one before goes. The bitmap is

@@ -129,15 +129,10 @@ void SkinEngine::End() {
 SkinEngine* SkinEngine::Instance() { return g_engine; }
 
 SkinEngine::~SkinEngine() {
-  // Windows still open work on without the engine: its procedures come off them first.
-  for (auto& window : windows_) {
-    for (auto& list : window->controls)
-      for (ControlRecord& record : list) record.subclass.Remove();
-    for (TransparentControl& control : window->transparent) control.subclass.Remove();
-    window->subclass.Remove();
-  }
   for (auto& glyph : glyphs_) glyph.reset();
-  for (auto& window : windows_) window->decodedPicture.reset();  // GDI+ objects go before GDI+
+  // Windows still open work on without the engine: their records take the engine's procedures
+  // off them as they go, and their pictures go before GDI+.
+  windows_.clear();
   appIcon_.Reset();
   gdiplus_.reset();
 }
@@ -395,8 +390,8 @@ LRESULT SkinEngine::Transparent(TransparentControl& control, HWND hwnd, UINT mes
 // A control that paints into the DC it is handed: it paints onto the skin behind it, and that,
 // less its key colour, goes over a veiled copy of the skin.
 void SkinEngine::PaintThroughSurface(HWND hwnd, COLORREF key) {
-  PAINTSTRUCT ps;
-  HDC dc = ::BeginPaint(hwnd, &ps);
+  const PaintScope paint(hwnd);
+  const HDC dc = paint.Dc();
   RECT client;
   ::GetClientRect(hwnd, &client);
   {
@@ -411,7 +406,6 @@ void SkinEngine::PaintThroughSurface(HWND hwnd, COLORREF key) {
     ::TransparentBlt(veiled.Dc(), 0, 0, client.right, client.bottom, own.Dc(), 0, 0, client.right, client.bottom, key);
     ::BitBlt(dc, 0, 0, client.right, client.bottom, veiled.Dc(), 0, 0, SRCCOPY);
   }
-  ::EndPaint(hwnd, &ps);
 }
 
 // A label: it paints itself as usual, then everything but its key colour is lifted onto the

@@ -318,10 +318,8 @@ LRESULT CALLBACK ComboProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
       if (::FindWindowExW(hwnd, nullptr, L"Edit", nullptr)) ::InvalidateRect(hwnd, nullptr, TRUE);
       break;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      ::BeginPaint(hwnd, &ps);
+      const PaintScope paint(hwnd);
       PaintCombo(engine, hwnd, StillHot(owner, hwnd));
-      ::EndPaint(hwnd, &ps);
       return 0;
     }
     case WM_ERASEBKGND:
