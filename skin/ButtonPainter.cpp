@@ -28,9 +28,8 @@ struct ButtonLook {
   int style = 0;
 };
 
-bool LookOf(HWND button, ButtonLook& look) {
-  SkinEngine* engine = SkinEngine::Instance();
-  const ControlRecord* record = engine ? engine->RecordOf(button, kButtons) : nullptr;
+bool LookOf(SkinEngine& engine, HWND button, ButtonLook& look) {
+  const ControlRecord* record = engine.RecordOf(button, kButtons);
   if (!record) return false;
   look.kind = record->kind;
   look.caption = record->caption;
@@ -70,9 +69,8 @@ void DrawButtonText(Gdiplus::Graphics& g, HWND button, const ButtonLook& look, c
 
 int CheckOf(HWND button) { return static_cast<int>(::SendMessageW(button, BM_GETCHECK, 0, 0)); }
 
-void RememberCheck(HWND button, int check) {
-  SkinEngine* engine = SkinEngine::Instance();
-  if (ControlRecord* record = engine ? engine->RecordOf(button, kButtons) : nullptr) record->checkState = check;
+void RememberCheck(SkinEngine& engine, HWND button, int check) {
+  if (ControlRecord* record = engine.RecordOf(button, kButtons)) record->checkState = check;
 }
 
 // The state bits the platform would report, for paints the engine starts itself: a disabled
@@ -81,35 +79,34 @@ UINT WithWindowState(HWND button, UINT itemState) {
   return ::IsWindowEnabled(button) ? itemState : itemState | kStateDisabled;
 }
 
-void PaintCheckBox(HWND button, UINT itemState) {
-  SkinEngine* engine = SkinEngine::Instance();
+void PaintCheckBox(SkinEngine& engine, HWND button, UINT itemState) {
   ButtonLook look;
-  if (!engine || !LookOf(button, look)) return;
+  if (!LookOf(engine, button, look)) return;
   itemState = WithWindowState(button, itemState);
-  PaintOverBackground(button, nullptr, [&](Gdiplus::Graphics& g, int w, int h) {
+  PaintOverBackground(engine, button, nullptr, [&](Gdiplus::Graphics& g, int w, int h) {
     const int y0 = (h - kBoxSize) / 2;
     if (itemState & kStateDisabled) {
       Gdiplus::GraphicsPath rounded;
       RoundedRectPath(rounded, 0, 0, static_cast<float>(w - 1), static_cast<float>(h - 1), 5);
       PaintDisabled(g, rounded, w, h);
     } else {
-      if (Gdiplus::Bitmap* empty = engine->GlyphPicture(Glyph::CheckEmpty))
+      if (Gdiplus::Bitmap* empty = engine.GlyphPicture(Glyph::CheckEmpty))
         g.DrawImage(empty, 0, y0, static_cast<INT>(empty->GetWidth()), static_cast<INT>(empty->GetHeight()));
       const int check = CheckOf(button);
-      RememberCheck(button, check);
+      RememberCheck(engine, button, check);
       // Only a plain tick shows the ticked picture; the third state keeps the empty box.
       if (check == BST_CHECKED) {
-        if (Gdiplus::Bitmap* ticked = engine->GlyphPicture(Glyph::CheckTicked))
+        if (Gdiplus::Bitmap* ticked = engine.GlyphPicture(Glyph::CheckTicked))
           g.DrawImage(ticked, 0, y0, static_cast<INT>(ticked->GetWidth()), static_cast<INT>(ticked->GetHeight()));
       }
     }
     if (itemState & kStateHot) {
       const float top = static_cast<float>((h - 12) / 2);
       auto shine = PointGradient(Gdiplus::PointF(3, top + 1), Gdiplus::PointF(11, top + 12),
-                                 Argb(engine->ThemeColour(), 100), Black(0));
+                                 Argb(engine.ThemeColour(), 100), Black(0));
       g.FillRectangle(shine.get(), 0, y0, kBoxSize, kBoxSize);
       for (const float width : {1.0f, 2.0f}) {
-        Gdiplus::Pen glow(Argb(engine->ThemeColour(), 30), width);
+        Gdiplus::Pen glow(Argb(engine.ThemeColour(), 30), width);
         g.DrawRectangle(&glow, 0, y0, kBoxSize, kBoxSize);
       }
     }
@@ -118,12 +115,11 @@ void PaintCheckBox(HWND button, UINT itemState) {
   });
 }
 
-void PaintRadioButton(HWND button, UINT itemState) {
-  SkinEngine* engine = SkinEngine::Instance();
+void PaintRadioButton(SkinEngine& engine, HWND button, UINT itemState) {
   ButtonLook look;
-  if (!engine || !LookOf(button, look)) return;
+  if (!LookOf(engine, button, look)) return;
   itemState = WithWindowState(button, itemState);
-  PaintOverBackground(button, nullptr, [&](Gdiplus::Graphics& g, int w, int h) {
+  PaintOverBackground(engine, button, nullptr, [&](Gdiplus::Graphics& g, int w, int h) {
     g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
     if (itemState & kStateDisabled) {
       Gdiplus::GraphicsPath rounded;
@@ -143,15 +139,15 @@ void PaintRadioButton(HWND button, UINT itemState) {
       g.FillEllipse(shade.get(), inner);
       if (itemState & kStateHot) {
         auto shine = PointGradient(Gdiplus::PointF(3, top), Gdiplus::PointF(14, top + 11),
-                                   Argb(engine->ThemeColour(), 100), Black(0));
+                                   Argb(engine.ThemeColour(), 100), Black(0));
         g.FillEllipse(shine.get(), inner);
         for (const float width : {1.0f, 2.0f}) {
-          Gdiplus::Pen glow(Argb(engine->ThemeColour(), 30), width);
+          Gdiplus::Pen glow(Argb(engine.ThemeColour(), 30), width);
           g.DrawEllipse(&glow, inner);
         }
       }
       const int check = CheckOf(button);
-      RememberCheck(button, check);
+      RememberCheck(engine, button, check);
       if (check == BST_CHECKED) {
         Gdiplus::GraphicsPath dot;
         dot.AddEllipse(Gdiplus::RectF(5, top + 3, 6, 6));
@@ -171,9 +167,9 @@ void PaintRadioButton(HWND button, UINT itemState) {
 }
 
 // Repaints a button outside WM_PAINT (hover changes), in the look of its kind.
-void RedrawButton(HWND button, UINT itemState, bool hot) {
+void RedrawButton(SkinEngine& engine, HWND button, UINT itemState, bool hot) {
   ButtonLook look;
-  if (!LookOf(button, look)) return;
+  if (!LookOf(engine, button, look)) return;
   itemState = WithWindowState(button, itemState);
   if (hot) itemState |= kStateHot;
   switch (look.kind) {
@@ -181,14 +177,14 @@ void RedrawButton(HWND button, UINT itemState, bool hot) {
       if (ScopedWindowDc dc(button); dc) {
         RECT client;
         ::GetClientRect(button, &client);
-        PaintButton(button, dc.Get(), itemState, client);
+        PaintButton(engine, button, dc.Get(), itemState, client);
       }
       break;
     case kRadioButton:
-      PaintRadioButton(button, itemState);
+      PaintRadioButton(engine, button, itemState);
       break;
     case kCheckBox:
-      PaintCheckBox(button, itemState);
+      PaintCheckBox(engine, button, itemState);
       break;
     default:
       break;
@@ -197,27 +193,26 @@ void RedrawButton(HWND button, UINT itemState, bool hot) {
 
 // Check boxes and radio buttons paint themselves; after a state change the platform has drawn
 // its own look, which this covers again.
-void PaintOwnLook(HWND button, int kind, UINT radioState) {
+void PaintOwnLook(SkinEngine& engine, HWND button, int kind, UINT radioState) {
   if (kind == kRadioButton)
-    PaintRadioButton(button, radioState);
+    PaintRadioButton(engine, button, radioState);
   else if (kind == kCheckBox)
-    PaintCheckBox(button, 0);
+    PaintCheckBox(engine, button, 0);
 }
 
 }  // namespace
 
-void PaintButton(HWND button, HDC dc, UINT itemState, const RECT& rect) {
-  SkinEngine* engine = SkinEngine::Instance();
+void PaintButton(SkinEngine& engine, HWND button, HDC dc, UINT itemState, const RECT& rect) {
   ButtonLook look;
-  if (!engine || !dc || !LookOf(button, look)) return;
+  if (!dc || !LookOf(engine, button, look)) return;
   const int w = rect.right - rect.left, h = rect.bottom - rect.top;
   if (w <= 0 || h <= 0) return;
   const float fw = static_cast<float>(w), fh = static_cast<float>(h);
-  const COLORREF theme = engine->ThemeColour();
-  HDC surface = engine->ComposeBackground(button, rect);
+  const COLORREF theme = engine.ThemeColour();
+  const BackgroundSurface surface(engine, button, rect);
   if (!surface) return;
   {
-    Gdiplus::Graphics g(surface);
+    Gdiplus::Graphics g(surface.Dc());
     Gdiplus::GraphicsPath rounded;
     RoundedRectPath(rounded, 0, 0, fw - 1, fh - 1, 5);
     Gdiplus::SolidBrush veil(White(120));
@@ -256,14 +251,13 @@ void PaintButton(HWND button, HDC dc, UINT itemState, const RECT& rect) {
     }
     DrawButtonText(g, button, look, Gdiplus::RectF(0, 2, fw, fh), Gdiplus::StringAlignmentCenter, Gdiplus::UnitWorld);
   }
-  ::BitBlt(dc, rect.left, rect.top, w, h, surface, 0, 0, SRCCOPY);
-  engine->ReleaseSurface(surface);
+  ::BitBlt(dc, rect.left, rect.top, w, h, surface.Dc(), 0, 0, SRCCOPY);
 }
 
-LRESULT CALLBACK ButtonProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  const auto [previous, record, owner] = FindPainterTarget(hwnd, kButtons);
-  if (!record) return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
-  const int kind = record->kind;
+LRESULT CALLBACK ButtonProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR data) noexcept {
+  const auto [record, owner, engine] = PainterTargetOf(data);
+  const int kind = record.kind;
   const bool selfPainted = kind == kRadioButton || kind == kCheckBox;
 
   switch (message) {
@@ -272,18 +266,16 @@ LRESULT CALLBACK ButtonProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
       break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-      record->focused = message == WM_SETFOCUS;
+      record.focused = message == WM_SETFOCUS;
       break;
     case WM_SETTEXT:
-      record->caption = lParam ? reinterpret_cast<const wchar_t*>(lParam) : L"";
+      record.caption = lParam ? reinterpret_cast<const wchar_t*>(lParam) : L"";
       break;
     case WM_PAINT:
       if (!selfPainted) break;  // the platform sends WM_DRAWITEM to the frame
       {
-        PAINTSTRUCT ps;
-        ::BeginPaint(hwnd, &ps);
-        PaintOwnLook(hwnd, kind, 0);
-        ::EndPaint(hwnd, &ps);
+        const PaintScope paint(hwnd);
+        PaintOwnLook(engine, hwnd, kind, 0);
       }
       return 0;
     case WM_ERASEBKGND: {
@@ -298,27 +290,27 @@ LRESULT CALLBACK ButtonProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
       [[fallthrough]];
     case BM_SETCHECK:
     case WM_LBUTTONDOWN: {
-      const LRESULT result = SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
-      if (selfPainted && ::IsWindow(hwnd)) PaintOwnLook(hwnd, kind, kStateSelected);
+      const LRESULT result = ::DefSubclassProc(hwnd, message, wParam, lParam);
+      if (selfPainted && ::IsWindow(hwnd)) PaintOwnLook(engine, hwnd, kind, kStateSelected);
       return result;
     }
     case WM_MOUSEMOVE: {
-      if (BecomeHot(*owner, hwnd, kHotButton)) RedrawButton(hwnd, 0, true);
+      if (BecomeHot(owner, hwnd, kHotButton)) RedrawButton(engine, hwnd, 0, true);
       break;
     }
     case WM_LBUTTONUP:
-      owner->hotControl = nullptr;
+      owner.hotControl = nullptr;
       break;
     case WM_LBUTTONDBLCLK:
       return 0;  // a double click is one click and a stray press, nothing more
     case WM_MOUSELEAVE:
-      LeaveHot(*owner, hwnd);
-      RedrawButton(hwnd, record->focused ? kStateFocus : 0, false);
+      LeaveHot(owner, hwnd);
+      RedrawButton(engine, hwnd, record.focused ? kStateFocus : 0, false);
       break;
     default:
       break;
   }
-  return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
+  return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 }  // namespace velmora::skin

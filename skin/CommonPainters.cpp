@@ -24,8 +24,6 @@ using Gdiplus::RectF;
 constexpr BYTE kVeilAlpha = SkinEngine::kVeilAlpha;  // the engine's white veil
 constexpr BYTE kThumbOutlineAlpha = 110;             // the thumb's outline when the slider is not hot
 
-WNDPROC PreviousOf(HWND hwnd) { return reinterpret_cast<WNDPROC>(GetIntProp(hwnd, property::kPrevious)); }
-
 float F(int value) { return static_cast<float>(value); }
 float F(LONG value) { return static_cast<float>(value); }
 
@@ -39,7 +37,7 @@ std::unique_ptr<Gdiplus::LinearGradientBrush> Gradient(const RectF& rect, bool h
 
 // ---- Slider ----------------------------------------------------------------------------------
 
-void PaintSlider(HWND slider, const ControlRecord& record, HDC target) {
+void PaintSlider(SkinEngine& engine, HWND slider, const ControlRecord& record, HDC target) {
   const LONG_PTR style = StyleOf(slider);
   const bool vertical = (style & TBS_VERT) != 0;
   RECT channel{}, thumb{};
@@ -57,10 +55,10 @@ void PaintSlider(HWND slider, const ControlRecord& record, HDC target) {
     selStart = static_cast<LONG>(::SendMessageW(slider, TBM_GETSELSTART, 0, 0));
     selEnd = static_cast<LONG>(::SendMessageW(slider, TBM_GETSELEND, 0, 0));
   }
-  const COLORREF theme = SkinEngine::Instance()->ThemeColour();
+  const COLORREF theme = engine.ThemeColour();
 
-  PaintOverBackground(slider, target, [&](Gdiplus::Graphics& g, int w, int h) {
-    if (SkinEngine::Instance()->SliderFrame()) {
+  PaintOverBackground(engine, slider, target, [&](Gdiplus::Graphics& g, int w, int h) {
+    if (engine.SliderFrame()) {
       GraphicsPath frame, inside;
       RoundedRectPath(frame, 0, 0, F(w - 1), F(h - 1), 5);
       RoundedRectPath(inside, 1, 1, F(w - 2), F(h - 2), 3);
@@ -113,14 +111,14 @@ void PaintSlider(HWND slider, const ControlRecord& record, HDC target) {
 
 // ---- Progress bar ----------------------------------------------------------------------------
 
-void PaintProgress(HWND bar, const ControlRecord&, HDC target) {
+void PaintProgress(SkinEngine& engine, HWND bar, const ControlRecord&, HDC target) {
   const bool vertical = (StyleOf(bar) & PBS_VERTICAL) != 0;
   PBRANGE range{};
   ::SendMessageW(bar, PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
   const int position = static_cast<int>(::SendMessageW(bar, PBM_GETPOS, 0, 0));
-  const COLORREF theme = SkinEngine::Instance()->ThemeColour();
+  const COLORREF theme = engine.ThemeColour();
 
-  PaintOverBackground(bar, target, [&](Gdiplus::Graphics& g, int w, int h) {
+  PaintOverBackground(engine, bar, target, [&](Gdiplus::Graphics& g, int w, int h) {
     GraphicsPath outline, trough;
     RoundedRectPath(outline, 0, 0, F(w - 1), F(h - 1), 5);
     Gdiplus::Pen frame(Black(50), 1);
@@ -170,15 +168,14 @@ int UpDownHalfAt(HWND control, POINT point) {
   return 0;
 }
 
-void PaintUpDown(HWND control, const ControlRecord& record, HDC target) {
-  SkinEngine* engine = SkinEngine::Instance();
+void PaintUpDown(SkinEngine& engine, HWND control, const ControlRecord& record, HDC target) {
   const bool horizontal = (StyleOf(control) & UDS_HORZ) != 0;
-  const COLORREF theme = engine->ThemeColour();
+  const COLORREF theme = engine.ThemeColour();
   const RECT halves[2] = {UpDownHalf(control, 1), UpDownHalf(control, 2)};
-  Gdiplus::Bitmap* arrows[2] = {engine->GlyphPicture(horizontal ? Glyph::ArrowLeft : Glyph::ArrowUp),
-                                engine->GlyphPicture(horizontal ? Glyph::ArrowRight : Glyph::ArrowDown)};
+  Gdiplus::Bitmap* arrows[2] = {engine.GlyphPicture(horizontal ? Glyph::ArrowLeft : Glyph::ArrowUp),
+                                engine.GlyphPicture(horizontal ? Glyph::ArrowRight : Glyph::ArrowDown)};
 
-  PaintOverBackground(control, target, [&](Gdiplus::Graphics& g, int w, int h) {
+  PaintOverBackground(engine, control, target, [&](Gdiplus::Graphics& g, int w, int h) {
     GraphicsPath whole;
     RoundedRectPath(whole, 0, 0, F(w - 1), F(h - 1), 3);
     Gdiplus::SolidBrush veil(White(kVeilAlpha));
@@ -252,7 +249,7 @@ struct HeaderItem {
   int image = -1;
 };
 
-void PaintHeader(HWND header, const ControlRecord& record, HDC target) {
+void PaintHeader(SkinEngine& engine, HWND header, const ControlRecord& record, HDC target) {
   const int count = static_cast<int>(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
   const int margin = static_cast<int>(::SendMessageW(header, HDM_GETBITMAPMARGIN, 0, 0));
   std::vector<HeaderItem> items;
@@ -274,10 +271,10 @@ void PaintHeader(HWND header, const ControlRecord& record, HDC target) {
   HIMAGELIST images = HeaderImages(header);
   int iconW = 0, iconH = 0;
   if (images && !ImageList_GetIconSize(images, &iconW, &iconH)) images = nullptr;
-  const COLORREF theme = SkinEngine::Instance()->ThemeColour();
+  const COLORREF theme = engine.ThemeColour();
   auto font = HeaderFont(header);
 
-  PaintOverBackground(header, target, [&](Gdiplus::Graphics& g, int w, int h) {
+  PaintOverBackground(engine, header, target, [&](Gdiplus::Graphics& g, int w, int h) {
     Gdiplus::SolidBrush veil(White(kVeilAlpha));
     g.FillRectangle(&veil, 0, 0, w, h);
     Gdiplus::Pen separator(Black(60), 1);
@@ -300,13 +297,13 @@ void PaintHeader(HWND header, const ControlRecord& record, HDC target) {
       const int shift = pressed ? 1 : 0;  // a pressed cell's content sinks by a pixel
       int textLeft = r.left + margin;
       if (images && (item.format & HDF_IMAGE) && item.image >= 0) {
-        if (HICON icon = ImageList_GetIcon(images, item.image, ILD_TRANSPARENT)) {
+        if (const UniqueIcon icon(ImageList_GetIcon(images, item.image, ILD_TRANSPARENT)); icon) {
           // Through GDI so that the icon's own alpha and mask are honoured.
-          HDC dc = g.GetHDC();
-          ::DrawIconEx(dc, textLeft + shift, r.top + (chh - iconH) / 2 + shift, icon, iconW, iconH, 0, nullptr,
-                       DI_NORMAL);
-          g.ReleaseHDC(dc);
-          ::DestroyIcon(icon);
+          {
+            const GraphicsDc dc(g);
+            ::DrawIconEx(dc.Get(), textLeft + shift, r.top + (chh - iconH) / 2 + shift, icon.Get(), iconW, iconH, 0,
+                         nullptr, DI_NORMAL);
+          }
           textLeft += iconW + margin;
         }
       }
@@ -332,7 +329,7 @@ void PaintHeader(HWND header, const ControlRecord& record, HDC target) {
 
 struct PainterKind {
   ControlList list;
-  void (*paint)(HWND, const ControlRecord&, HDC);
+  void (*paint)(SkinEngine&, HWND, const ControlRecord&, HDC);
   int (*partAt)(HWND, POINT);  // up-down half or header item under a point; null when one part
   bool pressable;              // shows a pressed part while the left button is held
 };
@@ -344,113 +341,121 @@ constexpr PainterKind kHeader{kHeaders, PaintHeader, HeaderItemAt, true};
 
 // Redraws the control if it is still ours (the record is looked up afresh: passing a message on
 // may have changed the engine's tables).
-void Redraw(const PainterKind& kind, HWND hwnd, HDC target = nullptr) {
-  SkinEngine* engine = SkinEngine::Instance();
-  if (const ControlRecord* record = engine ? engine->RecordOf(hwnd, kind.list) : nullptr)
-    kind.paint(hwnd, *record, target);
+void Redraw(SkinEngine& engine, const PainterKind& kind, HWND hwnd, HDC target = nullptr) {
+  if (const ControlRecord* record = engine.RecordOf(hwnd, kind.list)) kind.paint(engine, hwnd, *record, target);
 }
 
-LRESULT CommonProcedure(const PainterKind& kind, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  const WNDPROC previous = PreviousOf(hwnd);
-  SkinEngine* engine = SkinEngine::Instance();
-  ControlRecord* record = engine ? engine->RecordOf(hwnd, kind.list) : nullptr;
-  if (!record) return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
+LRESULT OnMouseMove(const PainterTarget& target, const PainterKind& kind, HWND hwnd, WPARAM wParam, LPARAM lParam) {
   const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  const int part = kind.partAt ? kind.partAt(hwnd, point) : 0;
+  ControlRecord& record = target.record;
+  const bool changed = !record.hot || record.hotPart != part;
+  record.hot = true;
+  record.hotPart = part;
+  target.owner.candidateHot = hwnd;
+  target.owner.hotControl = hwnd;
+  target.owner.hotClass = kHotOther;
+  if (changed) Redraw(target.engine, kind, hwnd);
+  const LRESULT result = ::DefSubclassProc(hwnd, WM_MOUSEMOVE, wParam, lParam);
+  // Asked for after the control has seen the move: a slider cancels leave tracking of its own
+  // when the pointer is off its thumb, which would also cancel ours.
+  TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd, 0};
+  ::TrackMouseEvent(&track);
+  return result;
+}
+
+LRESULT OnPaint(SkinEngine& engine, const PainterKind& kind, HWND hwnd, WPARAM wParam, LPARAM lParam) {
+  if (wParam) {  // asked to paint into a context of the caller's
+    Redraw(engine, kind, hwnd, reinterpret_cast<HDC>(wParam));
+    return 0;
+  }
+  if (const PaintScope paint(hwnd); paint.Dc()) Redraw(engine, kind, hwnd, paint.Dc());
+  return ::DefWindowProcW(hwnd, WM_PAINT, wParam, lParam);
+}
+
+void OnButton(const PainterTarget& target, const PainterKind& kind, HWND hwnd, UINT message, LPARAM lParam) {
+  if (!kind.pressable) return;
+  ControlRecord& record = target.record;
+  record.buttonDown = message == WM_LBUTTONDOWN;
+  if (record.buttonDown) {
+    // A press without a move before it (keyboard focus, a synthesized click) still shows.
+    record.hot = true;
+    record.hotPart = kind.partAt(hwnd, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+  }
+  Redraw(target.engine, kind, hwnd);
+}
+
+LRESULT CommonProcedure(const PainterKind& kind, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                        DWORD_PTR data) {
+  const PainterTarget target = PainterTargetOf(data);
+  ControlRecord& record = target.record;
+  SkinEngine& engine = target.engine;
 
   switch (message) {
-    case WM_MOUSEMOVE: {
-      const int part = kind.partAt ? kind.partAt(hwnd, point) : 0;
-      const bool changed = !record->hot || record->hotPart != part;
-      record->hot = true;
-      record->hotPart = part;
-      if (SkinnedWindow* owner = engine->OwnerOf(hwnd)) {
-        owner->candidateHot = hwnd;
-        owner->hotControl = hwnd;
-        owner->hotClass = kHotOther;
-      }
-      if (changed) Redraw(kind, hwnd);
-      const LRESULT result = SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
-      // Asked for after the control has seen the move: a slider cancels leave tracking of its
-      // own when the pointer is off its thumb, which would also cancel ours.
-      TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd, 0};
-      ::TrackMouseEvent(&track);
-      return result;
-    }
+    case WM_MOUSEMOVE:
+      return OnMouseMove(target, kind, hwnd, wParam, lParam);
     case WM_MOUSELEAVE:
-      record->hot = false;
-      record->hotPart = 0;
-      if (SkinnedWindow* owner = engine->OwnerOf(hwnd); owner && owner->hotControl == hwnd) owner->hotControl = nullptr;
-      Redraw(kind, hwnd);
+      record.hot = false;
+      record.hotPart = 0;
+      if (target.owner.hotControl == hwnd) target.owner.hotControl = nullptr;
+      Redraw(engine, kind, hwnd);
       break;
     case WM_MOVE:
-      Redraw(kind, hwnd);
+      Redraw(engine, kind, hwnd);
       break;
     case WM_ERASEBKGND:
       ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
       return 1;
-    case WM_PAINT: {
-      if (wParam) {  // asked to paint into a context of the caller's
-        Redraw(kind, hwnd, reinterpret_cast<HDC>(wParam));
-        return 0;
-      }
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(hwnd, &ps);
-      if (dc) Redraw(kind, hwnd, dc);
-      ::EndPaint(hwnd, &ps);
-      return ::DefWindowProcW(hwnd, message, wParam, lParam);
-    }
+    case WM_PAINT:
+      return OnPaint(engine, kind, hwnd, wParam, lParam);
     case WM_PRINTCLIENT:
-      Redraw(kind, hwnd, reinterpret_cast<HDC>(wParam));
+      Redraw(engine, kind, hwnd, reinterpret_cast<HDC>(wParam));
       return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
     case WM_SETTEXT:
     case WM_NCPAINT: {
-      const LRESULT result = SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
-      Redraw(kind, hwnd);
+      const LRESULT result = ::DefSubclassProc(hwnd, message, wParam, lParam);
+      Redraw(engine, kind, hwnd);
       return result;
     }
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
-      if (kind.pressable) {
-        record->buttonDown = message == WM_LBUTTONDOWN;
-        if (record->buttonDown) {
-          // A press without a move before it (keyboard focus, a synthesized click) still shows.
-          record->hot = true;
-          record->hotPart = kind.partAt(hwnd, point);
-        }
-        Redraw(kind, hwnd);
-      }
+      OnButton(target, kind, hwnd, message, lParam);
       break;
     case WM_CAPTURECHANGED:
       // Capture taken away mid-press (a menu, a dialog): the button-up never comes.
-      if (kind.pressable && record->buttonDown && reinterpret_cast<HWND>(lParam) != hwnd) {
-        record->buttonDown = false;
-        Redraw(kind, hwnd);
+      if (kind.pressable && record.buttonDown && reinterpret_cast<HWND>(lParam) != hwnd) {
+        record.buttonDown = false;
+        Redraw(engine, kind, hwnd);
       }
       break;
     default:
       break;
   }
-  return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
+  return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 }  // namespace
 
-LRESULT CALLBACK SliderProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  return CommonProcedure(kSlider, hwnd, message, wParam, lParam);
+LRESULT CALLBACK SliderProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR data) noexcept {
+  return CommonProcedure(kSlider, hwnd, message, wParam, lParam, data);
 }
 
-LRESULT CALLBACK ProgressProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  return CommonProcedure(kProgress, hwnd, message, wParam, lParam);
+LRESULT CALLBACK ProgressProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                   DWORD_PTR data) noexcept {
+  return CommonProcedure(kProgress, hwnd, message, wParam, lParam, data);
 }
 
-LRESULT CALLBACK UpDownProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  return CommonProcedure(kUpDown, hwnd, message, wParam, lParam);
+LRESULT CALLBACK UpDownProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR data) noexcept {
+  return CommonProcedure(kUpDown, hwnd, message, wParam, lParam, data);
 }
 
-LRESULT CALLBACK HeaderProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  return CommonProcedure(kHeader, hwnd, message, wParam, lParam);
+LRESULT CALLBACK HeaderProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR data) noexcept {
+  return CommonProcedure(kHeader, hwnd, message, wParam, lParam, data);
 }
 
 }  // namespace velmora::skin

@@ -1,5 +1,7 @@
 #include "skin/Gdip.h"
 
+#include "base/ComPtr.h"
+
 #include <shlwapi.h>
 
 #include <vector>
@@ -20,9 +22,10 @@ void GdiplusSession::Shutdown() {
 
 std::unique_ptr<Gdiplus::Bitmap> DecodePicture(const Picture& bytes) {
   if (bytes.empty() || bytes.size() > 0x7FFFFFFF) return nullptr;
-  IStream* stream = ::SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size()));
+  ComPtr<IStream> stream;
+  *stream.Put() = ::SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size()));
   if (!stream) return nullptr;
-  std::unique_ptr<Gdiplus::Bitmap> decoded(Gdiplus::Bitmap::FromStream(stream));
+  std::unique_ptr<Gdiplus::Bitmap> decoded(Gdiplus::Bitmap::FromStream(stream.Get()));
   std::unique_ptr<Gdiplus::Bitmap> copy;
   if (decoded && decoded->GetLastStatus() == Gdiplus::Ok && decoded->GetWidth() > 0 && decoded->GetHeight() > 0) {
     // A copy of our own, so nothing keeps reading the stream later.
@@ -37,8 +40,7 @@ std::unique_ptr<Gdiplus::Bitmap> DecodePicture(const Picture& bytes) {
       copy.reset();
     }
   }
-  decoded.reset();
-  stream->Release();
+  decoded.reset();  // before the stream it reads from
   return copy;
 }
 
@@ -64,10 +66,11 @@ bool PngEncoder(CLSID* clsid) {
 Picture EncodePng(Gdiplus::Bitmap& bitmap) {
   CLSID png;
   if (!PngEncoder(&png)) return {};
-  IStream* stream = ::SHCreateMemStream(nullptr, 0);
+  ComPtr<IStream> stream;
+  *stream.Put() = ::SHCreateMemStream(nullptr, 0);
   if (!stream) return {};
   Picture bytes;
-  if (bitmap.Save(stream, &png, nullptr) == Gdiplus::Ok) {
+  if (bitmap.Save(stream.Get(), &png, nullptr) == Gdiplus::Ok) {
     STATSTG stat{};
     if (SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME)) && stat.cbSize.QuadPart < 0x7FFFFFFF) {
       bytes.resize(static_cast<size_t>(stat.cbSize.QuadPart));
@@ -78,7 +81,6 @@ Picture EncodePng(Gdiplus::Bitmap& bitmap) {
         bytes.clear();
     }
   }
-  stream->Release();
   return bytes;
 }
 
@@ -133,7 +135,7 @@ std::unique_ptr<Gdiplus::Font> MakeFont(const std::wstring& face, float size, in
   return std::make_unique<Gdiplus::Font>(Gdiplus::FontFamily::GenericSansSerif(), size, style, unit);
 }
 
-HBITMAP CreateArgbBitmap(int w, int h) {
+UniqueBitmap CreateArgbBitmap(int w, int h) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = std::max(w, 1);
@@ -142,20 +144,20 @@ HBITMAP CreateArgbBitmap(int w, int h) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  return ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  return UniqueBitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
 }
 
-HDC CreateSurface(int w, int h, HBITMAP* bitmap, HBITMAP* previous) {
-  HDC dc = ::CreateCompatibleDC(nullptr);
-  if (!dc) return nullptr;
-  HBITMAP made = CreateArgbBitmap(w, h);
-  if (!made) {
-    ::DeleteDC(dc);
-    return nullptr;
-  }
-  *previous = static_cast<HBITMAP>(::SelectObject(dc, made));
-  *bitmap = made;
-  return dc;
+bool ArgbSurface::Renew(int w, int h) {
+  if (!dc_) dc_.Reset(::CreateCompatibleDC(nullptr));
+  if (!dc_) return false;
+  UniqueBitmap bitmap = CreateArgbBitmap(w, h);
+  if (!bitmap) return false;
+  selected_.reset();  // the old bitmap out before it goes
+  bitmap_ = std::move(bitmap);
+  const HGDIOBJ displaced = ::SelectObject(dc_.Get(), bitmap_.Get());
+  if (!displaced_) displaced_ = displaced;
+  selected_.emplace(dc_.Get(), displaced, ScopedSelect::AlreadySelected{});
+  return true;
 }
 
 }  // namespace velmora::skin

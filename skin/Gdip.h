@@ -2,6 +2,8 @@
 // rounded path every painter uses, gradients, fonts, and 32-bit memory surfaces.
 #pragma once
 
+#include "base/Gdi.h"
+
 #include <windows.h>
 #include <objidl.h>  // GDI+ needs COM's types, which WIN32_LEAN_AND_MEAN leaves out
 // GDI+'s headers expect the min/max of <windows.h>, which NOMINMAX removes.
@@ -13,6 +15,7 @@ using std::min;
 #include <gdiplus.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace velmora::skin {
@@ -63,9 +66,59 @@ std::unique_ptr<Gdiplus::Font> MakeFont(const std::wstring& face, float size, in
                                         Gdiplus::Unit unit = Gdiplus::UnitWorld);
 
 // A new w × h 32-bit top-down bitmap (at least 1 × 1).
-HBITMAP CreateArgbBitmap(int w, int h);
-// A memory surface holding a new w × h 32-bit top-down bitmap; `previous` receives what the
-// selection displaced. Null on failure.
-HDC CreateSurface(int w, int h, HBITMAP* bitmap, HBITMAP* previous);
+UniqueBitmap CreateArgbBitmap(int w, int h);
+
+// BeginPaint for the length of a scope; EndPaint when it ends.
+class PaintScope {
+ public:
+  explicit PaintScope(HWND hwnd) noexcept : hwnd_(hwnd), dc_(::BeginPaint(hwnd, &ps_)) {}
+  ~PaintScope() { ::EndPaint(hwnd_, &ps_); }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  HDC Dc() const noexcept { return dc_; }
+
+ private:
+  HWND hwnd_;
+  PAINTSTRUCT ps_{};
+  HDC dc_;
+};
+
+// The DC under a GDI+ Graphics, for drawing through GDI, handed back at the end of the scope.
+class GraphicsDc {
+ public:
+  explicit GraphicsDc(Gdiplus::Graphics& g) : g_(g), dc_(g.GetHDC()) {}
+  ~GraphicsDc() { g_.ReleaseHDC(dc_); }
+  GraphicsDc(const GraphicsDc&) = delete;
+  GraphicsDc& operator=(const GraphicsDc&) = delete;
+  HDC Get() const noexcept { return dc_; }
+
+ private:
+  Gdiplus::Graphics& g_;
+  HDC dc_;
+};
+
+// A memory DC with a 32-bit top-down bitmap of ours selected into it, for drawing off screen.
+// The DC is made once; each Renew gives it a new bitmap, and the one before goes. The bitmap is
+// deselected before it or the DC is deleted.
+class ArgbSurface {
+ public:
+  ArgbSurface() = default;
+  ArgbSurface(const ArgbSurface&) = delete;
+  ArgbSurface& operator=(const ArgbSurface&) = delete;
+
+  // A new w × h bitmap (at least 1 × 1), the DC made first if there is none yet; false when GDI
+  // cannot make them, and then what the surface held stays.
+  bool Renew(int w, int h);
+  HDC Dc() const noexcept { return dc_.Get(); }
+  HBITMAP Bitmap() const noexcept { return bitmap_.Get(); }
+  // What the DC held before our first bitmap went in.
+  HGDIOBJ Displaced() const noexcept { return displaced_; }
+
+ private:
+  UniqueMemoryDc dc_;
+  UniqueBitmap bitmap_;
+  HGDIOBJ displaced_ = nullptr;
+  std::optional<ScopedSelect> selected_;  // last, so it ends first
+};
 
 }  // namespace velmora::skin

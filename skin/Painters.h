@@ -1,47 +1,57 @@
 // The control painters' window procedures, installed by SkinWindow on a skinned window's
-// children, and the push-button painter the frame calls for WM_DRAWITEM.
+// children as subclasses whose data is the control's record, and the push-button painter the
+// frame calls for WM_DRAWITEM.
 #pragma once
 
+#include "base/Gdi.h"
 #include "skin/SkinEngine.h"
 
 #include <windows.h>
 
 namespace velmora::skin {
 
-LRESULT CALLBACK ButtonProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-LRESULT CALLBACK EditProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-LRESULT CALLBACK ComboProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-LRESULT CALLBACK ListProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-LRESULT CALLBACK SliderProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-LRESULT CALLBACK ProgressProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-LRESULT CALLBACK UpDownProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-LRESULT CALLBACK HeaderProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+LRESULT CALLBACK ButtonProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                 DWORD_PTR record) noexcept;
+LRESULT CALLBACK EditProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                               DWORD_PTR record) noexcept;
+LRESULT CALLBACK ComboProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                DWORD_PTR record) noexcept;
+LRESULT CALLBACK ListProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                               DWORD_PTR record) noexcept;
+LRESULT CALLBACK SliderProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                 DWORD_PTR record) noexcept;
+LRESULT CALLBACK ProgressProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                   DWORD_PTR record) noexcept;
+LRESULT CALLBACK UpDownProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                 DWORD_PTR record) noexcept;
+LRESULT CALLBACK HeaderProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                 DWORD_PTR record) noexcept;
 
 // Item state bits of DRAWITEMSTRUCT that the painters use.
 constexpr UINT kStateSelected = 0x1, kStateDisabled = 0x4, kStateFocus = 0x10, kStateHot = 0x40;
 
 // Paints a skinned push button into `dc` (not released here).
-void PaintButton(HWND button, HDC dc, UINT itemState, const RECT& rect);
+void PaintButton(SkinEngine& engine, HWND button, HDC dc, UINT itemState, const RECT& rect);
 
 // Draws with `draw(graphics, width, height)` over what the skin shows behind the control and copies
 // the result to `target`, or to the control's own DC when `target` is null.
 template <typename Draw>
-void PaintOverBackground(HWND control, HDC target, Draw draw) {
-  SkinEngine* engine = SkinEngine::Instance();
+void PaintOverBackground(SkinEngine& engine, HWND control, HDC target, Draw draw) {
   RECT client{};
-  if (!engine || !::GetClientRect(control, &client) || client.right <= 0 || client.bottom <= 0) return;
+  if (!::GetClientRect(control, &client) || client.right <= 0 || client.bottom <= 0) return;
   const int width = client.right;
   const int height = client.bottom;
-  HDC surface = engine->ComposeBackground(control, client);
+  const BackgroundSurface surface(engine, control, client);
   if (!surface) return;
   {
-    Gdiplus::Graphics g(surface);
+    Gdiplus::Graphics g(surface.Dc());
     draw(g, width, height);
   }
-  HDC dc = target ? target : ::GetDC(control);
-  if (dc) ::BitBlt(dc, 0, 0, width, height, surface, 0, 0, SRCCOPY);
-  if (dc && !target) ::ReleaseDC(control, dc);
-  engine->ReleaseSurface(surface);
+  if (target) {
+    ::BitBlt(target, 0, 0, width, height, surface.Dc(), 0, 0, SRCCOPY);
+  } else if (const ScopedWindowDc dc(control); dc) {
+    ::BitBlt(dc.Get(), 0, 0, width, height, surface.Dc(), 0, 0, SRCCOPY);
+  }
 }
 
 }  // namespace velmora::skin

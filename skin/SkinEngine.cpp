@@ -3,20 +3,25 @@
 #include "assets/resource.h"
 #include "base/Gdi.h"
 #include "base/Window.h"
+#include "skin/CaptionButtons.h"
 #include "skin/Painters.h"
 #include "skin/Pictures.h"
 
 #include <commctrl.h>
 
+#include <initializer_list>
+
 namespace velmora::skin {
 
 namespace {
 
+// The process's one engine, between Start and End. Only Start, End and Instance use it: the
+// engine's own procedures are handed the engine or a record of it when they are installed.
 SkinEngine* g_engine = nullptr;
 
-WNDPROC Subclass(HWND hwnd, WNDPROC procedure) {
-  return reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
-}
+// Each control list's painter, in the order of ControlList.
+constexpr SUBCLASSPROC kPainters[kListCount] = {ButtonProcedure, EditProcedure,     ListProcedure,   ComboProcedure,
+                                                SliderProcedure, ProgressProcedure, UpDownProcedure, HeaderProcedure};
 
 // Face, em size in pixels and style of the font a control draws with (the engine only reads it).
 void ReadControlFont(HWND control, ControlRecord& record) {
@@ -61,15 +66,25 @@ void SetIntProp(HWND hwnd, const wchar_t* name, intptr_t value) {
   ::SetPropW(hwnd, name, reinterpret_cast<HANDLE>(value));
 }
 
-PainterTarget FindPainterTarget(HWND control, ControlList list) {
-  PainterTarget target;
-  target.previous = reinterpret_cast<WNDPROC>(GetIntProp(control, property::kPrevious));
-  if (SkinEngine* engine = SkinEngine::Instance()) {
-    target.record = engine->RecordOf(control, list);
-    target.owner = target.record ? engine->OwnerOf(control) : nullptr;
-    if (!target.owner) target.record = nullptr;
+WNDPROC WindowSubclass::Install(HWND hwnd, SUBCLASSPROC procedure, const void* data) {
+  Remove();
+  const auto previous = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
+  if (::SetWindowSubclass(hwnd, procedure, kSubclassId, reinterpret_cast<DWORD_PTR>(data))) {
+    hwnd_ = hwnd;
+    procedure_ = procedure;
   }
-  return target;
+  return previous;
+}
+
+void WindowSubclass::Remove() noexcept {
+  if (hwnd_ && ::IsWindow(hwnd_)) ::RemoveWindowSubclass(hwnd_, procedure_, kSubclassId);
+  hwnd_ = nullptr;
+  procedure_ = nullptr;
+}
+
+PainterTarget PainterTargetOf(DWORD_PTR record) {
+  ControlRecord& r = *reinterpret_cast<ControlRecord*>(record);
+  return PainterTarget{r, *r.owner, *r.owner->engine};
 }
 
 bool BecomeHot(SkinnedWindow& owner, HWND control, int hotClass) {
@@ -97,9 +112,9 @@ bool SkinEngine::Start() {
   g_engine = new SkinEngine();
   g_engine->gdiplus_ = std::move(session);
   HINSTANCE module = ::GetModuleHandleW(nullptr);
-  g_engine->appIcon_ = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, 0));
+  g_engine->appIcon_.Reset(static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, 0)));
   if (!g_engine->appIcon_)
-    g_engine->appIcon_ = static_cast<HICON>(::LoadImageW(module, L"DEFAULT_ICON", IMAGE_ICON, 16, 16, 0));
+    g_engine->appIcon_.Reset(static_cast<HICON>(::LoadImageW(module, L"DEFAULT_ICON", IMAGE_ICON, 16, 16, 0)));
   g_engine->faceColour_ = ::GetSysColor(COLOR_BTNFACE);
   for (int i = 0; i < static_cast<int>(Glyph::kCount); ++i)
     g_engine->glyphs_[static_cast<size_t>(i)] = DecodePicture(LoadResourcePicture(IDR_SKIN_GLYPH_FIRST + i));
@@ -115,8 +130,10 @@ SkinEngine* SkinEngine::Instance() { return g_engine; }
 
 SkinEngine::~SkinEngine() {
   for (auto& glyph : glyphs_) glyph.reset();
-  for (auto& window : windows_) window->decodedPicture.reset();  // GDI+ objects go before GDI+
-  if (appIcon_) ::DestroyIcon(appIcon_);
+  // Windows still open work on without the engine: their records take the engine's procedures
+  // off them as they go, and their pictures go before GDI+.
+  windows_.clear();
+  appIcon_.Reset();
   gdiplus_.reset();
 }
 
@@ -162,6 +179,7 @@ void SkinEngine::SkinWindow(HWND window, const SkinOptions& options) {
   auto record = std::make_unique<SkinnedWindow>();
   SkinnedWindow& w = *record;
   w.hwnd = window;
+  w.engine = this;
   w.captionHeight = std::max(options.captionHeight, kMinCaptionHeight);
   w.captionEnabled = options.captionEnabled;
   w.resizable = options.resizable;
@@ -186,20 +204,7 @@ void SkinEngine::SkinWindow(HWND window, const SkinOptions& options) {
     }
   }
 
-  auto add = [&w](int kind, int width, Glyph glyph, const wchar_t* tip, std::optional<Glyph> second = {}) {
-    CaptionButton button;
-    button.kind = kind;
-    button.width = width;
-    button.picture = glyph;
-    button.secondPicture = second;
-    button.tooltip = tip;
-    w.buttons.push_back(button);
-  };
-  if (w.helpButton) add(kHelpButton, 26, Glyph::Help, L"帮助");
-  if (w.menuButton) add(kMenuButton, 26, Glyph::Menu, L"主菜单");
-  if (w.minimiseBox) add(kMinimiseButton, 26, Glyph::Minimise, L"最小化");
-  if (w.maximiseBox) add(kMaximiseButton, 26, Glyph::Maximise, L"最大化", Glyph::Restore);
-  add(kCloseButton, 38, Glyph::Close, L"关闭");
+  w.buttons = MakeCaptionButtons(w.helpButton, w.menuButton, w.minimiseBox, w.maximiseBox);
   std::vector<int> widths;
   for (const CaptionButton& b : w.buttons) widths.push_back(b.width);
   w.blockWidth = CaptionBlockWidth(widths);
@@ -209,50 +214,47 @@ void SkinEngine::SkinWindow(HWND window, const SkinOptions& options) {
   windows_.push_back(std::move(record));
   const int index = WindowCount();
 
-  w.tooltip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                CW_USEDEFAULT, window, nullptr, nullptr, nullptr);
-  for (size_t i = 0; i < w.buttons.size(); ++i) {
-    TOOLINFOW tool{};
-    tool.cbSize = sizeof(tool);
-    tool.uFlags = TTF_SUBCLASS;
-    tool.hwnd = window;
-    tool.uId = i + 1;
-    tool.lpszText = w.buttons[i].tooltip.data();
-    ::SendMessageW(w.tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
+  w.tooltip = CreateCaptionTooltips(window, w.buttons);
   LayoutCaptionButtons(index);
   InstallPainters(index);
   w.fullRepaint = true;
-  w.previous = Subclass(window, FrameProcedure);
+  w.previous = w.subclass.Install(window, FrameProcedure, this);
   SetIntProp(window, property::kPrevious, reinterpret_cast<intptr_t>(w.previous));
   SetIntProp(window, property::kIndex, index);
 }
 
-void SkinEngine::InstallPainters(int index) {
-  SkinnedWindow& w = *WindowAt(index);
-  auto install = [&](ControlList list, HWND child, WNDPROC procedure) -> ControlRecord* {
-    auto& records = w.controls[list];
-    for (const ControlRecord& r : records)
-      if (r.hwnd == child) return nullptr;
-    records.push_back(ControlRecord{});
-    ControlRecord& record = records.back();
-    record.hwnd = child;
-    SetIntProp(child, property::kIndex, static_cast<intptr_t>(records.size()));
-    SetIntProp(child, property::kOwner, index);
-    record.previous = Subclass(child, procedure);
-    SetIntProp(child, property::kPrevious, reinterpret_cast<intptr_t>(record.previous));
-    return &record;
-  };
-  auto children = [&](const wchar_t* cls, auto each) {
-    for (HWND child = ::FindWindowExW(w.hwnd, nullptr, cls, nullptr); child;
-         child = ::FindWindowExW(w.hwnd, child, cls, nullptr))
-      each(child);
-  };
+namespace {
 
-  children(L"BUTTON", [&](HWND child) {
+// Puts the painter of `list` on `child`, a control of window `w` (number `index`); null when it
+// has one already.
+ControlRecord* Install(SkinnedWindow& w, int index, ControlList list, HWND child) {
+  auto& records = w.controls[list];
+  for (const ControlRecord& r : records)
+    if (r.hwnd == child) return nullptr;
+  ControlRecord& record = records.emplace_back();
+  record.hwnd = child;
+  record.owner = &w;
+  SetIntProp(child, property::kIndex, static_cast<intptr_t>(records.size()));
+  SetIntProp(child, property::kOwner, index);
+  record.previous = record.subclass.Install(child, kPainters[list], &record);
+  SetIntProp(child, property::kPrevious, reinterpret_cast<intptr_t>(record.previous));
+  return &record;
+}
+
+// Calls `each` for every direct child of `parent` of class `cls`.
+template <typename Each>
+void ForChildren(HWND parent, const wchar_t* cls, Each each) {
+  for (HWND child = ::FindWindowExW(parent, nullptr, cls, nullptr); child;
+       child = ::FindWindowExW(parent, child, cls, nullptr))
+    each(child);
+}
+
+// Push buttons first, then check boxes and radio buttons.
+void InstallButtons(SkinnedWindow& w, int index) {
+  ForChildren(w.hwnd, L"BUTTON", [&](HWND child) {
     const LONG_PTR style = ::GetWindowLongPtrW(child, GWL_STYLE);
     if (!IsPushButton(style)) return;
-    if (ControlRecord* r = install(kButtons, child, ButtonProcedure)) {
+    if (ControlRecord* r = Install(w, index, kButtons, child)) {
       r->kind = 0;
       r->caption = WindowText(child);
       ReadControlFont(child, *r);
@@ -260,10 +262,10 @@ void SkinEngine::InstallPainters(int index) {
       ::SetWindowLongPtrW(child, GWL_STYLE, style | BS_OWNERDRAW);
     }
   });
-  children(L"BUTTON", [&](HWND child) {
+  ForChildren(w.hwnd, L"BUTTON", [&](HWND child) {
     const LONG_PTR style = ::GetWindowLongPtrW(child, GWL_STYLE);
     if (!IsCheckOrRadio(style)) return;
-    if (ControlRecord* r = install(kButtons, child, ButtonProcedure)) {
+    if (ControlRecord* r = Install(w, index, kButtons, child)) {
       const bool radio = (style & 0x1) && (style & 0x8);
       r->kind = radio ? 4 : 5;
       r->isRadio = radio;
@@ -273,42 +275,64 @@ void SkinEngine::InstallPainters(int index) {
       r->checkState = static_cast<int>(::SendMessageW(child, BM_GETCHECK, 0, 0));
     }
   });
+}
+
+// A combo box shows its selected item as its text from the start.
+void ShowSelectionAsText(HWND combo) {
+  const LRESULT selected = ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  if (selected < 0) return;
+  const LRESULT length = ::SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(selected), 0);
+  if (length < 0) return;
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(text.data()));
+  ::SendMessageW(combo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// Edits, then combo boxes; returns the combo boxes.
+std::vector<HWND> InstallEditsAndCombos(SkinnedWindow& w, int index) {
+  ForChildren(w.hwnd, L"Edit", [&](HWND child) {
+    if (Install(w, index, kEdits, child)) SetIntProp(child, property::kTextColour, 0);
+  });
   std::vector<HWND> combos;
-  children(L"Edit", [&](HWND child) {
-    if (install(kEdits, child, EditProcedure)) SetIntProp(child, property::kTextColour, 0);
-  });
-  children(L"ComboBox", [&](HWND child) {
-    if (!install(kCombos, child, ComboProcedure)) return;
+  ForChildren(w.hwnd, L"ComboBox", [&](HWND child) {
+    if (!Install(w, index, kCombos, child)) return;
     combos.push_back(child);
-    const LRESULT selected = ::SendMessageW(child, CB_GETCURSEL, 0, 0);
-    if (selected >= 0) {
-      const LRESULT length = ::SendMessageW(child, CB_GETLBTEXTLEN, static_cast<WPARAM>(selected), 0);
-      if (length >= 0) {
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        ::SendMessageW(child, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(text.data()));
-        ::SendMessageW(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-      }
-    }
+    ShowSelectionAsText(child);
   });
-  children(TRACKBAR_CLASSW, [&](HWND child) { install(kSliders, child, SliderProcedure); });
-  children(PROGRESS_CLASSW, [&](HWND child) { install(kProgressBars, child, ProgressProcedure); });
+  return combos;
+}
+
+// List-type controls, then the combo boxes' drop-down lists; returns the list views.
+std::vector<HWND> InstallLists(SkinnedWindow& w, int index, const std::vector<HWND>& combos) {
   std::vector<HWND> listViews;
   for (const wchar_t* cls : {L"ListBox", WC_LISTVIEWW, WC_TREEVIEWW, WC_IPADDRESSW, DATETIMEPICK_CLASSW}) {
-    children(cls, [&](HWND child) {
-      install(kLists, child, ListProcedure);
+    ForChildren(w.hwnd, cls, [&](HWND child) {
+      Install(w, index, kLists, child);
       if (std::wstring(cls) == WC_LISTVIEWW) listViews.push_back(child);
     });
   }
   for (HWND combo : combos) {
     COMBOBOXINFO info{};
     info.cbSize = sizeof(info);
-    if (::GetComboBoxInfo(combo, &info) && info.hwndList) install(kLists, info.hwndList, ListProcedure);
+    if (::GetComboBoxInfo(combo, &info) && info.hwndList) Install(w, index, kLists, info.hwndList);
   }
-  children(UPDOWN_CLASSW, [&](HWND child) { install(kUpDowns, child, UpDownProcedure); });
-  children(WC_HEADERW, [&](HWND child) { install(kHeaders, child, HeaderProcedure); });
+  return listViews;
+}
+
+}  // namespace
+
+void SkinEngine::InstallPainters(int index) {
+  SkinnedWindow& w = *WindowAt(index);
+  InstallButtons(w, index);
+  const std::vector<HWND> combos = InstallEditsAndCombos(w, index);
+  ForChildren(w.hwnd, TRACKBAR_CLASSW, [&](HWND child) { Install(w, index, kSliders, child); });
+  ForChildren(w.hwnd, PROGRESS_CLASSW, [&](HWND child) { Install(w, index, kProgressBars, child); });
+  const std::vector<HWND> listViews = InstallLists(w, index, combos);
+  ForChildren(w.hwnd, UPDOWN_CLASSW, [&](HWND child) { Install(w, index, kUpDowns, child); });
+  ForChildren(w.hwnd, WC_HEADERW, [&](HWND child) { Install(w, index, kHeaders, child); });
   for (HWND view : listViews)
     if (HWND header = reinterpret_cast<HWND>(::SendMessageW(view, LVM_GETHEADER, 0, 0)))
-      install(kHeaders, header, HeaderProcedure);
+      Install(w, index, kHeaders, header);
 }
 
 void SkinEngine::MakeTransparent(HWND control, std::optional<COLORREF> keyColour) {
@@ -317,90 +341,101 @@ void SkinEngine::MakeTransparent(HWND control, std::optional<COLORREF> keyColour
   if (!w) return;
   for (const TransparentControl& t : w->transparent)
     if (t.hwnd == control) return;
-  TransparentControl record{control, nullptr, keyColour.value_or(faceColour_)};
-  record.previous = Subclass(control, TransparentProcedure);
-  w->transparent.push_back(record);
+  TransparentControl& record = w->transparent.emplace_back();
+  record.hwnd = control;
+  record.owner = w;
+  record.key = keyColour.value_or(faceColour_);
+  record.previous = record.subclass.Install(control, TransparentProcedure, &record);
   SetIntProp(control, property::kTransPrevious, reinterpret_cast<intptr_t>(record.previous));
   SetIntProp(control, property::kTransIndex, static_cast<intptr_t>(w->transparent.size()));
   SetIntProp(control, property::kTransOwner, owner);
   // A control hosting windows of its own would become a container here; nothing we skin has one.
 }
 
-LRESULT CALLBACK SkinEngine::TransparentProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  const auto previous = reinterpret_cast<WNDPROC>(GetIntProp(hwnd, property::kTransPrevious));
-  SkinEngine* engine = g_engine;
-  SkinnedWindow* w = engine ? engine->WindowAt(static_cast<int>(GetIntProp(hwnd, property::kTransOwner))) : nullptr;
-  const intptr_t position = GetIntProp(hwnd, property::kTransIndex);
-  if (!w || position < 1 || static_cast<size_t>(position) > w->transparent.size())
-    return CallPrevious(previous, hwnd, message, wParam, lParam);
-  const COLORREF key = w->transparent[static_cast<size_t>(position - 1)].key;
+LRESULT CALLBACK SkinEngine::TransparentProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                                  DWORD_PTR record) noexcept {
+  auto& control = *reinterpret_cast<TransparentControl*>(record);
+  return control.owner->engine->Transparent(control, hwnd, message, wParam, lParam);
+}
 
+namespace {
+
+bool ClassIs(const wchar_t* cls, std::initializer_list<const wchar_t*> names) {
+  for (const wchar_t* name : names)
+    if (_wcsicmp(cls, name) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+LRESULT SkinEngine::Transparent(TransparentControl& control, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   wchar_t cls[64] = L"";
   ::GetClassNameW(hwnd, cls, 64);
   if (message == WM_PAINT) {
-    const bool paintsIntoSurface = _wcsicmp(cls, L"SysMonthCal32") == 0 || _wcsicmp(cls, L"SysTabControl32") == 0 ||
-                                   _wcsicmp(cls, L"ToolbarWindow32") == 0 ||
-                                   _wcsicmp(cls, L"msctls_statusbar32") == 0 || _wcsicmp(cls, L"Button") == 0 ||
-                                   _wcsicmp(cls, L"msctls_trackbar32") == 0;
-    if (paintsIntoSurface) {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(hwnd, &ps);
-      RECT client;
-      ::GetClientRect(hwnd, &client);
-      HDC own = engine->ComposeBackground(hwnd, client);
-      CallPrevious(previous, hwnd, WM_PAINT, reinterpret_cast<WPARAM>(own), 0);
-      HDC veiled = engine->ComposeBackground(hwnd, client);
-      {
-        Gdiplus::Graphics g(veiled);
-        Gdiplus::SolidBrush veil(White(kVeilAlpha));
-        g.FillRectangle(&veil, 0, 0, client.right, client.bottom);
-      }
-      ::TransparentBlt(veiled, 0, 0, client.right, client.bottom, own, 0, 0, client.right, client.bottom, key);
-      ::BitBlt(dc, 0, 0, client.right, client.bottom, veiled, 0, 0, SRCCOPY);
-      engine->ReleaseSurface(own);
-      engine->ReleaseSurface(veiled);
-      ::EndPaint(hwnd, &ps);
+    if (ClassIs(cls, {L"SysMonthCal32", L"SysTabControl32", L"ToolbarWindow32", L"msctls_statusbar32", L"Button",
+                      L"msctls_trackbar32"})) {
+      PaintThroughSurface(hwnd, control.key);
       return 0;
     }
-    // A label: it paints itself as usual, then everything but its key colour is lifted onto
-    // the skin behind it.
-    LRESULT result = 0;
-    {
-      ScopedWindowDc dc(hwnd);
-      RECT update{};
-      ::GetUpdateRect(hwnd, &update, FALSE);
-      const int width = update.right - update.left;
-      const int height = update.bottom - update.top;
-      HDC surface = width > 0 && height > 0 ? engine->ComposeBackground(hwnd, update) : nullptr;
-      result = CallPrevious(previous, hwnd, message, wParam, lParam);
-      if (surface) {
-        ::TransparentBlt(surface, 0, 0, width, height, dc.Get(), update.left, update.top, width, height, key);
-        ::BitBlt(dc.Get(), update.left, update.top, width, height, surface, 0, 0, SRCCOPY);
-        engine->ReleaseSurface(surface);
-      }
-    }
+    const LRESULT result = PaintLifted(hwnd, control.key, message, wParam, lParam);
     for (HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
       if (::IsWindowVisible(child)) ::InvalidateRect(child, nullptr, TRUE);
     return result;
   }
   if ((message == WM_HSCROLL || message == WM_VSCROLL) && _wcsicmp(cls, L"RichEdit20A") == 0)
     ::InvalidateRect(hwnd, nullptr, FALSE);
-  return CallPrevious(previous, hwnd, message, wParam, lParam);
+  return ::DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+// A control that paints into the DC it is handed: it paints onto the skin behind it, and that,
+// less its key colour, goes over a veiled copy of the skin.
+void SkinEngine::PaintThroughSurface(HWND hwnd, COLORREF key) {
+  const PaintScope paint(hwnd);
+  const HDC dc = paint.Dc();
+  RECT client;
+  ::GetClientRect(hwnd, &client);
+  {
+    const BackgroundSurface own(*this, hwnd, client);
+    ::DefSubclassProc(hwnd, WM_PAINT, reinterpret_cast<WPARAM>(own.Dc()), 0);
+    const BackgroundSurface veiled(*this, hwnd, client);
+    {
+      Gdiplus::Graphics g(veiled.Dc());
+      Gdiplus::SolidBrush veil(White(kVeilAlpha));
+      g.FillRectangle(&veil, 0, 0, client.right, client.bottom);
+    }
+    ::TransparentBlt(veiled.Dc(), 0, 0, client.right, client.bottom, own.Dc(), 0, 0, client.right, client.bottom, key);
+    ::BitBlt(dc, 0, 0, client.right, client.bottom, veiled.Dc(), 0, 0, SRCCOPY);
+  }
+}
+
+// A label: it paints itself as usual, then everything but its key colour is lifted onto the
+// skin behind it.
+LRESULT SkinEngine::PaintLifted(HWND hwnd, COLORREF key, UINT message, WPARAM wParam, LPARAM lParam) {
+  ScopedWindowDc dc(hwnd);
+  RECT update{};
+  ::GetUpdateRect(hwnd, &update, FALSE);
+  const int width = update.right - update.left;
+  const int height = update.bottom - update.top;
+  std::optional<BackgroundSurface> surface;
+  if (width > 0 && height > 0) surface.emplace(*this, hwnd, update);
+  const LRESULT result = ::DefSubclassProc(hwnd, message, wParam, lParam);
+  if (surface && *surface) {
+    ::TransparentBlt(surface->Dc(), 0, 0, width, height, dc.Get(), update.left, update.top, width, height, key);
+    ::BitBlt(dc.Get(), update.left, update.top, width, height, surface->Dc(), 0, 0, SRCCOPY);
+  }
+  return result;
 }
 
 HDC SkinEngine::ComposeBackground(HWND control, const RECT& rect, bool windowRect) {
   const int width = std::max<int>(rect.right - rect.left, 1);
   const int height = std::max<int>(rect.bottom - rect.top, 1);
-  HBITMAP bitmap = nullptr;
-  HBITMAP previous = nullptr;
-  HDC dc = CreateSurface(width, height, &bitmap, &previous);
-  if (!dc) return nullptr;
-  SurfaceEntry& entry = surfaces_.emplace_back();
-  entry.dc.Reset(dc);
-  entry.bitmap.Reset(bitmap);
-  entry.selected.emplace(dc, previous, ScopedSelect::AlreadySelected{});
+  if (!surfaces_.emplace_back().Renew(width, height)) {
+    surfaces_.pop_back();
+    return nullptr;
+  }
+  const HDC dc = surfaces_.back().Dc();
   SkinnedWindow* owner = OwnerOf(control);
-  if (owner && owner->backBuffer) {
+  if (owner && owner->backBuffer.Dc()) {
     POINT ownerOrigin{0, 0};
     ::ClientToScreen(owner->hwnd, &ownerOrigin);
     POINT origin{0, 0};
@@ -411,7 +446,7 @@ HDC SkinEngine::ComposeBackground(HWND control, const RECT& rect, bool windowRec
     } else {
       ::ClientToScreen(control, &origin);
     }
-    ::BitBlt(dc, 0, 0, width, height, owner->backBuffer, origin.x - ownerOrigin.x + rect.left,
+    ::BitBlt(dc, 0, 0, width, height, owner->backBuffer.Dc(), origin.x - ownerOrigin.x + rect.left,
              origin.y - ownerOrigin.y + rect.top, SRCCOPY);
   } else {
     RECT all{0, 0, width, height};
@@ -423,7 +458,7 @@ HDC SkinEngine::ComposeBackground(HWND control, const RECT& rect, bool windowRec
 
 void SkinEngine::ReleaseSurface(HDC surface) {
   for (auto it = surfaces_.begin(); it != surfaces_.end(); ++it) {
-    if (it->dc.Get() != surface) continue;
+    if (it->Dc() != surface) continue;
     surfaces_.erase(it);
     return;
   }
@@ -432,11 +467,7 @@ void SkinEngine::ReleaseSurface(HDC surface) {
 void SkinEngine::CleanUpWindow(int index) {
   SkinnedWindow* w = WindowAt(index);
   if (!w) return;
-  for (const ControlRecord& edit : w->controls[kEdits]) {
-    if (HGDIOBJ bitmap = ::GetPropW(edit.hwnd, property::kBrushBitmap)) ::DeleteObject(bitmap);
-    if (HGDIOBJ brush = ::GetPropW(edit.hwnd, property::kBrush)) ::DeleteObject(brush);
-  }
-  // The record's back buffer and cached surfaces end with it, below.
+  // The records' brushes, back buffer and cached surfaces end with them, below.
   for (const wchar_t* name : {property::kIndex, property::kPrevious, property::kKeptBitmap, property::kBackBitmap})
     ::RemovePropW(w->hwnd, name);
   const HWND hwnd = w->hwnd;

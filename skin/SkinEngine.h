@@ -1,7 +1,8 @@
 // The skin engine: takes over a top-level window and the standard controls in it and paints
 // them itself with GDI+ onto memory surfaces, with a caption strip of its own. One engine serves
-// the whole process; every window procedure it installs finds it through SkinEngine::Instance().
-// Everything here runs on the UI thread.
+// the whole process. It subclasses the windows with comctl32's subclass helper: the frame's
+// procedure is handed the engine, a control's procedure the control's record (which leads to its
+// window and the engine). Everything here runs on the UI thread.
 #pragma once
 
 #include "base/Gdi.h"
@@ -10,8 +11,10 @@
 #include "skin/SkinGeometry.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <array>
+#include <deque>
 #include <list>
 #include <memory>
 #include <optional>
@@ -19,6 +22,32 @@
 #include <vector>
 
 namespace velmora::skin {
+
+class SkinEngine;
+struct SkinnedWindow;
+
+// The one subclass id the engine's procedures are installed under.
+inline constexpr UINT_PTR kSubclassId = 0x534B;
+
+// One of the engine's procedures installed on a window (comctl32's subclass helper) and taken off
+// again when this ends, so no procedure of ours outlives the record it was handed. A window that
+// is already gone has dropped it itself.
+class WindowSubclass {
+ public:
+  WindowSubclass() = default;
+  ~WindowSubclass() { Remove(); }
+  WindowSubclass(const WindowSubclass&) = delete;
+  WindowSubclass& operator=(const WindowSubclass&) = delete;
+
+  // Puts `procedure` in front of the window's, handed `data`; returns the procedure the window
+  // had before.
+  WNDPROC Install(HWND hwnd, SUBCLASSPROC procedure, const void* data);
+  void Remove() noexcept;
+
+ private:
+  HWND hwnd_ = nullptr;
+  SUBCLASSPROC procedure_ = nullptr;
+};
 
 // The engine's own pictures, carried as resources of the executable.
 enum class Glyph : int {
@@ -54,8 +83,9 @@ enum HotClass : int { kHotButton = 0, kHotEdit = 1, kHotList = 2, kHotCombo = 3,
 
 struct ControlRecord {
   HWND hwnd = nullptr;
-  WNDPROC previous = nullptr;
-  int kind = 0;  // buttons: 0 push button, 4 radio button, 5 check box
+  SkinnedWindow* owner = nullptr;  // the skinned window whose tables hold this record
+  WNDPROC previous = nullptr;      // the control's procedure before the engine's
+  int kind = 0;                    // buttons: 0 push button, 4 radio button, 5 check box
   std::wstring caption;
   bool focused = false;
   bool isCheckBox = false, isRadio = false;
@@ -66,35 +96,24 @@ struct ControlRecord {
   bool hot = false;
   bool buttonDown = false;  // edits: left button held; up-downs and headers: pressed
   int hotPart = 0;          // up-downs: 1 first half, 2 second half; headers: hot item + 1
+  WindowSubclass subclass;  // the painter's procedure, handed this record
+  // Edits: a brush handed out for colour messages and the bitmap it paints with; they go with
+  // the edit (none in this program so far).
+  UniqueBrush brush;
+  UniqueBitmap brushBitmap;
 };
 
 struct TransparentControl {
   HWND hwnd = nullptr;
+  SkinnedWindow* owner = nullptr;
   WNDPROC previous = nullptr;
   COLORREF key = 0;
+  WindowSubclass subclass;  // the engine's procedure, handed this record
 };
 
 struct FadeRecord {
   int button = 0;  // 1-based, 0 for none
   int step = 0;
-};
-
-// A memory surface with the bitmap it holds and the one its creation displaced; it ends them
-// with itself.
-struct CachedSurface {
-  CachedSurface() = default;
-  ~CachedSurface() {
-    if (!dc) return;
-    ::SelectObject(dc, displaced);
-    if (bitmap) ::DeleteObject(bitmap);
-    ::DeleteDC(dc);
-  }
-  CachedSurface(const CachedSurface&) = delete;
-  CachedSurface& operator=(const CachedSurface&) = delete;
-
-  HDC dc = nullptr;
-  HBITMAP bitmap = nullptr;
-  HBITMAP displaced = nullptr;
 };
 
 struct SkinOptions {
@@ -111,23 +130,16 @@ struct SkinOptions {
 
 struct SkinnedWindow {
   SkinnedWindow() = default;
-  // The back buffer goes with the record: the bitmap it holds now (and the current one, when
-  // that differs), then the DC with the bitmap it was made with.
-  ~SkinnedWindow() {
-    if (!backBuffer) return;
-    HGDIOBJ out = ::SelectObject(backBuffer, keptBitmap);
-    ::DeleteObject(out);
-    if (currentBitmap && currentBitmap != out) ::DeleteObject(currentBitmap);
-    ::DeleteDC(backBuffer);
-  }
   SkinnedWindow(const SkinnedWindow&) = delete;
   SkinnedWindow& operator=(const SkinnedWindow&) = delete;
 
   HWND hwnd = nullptr;
+  SkinEngine* engine = nullptr;  // the engine that skinned it
   int captionHeight = kMinCaptionHeight;
   bool helpButton = false, menuButton = false, minimiseBox = false, maximiseBox = false, closeButton = true;
   bool captionText = true, glossyBand = false;
   WNDPROC previous = nullptr;
+  WindowSubclass subclass;  // the frame's procedure, handed the engine
 
   Picture picture;
   std::unique_ptr<Gdiplus::Bitmap> decodedPicture;  // the picture above, decoded once
@@ -152,13 +164,15 @@ struct SkinnedWindow {
   HWND tooltip = nullptr;
 
   bool fullRepaint = false;
-  HDC backBuffer = nullptr;
-  HBITMAP keptBitmap = nullptr;     // what the back buffer held when it was made (Ck_Ycjdx)
-  HBITMAP currentBitmap = nullptr;  // the back buffer's bitmap now (Ck_wtjbdx)
-  std::array<CachedSurface, 2> caches;
+  // The composed window, copied to the screen from here; made anew at each full repaint.
+  ArgbSurface backBuffer;
+  // Copies of the composed background, to restore what lies under a caption button or the title.
+  std::array<ArgbSurface, 2> caches;
 
-  std::array<std::vector<ControlRecord>, kListCount> controls;
-  std::vector<TransparentControl> transparent;
+  // Deques: a control's procedure holds its record's address, which must not move as the
+  // tables grow.
+  std::array<std::deque<ControlRecord>, kListCount> controls;
+  std::deque<TransparentControl> transparent;
 
   // The painters' hover bookkeeping: one hot control per window.
   HWND hotControl = nullptr;
@@ -182,7 +196,7 @@ class SkinEngine {
   COLORREF ThemeColour() const { return kThemeColour; }
   COLORREF FaceColour() const { return faceColour_; }
   bool SliderFrame() const { return true; }
-  HICON AppIcon() const { return appIcon_; }
+  HICON AppIcon() const { return appIcon_.Get(); }
 
   // Skins a top-level window and its direct child controls. A window already skinned is left
   // as it is.
@@ -230,9 +244,35 @@ class SkinEngine {
 
  private:
   SkinEngine() = default;
-  static LRESULT CALLBACK FrameProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-  static LRESULT CALLBACK TransparentProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+  static LRESULT CALLBACK FrameProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR engine) noexcept;
+  static LRESULT CALLBACK TransparentProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                               DWORD_PTR record) noexcept;
+  LRESULT Transparent(TransparentControl& control, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  void PaintThroughSurface(HWND hwnd, COLORREF key);
+  LRESULT PaintLifted(HWND hwnd, COLORREF key, UINT message, WPARAM wParam, LPARAM lParam);
+  // The frame's messages (Frame.cpp), one handler each.
   LRESULT Frame(int index, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnSize(SkinnedWindow& w);
+  void OnSetText(int index, SkinnedWindow& w, LPARAM text);
+  void OnPaint(int index, SkinnedWindow& w);
+  void OnShowWindow(int index, SkinnedWindow& w, WPARAM shown);
+  void OnSysCommand(SkinnedWindow& w, WPARAM command);
+  void OnGetMinMaxInfo(SkinnedWindow& w, MINMAXINFO& info);
+  void OnWindowPosChanged(int index, SkinnedWindow& w);
+  void OnDrawItem(const DRAWITEMSTRUCT* item);
+  void OnNotify(const NMHDR* header);
+  void OnMouseMove(int index, SkinnedWindow& w, POINT point);
+  void OnMouseLeave(int index, SkinnedWindow& w);
+  void OnLeftButtonDown(int index, SkinnedWindow& w, POINT point);
+  void OnLeftButtonUp(int index, SkinnedWindow& w);
+  void OnDoubleClick(int index, SkinnedWindow& w, int y);
+  void OnNcDestroy(int index, HWND hwnd);
+  // The caption buttons' hover and fade (CaptionButtons.cpp).
+  void TrackCaptionHover(int index, SkinnedWindow& w, POINT point);
+  void EndCaptionHover(int index, SkinnedWindow& w);
+  void StepCaptionFade(int index, SkinnedWindow& w);
+
   void InstallPainters(int index);
   void CleanUpWindow(int index);
   void Renumber();
@@ -241,27 +281,35 @@ class SkinEngine {
   void DrawSeparators(SkinnedWindow& w, Gdiplus::Graphics& g, int button);
   void RestoreFromCache(SkinnedWindow& w, int x, int y, int width, int height);
   void CopyToScreen(SkinnedWindow& w, int x, int y, int width, int height);
-  void OnMouseMove(int index, SkinnedWindow& w, POINT point);
-  void OnAnimationTimer(SkinnedWindow& w, int index);
-
-  // A surface ComposeBackground handed out: its DC, and the bitmap selected into it until
-  // ReleaseSurface ends it.
-  struct SurfaceEntry {
-    UniqueMemoryDc dc;
-    UniqueBitmap bitmap;
-    std::optional<ScopedSelect> selected;
-    ~SurfaceEntry() { selected.reset(); }  // deselected before the bitmap and the DC go
-  };
 
   std::unique_ptr<GdiplusSession> gdiplus_;
-  HICON appIcon_ = nullptr;
+  UniqueIcon appIcon_;
   COLORREF faceColour_ = 0;
   bool firstResize_ = true;
   bool composing_ = false;  // inside RepaintFrame: draw into the back buffer only
   int pressedButton_ = 0;
   std::vector<std::unique_ptr<SkinnedWindow>> windows_;
-  std::list<SurfaceEntry> surfaces_;
+  std::list<ArgbSurface> surfaces_;  // handed out by ComposeBackground until ReleaseSurface
   std::array<std::unique_ptr<Gdiplus::Bitmap>, static_cast<size_t>(Glyph::kCount)> glyphs_;
+};
+
+// A surface from ComposeBackground, handed back to the engine at the end of the scope.
+class BackgroundSurface {
+ public:
+  BackgroundSurface(SkinEngine& engine, HWND control, const RECT& rect, bool windowRect = false)
+      : engine_(engine), dc_(engine.ComposeBackground(control, rect, windowRect)) {}
+  ~BackgroundSurface() {
+    if (dc_) engine_.ReleaseSurface(dc_);
+  }
+  BackgroundSurface(const BackgroundSurface&) = delete;
+  BackgroundSurface& operator=(const BackgroundSurface&) = delete;
+
+  HDC Dc() const noexcept { return dc_; }
+  explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+ private:
+  SkinEngine& engine_;
+  HDC dc_;
 };
 
 // Module start and end for the life of a scope (program entry, a test run).
@@ -289,15 +337,14 @@ inline constexpr wchar_t kBackBitmap[] = L"Ck_wtjbdx";
 inline constexpr wchar_t kContainer[] = L"Mb_zpf";
 }  // namespace property
 
-// Where a painter's procedure starts: the procedure the control had before the engine's, and
-// its record and skinned window while the engine still knows them (null otherwise: the painter
-// then passes every message on).
+// Where a painter's procedure starts: the record its subclass was installed with, the skinned
+// window holding it and the engine.
 struct PainterTarget {
-  WNDPROC previous = nullptr;
-  ControlRecord* record = nullptr;
-  SkinnedWindow* owner = nullptr;
+  ControlRecord& record;
+  SkinnedWindow& owner;
+  SkinEngine& engine;
 };
-PainterTarget FindPainterTarget(HWND control, ControlList list);
+PainterTarget PainterTargetOf(DWORD_PTR record);
 
 // The painters' shared hover bookkeeping on WM_MOUSEMOVE: asks for WM_MOUSELEAVE, makes the
 // control the window's candidate, and is true when it has just become the window's hot control

@@ -4,10 +4,32 @@
 
 namespace velmora::skin {
 
+std::vector<int> CaptionButtonKinds(bool help, bool menu, bool minimise, bool maximise) {
+  std::vector<int> kinds;
+  if (help) kinds.push_back(kHelpButton);
+  if (menu) kinds.push_back(kMenuButton);
+  if (minimise) kinds.push_back(kMinimiseButton);
+  if (maximise) kinds.push_back(kMaximiseButton);
+  kinds.push_back(kCloseButton);
+  return kinds;
+}
+
+int CaptionButtonWidth(int kind) { return kind == kCloseButton ? 38 : 26; }
+
 int CaptionBlockWidth(const std::vector<int>& buttonWidths) {
   int sum = 0;
   for (int width : buttonWidths) sum += width;
   return sum + static_cast<int>(buttonWidths.size()) - 1 + 3;
+}
+
+int CaptionBlockX(int clientWidth, int blockWidth) { return clientWidth - blockWidth + 1; }
+
+bool InCaptionBlock(int blockX, int blockY, int blockWidth, int blockHeight, int x, int y) {
+  return x >= blockX && x <= blockX + blockWidth && y >= blockY && y <= blockY + blockHeight;
+}
+
+bool PressOnCaptionBlock(int blockX, int blockWidth, int blockHeight, int x, int y) {
+  return x >= blockX && x <= blockX + blockWidth && y <= blockHeight && y >= 3;
 }
 
 FloatRect CaptionButtonRect(int blockX, int index, int kind) {

@@ -28,9 +28,24 @@ constexpr int kCaptionButtonStep = 27;  // one button's width plus its separator
 constexpr int kFadeSteps = 8;
 constexpr int kFadeAlphaStep = 30;  // 8 × 30 = 240, the full hover highlight
 
+// The kinds of the caption buttons a window gets, left to right: help, main menu, minimise and
+// maximise when it has them, and always close.
+std::vector<int> CaptionButtonKinds(bool help, bool menu, bool minimise, bool maximise);
+// A button's share of the block's width: 26, the close button 38 (it is drawn 40 wide, reaching
+// past the window's right edge).
+int CaptionButtonWidth(int kind);
 // The caption-button block's width for buttons of these widths: their sum, a pixel between each
 // two, and three more.
 int CaptionBlockWidth(const std::vector<int>& buttonWidths);
+// Where the block starts in a client area `clientWidth` wide: flush with the right edge, a
+// pixel past it.
+int CaptionBlockX(int clientWidth, int blockWidth);
+// Whether (x, y) lies in the block, its edges included.
+bool InCaptionBlock(int blockX, int blockY, int blockWidth, int blockHeight, int x, int y);
+// Whether a press at (x, y) is the caption buttons' rather than the frame's: inside the block's
+// width, from its third row down to its height. The rows above stay the edge a press sizes or
+// moves the window from.
+bool PressOnCaptionBlock(int blockX, int blockWidth, int blockHeight, int x, int y);
 // Button i (1-based) of a block starting at blockX: 26 wide, the close button 40.
 FloatRect CaptionButtonRect(int blockX, int index, int kind);
 // 1-based index of the button whose rectangle strictly contains (x, y), or 0; only points

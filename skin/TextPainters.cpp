@@ -88,14 +88,11 @@ LRESULT PaintScrollBarsOnly(HWND control, const FrameGeometry& geometry) {
   RECT outer = geometry.inner, client = geometry.client;
   ::OffsetRect(&outer, geometry.screen.left, geometry.screen.top);
   ::OffsetRect(&client, geometry.screen.left, geometry.screen.top);
-  HRGN bars = ::CreateRectRgnIndirect(&outer);
-  HRGN inside = ::CreateRectRgnIndirect(&client);
-  LRESULT result = 0;
-  if (bars && inside && ::CombineRgn(bars, bars, inside, RGN_DIFF) != ERROR)
-    result = ::DefWindowProcW(control, WM_NCPAINT, reinterpret_cast<WPARAM>(bars), 0);
-  if (inside) ::DeleteObject(inside);
-  if (bars) ::DeleteObject(bars);
-  return result;
+  const UniqueRegion bars(::CreateRectRgnIndirect(&outer));
+  const UniqueRegion inside(::CreateRectRgnIndirect(&client));
+  if (bars && inside && ::CombineRgn(bars.Get(), bars.Get(), inside.Get(), RGN_DIFF) != ERROR)
+    return ::DefWindowProcW(control, WM_NCPAINT, reinterpret_cast<WPARAM>(bars.Get()), 0);
+  return 0;
 }
 
 bool ClassIs(HWND hwnd, const wchar_t* name) {
@@ -125,20 +122,19 @@ bool HasBorder(HWND control) {
 // A drop-down list and a list without a border keep the platform's look entirely.
 bool ListGetsFrame(HWND list) { return !ClassIs(list, L"ComboLBox") && HasBorder(list); }
 
-void PaintEditFrame(HWND edit, std::optional<bool> focused = {}, std::optional<bool> hot = {}) {
-  SkinEngine* engine = SkinEngine::Instance();
-  const ControlRecord* record = engine ? engine->RecordOf(edit, kEdits) : nullptr;
-  const SkinnedWindow* owner = record ? engine->OwnerOf(edit) : nullptr;
+void PaintEditFrame(SkinEngine& engine, HWND edit, std::optional<bool> focused = {}, std::optional<bool> hot = {}) {
+  const ControlRecord* record = engine.RecordOf(edit, kEdits);
+  const SkinnedWindow* owner = record ? engine.OwnerOf(edit) : nullptr;
   if (!record || !owner) return;
   const bool isFocused = focused.value_or(record->focused);
   const bool isHot = hot.value_or(owner->hotControl == edit);
   const FrameGeometry geometry = GeometryOf(edit);
   const int w = geometry.width, h = geometry.height;
   if (!HasRing(geometry)) return;
-  HDC surface = engine->ComposeBackground(edit, RECT{0, 0, w, h}, true);
+  const BackgroundSurface surface(engine, edit, RECT{0, 0, w, h}, true);
   if (!surface) return;
   {
-    Gdiplus::Graphics g(surface);
+    Gdiplus::Graphics g(surface.Dc());
     Gdiplus::Region ring(Gdiplus::Rect(0, 0, w, h));
     ring.Xor(ToRect(geometry.inner));
     g.SetClip(&ring);
@@ -148,14 +144,12 @@ void PaintEditFrame(HWND edit, std::optional<bool> focused = {}, std::optional<b
   }
   if (ScopedWindowDc dc(edit, true); dc) {
     ::ExcludeClipRect(dc.Get(), geometry.inner.left, geometry.inner.top, geometry.inner.right, geometry.inner.bottom);
-    ::BitBlt(dc.Get(), 0, 0, w, h, surface, 0, 0, SRCCOPY);
+    ::BitBlt(dc.Get(), 0, 0, w, h, surface.Dc(), 0, 0, SRCCOPY);
   }
-  engine->ReleaseSurface(surface);
 }
 
-void PaintCombo(HWND combo, bool hot, std::optional<bool> focused = {}) {
-  SkinEngine* engine = SkinEngine::Instance();
-  const ControlRecord* record = engine ? engine->RecordOf(combo, kCombos) : nullptr;
+void PaintCombo(SkinEngine& engine, HWND combo, bool hot, std::optional<bool> focused = {}) {
+  const ControlRecord* record = engine.RecordOf(combo, kCombos);
   if (!record) return;
   const bool isFocused = focused.value_or(record->focused);
   RECT window;
@@ -166,13 +160,13 @@ void PaintCombo(HWND combo, bool hot, std::optional<bool> focused = {}) {
   const bool dropDownList = (style & CBS_DROPDOWNLIST) == CBS_DROPDOWNLIST;
   const int buttonWidth = dropDownList ? kListComboButtonWidth : kComboButtonWidth;
   const int buttonX = w - buttonWidth - 2;
-  const COLORREF theme = engine->ThemeColour();
+  const COLORREF theme = engine.ThemeColour();
   const float fh = static_cast<float>(h), fu = static_cast<float>(buttonWidth), fx = static_cast<float>(buttonX);
 
-  HDC surface = engine->ComposeBackground(combo, RECT{0, 0, w, h}, true);
+  const BackgroundSurface surface(engine, combo, RECT{0, 0, w, h}, true);
   if (!surface) return;
   {
-    Gdiplus::Graphics g(surface);
+    Gdiplus::Graphics g(surface.Dc());
     g.Clear(White(255));
     // The edit part (and a simple combo's list) draw themselves: key them out.
     Gdiplus::SolidBrush key(Argb(kKeyColour, 255));
@@ -196,7 +190,7 @@ void PaintCombo(HWND combo, bool hot, std::optional<bool> focused = {}) {
       auto fill = hot ? VerticalGradient(area, White(100), Argb(theme, 150))
                       : VerticalGradient(area, Argb(theme, 30), Argb(theme, 100));
       g.FillPath(fill.get(), &face);
-      if (Gdiplus::Bitmap* arrow = engine->GlyphPicture(Glyph::ArrowDown))
+      if (Gdiplus::Bitmap* arrow = engine.GlyphPicture(Glyph::ArrowDown))
         g.DrawImage(arrow, buttonX + (buttonWidth - 7) / 2, 2 + (h - 4 - 4) / 2, 7, 4);
     }
     if (dropDownList) {
@@ -213,22 +207,20 @@ void PaintCombo(HWND combo, bool hot, std::optional<bool> focused = {}) {
       }
     }
   }
-  if (ScopedWindowDc dc(combo, true); dc) ::TransparentBlt(dc.Get(), 0, 0, w, h, surface, 0, 0, w, h, kKeyColour);
-  engine->ReleaseSurface(surface);
+  if (ScopedWindowDc dc(combo, true); dc) ::TransparentBlt(dc.Get(), 0, 0, w, h, surface.Dc(), 0, 0, w, h, kKeyColour);
 }
 
-void PaintListFrame(HWND list, bool hot, std::optional<bool> focused = {}) {
-  SkinEngine* engine = SkinEngine::Instance();
-  const ControlRecord* record = engine ? engine->RecordOf(list, kLists) : nullptr;
+void PaintListFrame(SkinEngine& engine, HWND list, bool hot, std::optional<bool> focused = {}) {
+  const ControlRecord* record = engine.RecordOf(list, kLists);
   if (!record || !ListGetsFrame(list)) return;  // nothing of the engine's would show
   const bool isFocused = focused.value_or(record->focused);
   const FrameGeometry geometry = GeometryOf(list);
   const int w = geometry.width, h = geometry.height;
   if (!HasRing(geometry)) return;
-  HDC surface = engine->ComposeBackground(list, RECT{0, 0, w, h}, true);
+  const BackgroundSurface surface(engine, list, RECT{0, 0, w, h}, true);
   if (!surface) return;
   {
-    Gdiplus::Graphics g(surface);
+    Gdiplus::Graphics g(surface.Dc());
     Gdiplus::Region ring(Gdiplus::Rect(0, 0, w, h));
     ring.Xor(ToRect(geometry.inner));
     g.SetClip(&ring);
@@ -241,9 +233,8 @@ void PaintListFrame(HWND list, bool hot, std::optional<bool> focused = {}) {
   if (ScopedWindowDc dc(list, true); dc) {
     ::ExcludeClipRect(dc.Get(), geometry.client.left, geometry.client.top, geometry.client.right,
                       geometry.client.bottom);
-    ::TransparentBlt(dc.Get(), 0, 0, w, h, surface, 0, 0, w, h, kKeyColour);
+    ::TransparentBlt(dc.Get(), 0, 0, w, h, surface.Dc(), 0, 0, w, h, kKeyColour);
   }
-  engine->ReleaseSurface(surface);
 }
 
 // Whether the control is still the window's hot one. Repaints that the control itself starts
@@ -253,73 +244,73 @@ bool StillHot(const SkinnedWindow& owner, HWND control) { return owner.hotContro
 
 }  // namespace
 
-LRESULT CALLBACK EditProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  const auto [previous, record, owner] = FindPainterTarget(hwnd, kEdits);
-  if (!record) return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
+LRESULT CALLBACK EditProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                               DWORD_PTR data) noexcept {
+  const auto [record, owner, engine] = PainterTargetOf(data);
 
   switch (message) {
     case WM_SETFOCUS:
-      record->focused = true;
+      record.focused = true;
       break;
     case WM_KILLFOCUS:
-      record->focused = false;
+      record.focused = false;
       if (ClassIs(::GetParent(hwnd), L"ComboBox"))
-        PaintEditFrame(hwnd);
+        PaintEditFrame(engine, hwnd);
       else
         ::InvalidateRect(hwnd, nullptr, TRUE);
       break;
     case WM_PAINT:
-      PaintEditFrame(hwnd);
+      PaintEditFrame(engine, hwnd);
       break;
     case WM_NCPAINT:
-      PaintEditFrame(hwnd);
+      PaintEditFrame(engine, hwnd);
       return PaintScrollBarsOnly(hwnd, GeometryOf(hwnd));
     case WM_MOUSEMOVE:
-      if (BecomeHot(*owner, hwnd, kHotEdit)) PaintEditFrame(hwnd, {}, true);
+      if (BecomeHot(owner, hwnd, kHotEdit)) PaintEditFrame(engine, hwnd, {}, true);
       break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
-      record->buttonDown = message == WM_LBUTTONDOWN;
+      record.buttonDown = message == WM_LBUTTONDOWN;
       break;
     case WM_MOUSELEAVE:
-      LeaveHot(*owner, hwnd);
-      PaintEditFrame(hwnd, {}, false);
+      LeaveHot(owner, hwnd);
+      PaintEditFrame(engine, hwnd, {}, false);
       break;
     case WM_DESTROY:
-      // Brushes handed out for colour messages belong to the engine (none in this program).
-      for (const wchar_t* name : {property::kBrush, property::kBrushBitmap})
-        if (HANDLE object = ::RemovePropW(hwnd, name)) ::DeleteObject(static_cast<HGDIOBJ>(object));
+      // Brushes handed out for colour messages go with the edit.
+      record.brush.Reset();
+      record.brushBitmap.Reset();
       break;
     default:
       break;
   }
-  return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
+  return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK ComboProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  const auto [previous, record, owner] = FindPainterTarget(hwnd, kCombos);
-  if (!record) return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
+LRESULT CALLBACK ComboProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                DWORD_PTR data) noexcept {
+  const auto [record, owner, engine] = PainterTargetOf(data);
 
   switch (message) {
     case WM_MOVE:
-      PaintCombo(hwnd, StillHot(*owner, hwnd));
+      PaintCombo(engine, hwnd, StillHot(owner, hwnd));
       break;
     case WM_SETFOCUS:
-      record->focused = true;
-      PaintCombo(hwnd, StillHot(*owner, hwnd), true);
+      record.focused = true;
+      PaintCombo(engine, hwnd, StillHot(owner, hwnd), true);
       break;
     case WM_KILLFOCUS:
       // A drop-down combo hands its focus straight on to its edit part; that is still the
       // combo's focus, which ends when the edit part loses it (EN_KILLFOCUS below).
-      if (!FocusWithin(hwnd, reinterpret_cast<HWND>(wParam))) record->focused = false;
+      if (!FocusWithin(hwnd, reinterpret_cast<HWND>(wParam))) record.focused = false;
       break;
     case WM_COMMAND:
       if (lParam && ::GetParent(reinterpret_cast<HWND>(lParam)) == hwnd) {
-        if (HIWORD(wParam) == EN_SETFOCUS && !record->focused) {
-          record->focused = true;
-          PaintCombo(hwnd, StillHot(*owner, hwnd), true);
+        if (HIWORD(wParam) == EN_SETFOCUS && !record.focused) {
+          record.focused = true;
+          PaintCombo(engine, hwnd, StillHot(owner, hwnd), true);
         } else if (HIWORD(wParam) == EN_KILLFOCUS && !FocusWithin(hwnd, ::GetFocus())) {
-          record->focused = false;
+          record.focused = false;
         }
       }
       break;
@@ -327,56 +318,54 @@ LRESULT CALLBACK ComboProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
       if (::FindWindowExW(hwnd, nullptr, L"Edit", nullptr)) ::InvalidateRect(hwnd, nullptr, TRUE);
       break;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      ::BeginPaint(hwnd, &ps);
-      PaintCombo(hwnd, StillHot(*owner, hwnd));
-      ::EndPaint(hwnd, &ps);
+      const PaintScope paint(hwnd);
+      PaintCombo(engine, hwnd, StillHot(owner, hwnd));
       return 0;
     }
     case WM_ERASEBKGND:
       ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
       return 1;
     case WM_NCPAINT:
-      PaintCombo(hwnd, StillHot(*owner, hwnd));
+      PaintCombo(engine, hwnd, StillHot(owner, hwnd));
       return ::DefWindowProcW(hwnd, WM_NCPAINT, static_cast<WPARAM>(-1), lParam);
     case WM_MOUSEMOVE: {
-      if (BecomeHot(*owner, hwnd, kHotCombo)) PaintCombo(hwnd, true);
+      if (BecomeHot(owner, hwnd, kHotCombo)) PaintCombo(engine, hwnd, true);
       break;
     }
     case WM_MOUSELEAVE:
-      PaintCombo(hwnd, false);
-      LeaveHot(*owner, hwnd);
+      PaintCombo(engine, hwnd, false);
+      LeaveHot(owner, hwnd);
       break;
     default:
       break;
   }
-  return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
+  return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK ListProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  const auto [previous, record, owner] = FindPainterTarget(hwnd, kLists);
-  if (!record) return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
+LRESULT CALLBACK ListProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                               DWORD_PTR data) noexcept {
+  const auto [record, owner, engine] = PainterTargetOf(data);
 
   switch (message) {
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-      record->focused = message == WM_SETFOCUS;
-      PaintListFrame(hwnd, StillHot(*owner, hwnd));
+      record.focused = message == WM_SETFOCUS;
+      PaintListFrame(engine, hwnd, StillHot(owner, hwnd));
       break;
     case WM_PAINT:
-      PaintListFrame(hwnd, StillHot(*owner, hwnd));
+      PaintListFrame(engine, hwnd, StillHot(owner, hwnd));
       break;
     case WM_NCPAINT:
       // A list the engine draws no frame for (a drop-down list) keeps the platform's whole.
       if (!ListGetsFrame(hwnd)) break;
-      PaintListFrame(hwnd, StillHot(*owner, hwnd));
+      PaintListFrame(engine, hwnd, StillHot(owner, hwnd));
       return PaintScrollBarsOnly(hwnd, GeometryOf(hwnd));
     case WM_MOUSEMOVE:
-      if (BecomeHot(*owner, hwnd, kHotList)) PaintListFrame(hwnd, true);
+      if (BecomeHot(owner, hwnd, kHotList)) PaintListFrame(engine, hwnd, true);
       break;
     case WM_MOUSELEAVE:
-      LeaveHot(*owner, hwnd);
-      PaintListFrame(hwnd, false);
+      LeaveHot(owner, hwnd);
+      PaintListFrame(engine, hwnd, false);
       break;
     case WM_KEYUP:
       ::ReleaseCapture();
@@ -384,7 +373,7 @@ LRESULT CALLBACK ListProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     default:
       break;
   }
-  return SkinEngine::CallPrevious(previous, hwnd, message, wParam, lParam);
+  return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 }  // namespace velmora::skin

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 
 using namespace velmora::hotkeys;
 using namespace velmora::ui;
@@ -106,4 +107,34 @@ TEST(SkinGeometry, ResizeZonesInTheirOrder) {
   EXPECT_EQ(ResizeZoneAt(6, 100, 399, 214), 0);
   EXPECT_EQ(velmora::skin::FadeOutAlpha(8), 0);
   EXPECT_EQ(velmora::skin::FadeInAlpha(8), 240);
+}
+
+TEST(SkinGeometry, CaptionButtonsInTheirBlock) {
+  namespace skin = velmora::skin;
+  // The editor's buttons: minimise, maximise and close in a block flush with a 399-pixel client.
+  const std::vector<int> kinds = skin::CaptionButtonKinds(false, false, true, true);
+  ASSERT_EQ(kinds, (std::vector<int>{skin::kMinimiseButton, skin::kMaximiseButton, skin::kCloseButton}));
+  EXPECT_EQ(skin::CaptionButtonKinds(true, true, false, false),
+            (std::vector<int>{skin::kHelpButton, skin::kMenuButton, skin::kCloseButton}));
+  std::vector<int> widths;
+  for (int kind : kinds) widths.push_back(skin::CaptionButtonWidth(kind));
+  EXPECT_EQ(skin::CaptionBlockWidth(widths), 95);
+  EXPECT_EQ(skin::CaptionBlockWidth({skin::CaptionButtonWidth(skin::kCloseButton)}), 41);
+  const int x = skin::CaptionBlockX(399, 95);
+  std::vector<skin::FloatRect> rects;
+  for (int i = 0; i < 3; ++i) rects.push_back(skin::CaptionButtonRect(x, i + 1, kinds[static_cast<size_t>(i)]));
+  EXPECT_FLOAT_EQ(rects[0].x, 307.0f);
+  EXPECT_FLOAT_EQ(rects[1].x, 334.0f);
+  EXPECT_FLOAT_EQ(rects[2].x + rects[2].width, 401.0f);  // two pixels past the right edge
+  EXPECT_EQ(skin::HitTestCaptionButton(rects, x, 0, skin::kCaptionBlockHeight, 320, 10), 1);
+  EXPECT_EQ(skin::HitTestCaptionButton(rects, x, 0, skin::kCaptionBlockHeight, 380, 10), 3);
+  EXPECT_EQ(skin::HitTestCaptionButton(rects, x, 0, skin::kCaptionBlockHeight, 307, 10), 0);  // strictly inside
+  // Hover counts the block's edges; a press in its top rows is still the frame's.
+  EXPECT_TRUE(skin::InCaptionBlock(x, 0, 95, 22, x, 0));
+  EXPECT_TRUE(skin::InCaptionBlock(x, 0, 95, 22, x + 95, 22));
+  EXPECT_FALSE(skin::InCaptionBlock(x, 0, 95, 22, x - 1, 10));
+  EXPECT_FALSE(skin::InCaptionBlock(x, 0, 95, 22, x, 23));
+  EXPECT_FALSE(skin::PressOnCaptionBlock(x, 95, 22, 320, 2));
+  EXPECT_TRUE(skin::PressOnCaptionBlock(x, 95, 22, 320, 3));
+  EXPECT_FALSE(skin::PressOnCaptionBlock(x, 95, 22, 320, 23));
 }
