@@ -45,8 +45,8 @@ App::App()
                                           [this] { RebuildInNotice(); },
                                           [] { ui::InstructionsWindow::Open(false); }}),
       tray_(player_, store_, [this](TrayCommand command) { OnTrayCommand(command); }) {
-  ui::EditorWindow::SetSkinHook(SkinEditor);
-  ui::EditorWindow::SetRefusedNames([this] { return hotkeys_.FailedNames(); });
+  editors_.SetSkinHook(SkinEditor);
+  editors_.SetRefusedNames([this] { return hotkeys_.FailedNames(); });
 }
 
 int App::Run() {
@@ -138,14 +138,14 @@ void App::ShowMainWindow() {
 }
 
 void App::EditEffect(config::EffectSlot slot) {
-  ui::EditorWindow::Open(slot, store_, board_.Hwnd(), conflicts_, [this] {
+  editors_.Open(slot, store_, board_.Hwnd(), conflicts_, [this] {
     config::LoadCaptions(store_, board_);
     CaptionsChanged();
   });
 }
 
 void App::DropFiles(config::EffectSlot slot, std::vector<std::wstring> paths) {
-  if (ui::DropFilesOnSlot(store_, board_, board_.Hwnd(), slot, paths)) CaptionsChanged();
+  if (ui::DropFilesOnSlot(store_, board_, editors_, board_.Hwnd(), slot, paths)) CaptionsChanged();
 }
 
 // Modal over the board, hidden or not, so the board cannot open a second one meanwhile.

@@ -16,6 +16,7 @@
 #include "playback/AudioPlayer.h"
 #include "playback/Playback.h"
 #include "skin/SkinEngine.h"
+#include "ui/EditorWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/SettingsWindow.h"
 
@@ -61,6 +62,7 @@ class App final : public ui::BoardActions, public config::LocationChangeHandler 
   hotkeys::MessageBoxConflictReporter conflicts_;
   playback::Playback playback_;
   ui::MainWindow board_;
+  ui::EditorHost editors_;
   PlayRoads roads_;
   hotkeys::HotkeySwitch hotkeys_;
   RemoteLink remote_;

@@ -5,6 +5,7 @@
 #include "config/ConfigStore.h"
 #include "hotkeys/Assignment.h"
 #include "skin/SkinEngine.h"
+#include "tests/support/Editors.h"
 #include "tests/support/GuiObjects.h"
 #include "tests/support/TempProgramDir.h"
 #include "tests/support/WindowCapture.h"
@@ -117,7 +118,7 @@ HWND ControlsWindow(std::vector<HWND>& controls) {
 
 // One opening of the editor, painted, and its closing.
 bool OpenPaintClose(const velmora::config::ConfigStore& store, HWND owner, NoConflicts& conflicts, int i) {
-  EditorWindow* editor = EditorWindow::Open({1 + i % 4, 1 + i % 20}, store, owner, conflicts, [] {});
+  EditorWindow* editor = velmora::test::Editors().Open({1 + i % 4, 1 + i % 20}, store, owner, conflicts, [] {});
   if (!editor) return false;
   ::UpdateWindow(editor->Hwnd());
   Drain();
@@ -135,7 +136,7 @@ int main() {
     std::printf("skin engine did not start\n");
     return 1;
   }
-  EditorWindow::SetSkinHook(velmora::app::SkinEditor);
+  velmora::test::Editors().SetSkinHook(velmora::app::SkinEditor);
   velmora::test::TempProgramDir dir(L"皮肤测");
   velmora::config::ConfigStore store(dir.Path());
   NoConflicts conflicts;
@@ -154,7 +155,7 @@ int main() {
   std::printf("skin.editor_open_close_ms: %.2f ms\n", openClose);
   const int openGdi = GdiObjectCount() - gdi, openUser = UserObjectCount() - user;
 
-  EditorWindow* editor = EditorWindow::Open({1, 1}, store, owner, conflicts, [] {});
+  EditorWindow* editor = velmora::test::Editors().Open({1, 1}, store, owner, conflicts, [] {});
   velmora::test::PumpFor(100);
   HoverAnimation(editor->Hwnd(), 320);
   gdi = GdiObjectCount();

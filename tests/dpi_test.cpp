@@ -2,6 +2,7 @@
 // settings window's white check-box and radio captions with a visual style active.
 #include "config/ConfigStore.h"
 #include "hotkeys/Assignment.h"
+#include "tests/support/Editors.h"
 #include "tests/support/TempProgramDir.h"
 #include "tests/support/WindowCapture.h"
 #include "ui/EditorWindow.h"
@@ -111,7 +112,7 @@ TEST(Dpi, SecondaryWindowsFollowTheirMonitor) {
 
   NoConflicts conflicts;
   HWND owner = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  velmora::ui::EditorWindow* editor = velmora::ui::EditorWindow::Open({1, 1}, store, owner, conflicts, nullptr);
+  velmora::ui::EditorWindow* editor = velmora::test::Editors().Open({1, 1}, store, owner, conflicts, nullptr);
   ASSERT_NE(editor, nullptr);
   CheckFollowsDpi(editor->Hwnd(), editor->Control(velmora::ui::EditorWindow::kPathEdit),
                   RECT{106, 121, 106 + 168, 121 + 25}, 399, 214);

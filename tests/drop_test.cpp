@@ -6,6 +6,7 @@
 #include "config/ConfigStore.h"
 #include "config/Encoding.h"
 #include "hotkeys/Assignment.h"
+#include "tests/support/Editors.h"
 #include "tests/support/Dialogs.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempProgramDir.h"
@@ -34,7 +35,7 @@ class DropActions final : public BoardActions {
   DropActions(const velmora::config::ConfigStore& store, MainWindow& board) : store_(store), board_(board) {}
   void DropFiles(EffectSlot slot, std::vector<std::wstring> paths) override {
     dropped.push_back({slot, paths});
-    DropFilesOnSlot(store_, board_, board_.Hwnd(), slot, paths);
+    DropFilesOnSlot(store_, board_, velmora::test::Editors(), board_.Hwnd(), slot, paths);
   }
   void PlayEffect(EffectSlot) override {}
   void EditEffect(EffectSlot) override {}
@@ -64,7 +65,7 @@ class DropTest : public ::testing::Test {
     ::ShowWindow(board_.Hwnd(), SW_SHOW);
   }
   void TearDown() override {
-    if (EditorWindow* open = EditorWindow::Current()) ::DestroyWindow(open->Hwnd());
+    if (EditorWindow* open = velmora::test::Editors().Current()) ::DestroyWindow(open->Hwnd());
   }
 
   POINT ButtonCentre(EffectSlot slot) const {
@@ -131,14 +132,14 @@ TEST_F(DropTest, OneFileTakesTheSlotItsHotkeyFollowsAndAnOpenEditorShowsIt) {
 
   // An editor open on the slot shows the next drop, so its save keeps the dropped file.
   NoConflicts conflicts;
-  EditorWindow* editor = EditorWindow::Open({1, 3}, store_, board_.Hwnd(), conflicts, [] {});
+  EditorWindow* editor = velmora::test::Editors().Open({1, 3}, store_, board_.Hwnd(), conflicts, [] {});
   ASSERT_NE(editor, nullptr);
   Drop({cheers}, EffectSlot{1, 3});
   EXPECT_EQ(WindowText(editor->Control(EditorWindow::kPathEdit)), cheers);
   EXPECT_EQ(WindowText(editor->Control(EditorWindow::kCaptionEdit)), L"欢呼");
   ::SendMessageW(editor->Control(EditorWindow::kSaveButton), BM_CLICK, 0, 0);
-  velmora::test::PumpUntil([] { return EditorWindow::Current() == nullptr; });
-  EXPECT_EQ(EditorWindow::Current(), nullptr);
+  velmora::test::PumpUntil([] { return velmora::test::Editors().Current() == nullptr; });
+  EXPECT_EQ(velmora::test::Editors().Current(), nullptr);
   EXPECT_EQ(Read(L"常用路径", L"3"), cheers);
   EXPECT_EQ(Read(L"常用标题", L"3"), L"欢呼");
   EXPECT_EQ(Read(L"快捷键", L"F5"), cheers);

@@ -7,6 +7,7 @@
 #include "hotkeys/HotkeyHost.h"
 #include "playback/AudioPlayer.h"
 #include "playback/Playback.h"
+#include "tests/support/Editors.h"
 #include "tests/support/Dialogs.h"
 #include "tests/support/SinkRecording.h"
 #include "tests/support/Files.h"
@@ -38,11 +39,11 @@ class EditorTest : public ::testing::Test {
     owner_ = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
   }
   void TearDown() override {
-    if (EditorWindow* open = EditorWindow::Current()) ::DestroyWindow(open->Hwnd());
+    if (EditorWindow* open = velmora::test::Editors().Current()) ::DestroyWindow(open->Hwnd());
     ::DestroyWindow(owner_);
   }
   EditorWindow* Open(EffectSlot slot) {
-    return EditorWindow::Open(slot, store_, owner_, conflicts_, [this] { ++saves_; });
+    return velmora::test::Editors().Open(slot, store_, owner_, conflicts_, [this] { ++saves_; });
   }
   void Click(EditorWindow* editor, EditorWindow::ControlId id) {
     ::SendMessageW(editor->Control(id), BM_CLICK, 0, 0);
@@ -125,7 +126,7 @@ TEST_F(EditorTest, EmptySlotAndClosingWithoutWriting) {
   ::SetWindowTextW(editor->Control(EditorWindow::kCaptionEdit), L"不保存");
   // ×
   ::SendMessageW(editor->Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(370, 10));
-  EXPECT_EQ(EditorWindow::Current(), nullptr);
+  EXPECT_EQ(velmora::test::Editors().Current(), nullptr);
   EXPECT_FALSE(velmora::PathExists(store_.ConfigFilePath()));
   // Esc while the hotkey list is open is left to the combo box (which closes its list), not
   // taken as closing the window.
@@ -138,19 +139,19 @@ TEST_F(EditorTest, EmptySlotAndClosingWithoutWriting) {
   MSG inList{comboEdit ? comboEdit : combo, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
   EXPECT_FALSE(velmora::ui::HandleEscape(inList));
   PumpMessages();
-  EXPECT_NE(EditorWindow::Current(), nullptr);
+  EXPECT_NE(velmora::test::Editors().Current(), nullptr);
   ::SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
   MSG listClosed{comboEdit ? comboEdit : combo, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
   EXPECT_TRUE(velmora::ui::HandleEscape(listClosed)) << "with the list closed, Esc closes the editor";
-  velmora::test::PumpUntil([] { return EditorWindow::Current() == nullptr; });
-  EXPECT_EQ(EditorWindow::Current(), nullptr);
+  velmora::test::PumpUntil([] { return velmora::test::Editors().Current() == nullptr; });
+  EXPECT_EQ(velmora::test::Editors().Current(), nullptr);
   // Esc, with the focus in an edit box.
   editor = Open({1, 9});
   ASSERT_NE(editor, nullptr);
   MSG escape{editor->Control(EditorWindow::kCaptionEdit), WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
   EXPECT_TRUE(velmora::ui::HandleEscape(escape));
-  velmora::test::PumpUntil([] { return EditorWindow::Current() == nullptr; });
-  EXPECT_EQ(EditorWindow::Current(), nullptr);
+  velmora::test::PumpUntil([] { return velmora::test::Editors().Current() == nullptr; });
+  EXPECT_EQ(velmora::test::Editors().Current(), nullptr);
   EXPECT_FALSE(velmora::PathExists(store_.ConfigFilePath()));
   // Saving with an empty combo writes no hotkey at all.
   editor = Open({1, 9});
@@ -212,8 +213,8 @@ void CALLBACK CloseAndReopen(HWND, UINT, UINT_PTR timer, DWORD) {
   // with it before anyone saw it.
   if (!g_boxSeen) return;
   ::KillTimer(nullptr, timer);
-  if (EditorWindow* open = EditorWindow::Current()) ::DestroyWindow(open->Hwnd());
-  EditorWindow::Open({1, 5}, *g_store, g_owner, *g_reporter, nullptr);
+  if (EditorWindow* open = velmora::test::Editors().Current()) ::DestroyWindow(open->Hwnd());
+  velmora::test::Editors().Open({1, 5}, *g_store, g_owner, *g_reporter, nullptr);
   ::InterlockedExchange(&g_reopened, 1);
 }
 }  // namespace
@@ -222,7 +223,7 @@ TEST_F(EditorTest, TheConflictBoxIsModalOverTheEditorAndOutlivesNothing) {
   store_.WriteValue(L"其他快捷键if", L"2", L"F1");
   store_.WriteValue(L"常用标题", L"5", L"第五个");
   velmora::hotkeys::MessageBoxConflictReporter boxes;
-  EditorWindow* editor = EditorWindow::Open({1, 1}, store_, owner_, boxes, nullptr);
+  EditorWindow* editor = velmora::test::Editors().Open({1, 1}, store_, owner_, boxes, nullptr);
   ASSERT_NE(editor, nullptr);
   const HWND first = editor->Hwnd();
   ::SetForegroundWindow(first);
@@ -248,7 +249,7 @@ TEST_F(EditorTest, TheConflictBoxIsModalOverTheEditorAndOutlivesNothing) {
   EXPECT_FALSE(seen.ownerEnabled);
   // The handler that showed the box returned into an editor that was still there; the new one
   // shows the slot it was opened for.
-  EditorWindow* reopened = EditorWindow::Current();
+  EditorWindow* reopened = velmora::test::Editors().Current();
   ASSERT_NE(reopened, nullptr);
   EXPECT_EQ(velmora::test::WindowText(reopened->Control(EditorWindow::kCaptionEdit)), L"第五个");
 }
@@ -361,7 +362,7 @@ TEST_F(EditorTest, TheSlotsVolumeIsSavedWithItsHotkeyAndARefusedNameIsMarked) {
   } actions;
   velmora::hotkeys::HotkeySwitch hotkeys(store_, actions);
   ASSERT_NE(hotkeys.Load(nullptr), nullptr);
-  EditorWindow::SetRefusedNames([&hotkeys] { return hotkeys.FailedNames(); });
+  velmora::test::Editors().SetRefusedNames([&hotkeys] { return hotkeys.FailedNames(); });
   EXPECT_EQ(editor->ListItemLabel(5), L"F5（被占用）");
   EXPECT_EQ(editor->ListItemLabel(6), L"F6");
   // In the dropped list the F5 row is drawn red, the F6 row not.
@@ -391,7 +392,7 @@ TEST_F(EditorTest, TheSlotsVolumeIsSavedWithItsHotkeyAndARefusedNameIsMarked) {
   hotkeys.Unload();
   ::UnregisterHotKey(holder, 1);
   ::DestroyWindow(holder);
-  EditorWindow::SetRefusedNames(nullptr);
+  velmora::test::Editors().SetRefusedNames(nullptr);
 
   ::SetWindowTextW(combo, L"F7");
   ::SetWindowTextW(editor->Control(EditorWindow::kPathEdit), L"C:\\效果\\门铃.wav");

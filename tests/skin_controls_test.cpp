@@ -6,6 +6,7 @@
 #include "config/ConfigStore.h"
 #include "hotkeys/Assignment.h"
 #include "skin/SkinEngine.h"
+#include "tests/support/Editors.h"
 #include "tests/support/GuiObjects.h"
 #include "tests/support/Dialogs.h"
 #include "tests/support/SkinTesting.h"
@@ -111,7 +112,7 @@ class SkinControlsEditor : public ::testing::Test {
     owner_ = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
   }
   static void TearDownTestSuite() {
-    if (EditorWindow* open = EditorWindow::Current()) ::DestroyWindow(open->Hwnd());
+    if (EditorWindow* open = velmora::test::Editors().Current()) ::DestroyWindow(open->Hwnd());
     ::DestroyWindow(owner_);
     delete conflicts_;
     delete store_;
@@ -119,11 +120,11 @@ class SkinControlsEditor : public ::testing::Test {
   }
   void SetUp() override {
     ASSERT_TRUE(velmora::test::StartSkinEngine());
-    EditorWindow::SetSkinHook(velmora::app::SkinEditor);
+    velmora::test::Editors().SetSkinHook(velmora::app::SkinEditor);
     store_->WriteValue(L"常用标题", L"3", L"掌声");
     store_->WriteValue(L"常用快捷键if", L"3", L"");
     store_->WriteValue(L"其他快捷键if", L"2", L"F1");  // F1 is taken by another slot
-    editor_ = EditorWindow::Open({1, 3}, *store_, owner_, *conflicts_, [] { ++saves_; });
+    editor_ = velmora::test::Editors().Open({1, 3}, *store_, owner_, *conflicts_, [] { ++saves_; });
     ASSERT_NE(editor_, nullptr);
     hwnd_ = editor_->Hwnd();
     conflicts_->taken.clear();
@@ -412,7 +413,7 @@ TEST_F(SkinControlsEditor, EscapeStillClosesAndTheSaveButtonStillSaves) {
   EXPECT_FALSE(::IsWindow(hwnd_));
   EXPECT_EQ(store_->ReadValue(L"常用标题", L"3"), L"掌声");
 
-  editor_ = EditorWindow::Open({1, 3}, *store_, owner_, *conflicts_, [] { ++saves_; });
+  editor_ = velmora::test::Editors().Open({1, 3}, *store_, owner_, *conflicts_, [] { ++saves_; });
   ASSERT_NE(editor_, nullptr);
   hwnd_ = editor_->Hwnd();
   Settle();

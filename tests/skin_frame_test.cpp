@@ -6,6 +6,7 @@
 #include "hotkeys/Assignment.h"
 #include "skin/Pictures.h"
 #include "skin/SkinEngine.h"
+#include "tests/support/Editors.h"
 #include "tests/support/GuiObjects.h"
 #include "tests/support/SkinTesting.h"
 #include "tests/support/TempProgramDir.h"
@@ -45,10 +46,10 @@ class SkinnedEditor : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(velmora::test::StartSkinEngine());
-    EditorWindow::SetSkinHook(velmora::app::SkinEditor);
+    velmora::test::Editors().SetSkinHook(velmora::app::SkinEditor);
     owner_ = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     store_.WriteValue(L"常用标题", L"3", L"掌声");
-    editor_ = EditorWindow::Open({1, 3}, store_, owner_, conflicts_, [] {});
+    editor_ = velmora::test::Editors().Open({1, 3}, store_, owner_, conflicts_, [] {});
     ASSERT_NE(editor_, nullptr);
     hwnd_ = editor_->Hwnd();
     PumpMessages();
@@ -218,7 +219,7 @@ TEST_F(SkinnedEditor, MinimiseMaximiseRestoreAndClose) {
   EXPECT_TRUE(Record().minimised);
   // A right-click on another effect while it is minimised (it has no taskbar button to find it
   // by) brings it back restored.
-  ASSERT_EQ(EditorWindow::Open({1, 4}, store_, owner_, conflicts_, [] {}), editor_);
+  ASSERT_EQ(velmora::test::Editors().Open({1, 4}, store_, owner_, conflicts_, [] {}), editor_);
   EXPECT_TRUE(PumpUntil([&] { return !::IsIconic(hwnd_) && ::IsWindowVisible(hwnd_); }));
   EXPECT_FALSE(Record().minimised);
 
@@ -407,7 +408,7 @@ TEST_F(SkinnedEditor, DestroyedWhileAnimatingAndOpenedAgainWithoutLeaks) {
   const int user = velmora::test::UserObjectCount();
   if (gdi < 0) GTEST_SKIP() << "GDI objects cannot be counted in this process; the 64-bit build checks them";
   for (int i = 0; i < 30; ++i) {
-    EditorWindow* editor = EditorWindow::Open({2, 1}, store_, owner_, conflicts_, [] {});
+    EditorWindow* editor = velmora::test::Editors().Open({2, 1}, store_, owner_, conflicts_, [] {});
     ASSERT_NE(editor, nullptr);
     PumpMessages();
     MoveMouse(editor->Hwnd(), kClose.x, kClose.y);

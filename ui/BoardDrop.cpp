@@ -5,7 +5,7 @@
 
 namespace velmora::ui {
 
-bool DropFilesOnSlot(const config::ConfigStore& store, config::CaptionHolder& board, HWND owner,
+bool DropFilesOnSlot(const config::ConfigStore& store, config::CaptionHolder& board, EditorHost& editors, HWND owner,
                      config::EffectSlot slot, const std::vector<std::wstring>& paths) {
   const hotkeys::DropPlan plan = hotkeys::PlanDrop(store, slot, paths);
   if (plan.refused) {
@@ -18,7 +18,7 @@ bool DropFilesOnSlot(const config::ConfigStore& store, config::CaptionHolder& bo
   hotkeys::ApplyDrop(store, plan);
   std::vector<config::EffectSlot> slots;
   for (const hotkeys::SlotFill& fill : plan.fills) slots.push_back(fill.slot);
-  EditorWindow::SlotsRewritten(slots);
+  editors.SlotsRewritten(slots);
   config::LoadCaptions(store, board);
   return true;
 }

@@ -17,8 +17,10 @@ class ConfigStore;
 
 namespace velmora::ui {
 
+class EditorHost;
+
 // The question "替换N个音效？" is modal over `owner`. True when anything was written.
-bool DropFilesOnSlot(const config::ConfigStore& store, config::CaptionHolder& board, HWND owner,
+bool DropFilesOnSlot(const config::ConfigStore& store, config::CaptionHolder& board, EditorHost& editors, HWND owner,
                      config::EffectSlot slot, const std::vector<std::wstring>& paths);
 
 }  // namespace velmora::ui

@@ -20,12 +20,6 @@ namespace velmora::ui {
 
 namespace {
 
-std::unique_ptr<EditorWindow> g_editor;
-// Editors closed while one of their handlers was still running (a message box of theirs was
-// open): kept until that handler has returned.
-std::vector<std::unique_ptr<EditorWindow>> g_retired;
-EditorWindow::SkinHook g_skinHook;
-EditorWindow::RefusedNames g_refusedNames;
 
 constexpr Colour kPlainBackground = Rgb(240, 240, 240);  // when no skin paints it
 
@@ -36,14 +30,14 @@ constexpr int kSkinCorner = 10;
 
 }  // namespace
 
-void EditorWindow::SetSkinHook(SkinHook hook) { g_skinHook = std::move(hook); }
+EditorHost::~EditorHost() {
+  if (EditorWindow* open = Current()) ::DestroyWindow(open->Hwnd());
+}
 
-void EditorWindow::SetRefusedNames(RefusedNames names) { g_refusedNames = std::move(names); }
+EditorWindow* EditorHost::Current() const { return editor_ && editor_->Hwnd() ? editor_.get() : nullptr; }
 
-EditorWindow* EditorWindow::Current() { return g_editor && g_editor->Hwnd() ? g_editor.get() : nullptr; }
-
-EditorWindow* EditorWindow::Open(config::EffectSlot slot, const config::ConfigStore& store, HWND owner,
-                                 hotkeys::ConflictReporter& reporter, std::function<void()> saved) {
+EditorWindow* EditorHost::Open(config::EffectSlot slot, const config::ConfigStore& store, HWND owner,
+                               hotkeys::ConflictReporter& reporter, std::function<void()> saved) {
   if (EditorWindow* open = Current()) {
     // One context: the open editor now shows, and will save, the new slot only.
     open->slot_ = slot;
@@ -54,28 +48,34 @@ EditorWindow* EditorWindow::Open(config::EffectSlot slot, const config::ConfigSt
     ::SetForegroundWindow(open->Hwnd());
     return open;
   }
-  g_retired.erase(std::remove_if(g_retired.begin(), g_retired.end(), [](const auto& e) { return e->busy_ == 0; }),
-                  g_retired.end());
-  if (g_editor && g_editor->busy_ > 0) g_retired.push_back(std::move(g_editor));
-  g_editor.reset(new EditorWindow(store, reporter));
-  EditorWindow& editor = *g_editor;
+  retired_.erase(std::remove_if(retired_.begin(), retired_.end(), [](const auto& e) { return e->busy_ == 0; }),
+                 retired_.end());
+  if (editor_ && editor_->busy_ > 0) retired_.push_back(std::move(editor_));
+  editor_.reset(new EditorWindow(*this, store, reporter));
+  EditorWindow& editor = *editor_;
   editor.slot_ = slot;
   editor.saved_ = std::move(saved);
+  if (!editor.Create(owner)) {
+    editor_.reset();
+    return nullptr;
+  }
+  return &editor;
+}
+
+bool EditorWindow::Create(HWND owner) {
   RegisterClassOnce(kClassName, nullptr);
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES};  // the volume trackbar
   ::InitCommonControlsEx(&controls);
   // Minimise and maximise boxes in the style, no system menu; owned, so not on the taskbar.
-  if (!editor.CreateScaled(kClassName, kTitle, WS_POPUP | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN, 0, 399,
-                           214, owner)) {
-    g_editor.reset();
-    return nullptr;
-  }
-  CloseOnEscape(editor.Hwnd());
-  ::ShowWindow(editor.Hwnd(), SW_SHOW);
-  return &editor;
+  if (!CreateScaled(kClassName, kTitle, WS_POPUP | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN, 0, 399, 214,
+                    owner))
+    return false;
+  CloseOnEscape(Hwnd());
+  ::ShowWindow(Hwnd(), SW_SHOW);
+  return true;
 }
 
-void EditorWindow::SlotsRewritten(const std::vector<config::EffectSlot>& slots) {
+void EditorHost::SlotsRewritten(const std::vector<config::EffectSlot>& slots) {
   EditorWindow* open = Current();
   if (open && std::find(slots.begin(), slots.end(), open->slot_) != slots.end()) open->Fill();
 }
@@ -120,8 +120,8 @@ std::wstring EditorWindow::ListItemLabel(int item) const {
   std::wstring name(static_cast<size_t>(length) + 1, L'\0');
   ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(name.data()));
   name.resize(static_cast<size_t>(length));
-  if (g_refusedNames) {
-    for (const std::wstring& refused : g_refusedNames())
+  if (host_.refusedNames_) {
+    for (const std::wstring& refused : host_.refusedNames_())
       if (refused == name) return name + kRefusedMark;
   }
   return name;
@@ -229,8 +229,8 @@ void EditorWindow::Paint(HDC dc) {
 void EditorWindow::OnCreate() {
   CreateControls();
   // The skin engine's turn: it paints the window and lifts the labels onto its picture.
-  skinned_ =
-      g_skinHook && g_skinHook(Hwnd(), {Control(kLabel1), Control(kLabel2), Control(kLabel3), Control(kVolumeLabel)});
+  skinned_ = host_.skinHook_ &&
+             host_.skinHook_(Hwnd(), {Control(kLabel1), Control(kLabel2), Control(kLabel3), Control(kVolumeLabel)});
   // A skinned label is painted on the face colour, which the skin then leaves out.
   background_.Reset(skinned_ ? nullptr : ::CreateSolidBrush(kPlainBackground));
   Fill();

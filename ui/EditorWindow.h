@@ -9,6 +9,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ class ConflictReporter;
 }
 
 namespace velmora::ui {
+
+class EditorHost;
 
 class EditorWindow final : public ScaledWindow {
  public:
@@ -44,23 +47,10 @@ class EditorWindow final : public ScaledWindow {
   // Where the skin engine takes the window and its three labels over; true when it did. Without
   // a skin the editor paints a plain look of its own.
   using SkinHook = std::function<bool(HWND window, const std::array<HWND, 4>& labels)>;
-  static void SetSkinHook(SkinHook hook);
   // The hotkey names the system refused, asked each time the list is drawn.
   using RefusedNames = std::function<std::vector<std::wstring>()>;
-  static void SetRefusedNames(RefusedNames names);
   // What the list shows for item `item`: the name, marked when it was refused.
   std::wstring ListItemLabel(int item) const;
-
-  // Opens the editor for `slot` (owned by `owner`), or switches the open one to it.
-  // `saved` runs after a save (the board reloads its captions).
-  static EditorWindow* Open(config::EffectSlot slot, const config::ConfigStore& store, HWND owner,
-                            hotkeys::ConflictReporter& reporter, std::function<void()> saved);
-  static EditorWindow* Current();
-  // Something other than the editor (files dropped on the board) rewrote these slots. An open
-  // editor showing one of them is filled again from the configuration, as when it is switched to
-  // a slot, so that its 注册热键 cannot later write the old fields over the new file. Closing it
-  // would lose the same unsaved typing and take the window from under the user's pointer.
-  static void SlotsRewritten(const std::vector<config::EffectSlot>& slots);
 
   config::EffectSlot Slot() const { return slot_; }
   const std::wstring& PreviousHotkeyName() const { return previousHotkey_; }
@@ -76,8 +66,10 @@ class EditorWindow final : public ScaledWindow {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
 
  private:
-  EditorWindow(const config::ConfigStore& store, hotkeys::ConflictReporter& reporter)
-      : store_(store), reporter_(reporter) {}
+  friend class EditorHost;
+  EditorWindow(const EditorHost& host, const config::ConfigStore& store, hotkeys::ConflictReporter& reporter)
+      : host_(host), store_(store), reporter_(reporter) {}
+  bool Create(HWND owner);
   void CreateControls();
   void OnCreate();
   bool OnCommand(int id, int code);  // true when the command was the editor's
@@ -91,6 +83,7 @@ class EditorWindow final : public ScaledWindow {
   RECT CloseRect() const;
   LRESULT HitTest(LPARAM lParam) const;
 
+  const EditorHost& host_;
   const config::ConfigStore& store_;
   hotkeys::ConflictReporter& reporter_;
   std::function<void()> saved_;
@@ -100,6 +93,38 @@ class EditorWindow final : public ScaledWindow {
   ButtonHover closeHover_;
   bool skinned_ = false;  // the skin paints the window and its caption buttons close it
   int busy_ = 0;          // handlers of this window on the stack
+};
+
+// The one effect editor: its owner opens it, or switches the open one to another slot. An editor
+// closed while one of its handlers still runs (a message box of its own is open) is kept until
+// that handler has returned.
+class EditorHost {
+ public:
+  EditorHost() = default;
+  ~EditorHost();
+  EditorHost(const EditorHost&) = delete;
+  EditorHost& operator=(const EditorHost&) = delete;
+
+  void SetSkinHook(EditorWindow::SkinHook hook) { skinHook_ = std::move(hook); }
+  void SetRefusedNames(EditorWindow::RefusedNames names) { refusedNames_ = std::move(names); }
+
+  // Opens the editor for `slot` (owned by `owner`), or switches the open one to it.
+  // `saved` runs after a save (the board reloads its captions).
+  EditorWindow* Open(config::EffectSlot slot, const config::ConfigStore& store, HWND owner,
+                     hotkeys::ConflictReporter& reporter, std::function<void()> saved);
+  EditorWindow* Current() const;
+  // Something other than the editor (files dropped on the board) rewrote these slots. An open
+  // editor showing one of them is filled again from the configuration, as when it is switched to
+  // a slot, so that its 注册热键 cannot later write the old fields over the new file. Closing it
+  // would lose the same unsaved typing and take the window from under the user's pointer.
+  void SlotsRewritten(const std::vector<config::EffectSlot>& slots);
+
+ private:
+  friend class EditorWindow;
+  std::unique_ptr<EditorWindow> editor_;
+  std::vector<std::unique_ptr<EditorWindow>> retired_;
+  EditorWindow::SkinHook skinHook_;
+  EditorWindow::RefusedNames refusedNames_;
 };
 
 }  // namespace velmora::ui
