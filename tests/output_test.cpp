@@ -5,6 +5,7 @@
 #include "playback/AudioPlayer.h"
 #include "playback/engine/Engine.h"
 #include "tests/support/RampSound.h"
+#include "playback/engine/DeviceThread.h"
 #include "playback/engine/PcmSource.h"
 #include "tests/support/SinkRecording.h"
 
@@ -16,6 +17,7 @@
 #include <atomic>
 #include <cmath>
 #include <memory>
+#include <thread>
 #include <vector>
 
 using namespace velmora::audio;
@@ -86,19 +88,27 @@ TEST_F(OfflineOutputs, BothOutputsStartReplaceAndStopTogetherAtTheirOwnGain) {
     ASSERT_NEAR(monitor[i], main[i] * 0.5f, 1e-6f) << i;
   }
 
-  // Replaced: both outputs go over to the new sound at its first frame; the old one is gone.
+  // Replaced: both outputs go over to the new sound at its first frame, the old one fading out
+  // under it over 3 ms and gone after.
   engine_.FreeVoice(first);
   const uint32_t second = engine_.CreateVoice(Ramp(44100, -1.0f));
   ASSERT_TRUE(engine_.PlayVoice(second, true));
   const std::vector<float> mainAfter = Pull(engine_, kMainOutput, 1);
   const std::vector<float> monitorAfter = Pull(engine_, kMonitorOutput, 1);
-  EXPECT_NEAR(mainAfter[0], -0.01f, 1e-6f);
-  EXPECT_NEAR(monitorAfter[0], -0.005f, 1e-6f);
+  const float fadingFirst = 0.8f * static_cast<float>(main.size() % 100 + 1) / 100.0f;
+  EXPECT_NEAR(mainAfter[0], -0.01f + fadingFirst, 1e-6f);
+  EXPECT_NEAR(monitorAfter[0], (-0.01f + fadingFirst) * 0.5f, 1e-6f);
+  const float newAtFadeEnd = -static_cast<float>(kCutFadeFrames % 100 + 1) / 100.0f;
+  EXPECT_NEAR(mainAfter[kCutFadeFrames], newAtFadeEnd, 1e-6f);
+  EXPECT_NEAR(monitorAfter[kCutFadeFrames], newAtFadeEnd * 0.5f, 1e-6f);
 
-  // Stopped: both silent. The monitor's lowest step mutes it alone.
+  // Stopped: both fade out over 3 ms, then silent. The monitor's lowest step mutes it alone.
   engine_.StopVoice(second);
-  for (float v : Pull(engine_, kMainOutput, 2)) ASSERT_EQ(v, 0.0f);
-  for (float v : Pull(engine_, kMonitorOutput, 2)) ASSERT_EQ(v, 0.0f);
+  const std::vector<float> mainStopped = Pull(engine_, kMainOutput, 2);
+  const std::vector<float> monitorStopped = Pull(engine_, kMonitorOutput, 2);
+  EXPECT_NE(mainStopped[0], 0.0f);
+  for (size_t i = kCutFadeFrames; i < mainStopped.size(); ++i) ASSERT_EQ(mainStopped[i], 0.0f) << i;
+  for (size_t i = kCutFadeFrames; i < monitorStopped.size(); ++i) ASSERT_EQ(monitorStopped[i], 0.0f) << i;
   engine_.SetOutputGain(kMonitorOutput, 0.0f);
   ASSERT_TRUE(engine_.PlayVoice(second, true));
   EXPECT_NE(Pull(engine_, kMainOutput, 1)[5], 0.0f);
@@ -219,4 +229,26 @@ TEST_F(OfflineOutputs, TheVoiceMixesUnderEffectsAtItsLevelDucksAndReachesTheMoni
   EXPECT_LT(main, 0.15) << "ducking let go at once";
   std::tie(main, monitor) = run(150);
   EXPECT_NEAR(main, 0.25, 0.01);
+}
+
+namespace {
+HANDLE WINAPI RefuseProAudio(LPCWSTR, LPDWORD) {
+  ::SetLastError(ERROR_PROC_NOT_FOUND);
+  return nullptr;
+}
+}  // namespace
+
+// Where the "Pro Audio" class is refused (Wine's always takes it, so a refusing stand-in is put
+// in its place), a device thread runs at time-critical priority instead.
+TEST(DeviceThreadPriority, ARefusedProAudioClassRaisesTheThreadItself) {
+  std::thread([] {
+    {
+      const UniqueMmcss joined = RaiseDeviceThreadPriority();
+      EXPECT_TRUE(joined.Valid()) << "the class was refused here: " << ::GetLastError();
+    }
+    ASSERT_NE(::GetThreadPriority(::GetCurrentThread()), THREAD_PRIORITY_TIME_CRITICAL);
+    const UniqueMmcss refused = RaiseDeviceThreadPriority(&RefuseProAudio);
+    EXPECT_FALSE(refused.Valid());
+    EXPECT_EQ(::GetThreadPriority(::GetCurrentThread()), THREAD_PRIORITY_TIME_CRITICAL);
+  }).join();
 }

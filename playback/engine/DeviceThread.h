@@ -127,6 +127,18 @@ struct MmcssTraits {
 };
 using UniqueMmcss = UniqueHandle<MmcssTraits>;
 
+// Puts the calling thread in the "Pro Audio" class through `join` (AvSetMmThreadCharacteristicsW,
+// or a stand-in that refuses, in tests). Where the class is refused (the service is off, or the
+// system has no such task) the thread's own priority is raised to time-critical instead, so a
+// busy machine still lets it fill its device in time.
+using MmcssJoin = HANDLE(WINAPI*)(LPCWSTR task, LPDWORD taskIndex);
+inline UniqueMmcss RaiseDeviceThreadPriority(MmcssJoin join = &::AvSetMmThreadCharacteristicsW) {
+  DWORD taskIndex = 0;
+  UniqueMmcss mmcss(join(L"Pro Audio", &taskIndex));
+  if (!mmcss) ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+  return mmcss;
+}
+
 // COM, the "Pro Audio" scheduling class, the device enumerator and the event the device signals,
 // for the life of a device thread; and, once its stream is open, the endpoint notifications for
 // `User`, unregistered before the enumerator goes.
@@ -134,8 +146,7 @@ template <typename User>
 class DeviceThread {
  public:
   DeviceThread() : event_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-    DWORD taskIndex = 0;
-    mmcss_.Reset(::AvSetMmThreadCharacteristicsW(L"Pro Audio", &taskIndex));
+    mmcss_ = RaiseDeviceThreadPriority();
     created_ = ::CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
                                   enumerator_.PutVoid());
   }

@@ -21,7 +21,14 @@ constexpr int64_t kMaxPhaseFrames = kEngineRate * 15 / 1000;
 constexpr uint32_t kDriftShare = 64;
 }  // namespace
 
-Mixer::Mixer(int64_t (*clock)(), int64_t ticksPerSecond) : clock_(clock), ticksPerSecond_(ticksPerSecond) {}
+Mixer::Mixer(int64_t (*clock)(), int64_t ticksPerSecond) : clock_(clock), ticksPerSecond_(ticksPerSecond) {
+  // Room for a whole second of every output's mix here, so a render thread never allocates
+  // (shared-mode buffers hold tens of milliseconds).
+  for (int o = 0; o < kMaxOutputs; ++o) {
+    scratch_[o].resize(static_cast<size_t>(kEngineRate) * kEngineChannels);
+    inputScratch_[o].resize(scratch_[o].size());
+  }
+}
 
 Mixer::Voice* Mixer::FindVoice(uint32_t id) {
   for (Voice& voice : voices_) {
@@ -75,14 +82,64 @@ uint32_t Mixer::AddStreamVoice(FeedOpener open, uint64_t lengthFrames) noexcept 
 
 bool Mixer::FreeVoice(uint32_t id) noexcept {
   Voice released;  // the sound or the decoding thread goes outside the lock
+  std::shared_ptr<const Sound> fadesEnded[kMaxOutputs][kMaxFades];  // likewise
   {
     std::lock_guard<std::mutex> lock(lock_);
     const auto found = std::find_if(voices_.begin(), voices_.end(), [id](const Voice& v) { return v.id == id; });
     if (id == 0 || found == voices_.end()) return false;
+    for (int o = 0; o < kMaxOutputs; ++o) {
+      for (size_t f = 0; f < kMaxFades; ++f) {
+        if (fades_[o][f].done >= kCutFadeFrames) fadesEnded[o][f] = std::move(fades_[o][f].sound);
+      }
+    }
+    if (found->playing) {
+      StartFades(*found);
+      cutPending_ = true;
+    }
     released = std::move(*found);
     voices_.erase(found);
   }
   return true;
+}
+
+void Mixer::StartFades(const Voice& voice) {
+  if (!voice.sound) return;  // a stream's ring cannot go back: it ends where it is
+  const size_t slot = nextFade_++ % kMaxFades;
+  for (int o = 0; o < kMaxOutputs; ++o) {
+    if (!present_[o] || voice.position[o] >= voice.sound->Frames()) continue;
+    fades_[o][slot] = Fade{voice.sound, voice.position[o], 0, voice.volume * voice.leveling};
+  }
+}
+
+void Mixer::MixFades(int output, float* out, uint32_t frames) {
+  for (Fade& fade : fades_[output]) {
+    if (!fade.sound || fade.done >= kCutFadeFrames) continue;
+    const uint64_t length = fade.sound->Frames();
+    const uint64_t n =
+        std::min<uint64_t>({frames, kCutFadeFrames - fade.done, length > fade.position ? length - fade.position : 0});
+    const float* source = fade.sound->samples.data() + fade.position * kEngineChannels;
+    const float volume = fade.volume * gain_[output];
+    for (uint64_t i = 0; i < n; ++i) {
+      const float gain = volume * static_cast<float>(kCutFadeFrames - fade.done - i) / kCutFadeFrames;
+      for (int c = 0; c < kEngineChannels; ++c) out[i * kEngineChannels + c] += source[i * kEngineChannels + c] * gain;
+    }
+    fade.position += n;
+    fade.done = n == 0 ? kCutFadeFrames : fade.done + static_cast<uint32_t>(n);
+  }
+}
+
+bool Mixer::TakeBackWanted(int output) noexcept {
+  return output >= 0 && output < kMaxOutputs && takeBack_[output].exchange(false);
+}
+
+void Mixer::TakeBack(int output, uint32_t frames) noexcept {
+  if (output < 0 || output >= kMaxOutputs) return;
+  std::lock_guard<std::mutex> lock(lock_);
+  for (Fade& fade : fades_[output]) {
+    if (fade.sound && fade.done < kCutFadeFrames) fade.position -= std::min<uint64_t>(fade.position, frames);
+  }
+  if (input_ && inputRouted_[output]) input_->Rewind(output, frames);
+  playout_[output] = 0;
 }
 
 void Mixer::JoinOutputs(Voice& voice) {
@@ -147,13 +204,19 @@ bool Mixer::PlayVoice(uint32_t id, bool restart, bool together) noexcept {
   std::lock_guard<std::mutex> lock(lock_);
   Voice* voice = FindVoice(id);
   if (!voice) return false;
+  const bool replacing = std::exchange(cutPending_, false);
+  if (replacing) {
+    // It replaces the effect that was sounding: every output takes back what its device holds
+    // and starts again from nothing, so the new one sounds at once, on every output alike.
+    for (int o = 0; o < kMaxOutputs; ++o) takeBack_[o] = present_[o];
+  }
   if (fresh) old = std::exchange(voice->feed, std::move(fresh));
   if (restart) voice->position[0] = 0;
   JoinOutputs(*voice);  // every output starts it together, from where output 0 starts it
   voice->playing = true;
   const int64_t now = clock_();
   voice->startAt = 0;
-  if (together && ticksPerSecond_ > 0) {
+  if (together && !replacing && ticksPerSecond_ > 0) {
     voice->startAt = now;
     for (int o = 0; o < kMaxOutputs; ++o) {
       if (present_[o]) voice->startAt = std::max(voice->startAt, playout_[o]);
@@ -171,6 +234,7 @@ bool Mixer::StopVoice(uint32_t id) noexcept {
   std::lock_guard<std::mutex> lock(lock_);
   Voice* voice = FindVoice(id);
   if (!voice) return false;
+  if (voice->playing) StartFades(*voice);
   voice->playing = false;
   for (bool& timed : voice->timed) timed = false;
   return true;
@@ -276,6 +340,8 @@ bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, 
       timing_[output].firstWrite = now;
     }
   }
+  for (const Fade& fade : fades_[output]) sound = sound || (fade.sound && fade.done < kCutFadeFrames);
+  MixFades(output, out, frames);
   if (!clocked) playout_[output] = 0;
   if (input_ && inputRouted_[output]) {
     MixInput(output, out, frames, sound, now);
@@ -337,6 +403,9 @@ bool Mixer::HasAudibleVoice(int output) const {
   std::lock_guard<std::mutex> lock(lock_);
   if (output < 0 || output >= kMaxOutputs || !present_[output]) return false;
   if (input_ && inputRouted_[output]) return true;
+  for (const Fade& fade : fades_[output]) {
+    if (fade.sound && fade.done < kCutFadeFrames) return true;
+  }
   for (const Voice& voice : voices_) {
     if (!voice.playing) continue;
     if (voice.sound && voice.position[output] < voice.sound->Frames()) return true;

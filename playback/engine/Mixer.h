@@ -29,6 +29,9 @@
 namespace velmora::audio {
 
 inline constexpr int kMaxOutputs = StreamFeed::kMaxReaders;
+// An effect that is cut (replaced or stopped) fades out over this many frames, 3 ms, so the cut
+// never clicks.
+inline constexpr uint32_t kCutFadeFrames = kEngineRate * 3 / 1000;
 
 class Mixer {
  public:
@@ -44,6 +47,9 @@ class Mixer {
   // `lengthFrames` is what the file declares.
   using FeedOpener = std::function<std::shared_ptr<StreamFeed>()>;
   uint32_t AddStreamVoice(FeedOpener open, uint64_t lengthFrames) noexcept;
+  // A voice that was sounding fades out over kCutFadeFrames on every output, from where each
+  // output's device actually is once a replacing play has taken back what was queued (see
+  // TakeBack).
   bool FreeVoice(uint32_t id) noexcept;
   // False also when a restarted stream cannot be opened again. `together`: every present output's
   // device sounds the first sample at the same time, the soonest time all of them can (each has
@@ -52,6 +58,7 @@ class Mixer {
   bool PlayVoice(uint32_t id, bool restart, bool together = false) noexcept;
   // The output's stream stopped: what it writes next sounds at once.
   void OutputStopped(int output) noexcept;
+  // Fades the voice out over kCutFadeFrames after what each device already holds.
   bool StopVoice(uint32_t id) noexcept;
   bool SetVoiceVolume(uint32_t id, float volume) noexcept;
   // The voice's leveling (音量均衡), 0..kMaxLevelingGain: a factor of its own beside the volume,
@@ -88,6 +95,14 @@ class Mixer {
   bool Mix(float* out, uint32_t frames, uint32_t queuedFrames) { return Mix(0, out, frames, queuedFrames); }
   bool HasAudibleVoice(int output = 0) const;
 
+  // Render thread of `output`: whether a play has replaced a sounding voice since the output
+  // last asked, so that what its device holds (the old voice) should be taken back.
+  bool TakeBackWanted(int output) noexcept;
+  // Render thread of `output`: its device dropped the `frames` it still held (the stream was
+  // stopped and reset). The fading voices and the live input go back by as much, so they fade
+  // from what was last heard; what is written next sounds at once.
+  void TakeBack(int output, uint32_t frames) noexcept;
+
   struct PlayTiming {
     int64_t requested = 0;
     int64_t firstWrite = 0;
@@ -109,6 +124,16 @@ class Mixer {
     bool playing = false;
     bool timed[kMaxOutputs] = {};  // first write on that output still to be stamped
   };
+  // A cut voice fading out on one output: the sound it reads and how far the fade has gone.
+  struct Fade {
+    std::shared_ptr<const Sound> sound;
+    uint64_t position = 0;
+    uint32_t done = 0;  // frames of the fade written; kCutFadeFrames when over
+    float volume = 0.0f;
+  };
+  static constexpr size_t kMaxFades = 8;  // per output; the oldest gives way
+  void StartFades(const Voice& voice);
+  void MixFades(int output, float* out, uint32_t frames);
   void JoinOutputs(Voice& voice);
   // When a write of `frames` to a device asked at `asked` starts to sound; under lock_.
   int64_t WriteSoundsAt(int output, int64_t asked, uint32_t queuedFrames, uint32_t frames);
@@ -134,6 +159,10 @@ class Mixer {
   // write itself, so a play either is in that write or comes after all of it; read back by the
   // next write as the best guess of when it sounds.
   int64_t playout_[kMaxOutputs] = {};
+  Fade fades_[kMaxOutputs][kMaxFades];
+  size_t nextFade_ = 0;
+  std::atomic<bool> takeBack_[kMaxOutputs] = {};
+  bool cutPending_ = false;  // a sounding voice was freed; the next play replaces it
   std::shared_ptr<LiveInput> input_;
   float inputGain_ = 1.0f;
   bool inputRouted_[kMaxOutputs] = {true};
