@@ -158,14 +158,6 @@ double LiveInput::RecordedSinceLastPacket(uint64_t written, int64_t now) const {
   return std::clamp(since, 0.0, kMaxPacketSeconds * kEngineRate);
 }
 
-void LiveInput::Rewind(int reader, uint32_t frames) {
-  if (reader < 0 || reader >= kMaxReaders) return;
-  Reader& r = readers_[reader];
-  if (!r.playing) return;
-  const double oldest = static_cast<double>(written_.load(std::memory_order_acquire)) - (kCapacity - 4096);
-  r.position = std::max({0.0, oldest, r.position - frames});
-}
-
 LiveInput::ReaderStats LiveInput::Stats(int reader) const {
   ReaderStats stats;
   if (reader < 0 || reader >= kMaxReaders) return stats;

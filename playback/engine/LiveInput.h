@@ -42,10 +42,6 @@ class LiveInput {
   // any of it is voice.
   bool Read(int reader, float* out, uint32_t frames, int64_t now = 0);
 
-  // Reader `reader`: its device dropped `frames` it still held; the voice in them is read again
-  // (as far as the ring still has it), so nothing of it is lost to a take-back.
-  void Rewind(int reader, uint32_t frames);
-
   struct ReaderStats {
     uint64_t underruns = 0;  // ran dry while playing
     uint64_t skips = 0;      // fell so far behind that it skipped ahead

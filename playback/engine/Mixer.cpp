@@ -92,10 +92,7 @@ bool Mixer::FreeVoice(uint32_t id) noexcept {
         if (fades_[o][f].done >= kCutFadeFrames) fadesEnded[o][f] = std::move(fades_[o][f].sound);
       }
     }
-    if (found->playing) {
-      StartFades(*found);
-      cutPending_ = true;
-    }
+    if (found->playing) StartFades(*found);
     released = std::move(*found);
     voices_.erase(found);
   }
@@ -126,20 +123,6 @@ void Mixer::MixFades(int output, float* out, uint32_t frames) {
     fade.position += n;
     fade.done = n == 0 ? kCutFadeFrames : fade.done + static_cast<uint32_t>(n);
   }
-}
-
-bool Mixer::TakeBackWanted(int output) noexcept {
-  return output >= 0 && output < kMaxOutputs && takeBack_[output].exchange(false);
-}
-
-void Mixer::TakeBack(int output, uint32_t frames) noexcept {
-  if (output < 0 || output >= kMaxOutputs) return;
-  std::lock_guard<std::mutex> lock(lock_);
-  for (Fade& fade : fades_[output]) {
-    if (fade.sound && fade.done < kCutFadeFrames) fade.position -= std::min<uint64_t>(fade.position, frames);
-  }
-  if (input_ && inputRouted_[output]) input_->Rewind(output, frames);
-  playout_[output] = 0;
 }
 
 void Mixer::JoinOutputs(Voice& voice) {
@@ -204,19 +187,13 @@ bool Mixer::PlayVoice(uint32_t id, bool restart, bool together) noexcept {
   std::lock_guard<std::mutex> lock(lock_);
   Voice* voice = FindVoice(id);
   if (!voice) return false;
-  const bool replacing = std::exchange(cutPending_, false);
-  if (replacing) {
-    // It replaces the effect that was sounding: every output takes back what its device holds
-    // and starts again from nothing, so the new one sounds at once, on every output alike.
-    for (int o = 0; o < kMaxOutputs; ++o) takeBack_[o] = present_[o];
-  }
   if (fresh) old = std::exchange(voice->feed, std::move(fresh));
   if (restart) voice->position[0] = 0;
   JoinOutputs(*voice);  // every output starts it together, from where output 0 starts it
   voice->playing = true;
   const int64_t now = clock_();
   voice->startAt = 0;
-  if (together && !replacing && ticksPerSecond_ > 0) {
+  if (together && ticksPerSecond_ > 0) {
     voice->startAt = now;
     for (int o = 0; o < kMaxOutputs; ++o) {
       if (present_[o]) voice->startAt = std::max(voice->startAt, playout_[o]);

@@ -47,9 +47,8 @@ class Mixer {
   // `lengthFrames` is what the file declares.
   using FeedOpener = std::function<std::shared_ptr<StreamFeed>()>;
   uint32_t AddStreamVoice(FeedOpener open, uint64_t lengthFrames) noexcept;
-  // A voice that was sounding fades out over kCutFadeFrames on every output, from where each
-  // output's device actually is once a replacing play has taken back what was queued (see
-  // TakeBack).
+  // A voice that was sounding fades out over kCutFadeFrames on every output, after what each
+  // device already holds of it.
   bool FreeVoice(uint32_t id) noexcept;
   // False also when a restarted stream cannot be opened again. `together`: every present output's
   // device sounds the first sample at the same time, the soonest time all of them can (each has
@@ -94,14 +93,6 @@ class Mixer {
   bool Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, int64_t queuedAt = kQueuedNow);
   bool Mix(float* out, uint32_t frames, uint32_t queuedFrames) { return Mix(0, out, frames, queuedFrames); }
   bool HasAudibleVoice(int output = 0) const;
-
-  // Render thread of `output`: whether a play has replaced a sounding voice since the output
-  // last asked, so that what its device holds (the old voice) should be taken back.
-  bool TakeBackWanted(int output) noexcept;
-  // Render thread of `output`: its device dropped the `frames` it still held (the stream was
-  // stopped and reset). The fading voices and the live input go back by as much, so they fade
-  // from what was last heard; what is written next sounds at once.
-  void TakeBack(int output, uint32_t frames) noexcept;
 
   struct PlayTiming {
     int64_t requested = 0;
@@ -161,8 +152,6 @@ class Mixer {
   int64_t playout_[kMaxOutputs] = {};
   Fade fades_[kMaxOutputs][kMaxFades];
   size_t nextFade_ = 0;
-  std::atomic<bool> takeBack_[kMaxOutputs] = {};
-  bool cutPending_ = false;  // a sounding voice was freed; the next play replaces it
   std::shared_ptr<LiveInput> input_;
   float inputGain_ = 1.0f;
   bool inputRouted_[kMaxOutputs] = {true};

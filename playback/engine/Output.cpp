@@ -106,7 +106,6 @@ class Output::Renderer {
   HRESULT Write(bool devicePeriod);
   HRESULT Padding(UINT32& padding, int64_t& paddingAt);
   HRESULT StartOrIdle();
-  void TakeBackQueued();
   void DropStream();
 
   Output& output_;
@@ -173,10 +172,6 @@ bool Output::Renderer::FollowDevice() {
 HRESULT Output::Renderer::Write(bool devicePeriod) {
   UINT32 padding = 0;
   int64_t paddingAt = 0;
-  if (output_.mixer_.TakeBackWanted(output_.index_) && stream_.running) {
-    TakeBackQueued();
-    devicePeriod = false;  // the whole buffer is free: the new effect goes first
-  }
   HRESULT hr = Padding(padding, paddingAt);
   // The device's own events keep one period free at the end of the buffer; a play (the wake
   // event) may use it, so a new effect's first samples are written at once instead of at the
@@ -193,19 +188,6 @@ HRESULT Output::Renderer::Write(bool devicePeriod) {
   queued_ = padding + available;
   retryAtOnce_ = true;
   return SUCCEEDED(hr) ? StartOrIdle() : hr;
-}
-
-// A play replaced the sounding effect: what the device still holds of it is dropped (the stream
-// stopped and reset), and the mixer fades the old effect out from what was last heard.
-void Output::Renderer::TakeBackQueued() {
-  UINT32 held = 0;
-  if (FAILED(stream_.client->GetCurrentPadding(&held))) held = 0;
-  stream_.client->Stop();
-  stream_.client->Reset();
-  stream_.running = false;
-  output_.mixer_.TakeBack(output_.index_, held);
-  queued_ = 0;
-  silentFills_ = 0;
 }
 
 // How far the device is from the end of what we wrote, and when that was asked; fails for a

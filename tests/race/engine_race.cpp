@@ -66,8 +66,6 @@ int main() {
       std::vector<float> buffer(441 * 2);
       while (!stop) {
         mixer.HasAudibleVoice(output);
-        // A replace's take-back, as the render thread does it before writing.
-        if (mixer.TakeBackWanted(output)) mixer.TakeBack(output, 441);
         mixer.Mix(output, buffer.data(), 441, 882, Now());
         for (const float v : buffer) {
           if (!(v >= -1.0f && v <= 1.0f)) std::abort();
