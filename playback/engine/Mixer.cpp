@@ -96,6 +96,7 @@ bool Mixer::FreeVoice(uint32_t id) noexcept {
     released = std::move(*found);
     voices_.erase(found);
   }
+  StreamFeed::Retire(std::move(released.feed));
   return true;
 }
 
@@ -184,7 +185,7 @@ bool Mixer::PlayVoice(uint32_t id, bool restart, bool together) noexcept {
   } catch (const std::exception&) {
     return false;
   }
-  std::lock_guard<std::mutex> lock(lock_);
+  std::unique_lock<std::mutex> lock(lock_);
   Voice* voice = FindVoice(id);
   if (!voice) return false;
   if (fresh) old = std::exchange(voice->feed, std::move(fresh));
@@ -203,8 +204,9 @@ bool Mixer::PlayVoice(uint32_t id, bool restart, bool together) noexcept {
     voice->timed[o] = present_[o];
     if (present_[o]) timing_[o] = {now, 0, 0};
   }
+  lock.unlock();
+  StreamFeed::Retire(std::move(old));
   return true;
-  // `old` (declared before the lock) is released after it.
 }
 
 bool Mixer::StopVoice(uint32_t id) noexcept {

@@ -27,8 +27,21 @@ StreamFeed::StreamFeed(std::unique_ptr<PcmSource> source, ThreadScope scope)
 }
 
 StreamFeed::~StreamFeed() {
-  stop_ = true;
+  {
+    std::lock_guard<std::mutex> lock(napLock_);
+    stop_ = true;
+  }
+  napEnd_.notify_all();
   if (thread_.joinable()) thread_.join();
+}
+
+void StreamFeed::Retire(std::shared_ptr<StreamFeed> feed) noexcept {
+  if (!feed) return;
+  try {
+    std::thread([feed = std::move(feed)]() mutable { feed.reset(); }).detach();
+  } catch (const std::exception&) {
+    // No thread to be had: `feed` goes here after all, as it always could.
+  }
 }
 
 void StreamFeed::Produce() {
@@ -64,7 +77,8 @@ void StreamFeed::Decode() {
     }
     const size_t space = capacityFrames_ - static_cast<size_t>(written - slowest);
     if (space == 0) {
-      std::this_thread::sleep_for(kFullWait);
+      std::unique_lock<std::mutex> lock(napLock_);
+      napEnd_.wait_for(lock, kFullWait, [this] { return stop_.load(); });
       continue;
     }
     // Converted straight into the free slots, up to the ring's end at most (the next round wraps).

@@ -22,6 +22,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -35,7 +37,10 @@ class StreamFeed {
 
   // Throws when the ring or the thread cannot be had; the engine turns that into a failed play.
   explicit StreamFeed(std::unique_ptr<PcmSource> source, ThreadScope scope = {});
-  ~StreamFeed();  // stops the decoding thread and waits for it
+  ~StreamFeed();  // stops the decoding thread and waits for it (a nap of its ends at once)
+  // Lets a feed go without waiting for its decoding thread: the last reference is dropped on a
+  // thread of its own, so the controlling (UI) thread never joins a decoder.
+  static void Retire(std::shared_ptr<StreamFeed> feed) noexcept;
   StreamFeed(const StreamFeed&) = delete;
   StreamFeed& operator=(const StreamFeed&) = delete;
 
@@ -67,6 +72,8 @@ class StreamFeed {
   std::atomic<uint64_t> read_[kMaxReaders] = {};
   std::atomic<bool> present_[kMaxReaders] = {};
   std::atomic<bool> stop_{false};
+  std::mutex napLock_;  // the decoding thread naps on napEnd_ while the ring is full
+  std::condition_variable napEnd_;
   std::atomic<bool> ended_{false};
   std::thread thread_;
 };

@@ -4,13 +4,17 @@
 #include "playback/engine/Engine.h"  // only for the output numbers: the engine itself needs Windows
 #include "tests/support/RampSound.h"
 #include "playback/engine/Mixer.h"
+#include "playback/engine/PcmSource.h"
+#include "playback/engine/StreamFeed.h"
 #include "tests/support/DriftSimulation.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <chrono>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -113,6 +117,37 @@ TEST(MixerCut, AReplacedOrStoppedEffectFadesOutOverThreeMilliseconds) {
   EXPECT_LT(std::abs(buffer[(kCutFadeFrames - 1) * kEngineChannels]), 0.01f);
   EXPECT_EQ(buffer[kCutFadeFrames * kEngineChannels], 0.0f);
   EXPECT_FALSE(mixer.HasAudibleVoice(kMainOutput));
+}
+
+// A decoder busy in the middle of a piece does not hold up the thread that lets its voice go:
+// the feed is retired on a thread of its own.
+TEST(MixerCut, FreeingAStreamedVoiceNeverWaitsForItsDecoder) {
+  struct BlockedSource final : PcmSource {
+    explicit BlockedSource(std::shared_future<void> release) : release_(std::move(release)) {}
+    int Channels() const override { return 2; }
+    int SampleRate() const override { return kEngineRate; }
+    uint64_t DeclaredFrames() const override { return 0; }
+    bool ReadMore(std::vector<float>& samples) override {
+      reading_.set_value();
+      release_.wait();  // the decoder is in the middle of a piece
+      samples.assign(64, 0.1f);
+      return false;
+    }
+    std::shared_future<void> release_;
+    std::promise<void> reading_;
+  };
+  std::promise<void> release;
+  auto source = std::make_unique<BlockedSource>(release.get_future().share());
+  std::future<void> reading = source->reading_.get_future();
+  auto feed = std::make_shared<StreamFeed>(std::move(source));
+  Mixer mixer(&TestClock);
+  const uint32_t voice = mixer.AddStreamVoice([&feed] { return std::exchange(feed, nullptr); }, 0);
+  ASSERT_NE(voice, 0u);
+  reading.wait();
+  auto freed = std::async(std::launch::async, [&] { return mixer.FreeVoice(voice); });
+  EXPECT_EQ(freed.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "FreeVoice waited for the decoder";
+  release.set_value();
+  EXPECT_TRUE(freed.get());
 }
 
 // The microphone's ring under two clocks 0.1 % apart, either way, for ten minutes: held at its
