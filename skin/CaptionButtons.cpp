@@ -5,6 +5,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iterator>
+#include <optional>
 
 namespace velmora::skin {
 
@@ -81,35 +83,40 @@ void PaintHover(Gdiplus::Graphics& g, const ButtonFace& f, BYTE alpha) {
 
 }  // namespace
 
+namespace {
+
+// Each kind's picture (and the maximise button's second one, shown while maximised) and tooltip.
+struct CaptionButtonLook {
+  int kind;
+  Glyph picture;
+  std::optional<Glyph> second;
+  const wchar_t* tooltip;
+};
+const CaptionButtonLook& LookOf(int kind) {
+  static const CaptionButtonLook kLooks[] = {
+      {kHelpButton, Glyph::Help, std::nullopt, L"帮助"},
+      {kMenuButton, Glyph::Menu, std::nullopt, L"主菜单"},
+      {kMinimiseButton, Glyph::Minimise, std::nullopt, L"最小化"},
+      {kMaximiseButton, Glyph::Maximise, Glyph::Restore, L"最大化"},
+      {-1, Glyph::Close, std::nullopt, L"关闭"},  // any other: the close button
+  };
+  for (const CaptionButtonLook& look : kLooks)
+    if (look.kind == kind) return look;
+  return kLooks[std::size(kLooks) - 1];
+}
+
+}  // namespace
+
 std::vector<CaptionButton> MakeCaptionButtons(bool help, bool menu, bool minimise, bool maximise) {
   std::vector<CaptionButton> buttons;
   for (const int kind : CaptionButtonKinds(help, menu, minimise, maximise)) {
     CaptionButton& button = buttons.emplace_back();
     button.kind = kind;
     button.width = CaptionButtonWidth(kind);
-    switch (kind) {
-      case kHelpButton:
-        button.picture = Glyph::Help;
-        button.tooltip = L"帮助";
-        break;
-      case kMenuButton:
-        button.picture = Glyph::Menu;
-        button.tooltip = L"主菜单";
-        break;
-      case kMinimiseButton:
-        button.picture = Glyph::Minimise;
-        button.tooltip = L"最小化";
-        break;
-      case kMaximiseButton:
-        button.picture = Glyph::Maximise;
-        button.secondPicture = Glyph::Restore;
-        button.tooltip = L"最大化";
-        break;
-      default:
-        button.picture = Glyph::Close;
-        button.tooltip = L"关闭";
-        break;
-    }
+    const CaptionButtonLook& look = LookOf(kind);
+    button.picture = look.picture;
+    button.secondPicture = look.second;
+    button.tooltip = look.tooltip;
   }
   return buttons;
 }

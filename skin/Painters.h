@@ -10,22 +10,18 @@
 
 namespace velmora::skin {
 
-LRESULT CALLBACK ButtonProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                 DWORD_PTR record) noexcept;
-LRESULT CALLBACK EditProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                               DWORD_PTR record) noexcept;
-LRESULT CALLBACK ComboProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                DWORD_PTR record) noexcept;
-LRESULT CALLBACK ListProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                               DWORD_PTR record) noexcept;
-LRESULT CALLBACK SliderProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                 DWORD_PTR record) noexcept;
-LRESULT CALLBACK ProgressProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                   DWORD_PTR record) noexcept;
-LRESULT CALLBACK UpDownProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                 DWORD_PTR record) noexcept;
-LRESULT CALLBACK HeaderProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                 DWORD_PTR record) noexcept;
+// The painters' window procedures, installed with SetWindowSubclass; the reference data is the
+// control's record.
+typedef LRESULT CALLBACK SubclassProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                           DWORD_PTR record) noexcept;
+SubclassProcedure ButtonProcedure;
+SubclassProcedure EditProcedure;
+SubclassProcedure ComboProcedure;
+SubclassProcedure ListProcedure;
+SubclassProcedure SliderProcedure;
+SubclassProcedure ProgressProcedure;
+SubclassProcedure UpDownProcedure;
+SubclassProcedure HeaderProcedure;
 
 // Item state bits of DRAWITEMSTRUCT that the painters use.
 constexpr UINT kStateSelected = 0x1, kStateDisabled = 0x4, kStateFocus = 0x10, kStateHot = 0x40;
