@@ -1,27 +1,19 @@
 #include "playback/engine/Capture.h"
 
 #include "base/ComPtr.h"
-#include "base/Handles.h"
 #include "playback/engine/Clock.h"
 #include "playback/engine/Devices.h"
 #include "playback/engine/DeviceThread.h"
 
 #include <windows.h>
 #include <audioclient.h>
-#include <avrt.h>
 #include <mmdeviceapi.h>
 
-#include <exception>
-#include <new>
 #include <utility>
 
 namespace velmora::audio {
 
 namespace {
-
-constexpr DWORD kRetryMs = 500;
-// A running device that has sent nothing for this long has been dropped under us.
-constexpr int64_t kStallMs = 2000;
 
 struct CaptureStream {
   ComPtr<IAudioClient> client;
@@ -54,79 +46,39 @@ HRESULT OpenCapture(IMMDeviceEnumerator* enumerator, const std::wstring& endpoin
 
 }  // namespace
 
-// The events the controlling thread and the capture thread meet at.
-struct Capture::Events {
-  UniqueKernelHandle stop{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-  UniqueKernelHandle wake{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-};
-
-// The capture thread: the device it owns and the stream it reads. One wait, then one step per
-// thing that can have happened: the device changed or is lost, packets came, the stream failed.
-class Capture::Recorder {
+// The capture stream as its device thread drives it: every packet the device holds goes to the
+// live input as soon as the device signals.
+class Capture::Recorder final : public DeviceStream {
  public:
-  explicit Recorder(Capture& capture)
-      : capture_(capture),
-        waits_{capture.events_->stop.Get(), capture.events_->wake.Get(), thread_.Event()},
-        frequency_(QpcFrequency()) {}
-  Recorder(const Recorder&) = delete;
-  Recorder& operator=(const Recorder&) = delete;
+  Recorder(std::shared_ptr<LiveInput> input, std::function<void()> started)
+      : input_(std::move(input)), started_(std::move(started)), frequency_(QpcFrequency()) {}
 
-  HRESULT Open();
-  void Run();
+  HRESULT Open(IMMDeviceEnumerator* enumerator, const std::wstring& endpointId, HANDLE event) override {
+    return OpenCapture(enumerator, endpointId, event, stream_);
+  }
+  void Release() override { stream_.Release(); }
+  bool IsOpen() const override { return static_cast<bool>(stream_.client); }
+  bool Running() const override { return true; }
+  DWORD WaitMs() const override { return 200; }
+  HRESULT Service(bool) override { return Drain(); }
+  // The voice starts over from the new device; the outputs are woken to take it.
+  void Opened() override {
+    input_->Restart();
+    if (started_) started_();
+  }
+  // Gone: the outputs go on without the voice until it is back.
+  void Dropped() override { input_->Restart(); }
 
  private:
-  bool FollowDevice();
   HRESULT Drain();
-  void DropStream();
 
-  Capture& capture_;
-  DeviceThread<Capture> thread_;  // before the stream: COM outlives the stream's client
-  CaptureStream stream_;
-  const HANDLE waits_[3];
+  const std::shared_ptr<LiveInput> input_;
+  const std::function<void()> started_;
   const int64_t frequency_;
-  int64_t lastPacket_ = 0;
+  CaptureStream stream_;
 };
 
-HRESULT Capture::Recorder::Open() {
-  HRESULT hr = thread_.Created();
-  if (SUCCEEDED(hr)) hr = OpenCapture(thread_.Enumerator(), capture_.endpointId_, thread_.Event(), stream_);
-  if (FAILED(hr)) {
-    stream_.Release();
-    return hr;
-  }
-  thread_.Listen(capture_, capture_.device_ == kDefaultDevice, eCapture);
-  return S_OK;
-}
-
-void Capture::Recorder::Run() {
-  lastPacket_ = Qpc();
-  for (;;) {
-    const DWORD woke = ::WaitForMultipleObjects(stream_.client ? 3 : 2, waits_, FALSE, stream_.client ? 200 : kRetryMs);
-    if (woke == WAIT_OBJECT_0) break;
-    if (!FollowDevice()) continue;
-    if (FAILED(Drain())) DropStream();
-  }
-  stream_.Release();
-}
-
-// False while there is no stream to read.
-bool Capture::Recorder::FollowDevice() {
-  if (capture_.reopen_.exchange(false)) stream_.Release();
-  if (stream_.client) return true;
-  const HRESULT hr = OpenCapture(thread_.Enumerator(), capture_.endpointId_, thread_.Event(), stream_);
-  capture_.lost_ = FAILED(hr);
-  if (FAILED(hr)) {
-    stream_.Release();
-    return false;
-  }
-  capture_.input_->Restart();
-  lastPacket_ = Qpc();
-  if (capture_.onStarted_) capture_.onStarted_();
-  return true;
-}
-
-// Hands every packet the device holds to the live input; fails for a device that has sent
-// nothing for too long.
+// Hands every packet the device holds to the live input.
 HRESULT Capture::Recorder::Drain() {
   HRESULT hr = S_OK;
   UINT32 packet = 0;
@@ -142,86 +94,26 @@ HRESULT Capture::Recorder::Drain() {
             ? static_cast<int64_t>(static_cast<double>(qpcPosition) * static_cast<double>(frequency_) / 1e7)
             : 0;
     if (recorded <= 0 || recorded > now) recorded = now - static_cast<int64_t>(frames) * frequency_ / kEngineRate;
-    capture_.input_->Write((flags & AUDCLNT_BUFFERFLAGS_SILENT) ? nullptr : reinterpret_cast<const float*>(data),
-                           frames, recorded);
+    input_->Write((flags & AUDCLNT_BUFFERFLAGS_SILENT) ? nullptr : reinterpret_cast<const float*>(data), frames,
+                  recorded);
     hr = stream_.capture->ReleaseBuffer(frames);
-    lastPacket_ = now;
+    MarkProgress();
     if (FAILED(hr)) break;
   }
-  if (SUCCEEDED(hr) && Qpc() - lastPacket_ > kStallMs * frequency_ / 1000) hr = AUDCLNT_E_DEVICE_INVALIDATED;
   return hr;
 }
-
-void Capture::Recorder::DropStream() {
-  // Gone: the outputs go on without the voice; looked for again at once, then twice a second.
-  stream_.Release();
-  capture_.input_->Restart();
-  ::SetEvent(capture_.events_->wake.Get());
-}
-
-Capture::Capture() : events_(std::make_unique<Events>()) {}
 
 Capture::~Capture() { Close(); }
 
 bool Capture::Open(int device, const std::wstring& endpointId, std::shared_ptr<LiveInput> input,
                    std::function<void()> started) {
   if (IsOpen() || !input || device < kDefaultDevice) return false;
-  if (device >= kFirstEndpointDevice && endpointId.empty()) return false;
-  try {
-    device_ = device;
-    endpointId_ = device >= kFirstEndpointDevice ? endpointId : std::wstring();
-    input_ = std::move(input);
-    onStarted_ = std::move(started);
-    lost_ = false;
-    reopen_ = false;
-    ::ResetEvent(events_->stop.Get());
-    std::promise<bool> opened;
-    std::future<bool> result = opened.get_future();
-    thread_ = std::thread([this, promise = std::move(opened)]() mutable { Run(promise); });
-    const bool ok = result.get();
-    if (!ok) Close();
-    return ok;
-  } catch (const std::exception&) {
-    Close();
-    return false;
-  }
+  return worker_.Open(device, endpointId, DeviceWorker::Flow::kCapture,
+                      [input = std::move(input), started = std::move(started)]() -> std::unique_ptr<DeviceStream> {
+                        return std::make_unique<Recorder>(input, started);
+                      });
 }
 
-void Capture::Close() {
-  if (thread_.joinable()) {
-    ::SetEvent(events_->stop.Get());
-    thread_.join();
-  }
-  device_ = -1;
-  endpointId_.clear();
-  input_.reset();
-  onStarted_ = nullptr;
-  lost_ = false;
-}
-
-void Capture::Run(std::promise<bool>& opened) {
-  Recorder recorder(*this);
-  if (FAILED(recorder.Open())) {
-    opened.set_value(false);
-    return;
-  }
-  input_->Restart();
-  opened.set_value(true);
-  if (onStarted_) onStarted_();
-  recorder.Run();
-}
-
-void Capture::OnDefaultDeviceChanged() {
-  if (device_ != kDefaultDevice) return;
-  reopen_ = true;
-  ::SetEvent(events_->wake.Get());
-}
-
-void Capture::OnDeviceRemoved() {
-  reopen_ = true;
-  ::SetEvent(events_->wake.Get());
-}
-
-void Capture::OnDeviceArrived() { ::SetEvent(events_->wake.Get()); }
+void Capture::Close() { worker_.Close(); }
 
 }  // namespace velmora::audio

@@ -1,11 +1,13 @@
-// What a thread of the engine that owns a device (an output's render thread, the microphone's
-// capture thread) sets up first and tears down last, and the endpoint notifications (device
-// added, removed, default changed) handed to it. Included by those threads' files only: it
-// brings in the Windows audio headers.
+// What a device thread of the engine (DeviceWorker.h) sets up first and tears down last, the
+// stream it drives, and the endpoint notifications (device added, removed, default changed)
+// handed to it. Included by the engine's device files only: it brings in the Windows audio
+// headers.
 #pragma once
 
 #include "base/ComPtr.h"
 #include "base/Handles.h"
+#include "playback/engine/Clock.h"
+#include "playback/engine/DeviceWorker.h"
 #include "playback/engine/Pcm.h"
 
 #include <windows.h>
@@ -21,15 +23,43 @@
 
 namespace velmora::audio {
 
-// Forwards endpoint notifications to one device user (an output, or the capture of the
-// microphone). Windows calls it on a thread of its own, which must not block: the user only sets
-// atomics there and wakes its thread, which does the work. It is registered by that thread once
-// its stream is open and unregistered before the thread releases the enumerator, so no call
-// arrives for one that is closing.
-template <typename User>
+// One device's stream as its DeviceWorker drives it: opened and released on the device thread,
+// and serviced there on every wake-up.
+class DeviceStream {
+ public:
+  virtual ~DeviceStream() = default;
+
+  // Opens `endpointId` (the default device of the stream's direction when empty), the device
+  // signalling `event` when it has room or data.
+  virtual HRESULT Open(IMMDeviceEnumerator* enumerator, const std::wstring& endpointId, HANDLE event) = 0;
+  virtual void Release() = 0;
+  virtual bool IsOpen() const = 0;
+  // While running, the device's event is waited for, and a device that has not moved
+  // (MarkProgress) for two seconds counts as failed.
+  virtual bool Running() const = 0;
+  // How long the worker waits for an event while the stream is open (INFINITE: only an event).
+  virtual DWORD WaitMs() const = 0;
+  // One wake-up: the device signalled (`devicePeriod`), a play or a change woke the thread, or
+  // the wait ran out. A failure drops the stream.
+  virtual HRESULT Service(bool devicePeriod) = 0;
+  // After every open, and after a failed stream was released.
+  virtual void Opened() {}
+  virtual void Dropped() {}
+
+  void MarkProgress() { lastProgress_ = Qpc(); }
+  int64_t LastProgress() const { return lastProgress_; }
+
+ private:
+  int64_t lastProgress_ = 0;
+};
+
+// Forwards endpoint notifications to one device worker. Windows calls it on a thread of its own,
+// which must not block: the worker only sets atomics there and wakes its thread, which does the
+// work. It is registered by that thread once its stream is open and unregistered before the
+// thread releases the enumerator, so no call arrives for one that is closing.
 class NotificationClient final : public IMMNotificationClient {
  public:
-  NotificationClient(User& output, bool followsDefault, EDataFlow flow)
+  NotificationClient(DeviceWorker& output, bool followsDefault, EDataFlow flow)
       : output_(output), followsDefault_(followsDefault), flow_(flow) {}
 
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
@@ -71,7 +101,7 @@ class NotificationClient final : public IMMNotificationClient {
 
  private:
   virtual ~NotificationClient() = default;
-  User& output_;
+  DeviceWorker& output_;
   bool followsDefault_;
   EDataFlow flow_;
   std::atomic<ULONG> refs_{1};
@@ -141,8 +171,7 @@ inline UniqueMmcss RaiseDeviceThreadPriority(MmcssJoin join = &::AvSetMmThreadCh
 
 // COM, the "Pro Audio" scheduling class, the device enumerator and the event the device signals,
 // for the life of a device thread; and, once its stream is open, the endpoint notifications for
-// `User`, unregistered before the enumerator goes.
-template <typename User>
+// its worker, unregistered before the enumerator goes.
 class DeviceThread {
  public:
   DeviceThread() : event_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
@@ -162,9 +191,9 @@ class DeviceThread {
   HRESULT Created() const { return created_; }
   IMMDeviceEnumerator* Enumerator() const { return enumerator_.Get(); }
   HANDLE Event() const { return event_.Get(); }
-  void Listen(User& user, bool followsDefault, EDataFlow flow) {
+  void Listen(DeviceWorker& worker, bool followsDefault, EDataFlow flow) {
     // A new client comes with the one reference this thread holds; ComPtr adopts it through Put.
-    *notifications_.Put() = new (std::nothrow) NotificationClient<User>(user, followsDefault, flow);
+    *notifications_.Put() = new (std::nothrow) NotificationClient(worker, followsDefault, flow);
     if (notifications_) enumerator_->RegisterEndpointNotificationCallback(notifications_.Get());
   }
 

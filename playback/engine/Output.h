@@ -5,25 +5,19 @@
 // the others playing.
 //
 // Threads: Open, Close, EnsureDevice and Render are called on the controlling thread (the UI
-// thread); the device-change handlers on the system's notification thread. The render thread
-// meets them only in the mixer and in a few atomics and events. A play never sets up a device:
-// the client is created once in Open. The stream is started when a voice plays, with its first
-// samples already in the buffer, and stopped after a second of silence, so an idle output costs
-// no CPU.
-//
-// A lost device (unplugged, disabled, or a stream the system stopped feeding) is looked for
-// again when the system says an endpoint came back, when a play asks for it, and twice a second
-// in between.
+// thread); the device-change handlers on the system's notification thread. The render thread (a
+// DeviceWorker's) meets them only in the mixer and the worker's atomics and events. A play never
+// sets up a device: the client is created once in Open. The stream is started when a voice
+// plays, with its first samples already in the buffer, and stopped after a second of silence, so
+// an idle output costs no CPU. A lost device is looked for again as DeviceWorker.h says.
 #pragma once
 
+#include "playback/engine/Devices.h"
+#include "playback/engine/DeviceWorker.h"
 #include "playback/engine/Mixer.h"
 
-#include <atomic>
 #include <cstdint>
-#include <future>
-#include <memory>
 #include <string>
-#include <thread>
 
 namespace velmora::audio {
 
@@ -41,47 +35,31 @@ class Output {
   // No device and no thread: the mixer is pulled by Render.
   bool OpenOffline();
   void Close();
-  bool IsOpen() const { return offline_ || thread_.joinable(); }
+  bool IsOpen() const { return offline_ || worker_.IsOpen(); }
   bool IsOffline() const { return offline_; }
-  int Device() const { return device_.load(); }
-  const std::wstring& EndpointId() const { return endpointId_; }
-  bool Lost() const { return lost_.load(); }
+  int Device() const { return offline_ ? kNoSoundDevice : worker_.Device(); }
+  const std::wstring& EndpointId() const { return worker_.EndpointId(); }
+  bool Lost() const { return worker_.Lost(); }
   // True when the device is there; while it is lost, asks the render thread to look for it at
   // once and waits (a quarter of a second at most) for the answer.
-  bool EnsureDevice();
+  bool EnsureDevice() { return offline_ || worker_.EnsureDevice(); }
   // Offline output only: mixes the next `frames` frames into `out`, as a device period would.
   bool Render(float* out, uint32_t frames);
 
   // A voice was started: write its first samples now instead of at the next period.
-  void Wake();
-  void OnDefaultDeviceChanged();
-  void OnDeviceRemoved();
-  void OnDeviceArrived();
+  void Wake() { worker_.Wake(); }
+  void OnDefaultDeviceChanged() { worker_.OnDefaultDeviceChanged(); }
+  void OnDeviceRemoved() { worker_.OnDeviceRemoved(); }
+  void OnDeviceArrived() { worker_.OnDeviceArrived(); }
 
  private:
-  struct Events;
   class Renderer;
-
-  void RenderThread(int device, std::wstring endpointId, std::promise<bool>& started);
-  void RunNullOutput();
+  class NullRenderer;
 
   Mixer& mixer_;
   const int index_;
-  bool offline_ = false;     // controlling thread only
-  std::wstring endpointId_;  // controlling thread only
-  std::thread thread_;       // controlling thread only
-  // The stop, wake and attempt events, constant between construction and destruction. Defined
-  // in Output.cpp so this header stays free of windows.h.
-  const std::unique_ptr<Events> events_;
-  // Shared with the render thread and the system's notification thread.
-  std::atomic<int> device_{-1};
-  std::atomic<bool> lost_{false};
-  std::atomic<bool> reopenDefault_{false};
-  std::atomic<bool> checkDevice_{false};
-  // Looks for a lost device asked for (by a play) and answered, as running counts: the render
-  // thread answers a request with the first attempt it starts after it.
-  std::atomic<uint32_t> retriesAsked_{0};
-  std::atomic<uint32_t> retriesAnswered_{0};
+  bool offline_ = false;  // controlling thread only
+  DeviceWorker worker_;
 };
 
 }  // namespace velmora::audio
