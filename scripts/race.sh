@@ -2,7 +2,8 @@
 # Runs the engine's thread-touching logic that needs no Windows (the voice table, the stream
 # feeds and the microphone's ring, playback/engine/Mixer.cpp, StreamFeed.cpp and LiveInput.cpp) natively under ThreadSanitizer, driven by
 # tests/race/engine_race.cpp from a UI-like thread, two render-like ones (the output device and the
-# monitor) and a timing reader, plus each feed's decoding thread. RACE_SECONDS bounds the run
+# monitor) and a timing reader, plus each feed's decoding thread; any allocation on a render or
+# capture thread fails it too. RACE_SECONDS bounds the run
 # (default 20). Fails on any reported race.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"

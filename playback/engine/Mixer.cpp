@@ -9,7 +9,6 @@
 namespace velmora::audio {
 
 namespace {
-constexpr size_t kMaxVoices = 64;
 // The most silence written ahead of a voice to start it with the other outputs: a start time
 // further off than this is a clock gone wrong, not a device to wait for.
 constexpr int64_t kMaxLeadFrames = kEngineRate / 10;
@@ -21,46 +20,99 @@ constexpr int64_t kMaxPhaseFrames = kEngineRate * 15 / 1000;
 constexpr uint32_t kDriftShare = 64;
 }  // namespace
 
-Mixer::Mixer(int64_t (*clock)(), int64_t ticksPerSecond) : clock_(clock), ticksPerSecond_(ticksPerSecond) {
-  // Room for a whole second of every output's mix here, so a render thread never allocates
-  // (shared-mode buffers hold tens of milliseconds).
+namespace {
+constexpr size_t kCommandRing = 512;
+constexpr size_t kReleasedRing = 512;
+}  // namespace
+
+Mixer::Mixer(int64_t (*clock)(), int64_t ticksPerSecond)
+    : clock_(clock), ticksPerSecond_(ticksPerSecond), commands_(kCommandRing), released_(kReleasedRing) {
+  // Everything the render threads use is sized here, so none of them ever allocates: room for a
+  // whole second of every output's mix (shared-mode buffers hold tens of milliseconds), and for
+  // every voice there can be.
   for (int o = 0; o < kMaxOutputs; ++o) {
     scratch_[o].resize(static_cast<size_t>(kEngineRate) * kEngineChannels);
     inputScratch_[o].resize(scratch_[o].size());
   }
+  voices_.reserve(kMaxVoices);
+  entries_.reserve(kMaxVoices);
+  for (bool& free : slotFree_) free = true;
 }
 
-Mixer::Voice* Mixer::FindVoice(uint32_t id) {
-  for (Voice& voice : voices_) {
-    if (voice.id == id) return &voice;
+// ---- The controlling thread's side ----
+
+// Hands `command` over, and applies what is waiting at once if no render thread is mixing.
+// False when the ring stays full (no render thread has drained it and the lock never came free).
+bool Mixer::Send(Command& command) {
+  Collect();
+  if (!commands_.Push(command)) {
+    // A full ring: no render thread has mixed for hundreds of commands (the outputs are idle).
+    // Nothing then holds the lock for long, so wait for it this once.
+    std::lock_guard<std::mutex> lock(lock_);
+    Apply();
+    if (!commands_.Push(command)) return false;
+  }
+  if (lock_.try_lock()) {
+    Apply();
+    lock_.unlock();
+  }
+  Collect();
+  return true;
+}
+
+// Releases what the render threads let go of.
+void Mixer::Collect() {
+  Released released;
+  while (released_.Pop(released)) {
+    StreamFeed::Retire(std::move(released.feed));
+    if (released.slot >= 0) slotFree_[released.slot] = true;
+    released = Released{};
+  }
+}
+
+Mixer::Entry* Mixer::FindEntry(uint32_t id) {
+  for (Entry& entry : entries_) {
+    if (entry.id == id) return &entry;
   }
   return nullptr;
 }
 
-const Mixer::Voice* Mixer::FindVoice(uint32_t id) const {
-  for (const Voice& voice : voices_) {
-    if (voice.id == id) return &voice;
+uint32_t Mixer::Add(Voice voice, FeedOpener reopen, uint64_t length) {
+  Collect();
+  if (entries_.size() >= kMaxVoices) return 0;
+  // A freed voice's slot comes back once the render side has let go of it.
+  auto slot = std::find(std::begin(slotFree_), std::end(slotFree_), true);
+  if (slot == std::end(slotFree_)) {
+    {
+      std::lock_guard<std::mutex> lock(lock_);
+      Apply();
+    }
+    Collect();
+    slot = std::find(std::begin(slotFree_), std::end(slotFree_), true);
+    if (slot == std::end(slotFree_)) return 0;
   }
-  return nullptr;
-}
-
-uint32_t Mixer::Add(Voice voice) {
-  std::lock_guard<std::mutex> lock(lock_);
-  if (voices_.size() >= kMaxVoices) return 0;
-  voices_.reserve(kMaxVoices);  // once: the render thread never waits on a reallocation after that
-  voice.id = nextId_++;
+  const uint32_t id = nextId_++;
   if (nextId_ == 0) nextId_ = 1;
-  JoinOutputs(voice);
-  voices_.push_back(std::move(voice));
-  return voices_.back().id;
+  voice.id = id;
+  voice.slot = static_cast<uint32_t>(slot - std::begin(slotFree_));
+  positions_[voice.slot].store(0, std::memory_order_relaxed);
+  Command command;
+  command.kind = Command::Kind::kAdd;
+  command.voice = std::move(voice);
+  const uint32_t index = command.voice.slot;
+  if (!Send(command)) return 0;
+  *slot = false;
+  entries_.push_back(Entry{id, index, std::move(reopen), length});
+  return id;
 }
 
 uint32_t Mixer::AddVoice(std::shared_ptr<const Sound> sound) noexcept {
   if (!sound) return 0;
   try {
     Voice voice;
+    const uint64_t length = sound->Frames();
     voice.sound = std::move(sound);
-    return Add(std::move(voice));
+    return Add(std::move(voice), nullptr, length);
   } catch (const std::exception&) {
     return 0;
   }
@@ -72,40 +124,301 @@ uint32_t Mixer::AddStreamVoice(FeedOpener open, uint64_t lengthFrames) noexcept 
     Voice voice;
     voice.feed = open();
     if (!voice.feed) return 0;
-    voice.reopen = std::move(open);
-    voice.streamLength = lengthFrames;
-    return Add(std::move(voice));
+    return Add(std::move(voice), std::move(open), lengthFrames);
   } catch (const std::exception&) {  // the ring or the decoding thread could not be had
     return 0;
   }
 }
 
 bool Mixer::FreeVoice(uint32_t id) noexcept {
-  Voice released;  // the sound or the decoding thread goes outside the lock
-  std::shared_ptr<const Sound> fadesEnded[kMaxOutputs][kMaxFades];  // likewise
-  {
-    std::lock_guard<std::mutex> lock(lock_);
-    const auto found = std::find_if(voices_.begin(), voices_.end(), [id](const Voice& v) { return v.id == id; });
-    if (id == 0 || found == voices_.end()) return false;
-    for (int o = 0; o < kMaxOutputs; ++o) {
-      for (size_t f = 0; f < kMaxFades; ++f) {
-        if (fades_[o][f].done >= kCutFadeFrames) fadesEnded[o][f] = std::move(fades_[o][f].sound);
-      }
-    }
-    if (found->playing) StartFades(*found);
-    released = std::move(*found);
-    voices_.erase(found);
-  }
-  StreamFeed::Retire(std::move(released.feed));
+  const auto found = std::find_if(entries_.begin(), entries_.end(), [id](const Entry& e) { return e.id == id; });
+  if (id == 0 || found == entries_.end()) return false;
+  entries_.erase(found);
+  Command command;
+  command.kind = Command::Kind::kFree;
+  command.id = id;
+  Send(command);
   return true;
+}
+
+bool Mixer::PlayVoice(uint32_t id, bool restart, bool together) noexcept {
+  Entry* entry = FindEntry(id);
+  if (!entry) return false;
+  Command command;
+  try {
+    // A streamed voice that has begun starts again from a new feed.
+    if (restart && entry->reopen && positions_[entry->slot].load(std::memory_order_relaxed) > 0 &&
+        !(command.feed = entry->reopen())) {
+      return false;
+    }
+  } catch (const std::exception&) {
+    return false;
+  }
+  command.kind = Command::Kind::kPlay;
+  command.id = id;
+  command.flag = restart;
+  command.together = together;
+  command.requested = clock_();
+  command.playSeq = ++playSeq_;
+  if (restart) positions_[entry->slot].store(0, std::memory_order_relaxed);
+  {
+    std::lock_guard<std::mutex> lock(timingLock_);
+    for (int o = 0; o < kMaxOutputs; ++o) {
+      if (presentView_[o]) timing_[o] = Timing{PlayTiming{command.requested, 0, 0}, command.playSeq};
+    }
+  }
+  return Send(command);
+}
+
+bool Mixer::StopVoice(uint32_t id) noexcept {
+  if (!FindEntry(id)) return false;
+  Command command;
+  command.kind = Command::Kind::kStop;
+  command.id = id;
+  return Send(command);
+}
+
+bool Mixer::SetVoiceVolume(uint32_t id, float volume) noexcept {
+  if (!FindEntry(id)) return false;
+  Command command;
+  command.kind = Command::Kind::kVolume;
+  command.id = id;
+  command.value = std::clamp(volume, 0.0f, 1.0f);
+  return Send(command);
+}
+
+bool Mixer::SetVoiceLeveling(uint32_t id, float gain) noexcept {
+  if (!FindEntry(id)) return false;
+  Command command;
+  command.kind = Command::Kind::kLeveling;
+  command.id = id;
+  command.value = std::clamp(gain, 0.0f, kMaxLevelingGain);
+  return Send(command);
+}
+
+bool Mixer::VoiceFrames(uint32_t id, uint64_t* position, uint64_t* length) const noexcept {
+  for (const Entry& entry : entries_) {
+    if (entry.id != id) continue;
+    if (position) *position = positions_[entry.slot].load(std::memory_order_relaxed);
+    if (length) *length = entry.length;
+    return true;
+  }
+  return false;
+}
+
+bool Mixer::SetVoicePosition(uint32_t id, uint64_t frame) noexcept {
+  const Entry* entry = FindEntry(id);
+  if (!entry || entry->reopen || frame > entry->length) return false;  // streams do not seek
+  positions_[entry->slot].store(frame, std::memory_order_relaxed);
+  Command command;
+  command.kind = Command::Kind::kPosition;
+  command.id = id;
+  command.frame = frame;
+  return Send(command);
+}
+
+void Mixer::FreeAll() noexcept {
+  entries_.clear();
+  Command command;
+  command.kind = Command::Kind::kClear;
+  Send(command);
+}
+
+void Mixer::SetOutputPresent(int output, bool present) noexcept {
+  if (output <= 0 || output >= kMaxOutputs) return;
+  presentView_[output] = present;
+  Command command;
+  command.kind = Command::Kind::kPresent;
+  command.output = output;
+  command.flag = present;
+  Send(command);
+}
+
+void Mixer::SetOutputGain(int output, float gain) noexcept {
+  if (output < 0 || output >= kMaxOutputs) return;
+  Command command;
+  command.kind = Command::Kind::kGain;
+  command.output = output;
+  command.value = std::clamp(gain, 0.0f, 1.0f);
+  Send(command);
+}
+
+void Mixer::OutputClosed(int output) noexcept {
+  if (output < 0 || output >= kMaxOutputs) return;
+  Command command;
+  command.kind = Command::Kind::kStopped;
+  command.output = output;
+  Send(command);
+}
+
+void Mixer::SetInput(std::shared_ptr<LiveInput> input) noexcept {
+  Command command;
+  command.kind = Command::Kind::kInput;
+  command.input = std::move(input);
+  Send(command);
+}
+
+void Mixer::SetInputGain(float gain) noexcept {
+  Command command;
+  command.kind = Command::Kind::kInputGain;
+  command.value = std::clamp(gain, 0.0f, 1.0f);
+  Send(command);
+}
+
+void Mixer::SetInputRouted(int output, bool routed) noexcept {
+  if (output <= 0 || output >= kMaxOutputs) return;  // output 0 always has it
+  Command command;
+  command.kind = Command::Kind::kInputRouted;
+  command.output = output;
+  command.flag = routed;
+  Send(command);
+}
+
+void Mixer::SetInputDucking(float db) noexcept {
+  Command command;
+  command.kind = Command::Kind::kDucking;
+  command.value = db > 0 ? std::pow(10.0f, -std::min(db, 60.0f) / 20.0f) : 1.0f;
+  Send(command);
+}
+
+Mixer::PlayTiming Mixer::LastPlayTiming(int output) const {
+  std::lock_guard<std::mutex> lock(timingLock_);
+  return output >= 0 && output < kMaxOutputs ? timing_[output].timing : PlayTiming{};
+}
+
+// ---- The render side, under lock_ ----
+
+void Mixer::Apply() {
+  Command command;
+  while (commands_.Pop(command)) {
+    ApplyOne(command);
+    command = Command{};
+  }
+}
+
+// Hands `released` back to the controlling thread; should its ring ever be full, lets go here.
+void Mixer::Release(Released released) {
+  if (!released.sound && !released.feed && !released.input && released.slot < 0) return;
+  released_.Push(released);
+}
+
+Mixer::Voice* Mixer::FindVoice(uint32_t id) {
+  for (Voice& voice : voices_) {
+    if (voice.id == id) return &voice;
+  }
+  return nullptr;
+}
+
+void Mixer::ApplyOne(Command& command) {
+  using Kind = Command::Kind;
+  if (command.kind == Kind::kAdd) {
+    JoinOutputs(command.voice);
+    voices_.push_back(std::move(command.voice));  // room for every voice was reserved
+    return;
+  }
+  if (command.kind == Kind::kClear) {
+    for (Voice& voice : voices_) Release(Released{std::move(voice.sound), std::move(voice.feed), nullptr, static_cast<int>(voice.slot)});
+    voices_.clear();
+    return;
+  }
+  if (command.kind == Kind::kFree) {
+    const auto found = std::find_if(voices_.begin(), voices_.end(), [&](const Voice& v) { return v.id == command.id; });
+    if (found == voices_.end()) return;
+    if (found->playing) StartFades(*found);
+    Release(Released{std::move(found->sound), std::move(found->feed), nullptr, static_cast<int>(found->slot)});
+    voices_.erase(found);
+    return;
+  }
+  if (command.kind == Kind::kPresent) {
+    if (present_[command.output] == command.flag) return;
+    present_[command.output] = command.flag;
+    for (Voice& voice : voices_) {
+      JoinOutputs(voice);
+      voice.timed[command.output] = false;
+    }
+    return;
+  }
+  if (command.kind == Kind::kGain) {
+    gain_[command.output] = command.value;
+    return;
+  }
+  if (command.kind == Kind::kStopped) {
+    playout_[command.output] = 0;
+    return;
+  }
+  if (command.kind == Kind::kInput) {
+    std::swap(input_, command.input);
+    for (float& gain : inputGainNow_) gain = 0.0f;  // a new input fades in from silence
+    Release(Released{nullptr, nullptr, std::move(command.input), -1});
+    return;
+  }
+  if (command.kind == Kind::kInputGain) {
+    inputGain_ = command.value;
+    return;
+  }
+  if (command.kind == Kind::kInputRouted) {
+    if (command.flag && !inputRouted_[command.output]) inputGainNow_[command.output] = 0.0f;
+    inputRouted_[command.output] = command.flag;
+    return;
+  }
+  if (command.kind == Kind::kDucking) {
+    duckGain_ = command.value;
+    return;
+  }
+  Voice* voice = FindVoice(command.id);
+  if (!voice) {
+    Release(Released{nullptr, std::move(command.feed), nullptr, -1});
+    return;
+  }
+  switch (command.kind) {
+    case Kind::kPlay: {
+      if (command.feed) Release(Released{nullptr, std::exchange(voice->feed, std::move(command.feed)), nullptr, -1});
+      if (command.flag) voice->position[0] = 0;
+      JoinOutputs(*voice);  // every output starts it together, from where output 0 starts it
+      voice->playing = true;
+      voice->startAt = 0;
+      if (command.together && ticksPerSecond_ > 0) {
+        voice->startAt = command.requested;
+        for (int o = 0; o < kMaxOutputs; ++o) {
+          if (present_[o]) voice->startAt = std::max(voice->startAt, playout_[o]);
+        }
+      }
+      voice->playSeq = command.playSeq;
+      for (int o = 0; o < kMaxOutputs; ++o) voice->timed[o] = present_[o];
+      positions_[voice->slot].store(voice->position[0], std::memory_order_relaxed);
+      break;
+    }
+    case Kind::kStop:
+      if (voice->playing) StartFades(*voice);
+      voice->playing = false;
+      for (bool& timed : voice->timed) timed = false;
+      break;
+    case Kind::kVolume:
+      voice->volume = command.value;
+      break;
+    case Kind::kLeveling:
+      voice->leveling = command.value;
+      break;
+    case Kind::kPosition:
+      if (voice->sound && command.frame <= voice->sound->Frames()) {
+        for (uint64_t& position : voice->position) position = command.frame;
+        positions_[voice->slot].store(command.frame, std::memory_order_relaxed);
+      }
+      break;
+    default:
+      break;
+  }
 }
 
 void Mixer::StartFades(const Voice& voice) {
   if (!voice.sound) return;  // a stream's ring cannot go back: it ends where it is
   const size_t slot = nextFade_++ % kMaxFades;
   for (int o = 0; o < kMaxOutputs; ++o) {
+    Fade& fade = fades_[o][slot];
+    Release(Released{std::move(fade.sound), nullptr, nullptr, -1});
+    fade = Fade{};
     if (!present_[o] || voice.position[o] >= voice.sound->Frames()) continue;
-    fades_[o][slot] = Fade{voice.sound, voice.position[o], 0, voice.volume * voice.leveling};
+    fade = Fade{voice.sound, voice.position[o], 0, voice.volume * voice.leveling};
   }
 }
 
@@ -138,118 +451,10 @@ void Mixer::JoinOutputs(Voice& voice) {
   }
 }
 
-void Mixer::SetOutputPresent(int output, bool present) noexcept {
-  if (output <= 0 || output >= kMaxOutputs) return;
-  std::lock_guard<std::mutex> lock(lock_);
-  if (present_[output] == present) return;
-  present_[output] = present;
-  for (Voice& voice : voices_) {
-    JoinOutputs(voice);
-    voice.timed[output] = false;
-  }
-}
-
-void Mixer::SetOutputGain(int output, float gain) noexcept {
-  if (output < 0 || output >= kMaxOutputs) return;
-  std::lock_guard<std::mutex> lock(lock_);
-  gain_[output] = std::clamp(gain, 0.0f, 1.0f);
-}
-
 void Mixer::OutputStopped(int output) noexcept {
   if (output < 0 || output >= kMaxOutputs) return;
   std::lock_guard<std::mutex> lock(lock_);
   playout_[output] = 0;
-}
-
-void Mixer::FreeAll() noexcept {
-  std::vector<Voice> released;
-  std::lock_guard<std::mutex> lock(lock_);
-  released.swap(voices_);
-  // `released` goes after the lock: declared first, destroyed last.
-}
-
-bool Mixer::PlayVoice(uint32_t id, bool restart, bool together) noexcept {
-  std::shared_ptr<StreamFeed> fresh;  // a streamed voice starts again from a new feed
-  std::shared_ptr<StreamFeed> old;
-  try {
-    if (restart) {
-      FeedOpener reopen;
-      {
-        std::lock_guard<std::mutex> lock(lock_);
-        Voice* voice = FindVoice(id);
-        if (!voice) return false;
-        if (voice->feed && voice->position[0] > 0) reopen = voice->reopen;
-      }
-      if (reopen && !(fresh = reopen())) return false;
-    }
-  } catch (const std::exception&) {
-    return false;
-  }
-  std::unique_lock<std::mutex> lock(lock_);
-  Voice* voice = FindVoice(id);
-  if (!voice) return false;
-  if (fresh) old = std::exchange(voice->feed, std::move(fresh));
-  if (restart) voice->position[0] = 0;
-  JoinOutputs(*voice);  // every output starts it together, from where output 0 starts it
-  voice->playing = true;
-  const int64_t now = clock_();
-  voice->startAt = 0;
-  if (together && ticksPerSecond_ > 0) {
-    voice->startAt = now;
-    for (int o = 0; o < kMaxOutputs; ++o) {
-      if (present_[o]) voice->startAt = std::max(voice->startAt, playout_[o]);
-    }
-  }
-  for (int o = 0; o < kMaxOutputs; ++o) {
-    voice->timed[o] = present_[o];
-    if (present_[o]) timing_[o] = {now, 0, 0};
-  }
-  lock.unlock();
-  StreamFeed::Retire(std::move(old));
-  return true;
-}
-
-bool Mixer::StopVoice(uint32_t id) noexcept {
-  std::lock_guard<std::mutex> lock(lock_);
-  Voice* voice = FindVoice(id);
-  if (!voice) return false;
-  if (voice->playing) StartFades(*voice);
-  voice->playing = false;
-  for (bool& timed : voice->timed) timed = false;
-  return true;
-}
-
-bool Mixer::SetVoiceVolume(uint32_t id, float volume) noexcept {
-  std::lock_guard<std::mutex> lock(lock_);
-  Voice* voice = FindVoice(id);
-  if (!voice) return false;
-  voice->volume = std::clamp(volume, 0.0f, 1.0f);
-  return true;
-}
-
-bool Mixer::SetVoiceLeveling(uint32_t id, float gain) noexcept {
-  std::lock_guard<std::mutex> lock(lock_);
-  Voice* voice = FindVoice(id);
-  if (!voice) return false;
-  voice->leveling = std::clamp(gain, 0.0f, kMaxLevelingGain);
-  return true;
-}
-
-bool Mixer::VoiceFrames(uint32_t id, uint64_t* position, uint64_t* length) const noexcept {
-  std::lock_guard<std::mutex> lock(lock_);
-  const Voice* voice = FindVoice(id);
-  if (!voice) return false;
-  if (position) *position = voice->position[0];
-  if (length) *length = voice->sound ? voice->sound->Frames() : voice->streamLength;
-  return true;
-}
-
-bool Mixer::SetVoicePosition(uint32_t id, uint64_t frame) noexcept {
-  std::lock_guard<std::mutex> lock(lock_);
-  Voice* voice = FindVoice(id);
-  if (!voice || !voice->sound || frame > voice->sound->Frames()) return false;  // streams do not seek
-  for (uint64_t& position : voice->position) position = frame;
-  return true;
 }
 
 int64_t Mixer::WriteSoundsAt(int output, int64_t asked, uint32_t queuedFrames, uint32_t frames) {
@@ -273,14 +478,25 @@ int64_t Mixer::WriteSoundsAt(int output, int64_t asked, uint32_t queuedFrames, u
 }
 
 bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, int64_t queuedAt) {
-  std::memset(out, 0, static_cast<size_t>(frames) * kEngineChannels * sizeof(float));
-  if (output < 0 || output >= kMaxOutputs) return false;
-  // Sized before the lock, so the render thread never allocates while the UI thread waits.
+  if (output < 0 || output >= kMaxOutputs) {
+    std::memset(out, 0, static_cast<size_t>(frames) * kEngineChannels * sizeof(float));
+    return false;
+  }
+  // More than the scratch holds (a second) is mixed a second at a time.
   std::vector<float>& scratch = scratch_[output];
-  if (scratch.size() < static_cast<size_t>(frames) * kEngineChannels) scratch.resize(frames * kEngineChannels);
-  if (inputScratch_[output].size() < scratch.size()) inputScratch_[output].resize(scratch.size());
+  const uint32_t most = static_cast<uint32_t>(scratch.size() / kEngineChannels);
+  if (frames > most) {
+    bool sound = false;
+    for (uint32_t done = 0; done < frames; done += most) {
+      const uint32_t n = std::min(most, frames - done);
+      sound = Mix(output, out + static_cast<size_t>(done) * kEngineChannels, n, queuedFrames + done, queuedAt) || sound;
+    }
+    return sound;
+  }
+  std::memset(out, 0, static_cast<size_t>(frames) * kEngineChannels * sizeof(float));
   bool sound = false;
   std::lock_guard<std::mutex> lock(lock_);
+  Apply();
   if (!present_[output]) return false;
   const int64_t now = clock_();
   const bool clocked = queuedAt != kUnclocked && ticksPerSecond_ > 0;
@@ -315,9 +531,13 @@ bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, 
     sound = true;
     if (voice.timed[output]) {
       voice.timed[output] = false;
-      timing_[output].queuedFrames = queuedFrames + lead;
-      timing_[output].firstWrite = now;
+      std::lock_guard<std::mutex> timingLock(timingLock_);
+      if (timing_[output].playSeq == voice.playSeq) {
+        timing_[output].timing.queuedFrames = queuedFrames + lead;
+        timing_[output].timing.firstWrite = now;
+      }
     }
+    if (output == 0) positions_[voice.slot].store(position, std::memory_order_relaxed);
   }
   for (const Fade& fade : fades_[output]) sound = sound || (fade.sound && fade.done < kCutFadeFrames);
   MixFades(output, out, frames);
@@ -331,30 +551,6 @@ bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, 
       out[i] = std::clamp(out[i], -1.0f, 1.0f);
   }
   return sound;
-}
-
-void Mixer::SetInput(std::shared_ptr<LiveInput> input) noexcept {
-  std::lock_guard<std::mutex> lock(lock_);
-  input_.swap(input);
-  for (float& gain : inputGainNow_) gain = 0.0f;  // a new input fades in from silence
-  // The old input goes after the lock: declared first, released last.
-}
-
-void Mixer::SetInputGain(float gain) noexcept {
-  std::lock_guard<std::mutex> lock(lock_);
-  inputGain_ = std::clamp(gain, 0.0f, 1.0f);
-}
-
-void Mixer::SetInputRouted(int output, bool routed) noexcept {
-  if (output <= 0 || output >= kMaxOutputs) return;  // output 0 always has it
-  std::lock_guard<std::mutex> lock(lock_);
-  if (routed && !inputRouted_[output]) inputGainNow_[output] = 0.0f;
-  inputRouted_[output] = routed;
-}
-
-void Mixer::SetInputDucking(float db) noexcept {
-  std::lock_guard<std::mutex> lock(lock_);
-  duckGain_ = db > 0 ? std::pow(10.0f, -std::min(db, 60.0f) / 20.0f) : 1.0f;
 }
 
 void Mixer::MixInput(int output, float* out, uint32_t frames, bool voices, int64_t now) {
@@ -378,8 +574,13 @@ void Mixer::MixInput(int output, float* out, uint32_t frames, bool voices, int64
   duckNow_[output] = duck;
 }
 
-bool Mixer::HasAudibleVoice(int output) const {
+bool Mixer::HasAudibleVoice(int output) {
   std::lock_guard<std::mutex> lock(lock_);
+  Apply();
+  return Audible(output);
+}
+
+bool Mixer::Audible(int output) const {
   if (output < 0 || output >= kMaxOutputs || !present_[output]) return false;
   if (input_ && inputRouted_[output]) return true;
   for (const Fade& fade : fades_[output]) {
@@ -391,11 +592,6 @@ bool Mixer::HasAudibleVoice(int output) const {
     if (voice.feed && !voice.feed->Drained(output)) return true;
   }
   return false;
-}
-
-Mixer::PlayTiming Mixer::LastPlayTiming(int output) const {
-  std::lock_guard<std::mutex> lock(lock_);
-  return output >= 0 && output < kMaxOutputs ? timing_[output] : PlayTiming{};
 }
 
 }  // namespace velmora::audio

@@ -8,15 +8,20 @@
 // streamed one from one decoding: see StreamFeed). A voice sounds at its volume times its
 // leveling; each output has a gain of its own on top of that.
 //
-// Threads: every voice operation comes from one controlling thread (the UI thread); Mix and
-// HasAudibleVoice of an output from that output's render thread; LastPlayTiming from anywhere.
-// They meet in the voice table, under a lock held for the length of one buffer fill. Nothing
-// that allocates, decodes or joins a thread runs under the lock: a replaced sound or feed is
-// released after it.
+// Threads: every voice operation comes from one controlling thread (the UI thread); Mix,
+// HasAudibleVoice and OutputStopped of an output from that output's render thread;
+// LastPlayTiming from anywhere. The voice table belongs to the render threads, under a lock they
+// hold for one buffer fill. The controlling thread never waits for that lock: it answers from a
+// view of its own (which voices exist, how long they are, where output 0 last left them) and
+// hands each change over as a command in a ring, applied by the next render thread to mix, or at
+// once by the controlling thread itself when it finds the lock free. What a render thread lets
+// go of (a freed voice's sound, a replaced feed) comes back through a second ring and is released
+// on the controlling thread, so a render thread neither allocates nor frees, decodes or joins.
 #pragma once
 
 #include "playback/engine/LiveInput.h"
 #include "playback/engine/Pcm.h"
+#include "playback/engine/SpscRing.h"
 #include "playback/engine/StreamFeed.h"
 
 #include <atomic>
@@ -55,8 +60,10 @@ class Mixer {
   // its own amount queued ahead of it, on its own period's phase): an output that could sound it
   // sooner writes silence ahead of it. Otherwise each starts it as soon as it can.
   bool PlayVoice(uint32_t id, bool restart, bool together = false) noexcept;
-  // The output's stream stopped: what it writes next sounds at once.
+  // Render thread of `output`: its stream stopped, what it writes next sounds at once.
   void OutputStopped(int output) noexcept;
+  // The same, from the controlling thread once the output's render thread is gone.
+  void OutputClosed(int output) noexcept;
   // Fades the voice out over kCutFadeFrames after what each device already holds.
   bool StopVoice(uint32_t id) noexcept;
   bool SetVoiceVolume(uint32_t id, float volume) noexcept;
@@ -92,7 +99,7 @@ class Mixer {
   static constexpr int64_t kUnclocked = 0;
   bool Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, int64_t queuedAt = kQueuedNow);
   bool Mix(float* out, uint32_t frames, uint32_t queuedFrames) { return Mix(0, out, frames, queuedFrames); }
-  bool HasAudibleVoice(int output = 0) const;
+  bool HasAudibleVoice(int output = 0);
 
   struct PlayTiming {
     int64_t requested = 0;
@@ -102,18 +109,27 @@ class Mixer {
   PlayTiming LastPlayTiming(int output = 0) const;
 
  private:
+  static constexpr size_t kMaxVoices = 64;
+  // A voice as the render threads play it.
   struct Voice {
     uint32_t id = 0;
+    uint32_t slot = 0;                   // its place in positions_
     std::shared_ptr<const Sound> sound;  // a sound in memory, or
     std::shared_ptr<StreamFeed> feed;    // one decoding as it plays
-    FeedOpener reopen;
-    uint64_t streamLength = 0;
     uint64_t position[kMaxOutputs] = {};  // frames, each output's own
     float volume = 1.0f;
     float leveling = 1.0f;
     int64_t startAt = 0;
+    uint64_t playSeq = 0;  // the play that started it, for its timing
     bool playing = false;
     bool timed[kMaxOutputs] = {};  // first write on that output still to be stamped
+  };
+  // A voice as the controlling thread knows it.
+  struct Entry {
+    uint32_t id = 0;
+    uint32_t slot = 0;
+    FeedOpener reopen;  // streamed voices only
+    uint64_t length = 0;
   };
   // A cut voice fading out on one output: the sound it reads and how far the fade has gone.
   struct Fade {
@@ -122,33 +138,85 @@ class Mixer {
     uint32_t done = 0;  // frames of the fade written; kCutFadeFrames when over
     float volume = 0.0f;
   };
+  // A change handed from the controlling thread to the render threads.
+  struct Command {
+    enum class Kind : uint8_t {
+      kAdd, kFree, kPlay, kStop, kVolume, kLeveling, kPosition, kClear,
+      kPresent, kGain, kStopped, kInput, kInputGain, kInputRouted, kDucking,
+    };
+    Kind kind = Kind::kClear;
+    uint32_t id = 0;
+    int output = 0;
+    bool flag = false;  // restart, present, routed
+    bool together = false;
+    float value = 0.0f;
+    uint64_t frame = 0;
+    int64_t requested = 0;
+    uint64_t playSeq = 0;
+    Voice voice;                        // kAdd
+    std::shared_ptr<StreamFeed> feed;   // kPlay: the restarted stream's new feed
+    std::shared_ptr<LiveInput> input;   // kInput
+  };
+  // What a render thread let go of, released on the controlling thread; a freed voice's slot
+  // becomes free again with it.
+  struct Released {
+    std::shared_ptr<const Sound> sound;
+    std::shared_ptr<StreamFeed> feed;
+    std::shared_ptr<LiveInput> input;
+    int slot = -1;
+  };
   static constexpr size_t kMaxFades = 8;  // per output; the oldest gives way
+
+  // Controlling thread.
+  bool Send(Command& command);
+  void Collect();
+  Entry* FindEntry(uint32_t id);
+  uint32_t Add(Voice voice, FeedOpener reopen, uint64_t length);
+
+  // Under lock_.
+  void Apply();
+  void ApplyOne(Command& command);
+  void Release(Released released);
   void StartFades(const Voice& voice);
   void MixFades(int output, float* out, uint32_t frames);
   void JoinOutputs(Voice& voice);
-  // When a write of `frames` to a device asked at `asked` starts to sound; under lock_.
+  // When a write of `frames` to a device asked at `asked` starts to sound.
   int64_t WriteSoundsAt(int output, int64_t asked, uint32_t queuedFrames, uint32_t frames);
-
   Voice* FindVoice(uint32_t id);
-  const Voice* FindVoice(uint32_t id) const;
-  uint32_t Add(Voice voice);
+  void MixInput(int output, float* out, uint32_t frames, bool voices, int64_t now);
+  bool Audible(int output) const;
 
   int64_t (*clock_)();
   int64_t ticksPerSecond_;
-  std::vector<float> scratch_[kMaxOutputs];  // each output's render thread its own
-  std::vector<float> inputScratch_[kMaxOutputs];
-  void MixInput(int output, float* out, uint32_t frames, bool voices, int64_t now);
+
+  // The controlling thread's own.
+  std::vector<Entry> entries_;
+  bool slotFree_[kMaxVoices];
+  uint32_t nextId_ = 1;
+  uint64_t playSeq_ = 0;
+  bool presentView_[kMaxOutputs] = {true};
+
+  // Between the two sides.
+  SpscRing<Command> commands_;
+  SpscRing<Released> released_;
+  std::atomic<uint64_t> positions_[kMaxVoices] = {};  // each voice's position on output 0, by slot
+  mutable std::mutex timingLock_;                     // held for a copy only
+  struct Timing {
+    PlayTiming timing;
+    uint64_t playSeq = 0;
+  } timing_[kMaxOutputs];
+
+  // The render threads', under lock_.
   mutable std::mutex lock_;
   std::vector<Voice> voices_;
-  uint32_t nextId_ = 1;
+  std::vector<float> scratch_[kMaxOutputs];  // each output's render thread its own
+  std::vector<float> inputScratch_[kMaxOutputs];
   bool present_[kMaxOutputs] = {true};
   float gain_[kMaxOutputs] = {1.0f, 1.0f};
-  // Under lock_, so a reader never sees one play's request with another's write.
-  PlayTiming timing_[kMaxOutputs];
   // When what each output has written so far runs out of its device (clock ticks; 0 while its
-  // stream is stopped): the soonest a voice started now can sound there. Set under lock_ by the
-  // write itself, so a play either is in that write or comes after all of it; read back by the
-  // next write as the best guess of when it sounds.
+  // stream is stopped): the soonest a voice started now can sound there. Set by the write itself,
+  // so a play either is in that write or comes after all of it; read back by the next write as
+  // the best guess of when it sounds.
   int64_t playout_[kMaxOutputs] = {};
   Fade fades_[kMaxOutputs][kMaxFades];
   size_t nextFade_ = 0;

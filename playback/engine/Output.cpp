@@ -203,7 +203,7 @@ bool Output::OpenOffline() {
 void Output::Close() {
   worker_.Close();
   offline_ = false;
-  mixer_.OutputStopped(index_);
+  mixer_.OutputClosed(index_);
 }
 
 bool Output::Render(float* out, uint32_t frames) {

@@ -3,7 +3,9 @@
 // UI thread (starting, restarting, stopping, freeing voices, sounds and streams), one the
 // render thread (mixing period after period), one reads the play timing as the benchmarks do;
 // one writes the microphone's packets as the capture thread does; every stream feed adds its own
-// decoding thread. A data race makes TSan fail the run.
+// decoding thread. A data race makes TSan fail the run. Every allocation made on a render or
+// capture thread once it is running is counted (through the sanitizer's allocation hooks): a
+// device thread must never wait on the heap, so any is a failure.
 #include "playback/engine/Mixer.h"
 #include "playback/engine/PcmSource.h"
 #include "playback/engine/StreamFeed.h"
@@ -18,9 +20,19 @@
 #include <thread>
 #include <vector>
 
+#include <sanitizer/allocator_interface.h>
+
 using namespace velmora::audio;
 
 namespace {
+
+thread_local bool t_deviceThread = false;
+std::atomic<uint64_t> g_deviceAllocations{0};
+
+void CountAllocation(const volatile void*, size_t) {
+  if (t_deviceThread) ++g_deviceAllocations;
+}
+void IgnoreFree(const volatile void*) {}
 
 int64_t Now() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
 
@@ -55,6 +67,7 @@ class ToneSource final : public PcmSource {
 int main() {
   const char* limit = std::getenv("RACE_SECONDS");
   const auto seconds = std::chrono::seconds(limit ? std::atoi(limit) : 20);
+  __sanitizer_install_malloc_and_free_hooks(&CountAllocation, &IgnoreFree);
   Mixer mixer(&Now, 1000000000);
   std::atomic<bool> stop{false};
   std::atomic<uint64_t> periods{0};
@@ -64,13 +77,14 @@ int main() {
   auto renderer = [&](int output, int pauseUs) {
     return std::thread([&, output, pauseUs] {
       std::vector<float> buffer(441 * 2);
+      t_deviceThread = true;  // the stream is open from here on
       while (!stop) {
         mixer.HasAudibleVoice(output);
         mixer.Mix(output, buffer.data(), 441, 882, Now());
         for (const float v : buffer) {
           if (!(v >= -1.0f && v <= 1.0f)) std::abort();
         }
-        ++periods;
+        if (++periods % 997 == 0) mixer.OutputStopped(output);  // a second of silence stopped its stream
         std::this_thread::sleep_for(std::chrono::microseconds(pauseUs));
       }
     });
@@ -81,6 +95,7 @@ int main() {
   auto input = std::make_shared<LiveInput>(1000000000);
   std::thread capture([&] {
     std::vector<float> packet(441 * 2, 0.1f);
+    t_deviceThread = true;
     for (unsigned n = 0; !stop; ++n) {
       input->Write(n % 7 == 0 ? nullptr : packet.data(), 441, Now());
       if (n % 500 == 0) input->Restart();
@@ -131,7 +146,7 @@ int main() {
         case 4:
           mixer.StopVoice(id);
           if (random() % 8 == 0) mixer.SetOutputPresent(1, random() % 2 == 0);  // monitor off / on
-          if (random() % 8 == 0) mixer.OutputStopped(static_cast<int>(random() % 2));
+          if (random() % 8 == 0) mixer.OutputClosed(static_cast<int>(random() % 2));
           break;
         case 5:
           mixer.SetVoiceVolume(id, static_cast<float>(random() % 100) / 100.0f);
@@ -165,5 +180,7 @@ int main() {
   timing.join();
   std::printf("race: %llu periods mixed, %llu plays, no race reported\n",
               static_cast<unsigned long long>(periods.load()), static_cast<unsigned long long>(plays.load()));
-  return 0;
+  std::printf("race: allocations on device threads: %llu\n",
+              static_cast<unsigned long long>(g_deviceAllocations.load()));
+  return g_deviceAllocations.load() == 0 ? 0 : 1;
 }
