@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <new>
 
 using namespace velmora::playback;
@@ -136,6 +137,13 @@ TEST_F(AudioTest, NextEffectReplacesTheFirstAndStopSilences) {
   EXPECT_LT(MedianToneAmplitude(played, 440, s - 4000, 3500), 0.05);
   EXPECT_GT(MedianToneAmplitude(played, 440, s + 1000, 4410), 0.4);
   EXPECT_LT(MedianToneAmplitude(played, 1000, s + 1000, 4410), 0.05);
+  // The cut does not click: no step across it is larger than the two tones' own together (their
+  // sum is what a crossfade can reach; a jump reaches far more).
+  const double oldStep = velmora::test::LargestStep(played, s - 4000, 3500);
+  const double newStep = velmora::test::LargestStep(played, s + 1000, 4410);
+  const double cutStep = velmora::test::LargestStep(played, s - 1323, 2205);
+  std::printf("cut step %.3f, own steps %.3f and %.3f\n", cutStep, oldStep, newStep);
+  EXPECT_LE(cutStep, oldStep + newStep + 0.001) << "the cut clicked";
   // A window across the switch holds part of each; only a real mix has both near full level.
   for (size_t i = 0; i + 441 <= played.size(); i += 441) {
     const bool both = ToneAmplitude(played, 1000, i, 441) > 0.35 && ToneAmplitude(played, 440, i, 441) > 0.35;
@@ -150,6 +158,33 @@ TEST_F(AudioTest, NextEffectReplacesTheFirstAndStopSilences) {
   }();
   EXPECT_LT(lastLoud - switchAt, 44100) << "sound went on after stop";
   EXPECT_LT(velmora::test::Peak(played, played.size() - 8000), 0.01);
+}
+
+// Where a device can take its queue back (on Windows; forced here, since under Wine's driver it
+// clicks), a replace is written first, with nothing queued ahead of it, and the old effect is gone
+// from the sink at once.
+TEST_F(AudioTest, ATakenBackReplaceIsWrittenAheadOfNothing) {
+  struct ForcedTakeBack {
+    ForcedTakeBack() { ::SetEnvironmentVariableW(L"VELMORA_TAKE_BACK", L"1"); }
+    ~ForcedTakeBack() { ::SetEnvironmentVariableW(L"VELMORA_TAKE_BACK", nullptr); }
+  };
+  {
+    const ForcedTakeBack forced;  // read by the render thread as it opens its stream
+    ASSERT_EQ(StartAudio(player_, sinkA_), 1);
+  }
+  SinkRecording sink("velmora_a");
+  ASSERT_TRUE(playback_.PlayFile(kilo_));
+  ASSERT_GE(velmora::test::FirstAbove(sink.WaitForSound(0.05, 13000), 0.05), 0);
+  ASSERT_TRUE(playback_.PlayFile(low_));
+  WaitFor([&] { return player_.Engine().LastPlayTiming().firstWrite != 0; }, 2000);
+  EXPECT_EQ(player_.Engine().LastPlayTiming().queuedFrames, 0u);
+  std::vector<float> played;
+  WaitFor([&] { return velmora::test::ToneOnset(played = sink.Left(), 440, 0.25) >= 0; }, 4000);
+  const long long switchAt = velmora::test::ToneOnset(played, 440, 0.25);
+  ASSERT_GE(switchAt, 0) << "the second effect never sounded";
+  played = sink.WaitForSamples(static_cast<size_t>(switchAt) + 6000);
+  EXPECT_GT(MedianToneAmplitude(played, 440, static_cast<size_t>(switchAt) + 1000, 4410), 0.4);
+  EXPECT_LT(MedianToneAmplitude(played, 1000, static_cast<size_t>(switchAt) + 1000, 4410), 0.05);
 }
 
 TEST_F(AudioTest, BoardVolumeHalvesAndLowestStepMutes) {

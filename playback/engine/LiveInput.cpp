@@ -172,4 +172,13 @@ LiveInput::ReaderStats LiveInput::Stats(int reader) const {
   return stats;
 }
 
+void LiveInput::Rewind(int reader, uint32_t frames) {
+  if (reader < 0 || reader >= kMaxReaders) return;
+  Reader& r = readers_[reader];
+  if (!r.playing || r.generation != generation_.load(std::memory_order_acquire)) return;
+  const uint64_t written = written_.load(std::memory_order_acquire);
+  const uint64_t oldest = std::max<uint64_t>(restartedAt_.load(std::memory_order_relaxed), written > kCapacity ? written - kCapacity + 1 : 0);
+  r.position = std::max(static_cast<double>(oldest + 1), r.position - frames * r.ratio);
+}
+
 }  // namespace velmora::audio

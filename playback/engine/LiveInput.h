@@ -41,6 +41,9 @@ class LiveInput {
   // silence while there is not enough of it. `now` stamps the latency figure. Returns whether
   // any of it is voice.
   bool Read(int reader, float* out, uint32_t frames, int64_t now = 0);
+  // Reader `reader`: its device dropped the last `frames` frames read (they were taken back), so
+  // they are read again, as far as the ring still holds them.
+  void Rewind(int reader, uint32_t frames);
 
   struct ReaderStats {
     uint64_t underruns = 0;  // ran dry while playing

@@ -344,6 +344,8 @@ void Mixer::ApplyOne(Command& command) {
   }
   if (command.kind == Kind::kStopped) {
     playout_[command.output] = 0;
+    takeBackOn_[command.output] = false;
+    takeBack_[command.output] = false;
     return;
   }
   if (command.kind == Kind::kInput) {
@@ -372,6 +374,9 @@ void Mixer::ApplyOne(Command& command) {
   }
   switch (command.kind) {
     case Kind::kPlay: {
+      // Something else sounding where the device can take its queue back: it will, and the new
+      // voice need not wait behind it there.
+      for (int o = 0; o < kMaxOutputs; ++o) takeBack_[o] = takeBack_[o] || (takeBackOn_[o] && present_[o] && Audible(o));
       if (command.feed) Release(Released{nullptr, std::exchange(voice->feed, std::move(command.feed)), nullptr, -1});
       if (command.flag) voice->position[0] = 0;
       JoinOutputs(*voice);  // every output starts it together, from where output 0 starts it
@@ -380,11 +385,14 @@ void Mixer::ApplyOne(Command& command) {
       if (command.together && ticksPerSecond_ > 0) {
         voice->startAt = command.requested;
         for (int o = 0; o < kMaxOutputs; ++o) {
-          if (present_[o]) voice->startAt = std::max(voice->startAt, playout_[o]);
+          if (present_[o] && !takeBack_[o]) voice->startAt = std::max(voice->startAt, playout_[o]);
         }
       }
       voice->playSeq = command.playSeq;
-      for (int o = 0; o < kMaxOutputs; ++o) voice->timed[o] = present_[o];
+      for (int o = 0; o < kMaxOutputs; ++o) {
+        voice->timed[o] = present_[o];
+        voice->writtenStart[o] = 0;
+      }
       positions_[voice->slot].store(voice->position[0], std::memory_order_relaxed);
       break;
     }
@@ -418,7 +426,7 @@ void Mixer::StartFades(const Voice& voice) {
     Release(Released{std::move(fade.sound), nullptr, nullptr, -1});
     fade = Fade{};
     if (!present_[o] || voice.position[o] >= voice.sound->Frames()) continue;
-    fade = Fade{voice.sound, voice.position[o], 0, voice.volume * voice.leveling};
+    fade = Fade{voice.sound, voice.position[o], 0, voice.volume * voice.leveling, voice.position[o], voice.writtenEnd[o], 0};
   }
 }
 
@@ -430,6 +438,7 @@ void Mixer::MixFades(int output, float* out, uint32_t frames) {
         std::min<uint64_t>({frames, kCutFadeFrames - fade.done, length > fade.position ? length - fade.position : 0});
     const float* source = fade.sound->samples.data() + fade.position * kEngineChannels;
     const float volume = fade.volume * gain_[output];
+    if (fade.done == 0 && n > 0) fade.writtenFrom = written_[output];
     for (uint64_t i = 0; i < n; ++i) {
       const float gain = volume * static_cast<float>(kCutFadeFrames - fade.done - i) / kCutFadeFrames;
       for (int c = 0; c < kEngineChannels; ++c) out[i * kEngineChannels + c] += source[i * kEngineChannels + c] * gain;
@@ -529,6 +538,8 @@ bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, 
     for (uint64_t i = 0; i < n * kEngineChannels; ++i) into[i] += source[i] * volume;
     position += n;
     sound = true;
+    if (voice.writtenStart[output] == 0) voice.writtenStart[output] = written_[output] + lead + 1;
+    voice.writtenEnd[output] = written_[output] + lead + n;
     if (voice.timed[output]) {
       voice.timed[output] = false;
       std::lock_guard<std::mutex> timingLock(timingLock_);
@@ -541,6 +552,7 @@ bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, 
   }
   for (const Fade& fade : fades_[output]) sound = sound || (fade.sound && fade.done < kCutFadeFrames);
   MixFades(output, out, frames);
+  written_[output] += frames;
   if (!clocked) playout_[output] = 0;
   if (input_ && inputRouted_[output]) {
     MixInput(output, out, frames, sound, now);
@@ -592,6 +604,55 @@ bool Mixer::Audible(int output) const {
     if (voice.feed && !voice.feed->Drained(output)) return true;
   }
   return false;
+}
+
+void Mixer::EnableTakeBack(int output, bool on) {
+  if (output < 0 || output >= kMaxOutputs) return;
+  std::lock_guard<std::mutex> lock(lock_);
+  takeBackOn_[output] = on;
+  takeBack_[output] = false;
+}
+
+bool Mixer::TakeBackWanted(int output) {
+  if (output < 0 || output >= kMaxOutputs) return false;
+  std::lock_guard<std::mutex> lock(lock_);
+  Apply();
+  return std::exchange(takeBack_[output], false);
+}
+
+void Mixer::TakeBack(int output, uint32_t frames) {
+  if (output < 0 || output >= kMaxOutputs) return;
+  std::lock_guard<std::mutex> lock(lock_);
+  const uint64_t kept = written_[output] - std::min<uint64_t>(frames, written_[output]);  // the device's last frame
+  for (Voice& voice : voices_) {
+    if (!voice.sound || voice.writtenEnd[output] <= kept) continue;
+    const uint64_t back = std::min(voice.writtenEnd[output] - kept, voice.position[output]);
+    voice.position[output] -= back;
+    voice.writtenEnd[output] = kept;
+    if (voice.writtenStart[output] > kept) {  // its start was dropped too: written, and stamped, again
+      voice.writtenStart[output] = 0;
+      voice.timed[output] = voice.playing;
+    }
+    if (output == 0) positions_[voice.slot].store(voice.position[0], std::memory_order_relaxed);
+  }
+  for (Fade& fade : fades_[output]) {
+    if (!fade.sound) continue;
+    if (fade.voiceEnd > kept) {
+      // Part of what came before the cut was dropped: the fade starts where the device stopped.
+      fade.position = fade.cutAt - std::min(fade.voiceEnd - kept, fade.cutAt);
+      fade.cutAt = fade.position;
+      fade.voiceEnd = kept;
+      fade.done = 0;
+    } else if (fade.done > 0 && fade.writtenFrom + fade.done > kept) {
+      // Part of the fade was dropped: it goes on from the device's last frame.
+      const uint64_t heard = kept > fade.writtenFrom ? kept - fade.writtenFrom : 0;
+      fade.done = static_cast<uint32_t>(heard);
+      fade.position = fade.cutAt + heard;
+    }
+  }
+  if (input_ && inputRouted_[output]) input_->Rewind(output, frames);
+  written_[output] = kept;
+  playout_[output] = 0;
 }
 
 }  // namespace velmora::audio

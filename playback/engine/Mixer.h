@@ -101,6 +101,19 @@ class Mixer {
   bool Mix(float* out, uint32_t frames, uint32_t queuedFrames) { return Mix(0, out, frames, queuedFrames); }
   bool HasAudibleVoice(int output = 0);
 
+  // Render thread of `output`: whether its device can take back what it holds (see TakeBack);
+  // off until said.
+  void EnableTakeBack(int output, bool on);
+  // Render thread of `output`: whether a play since the last call started while something else
+  // sounded there, so what its device still holds of that should be taken back and the new
+  // effect written first. Clears the request.
+  bool TakeBackWanted(int output);
+  // Render thread of `output`: its device dropped the last `frames` frames written to it (the
+  // stream was reset). Every voice, fade and the live input go back to where they were at the
+  // last frame the device kept, to be written again: a cut voice's 3 ms fade then starts from
+  // there, under the new effect. A streamed voice cannot go back; it goes on from where it is.
+  void TakeBack(int output, uint32_t frames);
+
   struct PlayTiming {
     int64_t requested = 0;
     int64_t firstWrite = 0;
@@ -121,6 +134,10 @@ class Mixer {
     float leveling = 1.0f;
     int64_t startAt = 0;
     uint64_t playSeq = 0;  // the play that started it, for its timing
+    // Where in its output's written frames (written_) its last sample went, and its first since
+    // the play (0 before it); for a take-back.
+    uint64_t writtenEnd[kMaxOutputs] = {};
+    uint64_t writtenStart[kMaxOutputs] = {};
     bool playing = false;
     bool timed[kMaxOutputs] = {};  // first write on that output still to be stamped
   };
@@ -137,6 +154,11 @@ class Mixer {
     uint64_t position = 0;
     uint32_t done = 0;  // frames of the fade written; kCutFadeFrames when over
     float volume = 0.0f;
+    // For a take-back: where the voice was cut, where its last sample went in the output's
+    // written frames, and where the fade's first went (0 before).
+    uint64_t cutAt = 0;
+    uint64_t voiceEnd = 0;
+    uint64_t writtenFrom = 0;
   };
   // A change handed from the controlling thread to the render threads.
   struct Command {
@@ -218,6 +240,9 @@ class Mixer {
   // so a play either is in that write or comes after all of it; read back by the next write as
   // the best guess of when it sounds.
   int64_t playout_[kMaxOutputs] = {};
+  uint64_t written_[kMaxOutputs] = {};  // frames each output has written since it was made
+  bool takeBackOn_[kMaxOutputs] = {};   // see EnableTakeBack
+  bool takeBack_[kMaxOutputs] = {};     // see TakeBackWanted
   Fade fades_[kMaxOutputs][kMaxFades];
   size_t nextFade_ = 0;
   std::shared_ptr<LiveInput> input_;

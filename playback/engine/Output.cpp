@@ -59,13 +59,27 @@ HRESULT OpenStream(IMMDeviceEnumerator* enumerator, const std::wstring& endpoint
   return S_OK;
 }
 
+// Whether a reset stream drops exactly what its padding counted. On Windows it does: the
+// padding is what the audio engine has not yet taken, to the frame. Under Wine's PulseAudio
+// driver it does not: the padding falls a period at a time by the driver's own clock, while the
+// sound server holds a further 0-10 ms (different for every stream start) that a reset throws
+// away too, so the fade would start after a jump and click, and a reset stream there sometimes
+// stayed silent for seconds. There the queued samples play out instead. VELMORA_TAKE_BACK=1 or 0
+// overrides it (the benchmarks measure both roads).
+bool TakesBackQueuedSamples() {
+  wchar_t forced[4] = {};
+  if (::GetEnvironmentVariableW(L"VELMORA_TAKE_BACK", forced, 4) == 1) return forced[0] == L'1';
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return !(ntdll && ::GetProcAddress(ntdll, "wine_get_version"));
+}
+
 }  // namespace
 
 // An endpoint's stream as its render thread drives it: the device it owns, the stream it writes
 // and the pacing between two writes.
 class Output::Renderer final : public DeviceStream {
  public:
-  Renderer(Mixer& mixer, int index) : mixer_(mixer), index_(index) {}
+  Renderer(Mixer& mixer, int index) : mixer_(mixer), index_(index), takesBack_(TakesBackQueuedSamples()) {}
 
   HRESULT Open(IMMDeviceEnumerator* enumerator, const std::wstring& endpointId, HANDLE event) override {
     queued_ = 0;
@@ -76,15 +90,21 @@ class Output::Renderer final : public DeviceStream {
   bool Running() const override { return stream_.running; }
   DWORD WaitMs() const override { return stream_.running ? 200 : INFINITE; }
   HRESULT Service(bool devicePeriod) override { return Write(devicePeriod); }
-  void Dropped() override { mixer_.OutputStopped(index_); }
+  void Opened() override { mixer_.EnableTakeBack(index_, takesBack_); }
+  void Dropped() override {
+    mixer_.EnableTakeBack(index_, false);
+    mixer_.OutputStopped(index_);
+  }
 
  private:
   HRESULT Write(bool devicePeriod);
+  HRESULT TakeBack();
   HRESULT Padding(UINT32& padding, int64_t& paddingAt);
   HRESULT StartOrIdle();
 
   Mixer& mixer_;
   const int index_;
+  const bool takesBack_;
   OutputStream stream_;
   int silentFills_ = 0;
   UINT32 queued_ = 0;  // frames in the device after our last write
@@ -92,9 +112,11 @@ class Output::Renderer final : public DeviceStream {
 
 // Fills what the device has room for. `devicePeriod` when the device asked rather than a play.
 HRESULT Output::Renderer::Write(bool devicePeriod) {
+  HRESULT hr = S_OK;
+  if (mixer_.TakeBackWanted(index_) && stream_.running && FAILED(hr = TakeBack())) return hr;
   UINT32 padding = 0;
   int64_t paddingAt = 0;
-  HRESULT hr = Padding(padding, paddingAt);
+  hr = Padding(padding, paddingAt);
   // The device's own events keep one period free at the end of the buffer; a play (the wake
   // event) may use it, so a new effect's first samples are written at once instead of at the
   // next period.
@@ -109,6 +131,21 @@ HRESULT Output::Renderer::Write(bool devicePeriod) {
   silentFills_ = sound ? 0 : silentFills_ + 1;
   queued_ = padding + available;
   return SUCCEEDED(hr) ? StartOrIdle() : hr;
+}
+
+// A play replaced what was sounding: what the device still holds is dropped (the stream stopped,
+// reset, and started again by the write that follows, the new effect first) and the mixer goes
+// back to the device's last frame, from where the old effect fades out under the new one.
+HRESULT Output::Renderer::TakeBack() {
+  UINT32 held = 0;
+  HRESULT hr = stream_.client->Stop();
+  if (SUCCEEDED(hr)) hr = stream_.client->GetCurrentPadding(&held);
+  if (SUCCEEDED(hr)) hr = stream_.client->Reset();
+  stream_.running = false;
+  if (FAILED(hr)) return hr;
+  mixer_.TakeBack(index_, held);
+  queued_ = 0;
+  return S_OK;
 }
 
 // How far the device is from the end of what we wrote, and when that was asked.

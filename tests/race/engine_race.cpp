@@ -77,8 +77,10 @@ int main() {
   auto renderer = [&](int output, int pauseUs) {
     return std::thread([&, output, pauseUs] {
       std::vector<float> buffer(441 * 2);
+      mixer.EnableTakeBack(output, true);
       t_deviceThread = true;  // the stream is open from here on
       while (!stop) {
+        if (mixer.TakeBackWanted(output)) mixer.TakeBack(output, 441);  // a replace: the queue dropped
         mixer.HasAudibleVoice(output);
         mixer.Mix(output, buffer.data(), 441, 882, Now());
         for (const float v : buffer) {

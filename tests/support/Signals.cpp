@@ -47,6 +47,13 @@ double Peak(const std::vector<float>& s, size_t from, size_t count) {
   return peak;
 }
 
+double LargestStep(const std::vector<float>& s, size_t from, size_t count) {
+  const size_t end = End(s, from, count);
+  double step = 0;
+  for (size_t i = from + 1; i < end; ++i) step = std::max(step, static_cast<double>(std::fabs(s[i] - s[i - 1])));
+  return step;
+}
+
 double ToneAmplitude(const std::vector<float>& s, double frequency, size_t from, size_t count) {
   const size_t end = End(s, from, count);
   if (end <= from) return 0;

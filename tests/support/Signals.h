@@ -10,6 +10,8 @@ namespace velmora::test {
 // Root mean square and peak of a stretch of samples.
 double Rms(const std::vector<float>& samples, size_t from = 0, size_t count = static_cast<size_t>(-1));
 double Peak(const std::vector<float>& samples, size_t from = 0, size_t count = static_cast<size_t>(-1));
+// The largest jump between two neighbouring samples: a click shows here.
+double LargestStep(const std::vector<float>& samples, size_t from = 0, size_t count = static_cast<size_t>(-1));
 // Amplitude of one frequency in the samples (Goertzel), about the sine's amplitude when present.
 double ToneAmplitude(const std::vector<float>& samples, double frequency, size_t from = 0,
                      size_t count = static_cast<size_t>(-1));

@@ -119,6 +119,39 @@ TEST(MixerCut, AReplacedOrStoppedEffectFadesOutOverThreeMilliseconds) {
   EXPECT_FALSE(mixer.HasAudibleVoice(kMainOutput));
 }
 
+// A replace on a device that can take its queue back: the new effect is written first, and the
+// old one fades out under it from the device's last frame, not from the end of what was written.
+// Twice in a row (the second take-back lands in the middle of the first one's fade).
+TEST(MixerCut, ATakenBackQueueIsWrittenAgainNewEffectFirst) {
+  Mixer mixer(&TestClock);
+  mixer.EnableTakeBack(kMainOutput, true);
+  std::vector<float> buffer(882 * kEngineChannels);
+  const auto oldAt = [](uint64_t frame) { return 0.5f * static_cast<float>(frame % 100 + 1) / 100.0f; };
+  const uint32_t old = mixer.AddVoice(Ramp(44100, 0.5f));
+  ASSERT_TRUE(mixer.PlayVoice(old, true));
+  EXPECT_FALSE(mixer.TakeBackWanted(kMainOutput));  // nothing sounded before it
+  mixer.Mix(kMainOutput, buffer.data(), 882, 0);  // frames 0..881 written
+  ASSERT_TRUE(mixer.FreeVoice(old));
+  const uint32_t next = mixer.AddVoice(Ramp(44100, 0.25f));
+  ASSERT_TRUE(mixer.PlayVoice(next, true));
+  ASSERT_TRUE(mixer.TakeBackWanted(kMainOutput));
+  EXPECT_FALSE(mixer.TakeBackWanted(kMainOutput));  // asked once
+  mixer.TakeBack(kMainOutput, 441);  // the device kept frames 0..440
+  mixer.Mix(kMainOutput, buffer.data(), 60, 0);
+  EXPECT_NEAR(buffer[0], 0.0025f + oldAt(441), 1e-5f);
+  EXPECT_LT(std::abs(buffer[0] - oldAt(440)), 0.01f);  // no jump from the last frame kept
+  // 30 more frames of the fade kept, then taken back again.
+  mixer.TakeBack(kMainOutput, 30);
+  mixer.Mix(kMainOutput, buffer.data(), 882, 0);
+  const float gainAt30 = static_cast<float>(kCutFadeFrames - 30) / kCutFadeFrames;
+  EXPECT_NEAR(buffer[0], 0.25f * 31 / 100.0f + oldAt(471) * gainAt30, 1e-5f);
+  for (uint32_t i = kCutFadeFrames; i < 882; ++i)
+    ASSERT_NEAR(buffer[i * kEngineChannels], 0.25f * static_cast<float>((i + 30) % 100 + 1) / 100.0f, 1e-6f) << i;
+  uint64_t position = 0;
+  ASSERT_TRUE(mixer.VoiceFrames(next, &position, nullptr));
+  EXPECT_EQ(position, 912u);
+}
+
 // A decoder busy in the middle of a piece does not hold up the thread that lets its voice go:
 // the feed is retired on a thread of its own.
 TEST(MixerCut, FreeingAStreamedVoiceNeverWaitsForItsDecoder) {
