@@ -170,30 +170,32 @@ bool Mixer::PlayVoice(uint32_t id, bool restart, bool together) noexcept {
   return Send(command);
 }
 
-bool Mixer::StopVoice(uint32_t id) noexcept {
+bool Mixer::SendToVoice(uint32_t id, Command::Kind kind, float value) {
   if (!FindEntry(id)) return false;
   Command command;
-  command.kind = Command::Kind::kStop;
+  command.kind = kind;
   command.id = id;
+  command.value = value;
   return Send(command);
 }
 
-bool Mixer::SetVoiceVolume(uint32_t id, float volume) noexcept {
-  if (!FindEntry(id)) return false;
+bool Mixer::SendSetting(Command::Kind kind, int output, bool flag, float value) {
   Command command;
-  command.kind = Command::Kind::kVolume;
-  command.id = id;
-  command.value = std::clamp(volume, 0.0f, 1.0f);
+  command.kind = kind;
+  command.output = output;
+  command.flag = flag;
+  command.value = value;
   return Send(command);
+}
+
+bool Mixer::StopVoice(uint32_t id) noexcept { return SendToVoice(id, Command::Kind::kStop); }
+
+bool Mixer::SetVoiceVolume(uint32_t id, float volume) noexcept {
+  return SendToVoice(id, Command::Kind::kVolume, std::clamp(volume, 0.0f, 1.0f));
 }
 
 bool Mixer::SetVoiceLeveling(uint32_t id, float gain) noexcept {
-  if (!FindEntry(id)) return false;
-  Command command;
-  command.kind = Command::Kind::kLeveling;
-  command.id = id;
-  command.value = std::clamp(gain, 0.0f, kMaxLevelingGain);
-  return Send(command);
+  return SendToVoice(id, Command::Kind::kLeveling, std::clamp(gain, 0.0f, kMaxLevelingGain));
 }
 
 bool Mixer::VoiceFrames(uint32_t id, uint64_t* position, uint64_t* length) const noexcept {
@@ -227,28 +229,15 @@ void Mixer::FreeAll() noexcept {
 void Mixer::SetOutputPresent(int output, bool present) noexcept {
   if (output <= 0 || output >= kMaxOutputs) return;
   presentView_[output] = present;
-  Command command;
-  command.kind = Command::Kind::kPresent;
-  command.output = output;
-  command.flag = present;
-  Send(command);
+  SendSetting(Command::Kind::kPresent, output, present);
 }
 
 void Mixer::SetOutputGain(int output, float gain) noexcept {
-  if (output < 0 || output >= kMaxOutputs) return;
-  Command command;
-  command.kind = Command::Kind::kGain;
-  command.output = output;
-  command.value = std::clamp(gain, 0.0f, 1.0f);
-  Send(command);
+  if (output >= 0 && output < kMaxOutputs) SendSetting(Command::Kind::kGain, output, false, std::clamp(gain, 0.0f, 1.0f));
 }
 
 void Mixer::OutputClosed(int output) noexcept {
-  if (output < 0 || output >= kMaxOutputs) return;
-  Command command;
-  command.kind = Command::Kind::kStopped;
-  command.output = output;
-  Send(command);
+  if (output >= 0 && output < kMaxOutputs) SendSetting(Command::Kind::kStopped, output);
 }
 
 void Mixer::SetInput(std::shared_ptr<LiveInput> input) noexcept {
@@ -259,26 +248,15 @@ void Mixer::SetInput(std::shared_ptr<LiveInput> input) noexcept {
 }
 
 void Mixer::SetInputGain(float gain) noexcept {
-  Command command;
-  command.kind = Command::Kind::kInputGain;
-  command.value = std::clamp(gain, 0.0f, 1.0f);
-  Send(command);
+  SendSetting(Command::Kind::kInputGain, 0, false, std::clamp(gain, 0.0f, 1.0f));
 }
 
 void Mixer::SetInputRouted(int output, bool routed) noexcept {
-  if (output <= 0 || output >= kMaxOutputs) return;  // output 0 always has it
-  Command command;
-  command.kind = Command::Kind::kInputRouted;
-  command.output = output;
-  command.flag = routed;
-  Send(command);
+  if (output > 0 && output < kMaxOutputs) SendSetting(Command::Kind::kInputRouted, output, routed);  // 0 always has it
 }
 
 void Mixer::SetInputDucking(float db) noexcept {
-  Command command;
-  command.kind = Command::Kind::kDucking;
-  command.value = db > 0 ? std::pow(10.0f, -std::min(db, 60.0f) / 20.0f) : 1.0f;
-  Send(command);
+  SendSetting(Command::Kind::kDucking, 0, false, db > 0 ? std::pow(10.0f, -std::min(db, 60.0f) / 20.0f) : 1.0f);
 }
 
 Mixer::PlayTiming Mixer::LastPlayTiming(int output) const {

@@ -191,6 +191,8 @@ class Mixer {
 
   // Controlling thread.
   bool Send(Command& command);
+  bool SendToVoice(uint32_t id, Command::Kind kind, float value = 0.0f);
+  bool SendSetting(Command::Kind kind, int output, bool flag = false, float value = 0.0f);
   void Collect();
   Entry* FindEntry(uint32_t id);
   uint32_t Add(Voice voice, FeedOpener reopen, uint64_t length);
