@@ -3,10 +3,12 @@
 # feeds and the microphone's ring, playback/engine/Mixer.cpp, StreamFeed.cpp and LiveInput.cpp) natively under ThreadSanitizer, driven by
 # tests/race/engine_race.cpp from a UI-like thread, two render-like ones (the output device and the
 # monitor) and a timing reader, plus each feed's decoding thread; any allocation on a render or
-# capture thread fails it too. RACE_SECONDS bounds the run
-# (default 20). Fails on any reported race.
+# capture thread fails it too. RACE_SECONDS bounds the run (default 20). Fails on any reported
+# race or allocation; the test command runs it for a few seconds.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+# Tools: clang with its ThreadSanitizer runtime.
+install_missing clang libclang-rt-14-dev
 out="$BUILD_ROOT/race"
 mkdir -p "$out"
 log "building engine_race with -fsanitize=thread"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the three tiers of tests:
-#   1. the pure logic, built natively with the host compiler (scripts/native-tests.sh);
+#   1. the pure logic, built natively with the host compiler (scripts/native-tests.sh), and the
+#      engine's shared state under ThreadSanitizer (scripts/race.sh);
 #   2. each subsystem's in-process tests under Wine (code page 936, a private prefix, a private
 #      Xvfb when there is no display, a private sound server with the test sinks);
 #   3. the tests that start the built program.
@@ -23,6 +24,10 @@ seconds_of() { local t0=$1; echo $((SECONDS - t0)); }
 t0=$SECONDS
 bash "$ROOT/scripts/native-tests.sh" "$@" || status=1
 figures+=("tests.native_seconds: $(seconds_of "$t0") s (build and run)")
+# The engine's shared state under ThreadSanitizer, with the allocation count on device threads.
+t0=$SECONDS
+RACE_SECONDS=${RACE_SECONDS:-8} bash "$ROOT/scripts/race.sh" || status=1
+figures+=("tests.race_seconds: $(seconds_of "$t0") s (build and run)")
 
 archs=(x86_64 i686)
 bash "$ROOT/scripts/build.sh" "${archs[@]}"
