@@ -123,11 +123,13 @@ int main() {
   std::printf("latency.first.p50_ms: %.2f ms\n", Percentile(firstMs, 0.5));
   std::printf("latency.first.p99_ms: %.2f ms\n", Percentile(firstMs, 0.99));
 
-  // Idle: the device open and nothing playing, for 10 s; then the same with no device at all,
-  // which is what the process costs under Wine without us.
+  // Idle: the device open and nothing playing, for 10 s, its stream stopped but its client held;
+  // after the 10,000 plays, after the client was released (the program waits a quiet minute; 3 s
+  // here); at the end the same with no device at all, which is what the process costs under Wine
+  // without us.
   player.StopChannel(stream);
   ::Sleep(1500);  // the stream stops after a second of silence
-  std::printf("idle.cpu_percent: %.3f %%\n", CpuPercentOver(10000));
+  std::printf("idle.cpu_percent_client_held: %.3f %%\n", CpuPercentOver(10000));
   // 10,000 plays in a row.
   PROCESS_MEMORY_COUNTERS memory{};
   ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
@@ -144,6 +146,32 @@ int main() {
   std::printf("plays10k.handle_growth: %ld handles\n",
               static_cast<long>(handlesAfter) - static_cast<long>(handlesBefore));
   std::printf("plays10k.thread_growth: %d threads\n", ThreadCount() - threadsBefore);
+  player.StopChannel(stream);
+  ::Sleep(1500);
+  constexpr DWORD kReleaseAfterMs = 3000;
+  player.Engine().SetReleaseAfter(kReleaseAfterMs);
+  ::Sleep(kReleaseAfterMs + 500);
+  std::printf("idle.cpu_percent: %.3f %%\n", CpuPercentOver(10000));
+  // The first play after a release: trigger to its first samples in the buffer, the client's
+  // creation included.
+  std::vector<double> afterReleaseMs, openMs, restMs;
+  for (int i = 0; i < 8; ++i) {
+    LARGE_INTEGER before;
+    ::QueryPerformanceCounter(&before);
+    stream = player.OpenAndPlay(cached, 1, stream);
+    WaitFirstWrite(player);
+    afterReleaseMs.push_back(TicksToMs(player.Engine().LastPlayTiming().firstWrite - before.QuadPart));
+    openMs.push_back(player.Engine().LastOutputOpenMs());
+    restMs.push_back(afterReleaseMs.back() - openMs.back());
+    player.StopChannel(stream);
+    ::Sleep(1000 + kReleaseAfterMs + 500);
+  }
+  std::printf("latency.after_release_ms: %.2f ms\n", Percentile(afterReleaseMs, 0.5));
+  std::printf("latency.after_release_p99_ms: %.2f ms\n", Percentile(afterReleaseMs, 0.99));
+  std::printf("latency.after_release.client_creation_ms: %.2f ms\n", Percentile(openMs, 0.5));
+  std::printf("latency.after_release.rest_ms: %.2f ms\n", Percentile(restMs, 0.5));
+  std::printf("latency.after_release.rest_p99_ms: %.2f ms\n", Percentile(restMs, 0.99));
+  player.Engine().SetReleaseAfter(60000);
   player.ReleaseLibrary();
   std::printf("idle.cpu_percent_without_device: %.3f %%\n", CpuPercentOver(10000));
   return 0;

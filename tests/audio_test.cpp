@@ -387,6 +387,29 @@ TEST_F(AudioTest, UnpluggedDeviceFailsPlaysUntilItIsBack) {
   EXPECT_GE(velmora::test::FirstAbove(b.WaitForSound(0.05, 4410), 0.05), 0) << "nothing came out after recovery";
 }
 
+// A quiet output lets its client go (the system's timer with it); the next play opens it again
+// and is heard, and one that finds the device gone fails with the message, as any play would.
+TEST_F(AudioTest, AQuietOutputReleasesItsClientAndTheNextPlayOpensItAgain) {
+  ASSERT_EQ(StartAudio(player_, sinkB_), 1);
+  player_.Engine().SetReleaseAfter(200);
+  const auto released = [&] { return player_.Engine().OutputReleased(); };
+  EXPECT_TRUE(WaitFor(released, 4000)) << "never played, yet not released";
+  SinkRecording b("velmora_b");
+  ASSERT_TRUE(playback_.PlayFile(kilo_));
+  EXPECT_FALSE(released());
+  EXPECT_GE(velmora::test::FirstAbove(b.WaitForSound(0.05, 4410), 0.05), 0) << "the reopened output was silent";
+  playback_.StopPlayback();
+  ASSERT_TRUE(WaitFor(released, 4000));  // a second of silence stops it, 200 ms later it goes
+
+  ASSERT_TRUE(AudioControl("unplug", "velmora_b"));
+  EXPECT_FALSE(playback_.PlayFile(kilo_));
+  EXPECT_EQ(reporter_.failures, 1);
+  ASSERT_TRUE(AudioControl("plug", "velmora_b"));
+  SinkRecording back("velmora_b");
+  EXPECT_TRUE(playback_.PlayFile(kilo_)) << "the device came back but the play failed";
+  EXPECT_GE(velmora::test::FirstAbove(back.WaitForSound(0.05, 4410), 0.05), 0);
+}
+
 // Pulled out while it plays, with no word from the system (Wine never sends one): the stream
 // stops taking samples, and the engine has to notice that by itself to find the device again.
 TEST_F(AudioTest, DeviceUnpluggedWithoutNoticeComesBack) {

@@ -34,6 +34,9 @@ class DeviceStream {
   virtual HRESULT Open(IMMDeviceEnumerator* enumerator, const std::wstring& endpointId, HANDLE event) = 0;
   virtual void Release() = 0;
   virtual bool IsOpen() const = 0;
+  // Released by the stream itself after a long idle, so the system's side of it costs nothing:
+  // the worker then waits for a wake (a play) and opens it again.
+  virtual bool Parked() const { return false; }
   // While running, the device's event is waited for, and a device that has not moved
   // (MarkProgress) for two seconds counts as failed.
   virtual bool Running() const = 0;

@@ -56,6 +56,7 @@ class DeviceWorker::Loop {
       }
       if (SUCCEEDED(hr)) {
         retryAtOnce_ = true;
+        worker_.parked_ = stream_.Parked();
       } else {
         Drop();
       }
@@ -67,7 +68,7 @@ class DeviceWorker::Loop {
   DWORD Wait() const {
     // While the stream is not running only a play (or a device change) wakes the thread, so an
     // idle device costs nothing.
-    if (!stream_.IsOpen()) return ::WaitForMultipleObjects(2, waits_, FALSE, kRetryMs);
+    if (!stream_.IsOpen()) return ::WaitForMultipleObjects(2, waits_, FALSE, stream_.Parked() ? INFINITE : kRetryMs);
     return ::WaitForMultipleObjects(stream_.Running() ? 3 : 2, waits_, FALSE, stream_.WaitMs());
   }
 
@@ -77,8 +78,11 @@ class DeviceWorker::Loop {
     if (stream_.IsOpen()) return true;
     // Device gone or default changed: look again. Until it is back, plays are refused.
     const uint32_t asked = worker_.retriesAsked_.load();
+    const int64_t started = Qpc();
     const HRESULT hr = stream_.Open(thread_.Enumerator(), worker_.endpointId_, thread_.Event());
+    worker_.lastOpenTicks_ = Qpc() - started;
     worker_.lost_ = FAILED(hr);
+    worker_.parked_ = false;
     worker_.retriesAnswered_ = asked;
     ::SetEvent(worker_.events_->attempt.Get());
     if (FAILED(hr)) {
@@ -118,6 +122,7 @@ bool DeviceWorker::Open(int device, const std::wstring& endpointId, Flow flow, S
     endpointId_ = device >= kFirstEndpointDevice ? endpointId : std::wstring();
     ::ResetEvent(events_->stop.Get());
     lost_ = false;
+    parked_ = false;
     reopen_ = false;
     device_ = device;
     std::promise<bool> opened;
@@ -144,6 +149,7 @@ void DeviceWorker::Close() {
   device_ = -1;
   endpointId_.clear();
   lost_ = false;
+  parked_ = false;
 }
 
 void DeviceWorker::Run(Flow flow, StreamFactory& makeStream, std::promise<bool>& opened) {
@@ -169,12 +175,12 @@ void DeviceWorker::Run(Flow flow, StreamFactory& makeStream, std::promise<bool>&
 
 bool DeviceWorker::EnsureDevice() {
   if (!IsOpen()) return false;
-  if (!lost_) return true;
+  if (!lost_ && !parked_) return true;
   const uint32_t ticket = ++retriesAsked_;
   Wake();
   const ULONGLONG deadline = ::GetTickCount64() + kLostPlayWaitMs;
   for (;;) {
-    if (!lost_ || static_cast<int32_t>(retriesAnswered_.load() - ticket) >= 0) break;
+    if ((!lost_ && !parked_) || static_cast<int32_t>(retriesAnswered_.load() - ticket) >= 0) break;
     const ULONGLONG now = ::GetTickCount64();
     if (now >= deadline) break;
     ::WaitForSingleObject(events_->attempt.Get(), static_cast<DWORD>(deadline - now));

@@ -42,9 +42,14 @@ class DeviceWorker {
   int Device() const { return device_.load(); }
   const std::wstring& EndpointId() const { return endpointId_; }
   bool Lost() const { return lost_.load(); }
-  // True when the device is there; while it is lost, has the device thread look for it at once
-  // and waits (a quarter of a second at most) for the answer.
+  // True when the device is there; while it is lost, or its stream was released for idleness,
+  // has the device thread open it at once and waits (a quarter of a second at most) for the
+  // answer.
   bool EnsureDevice();
+  // The stream was released for idleness (see DeviceStream::Parked).
+  bool Parked() const { return parked_.load(); }
+  // How long the last opening of the stream took (QueryPerformanceCounter ticks).
+  int64_t LastOpenTicks() const { return lastOpenTicks_.load(); }
   // Has the stream serviced now instead of at the device's next period.
   void Wake();
 
@@ -65,7 +70,9 @@ class DeviceWorker {
   const std::unique_ptr<Events> events_;
   std::atomic<int> device_{-1};
   std::atomic<bool> lost_{false};
+  std::atomic<bool> parked_{false};
   std::atomic<bool> reopen_{false};
+  std::atomic<int64_t> lastOpenTicks_{0};
   // Looks for a lost device asked for (by a play) and answered, as running counts: the device
   // thread answers a request with the first attempt it starts after it.
   std::atomic<uint32_t> retriesAsked_{0};

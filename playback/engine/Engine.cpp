@@ -95,6 +95,14 @@ void AudioEngine::CloseInput() {
   input_.reset();
 }
 
+void AudioEngine::SetReleaseAfter(uint32_t ms) {
+  for (Output* output : outputs_) output->SetReleaseAfter(ms);
+}
+
+double AudioEngine::LastOutputOpenMs() const {
+  return static_cast<double>(main_.LastOpenTicks()) * 1000.0 / static_cast<double>(QpcFrequency());
+}
+
 void AudioEngine::SetInputToMonitor(bool on) {
   mixer_.SetInputRouted(kMonitorOutput, on);
   monitor_.Wake();

@@ -79,6 +79,12 @@ class AudioEngine {
   void SetInputToMonitor(bool on);
   void SetInputDucking(float db) { mixer_.SetInputDucking(db); }
 
+  // How long the outputs' stopped streams keep their clients (a minute unless set; tests and
+  // benchmarks shorten it), and how long the output device's last opening took, in ms.
+  void SetReleaseAfter(uint32_t ms);
+  bool OutputReleased() const { return main_.Released(); }
+  double LastOutputOpenMs() const;
+
   // An output's own gain (0..1), on top of the voices' volumes.
   void SetOutputGain(int output, float gain) { mixer_.SetOutputGain(output, gain); }
   // Offline outputs: the next `frames` frames of `output`, as its device would take them.

@@ -79,16 +79,25 @@ bool TakesBackQueuedSamples() {
 // and the pacing between two writes.
 class Output::Renderer final : public DeviceStream {
  public:
-  Renderer(Mixer& mixer, int index) : mixer_(mixer), index_(index), takesBack_(TakesBackQueuedSamples()) {}
+  Renderer(Mixer& mixer, int index, const std::atomic<uint32_t>& releaseAfterMs)
+      : mixer_(mixer), index_(index), takesBack_(TakesBackQueuedSamples()), releaseAfterMs_(releaseAfterMs) {}
 
   HRESULT Open(IMMDeviceEnumerator* enumerator, const std::wstring& endpointId, HANDLE event) override {
     queued_ = 0;
+    parked_ = false;
+    stoppedAt_ = Qpc();  // idle from here until a voice plays
     return OpenStream(enumerator, endpointId, event, stream_);
   }
   void Release() override { stream_.Release(); }
   bool IsOpen() const override { return static_cast<bool>(stream_.client); }
+  bool Parked() const override { return parked_; }
   bool Running() const override { return stream_.running; }
-  DWORD WaitMs() const override { return stream_.running ? 200 : INFINITE; }
+  // Stopped, the thread wakes once more when the stream is due to be released.
+  DWORD WaitMs() const override {
+    if (stream_.running) return 200;
+    const int64_t left = stoppedAt_ + static_cast<int64_t>(releaseAfterMs_.load()) * QpcFrequency() / 1000 - Qpc();
+    return left <= 0 ? 0 : static_cast<DWORD>(left * 1000 / QpcFrequency() + 1);
+  }
   HRESULT Service(bool devicePeriod) override { return Write(devicePeriod); }
   void Opened() override { mixer_.EnableTakeBack(index_, takesBack_); }
   void Dropped() override {
@@ -105,7 +114,10 @@ class Output::Renderer final : public DeviceStream {
   Mixer& mixer_;
   const int index_;
   const bool takesBack_;
+  const std::atomic<uint32_t>& releaseAfterMs_;
   OutputStream stream_;
+  int64_t stoppedAt_ = 0;  // when the stream last stopped
+  bool parked_ = false;
   int silentFills_ = 0;
   UINT32 queued_ = 0;  // frames in the device after our last write
 };
@@ -123,7 +135,14 @@ HRESULT Output::Renderer::Write(bool devicePeriod) {
   const UINT32 limit = devicePeriod ? stream_.bufferFrames - stream_.periodFrames : stream_.bufferFrames;
   const UINT32 available = SUCCEEDED(hr) ? limit - std::min(padding, limit) : 0;
   if (FAILED(hr) || available == 0) return hr;
-  if (!stream_.running && !mixer_.HasAudibleVoice(index_)) return hr;
+  if (!stream_.running && !mixer_.HasAudibleVoice(index_)) {
+    // Quiet for long: the client goes, and with it the system's timer that served it.
+    if (Qpc() - stoppedAt_ >= static_cast<int64_t>(releaseAfterMs_.load()) * QpcFrequency() / 1000) {
+      stream_.Release();
+      parked_ = true;
+    }
+    return hr;
+  }
   BYTE* data = nullptr;
   if (FAILED(hr = stream_.render->GetBuffer(available, &data))) return hr;
   const bool sound = mixer_.Mix(index_, reinterpret_cast<float*>(data), available, padding, paddingAt);
@@ -170,6 +189,7 @@ HRESULT Output::Renderer::StartOrIdle() {
     stream_.client->Stop();
     stream_.client->Reset();
     stream_.running = false;
+    stoppedAt_ = Qpc();
     mixer_.OutputStopped(index_);
     silentFills_ = 0;
   }
@@ -225,10 +245,12 @@ bool Output::Open(int device, const std::wstring& endpointId) {
   if (IsOpen()) return false;
   Mixer& mixer = mixer_;
   const int index = index_;
-  return worker_.Open(device, endpointId, DeviceWorker::Flow::kRender, [&mixer, index, device]() -> std::unique_ptr<DeviceStream> {
-    if (device == kNoSoundDevice) return std::make_unique<NullRenderer>(mixer, index);
-    return std::make_unique<Renderer>(mixer, index);
-  });
+  const std::atomic<uint32_t>& releaseAfterMs = releaseAfterMs_;
+  return worker_.Open(device, endpointId, DeviceWorker::Flow::kRender,
+                      [&mixer, index, device, &releaseAfterMs]() -> std::unique_ptr<DeviceStream> {
+                        if (device == kNoSoundDevice) return std::make_unique<NullRenderer>(mixer, index);
+                        return std::make_unique<Renderer>(mixer, index, releaseAfterMs);
+                      });
 }
 
 bool Output::OpenOffline() {

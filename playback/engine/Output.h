@@ -7,15 +7,18 @@
 // Threads: Open, Close, EnsureDevice and Render are called on the controlling thread (the UI
 // thread); the device-change handlers on the system's notification thread. The render thread (a
 // DeviceWorker's) meets them only in the mixer and the worker's atomics and events. A play never
-// sets up a device: the client is created once in Open. The stream is started when a voice
-// plays, with its first samples already in the buffer, and stopped after a second of silence, so
-// an idle output costs no CPU. A lost device is looked for again as DeviceWorker.h says.
+// sets up a device: the client is created in Open. The stream is started when a voice plays,
+// with its first samples already in the buffer, and stopped after a second of silence; after a
+// quiet minute its client is released too (the system keeps a timer running for a stopped
+// client), and the next play opens it again first. A lost device is looked for again as
+// DeviceWorker.h says.
 #pragma once
 
 #include "playback/engine/Devices.h"
 #include "playback/engine/DeviceWorker.h"
 #include "playback/engine/Mixer.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -46,6 +49,15 @@ class Output {
   // Offline output only: mixes the next `frames` frames into `out`, as a device period would.
   bool Render(float* out, uint32_t frames);
 
+  // How long a stopped stream waits before its client is released (a minute unless set).
+  void SetReleaseAfter(uint32_t ms) {
+    releaseAfterMs_ = ms;
+    if (!offline_) worker_.Wake();  // a stopped stream's wait was reckoned with the old value
+  }
+  bool Released() const { return worker_.Parked(); }
+  // How long the last opening of the device took (QueryPerformanceCounter ticks).
+  int64_t LastOpenTicks() const { return worker_.LastOpenTicks(); }
+
   // A voice was started: write its first samples now instead of at the next period.
   void Wake() { worker_.Wake(); }
   void OnDefaultDeviceChanged() { worker_.OnDefaultDeviceChanged(); }
@@ -59,6 +71,7 @@ class Output {
   Mixer& mixer_;
   const int index_;
   bool offline_ = false;  // controlling thread only
+  std::atomic<uint32_t> releaseAfterMs_{60000};
   DeviceWorker worker_;
 };
 
