@@ -12,6 +12,7 @@
 #include "tests/support/Waiting.h"
 #include "tests/support/WindowCapture.h"
 #include "ui/MainLayout.h"
+#include "ui/SettingsWindow.h"
 #include "ui/controls/ControlPaint.h"
 
 #include <gtest/gtest.h>
@@ -520,6 +521,85 @@ TEST_F(Lifecycle, HotkeysOfTheRunningProgramPlayOnTheDevice) {
     velmora::test::SinkRecording after("velmora_a");
     EXPECT_LT(velmora::test::FirstAbove(after.WaitForSound(0.005, 1, 400), 0.005), 0) << "a second F9 did not stop the effect";
   }
+}
+
+// A message box of the program's, or nullptr; its text into `text`.
+HWND ProgramBox(DWORD pid, std::wstring* text = nullptr) {
+  const HWND box = velmora::test::FindProcessWindow(pid, L"#32770");
+  if (box && text) {
+    wchar_t buffer[256] = {};
+    ::GetWindowTextW(::GetDlgItem(box, 0xFFFF), buffer, 256);  // a message box's text
+    *text = buffer;
+  }
+  return box && ::IsWindowVisible(box) ? box : nullptr;
+}
+
+// The road a host takes when the output is pulled out mid-show: chosen in the settings window,
+// an effect playing, the sink pulled out (no box for that) and put back, and an effect a second
+// later is heard there; one played while it is gone shows 打开文件失败.
+TEST_F(Lifecycle, AnOutputPulledOutMidEffectIsHeardAgainOnceBack) {
+  const int sinkA = velmora::test::TestSinkDevice(L"VelmoraSinkA");
+  const int sinkB = velmora::test::TestSinkDevice(L"VelmoraSinkB");
+  ASSERT_GE(sinkA, 2) << "run the tests through scripts/test.sh";
+  ASSERT_GE(sinkB, 2);
+  ProgramCopy copy(L"插拔");
+  RecordLocation(copy);
+  const std::wstring tone = copy / L"效.wav";
+  velmora::test::WriteBytes(tone, velmora::test::ToneWav(1000, 3.0, 0.5));
+  ConfigStore store(copy.Folder());
+  store.WriteValue(L"id", L"id", std::to_wstring(sinkA));
+  store.WriteValue(L"rj", L"热键开关", L"真");
+  store.WriteValue(L"快捷键", L"F9", tone);
+  ASSERT_TRUE(copy.Start());
+  ASSERT_TRUE(copy.WaitSettled());
+  const HWND board = copy.Board();
+  const DWORD pid = copy.ProcessId();
+
+  // 软件设置 from the tray, sink B picked in its list, the confirmation answered.
+  ASSERT_TRUE(OpenTrayMenu(board));
+  for (int i = 0; i < 3; ++i) PressKey(VK_DOWN);
+  PressKey(VK_RETURN);
+  HWND settings = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (settings = velmora::test::FindProcessWindow(pid, L"VelmoraSettings")); }));
+  HWND combo = nullptr;  // made, and filled, after the window itself
+  ASSERT_TRUE(WaitFor([&] {
+    combo = ::GetDlgItem(settings, velmora::ui::SettingsWindow::kDeviceCombo);
+    return combo && ::SendMessageW(combo, CB_GETCOUNT, 0, 0) > sinkB - 1;
+  }));
+  ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(sinkB - 1), 0);
+  ::PostMessageW(settings, WM_COMMAND, MAKEWPARAM(velmora::ui::SettingsWindow::kDeviceCombo, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(combo));
+  std::wstring text;
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (box = ProgramBox(pid, &text)); }));
+  EXPECT_EQ(text, L"声卡通道设置成功");
+  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitFor([&] { return !ProgramBox(pid); }));
+  ::PostMessageW(settings, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(settings); }));
+  EXPECT_EQ(store.ReadValue(L"id", L"id"), std::to_wstring(sinkB));
+
+  velmora::test::SinkRecording playing("velmora_b");
+  ASSERT_TRUE(PressOnBoard(board, "F9"));
+  ASSERT_GE(velmora::test::FirstAbove(playing.WaitForSound(0.05, 4410), 0.05), 0) << "the effect did not play";
+  ASSERT_TRUE(velmora::test::ChangeSoundServer("unplug", "velmora_b"));
+  EXPECT_FALSE(WaitFor([&] { return ProgramBox(pid) != nullptr; }, 1500)) << "the pull opened a box";
+
+  // Gone: a play shows the message (once the program has seen the device go).
+  ASSERT_TRUE(WaitFor([&] {
+    if (!PressOnBoard(board, "F9")) return false;
+    return WaitFor([&] { return (box = ProgramBox(pid, &text)); }, 800);
+  }, 8000)) << "a play on the pulled device showed nothing";
+  EXPECT_EQ(text, L"打开文件失败");
+  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitFor([&] { return !ProgramBox(pid); }));
+
+  ASSERT_TRUE(velmora::test::ChangeSoundServer("plug", "velmora_b"));
+  ::Sleep(1000);  // the host's second: the device is back, the next effect comes
+  velmora::test::SinkRecording back("velmora_b");
+  ASSERT_TRUE(PressOnBoard(board, "F9"));
+  EXPECT_GE(velmora::test::FirstAbove(back.WaitForSound(0.05, 4410, 6000), 0.05), 0) << "not heard once back";
+  EXPECT_EQ(ProgramBox(pid), nullptr);
 }
 
 // The running program's editor and settings windows, reached as a user reaches them.
