@@ -19,6 +19,10 @@ constexpr double kMaxCorrection = 0.005;
 // device hands its packets over less evenly than the target allowed for.
 constexpr double kTargetStepSeconds = 0.005;
 constexpr double kMaxTargetSeconds = 0.06;
+// And gives back a millisecond of it after each this long without running dry, down to where it
+// began: one bad moment does not leave the voice later for the rest of the show.
+constexpr double kCalmSeconds = 20.0;
+constexpr double kTargetBackSeconds = 0.001;
 // A reader this far past its target skips ahead to it.
 constexpr double kMaxExcessSeconds = 0.06;
 // The longest a device is taken to record before it hands a packet over.
@@ -81,6 +85,7 @@ bool LiveInput::Read(int reader, float* out, uint32_t frames, int64_t now) {
     r.playing = false;
     r.dry = false;
     r.target = target_;
+    r.calm = 0;
   }
   const double target = r.target;
   if (r.dry) {
@@ -125,8 +130,14 @@ bool LiveInput::Read(int reader, float* out, uint32_t frames, int64_t now) {
     r.playing = false;
     r.dry = true;
     r.target = std::min(r.target + kTargetStepSeconds * kEngineRate, std::max<double>(target_, kMaxTargetSeconds * kEngineRate));
+    r.calm = 0;
     r.underruns.fetch_add(1, std::memory_order_relaxed);
     return false;
+  }
+  r.calm += frames;
+  if (r.calm >= kCalmSeconds * kEngineRate && r.target > target_) {
+    r.target = std::max<double>(target_, r.target - kTargetBackSeconds * kEngineRate);
+    r.calm = 0;
   }
   const uint64_t oldest = std::max<uint64_t>(restartedAt_.load(std::memory_order_relaxed), written > kCapacity ? written - kCapacity + 1 : 0);
   double position = r.position;

@@ -5,7 +5,7 @@
 // at the target: the voice stays that late and no later, and never runs dry or over. A reader
 // whose device fell far behind (it stalled, or was gone) skips ahead to the target; one that
 // runs dry waits until the target is filled again and goes on from there, and keeps a little
-// more in hand from then on; either fades back in.
+// more in hand for a while (given back slowly once none come); either fades back in.
 // Pure logic (atomics, no lock, no Windows), so it also runs natively under ThreadSanitizer.
 //
 // Threads: Write and Restart from one writer (the capture thread); Read of a reader from that
@@ -65,6 +65,7 @@ class LiveInput {
     bool playing = false;
     bool dry = false;
     double target = 0;
+    double calm = 0;  // frames read since it last ran dry
     double fill = 0;
     double integral = 0;
     double ratio = 1;

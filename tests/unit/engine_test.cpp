@@ -195,3 +195,29 @@ TEST(LiveInputDrift, TenMinutesOfClocksApartHoldTheTarget) {
     EXPECT_NEAR(r.endAmplitude, 0.5, 0.02) << drift;
   }
 }
+
+// A packet that comes late once makes the reader run dry and keep 5 ms more in hand; after a
+// quiet while it gives that back, a millisecond at a time, to where it began, and no further.
+TEST(LiveInputMargin, OneLatePacketDoesNotLeaveTheVoiceLaterForGood) {
+  LiveInput input;
+  std::vector<float> packet(441 * kEngineChannels, 0.25f);
+  std::vector<float> out(441 * kEngineChannels);
+  const double base = input.TargetFrames();
+  const auto period = [&](bool packetComes) {
+    if (packetComes) input.Write(packet.data(), 441);
+    input.Read(0, out.data(), 441);
+  };
+  for (int i = 0; i < 5; ++i) input.Write(packet.data(), 441);  // the ring fills to its target first
+  for (int i = 0; i < 500; ++i) period(true);
+  EXPECT_EQ(input.Stats(0).underruns, 0u);
+  for (int i = 0; i < 4; ++i) period(false);  // 40 ms without a packet
+  for (int i = 0; i < 6; ++i) input.Write(packet.data(), 441);  // then all of them at once
+  period(true);
+  EXPECT_EQ(input.Stats(0).underruns, 1u);
+  EXPECT_NEAR(input.Stats(0).targetFrames, base + 220.5, 1.0);
+  for (int i = 0; i < 100 * 60; ++i) period(true);  // a quiet minute
+  EXPECT_EQ(input.Stats(0).underruns, 1u);
+  EXPECT_LT(input.Stats(0).targetFrames, base + 220.5 - 44);
+  for (int i = 0; i < 100 * 120; ++i) period(true);
+  EXPECT_NEAR(input.Stats(0).targetFrames, base, 1.0);
+}
