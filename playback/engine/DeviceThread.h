@@ -172,6 +172,17 @@ inline UniqueMmcss RaiseDeviceThreadPriority(MmcssJoin join = &::AvSetMmThreadCh
   return mmcss;
 }
 
+// Names the calling thread (what a debugger or a profiler shows) where the system can
+// (SetThreadDescription, Windows 10 1607 and later).
+inline void NameThisThread(const wchar_t* name) {
+  using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+  const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  const auto set = kernel ? reinterpret_cast<SetDescription>(
+                                reinterpret_cast<void*>(::GetProcAddress(kernel, "SetThreadDescription")))
+                          : nullptr;
+  if (set) set(::GetCurrentThread(), name);
+}
+
 // COM, the "Pro Audio" scheduling class, the device enumerator and the event the device signals,
 // for the life of a device thread; and, once its stream is open, the endpoint notifications for
 // its worker, unregistered before the enumerator goes.

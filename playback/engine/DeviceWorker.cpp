@@ -153,6 +153,7 @@ void DeviceWorker::Close() {
 }
 
 void DeviceWorker::Run(Flow flow, StreamFactory& makeStream, std::promise<bool>& opened) {
+  NameThisThread(flow == Flow::kRender ? L"velmora render" : L"velmora capture");
   DeviceThread thread;  // before the stream: COM outlives the stream's client
   std::unique_ptr<DeviceStream> stream;
   try {
