@@ -102,9 +102,25 @@ class Lifecycle : public ::testing::Test {
   void SetUp() override { iconsBefore_ = TrayIconCount(); }
   // Marks `copy` as the place the program last ran: its start then rebuilds nothing.
   void RecordLocation(const ProgramCopy& copy) { stamp_.Set(REG_SZ, copy.Exe() + L" %-1"); }
+  // The test sinks' device numbers; false without them.
+  bool FindSinks() {
+    sinkA_ = velmora::test::TestSinkDevice(L"VelmoraSinkA");
+    sinkB_ = velmora::test::TestSinkDevice(L"VelmoraSinkB");
+    return sinkA_ >= 2 && sinkB_ >= 2;
+  }
+  // The same, and F9 set to play a 1 kHz tone of `seconds` on output `device`, hotkeys on.
+  void RecordWithF9(const ProgramCopy& copy, ConfigStore& store, int device, double seconds) {
+    RecordLocation(copy);
+    const std::wstring tone = copy / L"效.wav";
+    velmora::test::WriteBytes(tone, velmora::test::ToneWav(1000, seconds, 0.5));
+    store.WriteValue(L"id", L"id", std::to_wstring(device));
+    store.WriteValue(L"rj", L"热键开关", L"真");
+    store.WriteValue(L"快捷键", L"F9", tone);
+  }
 
   velmora::test::SavedUserRegistryValue stamp_{kStampKey};
   int iconsBefore_ = 0;
+  int sinkA_ = -1, sinkB_ = -1;
 };
 
 // Presses `key` on the X server as a user would. Wine hands a hotkey over only while one of its
@@ -384,18 +400,11 @@ TEST(TrayMenu, MonitorAndMicAreCheckItemsAfterOutputSettings) {
 // 监听 in the running program: started with it as stored (an effect is heard on the monitor's
 // sink as well), checked in the menu as stored, and switched by choosing it.
 TEST_F(Lifecycle, TrayMonitorItemShowsAndSwitchesTheStoredMonitor) {
-  const int sinkA = velmora::test::TestSinkDevice(L"VelmoraSinkA");
-  const int sinkB = velmora::test::TestSinkDevice(L"VelmoraSinkB");
-  ASSERT_GE(sinkA, 2) << "run the tests through scripts/test.sh";
-  ASSERT_GE(sinkB, 2);
+  ASSERT_TRUE(FindSinks()) << "run the tests through scripts/test.sh";
+  const int sinkA = sinkA_, sinkB = sinkB_;
   ProgramCopy copy(L"监听");
-  RecordLocation(copy);
-  const std::wstring tone = copy / L"效.wav";
-  velmora::test::WriteBytes(tone, velmora::test::ToneWav(1000, 1.0, 0.5));
   ConfigStore store(copy.Folder());
-  store.WriteValue(L"id", L"id", std::to_wstring(sinkA));
-  store.WriteValue(L"rj", L"热键开关", L"真");
-  store.WriteValue(L"快捷键", L"F9", tone);
+  RecordWithF9(copy, store, sinkA, 1.0);
   store.WriteValue(L"监听", L"开关", L"真");
   store.WriteValue(L"监听", L"id", std::to_wstring(sinkB));
   ASSERT_TRUE(copy.Start());
@@ -538,18 +547,11 @@ HWND ProgramBox(DWORD pid, std::wstring* text = nullptr) {
 // an effect playing, the sink pulled out (no box for that) and put back, and an effect a second
 // later is heard there; one played while it is gone shows 打开文件失败.
 TEST_F(Lifecycle, AnOutputPulledOutMidEffectIsHeardAgainOnceBack) {
-  const int sinkA = velmora::test::TestSinkDevice(L"VelmoraSinkA");
-  const int sinkB = velmora::test::TestSinkDevice(L"VelmoraSinkB");
-  ASSERT_GE(sinkA, 2) << "run the tests through scripts/test.sh";
-  ASSERT_GE(sinkB, 2);
+  ASSERT_TRUE(FindSinks()) << "run the tests through scripts/test.sh";
+  const int sinkA = sinkA_, sinkB = sinkB_;
   ProgramCopy copy(L"插拔");
-  RecordLocation(copy);
-  const std::wstring tone = copy / L"效.wav";
-  velmora::test::WriteBytes(tone, velmora::test::ToneWav(1000, 3.0, 0.5));
   ConfigStore store(copy.Folder());
-  store.WriteValue(L"id", L"id", std::to_wstring(sinkA));
-  store.WriteValue(L"rj", L"热键开关", L"真");
-  store.WriteValue(L"快捷键", L"F9", tone);
+  RecordWithF9(copy, store, sinkA, 3.0);
   ASSERT_TRUE(copy.Start());
   ASSERT_TRUE(copy.WaitSettled());
   const HWND board = copy.Board();
