@@ -176,8 +176,12 @@ TEST_F(AudioTest, ATakenBackReplaceIsWrittenAheadOfNothing) {
   ASSERT_TRUE(playback_.PlayFile(kilo_));
   ASSERT_GE(velmora::test::FirstAbove(sink.WaitForSound(0.05, 13000), 0.05), 0);
   ASSERT_TRUE(playback_.PlayFile(low_));
-  WaitFor([&] { return player_.Engine().LastPlayTiming().firstWrite != 0; }, 2000);
-  EXPECT_EQ(player_.Engine().LastPlayTiming().queuedFrames, 0u);
+  // Written with nothing ahead of it. (A render thread that mixed it in the instant before it saw
+  // the request writes it again after the take-back, and stamps it again.)
+  EXPECT_TRUE(WaitFor([&] {
+    const auto timing = player_.Engine().LastPlayTiming();
+    return timing.firstWrite != 0 && timing.queuedFrames == 0;
+  }, 2000)) << player_.Engine().LastPlayTiming().queuedFrames << " frames were queued ahead of it";
   std::vector<float> played;
   WaitFor([&] { return velmora::test::ToneOnset(played = sink.Left(), 440, 0.25) >= 0; }, 4000);
   const long long switchAt = velmora::test::ToneOnset(played, 440, 0.25);
@@ -775,6 +779,13 @@ TEST_F(AudioTest, MicrophoneReachesTheOutputTheMonitorOnlyWhenAskedAndComesBackW
     ASSERT_TRUE(velmora::test::PlayIntoSink("velmora_mic", voice));
     EXPECT_NEAR(hear(a, 0.05), 0.25, 0.05) << "the voice at half its level on the output";
     EXPECT_LT(velmora::test::Peak(b.Left()), 0.01) << "the voice reached the monitor unasked";
+  }
+  // Asked for the devices' smallest engine period, which Wine's driver refuses: both streams fell
+  // back to the usual ones (the output opened again for it), and the voice was heard above.
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  if (ntdll && ::GetProcAddress(ntdll, "wine_get_version")) {
+    EXPECT_FALSE(player_.Engine().InputLowLatency());
+    EXPECT_FALSE(player_.Engine().OutputLowLatency());
   }
   player_.SetMicToMonitor(true);
   {

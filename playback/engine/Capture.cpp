@@ -29,12 +29,13 @@ struct CaptureStream {
 // Opens and starts the capture device at the engine's rate and layout (44.1 kHz stereo float;
 // the system converts from whatever the device records).
 HRESULT OpenCapture(IMMDeviceEnumerator* enumerator, const std::wstring& endpointId, HANDLE audioEvent,
-                    CaptureStream& out) {
+                    CaptureStream& out, bool& lowLatency) {
   out.Release();
   ComPtr<IAudioClient> client;
-  // A packet is handed over each device period; the buffer only has to hold a few while this
-  // thread is late, and its size adds nothing to the delay.
-  HRESULT hr = OpenEngineClient(enumerator, endpointId, eCapture, 1000000, audioEvent, client);
+  // A packet is handed over each device period (the smallest the device offers, where the system
+  // allows it); the buffer only has to hold a few while this thread is late, and its size adds
+  // nothing to the delay.
+  HRESULT hr = OpenEngineClient(enumerator, endpointId, eCapture, 1000000, audioEvent, client, true, &lowLatency);
   if (FAILED(hr)) return hr;
   ComPtr<IAudioCaptureClient> capture;
   if (FAILED(hr = client->GetService(__uuidof(IAudioCaptureClient), capture.PutVoid()))) return hr;
@@ -50,11 +51,14 @@ HRESULT OpenCapture(IMMDeviceEnumerator* enumerator, const std::wstring& endpoin
 // live input as soon as the device signals.
 class Capture::Recorder final : public DeviceStream {
  public:
-  Recorder(std::shared_ptr<LiveInput> input, std::function<void()> started)
-      : input_(std::move(input)), started_(std::move(started)), frequency_(QpcFrequency()) {}
+  Recorder(std::shared_ptr<LiveInput> input, std::function<void()> started, std::atomic<bool>& lowLatency)
+      : input_(std::move(input)), started_(std::move(started)), frequency_(QpcFrequency()), lowLatency_(lowLatency) {}
 
   HRESULT Open(IMMDeviceEnumerator* enumerator, const std::wstring& endpointId, HANDLE event) override {
-    return OpenCapture(enumerator, endpointId, event, stream_);
+    bool low = false;
+    const HRESULT hr = OpenCapture(enumerator, endpointId, event, stream_, low);
+    lowLatency_ = low;
+    return hr;
   }
   void Release() override { stream_.Release(); }
   bool IsOpen() const override { return static_cast<bool>(stream_.client); }
@@ -75,6 +79,7 @@ class Capture::Recorder final : public DeviceStream {
   const std::shared_ptr<LiveInput> input_;
   const std::function<void()> started_;
   const int64_t frequency_;
+  std::atomic<bool>& lowLatency_;
   CaptureStream stream_;
 };
 
@@ -109,11 +114,14 @@ bool Capture::Open(int device, const std::wstring& endpointId, std::shared_ptr<L
                    std::function<void()> started) {
   if (IsOpen() || !input || device < kDefaultDevice) return false;
   return worker_.Open(device, endpointId, DeviceWorker::Flow::kCapture,
-                      [input = std::move(input), started = std::move(started)]() -> std::unique_ptr<DeviceStream> {
-                        return std::make_unique<Recorder>(input, started);
+                      [this, input = std::move(input), started = std::move(started)]() -> std::unique_ptr<DeviceStream> {
+                        return std::make_unique<Recorder>(input, started, lowLatency_);
                       });
 }
 
-void Capture::Close() { worker_.Close(); }
+void Capture::Close() {
+  worker_.Close();
+  lowLatency_ = false;
+}
 
 }  // namespace velmora::audio

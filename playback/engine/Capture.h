@@ -12,6 +12,7 @@
 #include "playback/engine/DeviceWorker.h"
 #include "playback/engine/LiveInput.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -34,6 +35,8 @@ class Capture {
   int Device() const { return worker_.Device(); }
   const std::wstring& EndpointId() const { return worker_.EndpointId(); }
   bool Lost() const { return worker_.Lost(); }
+  // Whether the stream runs at the device's smallest engine period (IAudioClient3).
+  bool LowLatency() const { return lowLatency_.load(); }
 
   void OnDefaultDeviceChanged() { worker_.OnDefaultDeviceChanged(); }
   void OnDeviceRemoved() { worker_.OnDeviceRemoved(); }
@@ -42,6 +45,7 @@ class Capture {
  private:
   class Recorder;
 
+  std::atomic<bool> lowLatency_{false};
   DeviceWorker worker_;
 };
 

@@ -123,12 +123,30 @@ inline WAVEFORMATEX EngineFormat() {
   return format;
 }
 
+// Where the system offers it (IAudioClient3: Windows 10 and later, with a driver that has it),
+// initialises `client` as a shared-mode stream at the device's smallest engine period, the least
+// delay a shared stream can have. False where that is refused (Wine's driver refuses it); the
+// client is then not to be used again.
+inline bool InitializeLowLatency(IAudioClient* client, const WAVEFORMATEX& format, DWORD flags) {
+  ComPtr<IAudioClient3> client3;
+  if (FAILED(client->QueryInterface(__uuidof(IAudioClient3), client3.PutVoid()))) return false;
+  UINT32 defaultPeriod = 0, unitPeriod = 0, minPeriod = 0, maxPeriod = 0;
+  if (FAILED(client3->GetSharedModeEnginePeriod(&format, &defaultPeriod, &unitPeriod, &minPeriod, &maxPeriod)) ||
+      minPeriod == 0) {
+    return false;
+  }
+  return SUCCEEDED(client3->InitializeSharedAudioStream(flags, minPeriod, &format, nullptr));
+}
+
 // The shared-mode, event-driven client of `endpointId` (the default device of `flow` when empty)
 // initialised in the engine's format with a buffer of `bufferDuration` (100 ns units), the
 // system converting to and from the device's own; AUDCLNT_E_DEVICE_INVALIDATED for a device that
-// is there but not active.
+// is there but not active. With `lowLatency`, at the device's smallest engine period where the
+// system allows it (`*gotLowLatency` says whether it did), the usual stream otherwise.
 inline HRESULT OpenEngineClient(IMMDeviceEnumerator* enumerator, const std::wstring& endpointId, EDataFlow flow,
-                                REFERENCE_TIME bufferDuration, HANDLE audioEvent, ComPtr<IAudioClient>& out) {
+                                REFERENCE_TIME bufferDuration, HANDLE audioEvent, ComPtr<IAudioClient>& out,
+                                bool lowLatency = false, bool* gotLowLatency = nullptr) {
+  if (gotLowLatency) *gotLowLatency = false;
   ComPtr<IMMDevice> device;
   HRESULT hr = endpointId.empty() ? enumerator->GetDefaultAudioEndpoint(flow, eConsole, device.Put())
                                   : enumerator->GetDevice(endpointId.c_str(), device.Put());
@@ -137,16 +155,24 @@ inline HRESULT OpenEngineClient(IMMDeviceEnumerator* enumerator, const std::wstr
   if (SUCCEEDED(device->GetState(&state)) && state != DEVICE_STATE_ACTIVE) return AUDCLNT_E_DEVICE_INVALIDATED;
   ComPtr<IAudioClient> client;
   if (FAILED(hr = device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, client.PutVoid()))) return hr;
-  if (bufferDuration <= 0) {  // two device periods
-    REFERENCE_TIME period = 0;
-    if (FAILED(client->GetDevicePeriod(&period, nullptr)) || period <= 0) period = 100000;  // 10 ms
-    bufferDuration = 2 * period;
-  }
   const WAVEFORMATEX format = EngineFormat();
   constexpr DWORD kFlags = AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM |
                            AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY | AUDCLNT_STREAMFLAGS_NOPERSIST;
-  if (FAILED(hr = client->Initialize(AUDCLNT_SHAREMODE_SHARED, kFlags, bufferDuration, 0, &format, nullptr))) return hr;
+  const bool low = lowLatency && InitializeLowLatency(client.Get(), format, kFlags);
+  if (!low) {
+    if (lowLatency) {  // refused: a fresh client for the usual stream
+      client.Reset();
+      if (FAILED(hr = device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, client.PutVoid()))) return hr;
+    }
+    if (bufferDuration <= 0) {  // two device periods
+      REFERENCE_TIME period = 0;
+      if (FAILED(client->GetDevicePeriod(&period, nullptr)) || period <= 0) period = 100000;  // 10 ms
+      bufferDuration = 2 * period;
+    }
+    if (FAILED(hr = client->Initialize(AUDCLNT_SHAREMODE_SHARED, kFlags, bufferDuration, 0, &format, nullptr))) return hr;
+  }
   if (FAILED(hr = client->SetEventHandle(audioEvent))) return hr;
+  if (gotLowLatency) *gotLowLatency = low;
   out = std::move(client);
   return S_OK;
 }

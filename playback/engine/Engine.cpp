@@ -72,6 +72,7 @@ bool AudioEngine::OpenInput(int device, const std::wstring& endpointId) {
     capture_.Close();
     return false;
   }
+  main_.SetLowLatency(true);  // the voice goes out at the device's smallest period where it can
   WakeOutputs();
   return true;
 }
@@ -93,6 +94,7 @@ void AudioEngine::CloseInput() {
   mixer_.SetInput(nullptr);
   capture_.Close();
   input_.reset();
+  main_.SetLowLatency(false);
 }
 
 void AudioEngine::SetReleaseAfter(uint32_t ms) {

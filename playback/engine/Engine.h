@@ -74,6 +74,10 @@ class AudioEngine {
   int InputDevice() const { return capture_.Device(); }
   const std::wstring& InputEndpointId() const { return capture_.EndpointId(); }
   bool InputLost() const { return capture_.Lost(); }
+  // Whether the microphone's stream, and the output device's while the microphone is on, run at
+  // their devices' smallest engine periods (refused under Wine: both false there).
+  bool InputLowLatency() const { return capture_.LowLatency(); }
+  bool OutputLowLatency() const { return main_.LowLatency(); }
   LiveInput* Input() const { return input_.get(); }
   void SetInputGain(float gain) { mixer_.SetInputGain(gain); }
   void SetInputToMonitor(bool on);

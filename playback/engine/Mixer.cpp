@@ -322,6 +322,7 @@ void Mixer::ApplyOne(Command& command) {
   }
   if (command.kind == Kind::kStopped) {
     playout_[command.output] = 0;
+    soundHeld_[command.output] = false;
     takeBackOn_[command.output] = false;
     takeBack_[command.output] = false;
     return;
@@ -352,9 +353,10 @@ void Mixer::ApplyOne(Command& command) {
   }
   switch (command.kind) {
     case Kind::kPlay: {
-      // Something else sounding where the device can take its queue back: it will, and the new
-      // voice need not wait behind it there.
-      for (int o = 0; o < kMaxOutputs; ++o) takeBack_[o] = takeBack_[o] || (takeBackOn_[o] && present_[o] && Audible(o));
+      // Something else sounding, or still held by the device (a voice just freed), where the
+      // device can take its queue back: it will, and the new voice need not wait behind it there.
+      for (int o = 0; o < kMaxOutputs; ++o)
+        takeBack_[o] = takeBack_[o] || (takeBackOn_[o] && present_[o] && (soundHeld_[o] || Audible(o)));
       if (command.feed) Release(Released{nullptr, std::exchange(voice->feed, std::move(command.feed)), nullptr, -1});
       if (command.flag) voice->position[0] = 0;
       JoinOutputs(*voice);  // every output starts it together, from where output 0 starts it
@@ -442,6 +444,7 @@ void Mixer::OutputStopped(int output) noexcept {
   if (output < 0 || output >= kMaxOutputs) return;
   std::lock_guard<std::mutex> lock(lock_);
   playout_[output] = 0;
+  soundHeld_[output] = false;
 }
 
 int64_t Mixer::WriteSoundsAt(int output, int64_t asked, uint32_t queuedFrames, uint32_t frames) {
@@ -531,6 +534,7 @@ bool Mixer::Mix(int output, float* out, uint32_t frames, uint32_t queuedFrames, 
   for (const Fade& fade : fades_[output]) sound = sound || (fade.sound && fade.done < kCutFadeFrames);
   MixFades(output, out, frames);
   written_[output] += frames;
+  soundHeld_[output] = sound || (input_ && inputRouted_[output]);
   if (!clocked) playout_[output] = 0;
   if (input_ && inputRouted_[output]) {
     MixInput(output, out, frames, sound, now);
@@ -631,6 +635,7 @@ void Mixer::TakeBack(int output, uint32_t frames) {
   if (input_ && inputRouted_[output]) input_->Rewind(output, frames);
   written_[output] = kept;
   playout_[output] = 0;
+  soundHeld_[output] = false;
 }
 
 }  // namespace velmora::audio

@@ -245,6 +245,7 @@ class Mixer {
   uint64_t written_[kMaxOutputs] = {};  // frames each output has written since it was made
   bool takeBackOn_[kMaxOutputs] = {};   // see EnableTakeBack
   bool takeBack_[kMaxOutputs] = {};     // see TakeBackWanted
+  bool soundHeld_[kMaxOutputs] = {};    // the output's last write was not silence
   Fade fades_[kMaxOutputs][kMaxFades];
   size_t nextFade_ = 0;
   std::shared_ptr<LiveInput> input_;

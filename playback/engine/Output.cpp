@@ -37,18 +37,32 @@ struct OutputStream {
 
 // Opens `endpointId` (the default output when empty) for 44.1 kHz stereo float; the audio
 // engine converts to whatever the device mixes at.
+// The engine period a low-latency stream runs at, in frames; 0 when it cannot be told.
+UINT32 LowLatencyPeriod(IAudioClient* client) {
+  ComPtr<IAudioClient3> client3;
+  WAVEFORMATEX* format = nullptr;
+  UINT32 frames = 0;
+  if (SUCCEEDED(client->QueryInterface(__uuidof(IAudioClient3), client3.PutVoid())) &&
+      SUCCEEDED(client3->GetCurrentSharedModeEnginePeriod(&format, &frames))) {
+    ::CoTaskMemFree(format);
+  }
+  return frames;
+}
+
 HRESULT OpenStream(IMMDeviceEnumerator* enumerator, const std::wstring& endpointId, HANDLE audioEvent,
-                   OutputStream& out) {
+                   OutputStream& out, bool lowLatency, bool& gotLowLatency) {
   out.Release();
   // Two device periods of buffer: one being played, one free for a new effect to land in. The
   // less is queued, the sooner a replaced effect falls silent.
   ComPtr<IAudioClient> client;
-  HRESULT hr = OpenEngineClient(enumerator, endpointId, eRender, 0, audioEvent, client);
+  HRESULT hr = OpenEngineClient(enumerator, endpointId, eRender, 0, audioEvent, client, lowLatency, &gotLowLatency);
   if (FAILED(hr)) return hr;
   REFERENCE_TIME period = 0;
   if (FAILED(client->GetDevicePeriod(&period, nullptr)) || period <= 0) period = 100000;  // 10 ms
   if (FAILED(hr = client->GetBufferSize(&out.bufferFrames))) return hr;
   out.periodFrames = static_cast<UINT32>(std::min<int64_t>(period * kEngineRate / 10000000, out.bufferFrames / 2));
+  if (const UINT32 low = gotLowLatency ? LowLatencyPeriod(client.Get()) : 0; low > 0)
+    out.periodFrames = std::min(low, out.bufferFrames / 2);
   ComPtr<IAudioRenderClient> render;
   if (FAILED(hr = client->GetService(__uuidof(IAudioRenderClient), render.PutVoid()))) return hr;
 
@@ -79,14 +93,21 @@ bool TakesBackQueuedSamples() {
 // and the pacing between two writes.
 class Output::Renderer final : public DeviceStream {
  public:
-  Renderer(Mixer& mixer, int index, const std::atomic<uint32_t>& releaseAfterMs)
-      : mixer_(mixer), index_(index), takesBack_(TakesBackQueuedSamples()), releaseAfterMs_(releaseAfterMs) {}
+  Renderer(Mixer& mixer, int index, Shared& shared)
+      : mixer_(mixer), index_(index), takesBack_(TakesBackQueuedSamples()), shared_(shared) {}
 
   HRESULT Open(IMMDeviceEnumerator* enumerator, const std::wstring& endpointId, HANDLE event) override {
     queued_ = 0;
     parked_ = false;
     stoppedAt_ = Qpc();  // idle from here until a voice plays
-    return OpenStream(enumerator, endpointId, event, stream_);
+    const bool wanted = shared_.lowLatencyWanted.load();
+    bool got = false;
+    const HRESULT hr = OpenStream(enumerator, endpointId, event, stream_, wanted, got);
+    if (SUCCEEDED(hr)) {
+      shared_.lowLatency = got;
+      if (wanted && !got) shared_.lowLatencyRefused = true;
+    }
+    return hr;
   }
   void Release() override { stream_.Release(); }
   bool IsOpen() const override { return static_cast<bool>(stream_.client); }
@@ -95,7 +116,7 @@ class Output::Renderer final : public DeviceStream {
   // Stopped, the thread wakes once more when the stream is due to be released.
   DWORD WaitMs() const override {
     if (stream_.running) return 200;
-    const int64_t left = stoppedAt_ + static_cast<int64_t>(releaseAfterMs_.load()) * QpcFrequency() / 1000 - Qpc();
+    const int64_t left = stoppedAt_ + static_cast<int64_t>(shared_.releaseAfterMs.load()) * QpcFrequency() / 1000 - Qpc();
     return left <= 0 ? 0 : static_cast<DWORD>(left * 1000 / QpcFrequency() + 1);
   }
   HRESULT Service(bool devicePeriod) override { return Write(devicePeriod); }
@@ -114,7 +135,7 @@ class Output::Renderer final : public DeviceStream {
   Mixer& mixer_;
   const int index_;
   const bool takesBack_;
-  const std::atomic<uint32_t>& releaseAfterMs_;
+  Shared& shared_;
   OutputStream stream_;
   int64_t stoppedAt_ = 0;  // when the stream last stopped
   bool parked_ = false;
@@ -137,7 +158,7 @@ HRESULT Output::Renderer::Write(bool devicePeriod) {
   if (FAILED(hr) || available == 0) return hr;
   if (!stream_.running && !mixer_.HasAudibleVoice(index_)) {
     // Quiet for long: the client goes, and with it the system's timer that served it.
-    if (Qpc() - stoppedAt_ >= static_cast<int64_t>(releaseAfterMs_.load()) * QpcFrequency() / 1000) {
+    if (Qpc() - stoppedAt_ >= static_cast<int64_t>(shared_.releaseAfterMs.load()) * QpcFrequency() / 1000) {
       stream_.Release();
       parked_ = true;
     }
@@ -245,11 +266,11 @@ bool Output::Open(int device, const std::wstring& endpointId) {
   if (IsOpen()) return false;
   Mixer& mixer = mixer_;
   const int index = index_;
-  const std::atomic<uint32_t>& releaseAfterMs = releaseAfterMs_;
+  Shared& shared = shared_;
   return worker_.Open(device, endpointId, DeviceWorker::Flow::kRender,
-                      [&mixer, index, device, &releaseAfterMs]() -> std::unique_ptr<DeviceStream> {
+                      [&mixer, index, device, &shared]() -> std::unique_ptr<DeviceStream> {
                         if (device == kNoSoundDevice) return std::make_unique<NullRenderer>(mixer, index);
-                        return std::make_unique<Renderer>(mixer, index, releaseAfterMs);
+                        return std::make_unique<Renderer>(mixer, index, shared);
                       });
 }
 
@@ -263,6 +284,11 @@ void Output::Close() {
   worker_.Close();
   offline_ = false;
   mixer_.OutputClosed(index_);
+}
+
+void Output::SetLowLatency(bool on) {
+  if (shared_.lowLatencyWanted.exchange(on) == on || offline_ || shared_.lowLatencyRefused) return;
+  worker_.OnDeviceRemoved();  // opened again, as asked
 }
 
 bool Output::Render(float* out, uint32_t frames) {

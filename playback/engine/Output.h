@@ -51,9 +51,13 @@ class Output {
 
   // How long a stopped stream waits before its client is released (a minute unless set).
   void SetReleaseAfter(uint32_t ms) {
-    releaseAfterMs_ = ms;
+    shared_.releaseAfterMs = ms;
     if (!offline_) worker_.Wake();  // a stopped stream's wait was reckoned with the old value
   }
+  // Asks for the device's smallest engine period (while the microphone is on): the stream is
+  // opened again for it, unless the system already refused it once.
+  void SetLowLatency(bool on);
+  bool LowLatency() const { return shared_.lowLatency.load(); }
   bool Released() const { return worker_.Parked(); }
   // How long the last opening of the device took (QueryPerformanceCounter ticks).
   int64_t LastOpenTicks() const { return worker_.LastOpenTicks(); }
@@ -71,7 +75,13 @@ class Output {
   Mixer& mixer_;
   const int index_;
   bool offline_ = false;  // controlling thread only
-  std::atomic<uint32_t> releaseAfterMs_{60000};
+  // Shared with the render thread.
+  struct Shared {
+    std::atomic<uint32_t> releaseAfterMs{60000};
+    std::atomic<bool> lowLatencyWanted{false};
+    std::atomic<bool> lowLatencyRefused{false};
+    std::atomic<bool> lowLatency{false};  // what the stream got
+  } shared_;
   DeviceWorker worker_;
 };
 
