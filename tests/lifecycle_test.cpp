@@ -544,8 +544,8 @@ HWND ProgramBox(DWORD pid, std::wstring* text = nullptr) {
 }
 
 // The road a host takes when the output is pulled out mid-show: chosen in the settings window,
-// an effect playing, the sink pulled out (no box for that) and put back, and an effect a second
-// later is heard there; one played while it is gone shows 打开文件失败.
+// an effect playing, the sink pulled out (no box for that) and put back, and the next effect is
+// heard there; one played while it is gone shows 打开文件失败.
 TEST_F(Lifecycle, AnOutputPulledOutMidEffectIsHeardAgainOnceBack) {
   ASSERT_TRUE(FindSinks()) << "run the tests through scripts/test.sh";
   const int sinkA = sinkA_, sinkB = sinkB_;
@@ -597,8 +597,7 @@ TEST_F(Lifecycle, AnOutputPulledOutMidEffectIsHeardAgainOnceBack) {
   ASSERT_TRUE(WaitFor([&] { return !ProgramBox(pid); }));
 
   ASSERT_TRUE(velmora::test::ChangeSoundServer("plug", "velmora_b"));
-  ::Sleep(1000);  // the host's second: the device is back, the next effect comes
-  velmora::test::SinkRecording back("velmora_b");
+  velmora::test::SinkRecording back("velmora_b");  // the next effect, as soon as it is back
   ASSERT_TRUE(PressOnBoard(board, "F9"));
   EXPECT_GE(velmora::test::FirstAbove(back.WaitForSound(0.05, 4410, 6000), 0.05), 0) << "not heard once back";
   EXPECT_EQ(ProgramBox(pid), nullptr);

@@ -74,12 +74,10 @@ void LiveInput::Restart() {
   generation_.fetch_add(1, std::memory_order_release);
 }
 
-bool LiveInput::Read(int reader, float* out, uint32_t frames, int64_t now) {
-  std::memset(out, 0, static_cast<size_t>(frames) * kEngineChannels * sizeof(float));
-  if (reader < 0 || reader >= kMaxReaders || frames == 0) return false;
-  Reader& r = readers_[reader];
+// Whether reader `r` reads now: one that ran dry, or has not started since the device (re)started,
+// waits until its target is filled; then starts from there.
+bool LiveInput::Ready(Reader& r, uint64_t written, int64_t now) {
   const uint32_t generation = generation_.load(std::memory_order_acquire);
-  const uint64_t written = written_.load(std::memory_order_acquire);
   if (r.generation != generation) {
     r.generation = generation;
     r.playing = false;
@@ -104,6 +102,28 @@ bool LiveInput::Read(int reader, float* out, uint32_t frames, int64_t now) {
     r.fade = 0;
     r.playing = true;
   }
+  return true;
+}
+
+// The ratio: from the smoothed fill's error, in seconds, with its integral.
+void LiveInput::Steer(Reader& r, double recorded, uint32_t frames) {
+  const double seconds = static_cast<double>(frames) / kEngineRate;
+  r.fill += (recorded - r.position - r.fill) * std::min(1.0, seconds / kFillSeconds);
+  const double error = (r.fill - r.target) / kEngineRate;
+  r.integral = std::clamp(r.integral + error * seconds, -kMaxCorrection / kIntegral, kMaxCorrection / kIntegral);
+  r.ratio = 1.0 + std::clamp(kProportional * error + kIntegral * r.integral, -kMaxCorrection, kMaxCorrection);
+  r.statFill.store(r.fill, std::memory_order_relaxed);
+  r.statTarget.store(r.target, std::memory_order_relaxed);
+  r.statRatio.store(r.ratio, std::memory_order_relaxed);
+}
+
+bool LiveInput::Read(int reader, float* out, uint32_t frames, int64_t now) {
+  std::memset(out, 0, static_cast<size_t>(frames) * kEngineChannels * sizeof(float));
+  if (reader < 0 || reader >= kMaxReaders || frames == 0) return false;
+  Reader& r = readers_[reader];
+  const uint64_t written = written_.load(std::memory_order_acquire);
+  if (!Ready(r, written, now)) return false;
+  const double target = r.target;
   // The device hands its frames over a packet at a time, so what has come lags what it has
   // recorded by up to a packet, more or less depending on where in the packet this read falls.
   // The fill is reckoned from what it has recorded by now, which moves smoothly, so that phase
@@ -115,15 +135,7 @@ bool LiveInput::Read(int reader, float* out, uint32_t frames, int64_t now) {
     r.fade = 0;
   }
   const double fill = static_cast<double>(written) - r.position;
-  // The ratio: from the fill's smoothed error, in seconds.
-  const double seconds = static_cast<double>(frames) / kEngineRate;
-  r.fill += (recorded - r.position - r.fill) * std::min(1.0, seconds / kFillSeconds);
-  const double error = (r.fill - target) / kEngineRate;
-  r.integral = std::clamp(r.integral + error * seconds, -kMaxCorrection / kIntegral, kMaxCorrection / kIntegral);
-  r.ratio = 1.0 + std::clamp(kProportional * error + kIntegral * r.integral, -kMaxCorrection, kMaxCorrection);
-  r.statFill.store(r.fill, std::memory_order_relaxed);
-  r.statTarget.store(r.target, std::memory_order_relaxed);
-  r.statRatio.store(r.ratio, std::memory_order_relaxed);
+  Steer(r, recorded, frames);
 
   // Interpolation reads one frame before and two after each position.
   if (fill < frames * r.ratio + 3) {

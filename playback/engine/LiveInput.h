@@ -73,6 +73,8 @@ class LiveInput {
     std::atomic<uint64_t> underruns{0}, skips{0}, reads{0};
     std::atomic<double> statFill{0}, statTarget{0}, statRatio{1}, statLatencyMs{0};
   };
+  bool Ready(Reader& r, uint64_t written, int64_t now);
+  void Steer(Reader& r, double recorded, uint32_t frames);
   // Frames the device has recorded by `now` and not yet handed over, judged from when the last
   // packet's last frame was recorded; 0 without a clock.
   double RecordedSinceLastPacket(uint64_t written, int64_t now) const;

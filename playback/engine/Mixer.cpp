@@ -289,105 +289,108 @@ Mixer::Voice* Mixer::FindVoice(uint32_t id) {
 
 void Mixer::ApplyOne(Command& command) {
   using Kind = Command::Kind;
-  if (command.kind == Kind::kAdd) {
+  switch (command.kind) {
+    case Kind::kAdd:
+    case Kind::kClear:
+    case Kind::kFree:
+      ApplyToTable(command);
+      return;
+    case Kind::kPlay:
+    case Kind::kStop:
+    case Kind::kVolume:
+    case Kind::kLeveling:
+    case Kind::kPosition:
+      ApplyToVoice(command);
+      return;
+    default:
+      ApplySetting(command);
+      return;
+  }
+}
+
+// A voice added, freed, or all of them.
+void Mixer::ApplyToTable(Command& command) {
+  if (command.kind == Command::Kind::kAdd) {
     JoinOutputs(command.voice);
     voices_.push_back(std::move(command.voice));  // room for every voice was reserved
     return;
   }
-  if (command.kind == Kind::kClear) {
+  if (command.kind == Command::Kind::kClear) {
     for (Voice& voice : voices_) Release(Released{std::move(voice.sound), std::move(voice.feed), nullptr, static_cast<int>(voice.slot)});
     voices_.clear();
     return;
   }
-  if (command.kind == Kind::kFree) {
-    const auto found = std::find_if(voices_.begin(), voices_.end(), [&](const Voice& v) { return v.id == command.id; });
-    if (found == voices_.end()) return;
-    if (found->playing) StartFades(*found);
-    Release(Released{std::move(found->sound), std::move(found->feed), nullptr, static_cast<int>(found->slot)});
-    voices_.erase(found);
-    return;
+  const auto found = std::find_if(voices_.begin(), voices_.end(), [&](const Voice& v) { return v.id == command.id; });
+  if (found == voices_.end()) return;
+  if (found->playing) StartFades(*found);
+  Release(Released{std::move(found->sound), std::move(found->feed), nullptr, static_cast<int>(found->slot)});
+  voices_.erase(found);
+}
+
+// An output's or the live input's setting.
+void Mixer::ApplySetting(Command& command) {
+  const int o = command.output;
+  switch (command.kind) {
+    case Command::Kind::kPresent:
+      if (present_[o] == command.flag) return;
+      present_[o] = command.flag;
+      for (Voice& voice : voices_) {
+        JoinOutputs(voice);
+        voice.timed[o] = false;
+      }
+      return;
+    case Command::Kind::kGain:
+      gain_[o] = command.value;
+      return;
+    case Command::Kind::kStopped:
+      playout_[o] = 0;
+      soundHeld_[o] = false;
+      takeBackOn_[o] = false;
+      takeBack_[o] = false;
+      return;
+    case Command::Kind::kInput:
+      std::swap(input_, command.input);
+      for (float& gain : inputGainNow_) gain = 0.0f;  // a new input fades in from silence
+      Release(Released{nullptr, nullptr, std::move(command.input), -1});
+      return;
+    case Command::Kind::kInputGain:
+      inputGain_ = command.value;
+      return;
+    case Command::Kind::kInputRouted:
+      if (command.flag && !inputRouted_[o]) inputGainNow_[o] = 0.0f;
+      inputRouted_[o] = command.flag;
+      return;
+    case Command::Kind::kDucking:
+      duckGain_ = command.value;
+      return;
+    default:
+      return;
   }
-  if (command.kind == Kind::kPresent) {
-    if (present_[command.output] == command.flag) return;
-    present_[command.output] = command.flag;
-    for (Voice& voice : voices_) {
-      JoinOutputs(voice);
-      voice.timed[command.output] = false;
-    }
-    return;
-  }
-  if (command.kind == Kind::kGain) {
-    gain_[command.output] = command.value;
-    return;
-  }
-  if (command.kind == Kind::kStopped) {
-    playout_[command.output] = 0;
-    soundHeld_[command.output] = false;
-    takeBackOn_[command.output] = false;
-    takeBack_[command.output] = false;
-    return;
-  }
-  if (command.kind == Kind::kInput) {
-    std::swap(input_, command.input);
-    for (float& gain : inputGainNow_) gain = 0.0f;  // a new input fades in from silence
-    Release(Released{nullptr, nullptr, std::move(command.input), -1});
-    return;
-  }
-  if (command.kind == Kind::kInputGain) {
-    inputGain_ = command.value;
-    return;
-  }
-  if (command.kind == Kind::kInputRouted) {
-    if (command.flag && !inputRouted_[command.output]) inputGainNow_[command.output] = 0.0f;
-    inputRouted_[command.output] = command.flag;
-    return;
-  }
-  if (command.kind == Kind::kDucking) {
-    duckGain_ = command.value;
-    return;
-  }
+}
+
+// A change to one voice; a voice freed meanwhile takes nothing (a restart's new feed goes back).
+void Mixer::ApplyToVoice(Command& command) {
   Voice* voice = FindVoice(command.id);
   if (!voice) {
     Release(Released{nullptr, std::move(command.feed), nullptr, -1});
     return;
   }
   switch (command.kind) {
-    case Kind::kPlay: {
-      // Something else sounding, or still held by the device (a voice just freed), where the
-      // device can take its queue back: it will, and the new voice need not wait behind it there.
-      for (int o = 0; o < kMaxOutputs; ++o)
-        takeBack_[o] = takeBack_[o] || (takeBackOn_[o] && present_[o] && (soundHeld_[o] || Audible(o)));
-      if (command.feed) Release(Released{nullptr, std::exchange(voice->feed, std::move(command.feed)), nullptr, -1});
-      if (command.flag) voice->position[0] = 0;
-      JoinOutputs(*voice);  // every output starts it together, from where output 0 starts it
-      voice->playing = true;
-      voice->startAt = 0;
-      if (command.together && ticksPerSecond_ > 0) {
-        voice->startAt = command.requested;
-        for (int o = 0; o < kMaxOutputs; ++o) {
-          if (present_[o] && !takeBack_[o]) voice->startAt = std::max(voice->startAt, playout_[o]);
-        }
-      }
-      voice->playSeq = command.playSeq;
-      for (int o = 0; o < kMaxOutputs; ++o) {
-        voice->timed[o] = present_[o];
-        voice->writtenStart[o] = 0;
-      }
-      positions_[voice->slot].store(voice->position[0], std::memory_order_relaxed);
+    case Command::Kind::kPlay:
+      StartVoice(*voice, command);
       break;
-    }
-    case Kind::kStop:
+    case Command::Kind::kStop:
       if (voice->playing) StartFades(*voice);
       voice->playing = false;
       for (bool& timed : voice->timed) timed = false;
       break;
-    case Kind::kVolume:
+    case Command::Kind::kVolume:
       voice->volume = command.value;
       break;
-    case Kind::kLeveling:
+    case Command::Kind::kLeveling:
       voice->leveling = command.value;
       break;
-    case Kind::kPosition:
+    case Command::Kind::kPosition:
       if (voice->sound && command.frame <= voice->sound->Frames()) {
         for (uint64_t& position : voice->position) position = command.frame;
         positions_[voice->slot].store(command.frame, std::memory_order_relaxed);
@@ -396,6 +399,30 @@ void Mixer::ApplyOne(Command& command) {
     default:
       break;
   }
+}
+
+void Mixer::StartVoice(Voice& voice, Command& command) {
+  // Something else sounding, or still held by the device (a voice just freed), where the device
+  // can take its queue back: it will, and the new voice need not wait behind it there.
+  for (int o = 0; o < kMaxOutputs; ++o)
+    takeBack_[o] = takeBack_[o] || (takeBackOn_[o] && present_[o] && (soundHeld_[o] || Audible(o)));
+  if (command.feed) Release(Released{nullptr, std::exchange(voice.feed, std::move(command.feed)), nullptr, -1});
+  if (command.flag) voice.position[0] = 0;
+  JoinOutputs(voice);  // every output starts it together, from where output 0 starts it
+  voice.playing = true;
+  voice.startAt = 0;
+  if (command.together && ticksPerSecond_ > 0) {
+    voice.startAt = command.requested;
+    for (int o = 0; o < kMaxOutputs; ++o) {
+      if (present_[o] && !takeBack_[o]) voice.startAt = std::max(voice.startAt, playout_[o]);
+    }
+  }
+  voice.playSeq = command.playSeq;
+  for (int o = 0; o < kMaxOutputs; ++o) {
+    voice.timed[o] = present_[o];
+    voice.writtenStart[o] = 0;
+  }
+  positions_[voice.slot].store(voice.position[0], std::memory_order_relaxed);
 }
 
 void Mixer::StartFades(const Voice& voice) {

@@ -200,6 +200,10 @@ class Mixer {
   // Under lock_.
   void Apply();
   void ApplyOne(Command& command);
+  void ApplyToTable(Command& command);
+  void ApplySetting(Command& command);
+  void ApplyToVoice(Command& command);
+  void StartVoice(Voice& voice, Command& command);
   void Release(Released released);
   void StartFades(const Voice& voice);
   void MixFades(int output, float* out, uint32_t frames);
